@@ -1,0 +1,3 @@
+# Native build of the platform-free units: address and undefined-behaviour sanitizers on everything.
+add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer -g)
+add_link_options(-fsanitize=address,undefined)

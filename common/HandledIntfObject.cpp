@@ -1,0 +1,88 @@
+#include "HandledIntfObject.h"
+
+THandledIntfObject::THandledIntfObject(IUnknown* held)
+    : held_(held), handle_(IdentityOf(held))
+{
+}
+
+bool TNotificationTarget::HasWindow() const
+{
+    return window != nullptr && window != reinterpret_cast<HWND>(INVALID_HANDLE_VALUE);
+}
+
+void TNotificationTarget::Deliver(uint16_t kind, uint16_t data) const
+{
+    if (callback)
+        callback(handle, kind, data, userData);
+    if (!HasWindow() || message == 0)
+        return;
+    const auto lParam = static_cast<LPARAM>(kind + (static_cast<uint32_t>(data) << 16));
+    if (post)
+        PostMessageA(window, message, handle, lParam);
+    else
+        SendMessageA(window, message, handle, lParam);
+}
+
+THandledIntfEvntObject::THandledIntfEvntObject(IUnknown* held) : THandledIntfObject(held)
+{
+    target_.handle = GetHandle();
+}
+
+void THandledIntfEvntObject::SetMsgNotification(HWND window, UINT message, bool send)
+{
+    target_.window = window;
+    target_.message = message;
+    target_.post = !send;
+}
+
+void THandledIntfEvntObject::ClearMsgNotification()
+{
+    target_.window = nullptr;
+    target_.message = 0;
+    target_.post = false;
+}
+
+void THandledIntfEvntObject::SetCallBackNotification(TCiNotifyCallback callback,
+                                                     uint32_t userData)
+{
+    target_.callback = callback;
+    target_.userData = userData;
+}
+
+void THandledIntfEvntObject::ClearCallBackNotification()
+{
+    target_.callback = nullptr;
+    target_.userData = 0;
+}
+
+void THandledIntfEvntObject::ClearAllNotifications()
+{
+    ClearMsgNotification();
+    ClearCallBackNotification();
+}
+
+bool THandledIntfEvntObject::GetMsgNotification(HWND& window, UINT& message, bool& send) const
+{
+    if (!target_.window)
+        return false;
+    window = target_.window;
+    message = target_.message;
+    send = !target_.post;
+    return true;
+}
+
+bool THandledIntfEvntObject::GetCallBackNotification(TCiNotifyCallback& callback,
+                                                     uint32_t& userData) const
+{
+    if (!target_.callback)
+        return false;
+    callback = target_.callback;
+    userData = target_.userData;
+    return true;
+}
+
+void THandledIntfEvntObject::Notify(uint16_t kind, uint16_t data)
+{
+    const TNotificationTarget snapshot = target_;
+    snapshot.Deliver(kind, data);
+}

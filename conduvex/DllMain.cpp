@@ -1,0 +1,52 @@
+// Library entry: the handle table lives from process attach to process detach.
+#include "DiagnosticTrace.h"
+#include "GlobalHandles.h"
+
+#include <windows.h>
+
+namespace {
+
+BOOL Attach()
+{
+    try {
+        ScanProcessCommandLineForTrace();
+    } catch (...) {
+        // Tracing is a diagnostic aid; the library works without it.
+    }
+    try {
+        CreateGlobalHandles();
+        return TRUE;
+    } catch (...) {
+        return FALSE;
+    }
+}
+
+void Detach(bool processExiting)
+{
+    try {
+        // At process exit every other thread is already gone: links waiting for their
+        // threads would hang, so their memory goes back with the process instead.
+        if (processExiting)
+            AbandonGlobalHandles();
+        else
+            FreeGlobalHandles();
+    } catch (...) {
+        // Nothing may leave the loader's call.
+    }
+}
+
+} // namespace
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved)
+{
+    switch (reason) {
+    case DLL_PROCESS_ATTACH:
+        return Attach();
+    case DLL_PROCESS_DETACH:
+        Detach(reserved != nullptr);
+        break;
+    default:
+        break;
+    }
+    return TRUE;
+}

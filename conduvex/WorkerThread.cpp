@@ -1,0 +1,38 @@
+#include "WorkerThread.h"
+
+#include "ConduvexError.h"
+
+#include <process.h>
+
+TWorkerThread::TWorkerThread(TBody body) : body_(std::move(body))
+{
+    const uintptr_t handle = _beginthreadex(nullptr, 0, &TWorkerThread::Entry, this, 0, nullptr);
+    if (handle == 0)
+        throw EConduvexError("Cannot start a worker thread.", kErrApi);
+    thread_.Reset(reinterpret_cast<HANDLE>(handle));
+}
+
+TWorkerThread::~TWorkerThread()
+{
+    Stop();
+}
+
+void TWorkerThread::Stop()
+{
+    if (!thread_)
+        return;
+    stopRequested_ = true;
+    WaitForSingleObject(thread_.Get(), INFINITE);
+    thread_.Reset();
+}
+
+unsigned __stdcall TWorkerThread::Entry(void* self)
+{
+    auto* worker = static_cast<TWorkerThread*>(self);
+    try {
+        worker->body_(worker->stopRequested_);
+    } catch (...) {
+        // A thread entry lets nothing escape.
+    }
+    return 0;
+}

@@ -1,0 +1,29 @@
+#pragma once
+// A thread owned by an object: started by the constructor, asked to stop and joined by
+// Stop and by the destructor. The body polls the stop request; whatever it throws ends
+// the thread quietly.
+#include "WinHandle.h"
+
+#include <atomic>
+#include <functional>
+
+class TWorkerThread {
+public:
+    using TBody = std::function<void(const std::atomic<bool>& stopRequested)>;
+
+    // Throws EConduvexError when the thread cannot be started.
+    explicit TWorkerThread(TBody body);
+    ~TWorkerThread();
+    TWorkerThread(const TWorkerThread&) = delete;
+    TWorkerThread& operator=(const TWorkerThread&) = delete;
+
+    // Requests the stop and waits for the thread to end.
+    void Stop();
+
+private:
+    static unsigned __stdcall Entry(void* self);
+
+    TBody body_;
+    std::atomic<bool> stopRequested_ = false;
+    TWinHandle thread_;
+};
