@@ -25,10 +25,13 @@ uint32_t SaturatingAdd(uint32_t a, uint32_t b)
     return sum < a ? std::numeric_limits<uint32_t>::max() : sum;
 }
 
-// Runs an announcement; whatever it throws stays here.
+// Runs an announcement; whatever it throws stays here. A listener may release the last
+// reference to the link (a host closing its handle from a callback): the announcement
+// keeps the link alive until it is done with it.
 template <class Body>
-void Announce(Body body)
+void Announce(TCommunicationInterface* link, Body body)
 {
+    const TIntfPtr<TCommunicationInterface> keepAlive(link);
     try {
         body();
     } catch (...) {
@@ -132,7 +135,7 @@ void TCommunicationInterface::SetOnChangeEvent(TCiChangeEventMethod method)
 
 void TCommunicationInterface::DoDataReceived(ICommunicationInterface* sender)
 {
-    Announce([&] {
+    Announce(this, [&] {
         if (!sender)
             sender = this;
         if (onDataReceived_)
@@ -144,7 +147,7 @@ void TCommunicationInterface::DoDataReceived(ICommunicationInterface* sender)
 
 void TCommunicationInterface::DoOpen()
 {
-    Announce([&] {
+    Announce(this, [&] {
         if (auto* eventer = ExistingEventer(openEventer_))
             eventer->Fire(this);
         if (onOpen_)
@@ -154,7 +157,7 @@ void TCommunicationInterface::DoOpen()
 
 void TCommunicationInterface::DoClose()
 {
-    Announce([&] {
+    Announce(this, [&] {
         if (auto* eventer = ExistingEventer(closeEventer_))
             eventer->Fire(this);
         if (onClose_)
@@ -164,7 +167,7 @@ void TCommunicationInterface::DoClose()
 
 void TCommunicationInterface::DoConfigChanged()
 {
-    Announce([&] {
+    Announce(this, [&] {
         if (auto* eventer = ExistingEventer(configChangedEventer_))
             eventer->Fire(this);
     });
@@ -172,7 +175,7 @@ void TCommunicationInterface::DoConfigChanged()
 
 void TCommunicationInterface::DoChangeEvent(int32_t code, bool state)
 {
-    Announce([&] {
+    Announce(this, [&] {
         if (auto* eventer = ExistingEventer(changeEventEventer_))
             eventer->Fire(this, code, state);
         if (onChangeEvent_)

@@ -19,6 +19,8 @@ public:
     TEventer& operator=(const TEventer&) = delete;
 
     void Lock() { lock_.Enter(); }
+    // Never blocks: a thread that must keep handling sent messages polls with it.
+    bool TryLock() { return lock_.TryEnter(); }
     void Unlock() { lock_.Leave(); }
 
     void Add(Handler handler)

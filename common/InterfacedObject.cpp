@@ -31,6 +31,19 @@ ULONG STDMETHODCALLTYPE TMyInterfacedObject::Release()
     return static_cast<ULONG>(count);
 }
 
+bool TMyInterfacedObject::TryAddRef()
+{
+    for (;;) {
+        const LONG count = refCount_;
+        if (count <= 0 || count >= kDestroying)
+            return false;
+        if (InterlockedCompareExchange(&refCount_, count + 1, count) == count) {
+            RefCountAdded(count + 1);
+            return true;
+        }
+    }
+}
+
 void TMyInterfacedObject::AfterConstruction()
 {
     InterlockedDecrement(&refCount_);

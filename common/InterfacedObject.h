@@ -22,6 +22,9 @@ public:
     // cannot free the half-built object.
     void AfterConstruction();
     LONG RefCount() const { return refCount_; }
+    // Takes a reference unless the count already reached 0 (the object is being freed);
+    // for registries that know objects without holding references to them.
+    bool TryAddRef();
 
 protected:
     TMyInterfacedObject() = default;

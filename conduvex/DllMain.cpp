@@ -1,5 +1,6 @@
 // Library entry: the handle table lives from process attach to process detach.
 #include "DiagnosticTrace.h"
+#include "Ftd2xx.h"
 #include "GlobalHandles.h"
 
 #include <windows.h>
@@ -14,6 +15,7 @@ BOOL Attach()
         // Tracing is a diagnostic aid; the library works without it.
     }
     try {
+        ftd2xx::LoadFtd2xx();
         CreateGlobalHandles();
         return TRUE;
     } catch (...) {

@@ -1,6 +1,5 @@
 #include "MySocket.h"
 
-#include "ConduvexError.h"
 #include "Ipv4Address.h"
 #include "PacketException.h"
 
@@ -19,40 +18,25 @@ TMySocket::~TMySocket()
     TearDown();
 }
 
-void TMySocket::SetSocketType(TMySocketType type)
-{
-    if (type != TMySocketType::stUDP && type != TMySocketType::stTCP)
-        throw EConduvexError("Unknown socket type.");
-    socketType_ = type;
-}
-
 void TMySocket::CreateSocket()
 {
     if (IsOpen())
         return;
-    const bool datagram = socketType_ == TMySocketType::stUDP;
-    socket_.Reset(socket(AF_INET, datagram ? SOCK_DGRAM : SOCK_STREAM,
-                         datagram ? IPPROTO_UDP : IPPROTO_TCP));
-    if (!socket_) {
-        RaiseSocketError(0);
-        return;
-    }
+    socket_.Reset(socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
+    if (!socket_)
+        throw TPacketException(WSAGetLastError());
     u_long nonBlocking = 1;
     if (ioctlsocket(socket_.Get(), FIONBIO, &nonBlocking) != 0) {
         const int error = WSAGetLastError();
         TearDown();
-        RaiseSocketError(error);
-        return;
+        throw TPacketException(error);
     }
-    SetOptions();
+    SetBufferSizes();
     StartThreads();
 }
 
-void TMySocket::SetOptions()
+void TMySocket::SetBufferSizes()
 {
-    const BOOL broadcast = broadCastAccept_ ? TRUE : FALSE;
-    setsockopt(socket_.Get(), SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&broadcast),
-               sizeof broadcast);
     const int size = kSocketBufferSize;
     setsockopt(socket_.Get(), SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&size),
                sizeof size);
@@ -63,16 +47,12 @@ void TMySocket::SetOptions()
 void TMySocket::StartThreads()
 {
     try {
-        if (onRead_)
-            arrivalWindow_ = std::make_unique<TMessageWindow>(
-                [this](UINT message, WPARAM, LPARAM) {
-                    if (message == kArrivalMessage)
-                        AnnounceArrival();
-                });
-        if (receiveThread_)
-            receiver_ = std::make_unique<TMyReceiver>(this);
-        if (sendThread_)
-            sender_ = std::make_unique<TMySender>(this);
+        arrivalWindow_ = std::make_unique<TMessageWindow>([this](UINT message, WPARAM, LPARAM) {
+            if (message == kArrivalMessage)
+                AnnounceArrival();
+        });
+        receiver_ = std::make_unique<TMyReceiver>(this);
+        sender_ = std::make_unique<TMySender>(this);
     } catch (...) {
         TearDown();
         throw;
@@ -82,9 +62,7 @@ void TMySocket::StartThreads()
 void TMySocket::Bind()
 {
     CreateSocket();
-    if (!IsOpen())
-        return;
-    const sockaddr_in address = SocketAddress(DottedHostAddress(localAddress_), localPort_);
+    const sockaddr_in address = SocketAddress(DottedHostAddress(""), localPort_);
     if (bind(socket_.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
         bound_ = true;
 }
@@ -92,18 +70,14 @@ void TMySocket::Bind()
 void TMySocket::Connect(bool bindFirst)
 {
     CreateSocket();
-    if (!IsOpen())
-        return;
     if (bindFirst && !bound_)
         Bind();
     const sockaddr_in address = SocketAddress(DottedHostAddress(host_), port_);
     if (connect(socket_.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
         const int error = WSAGetLastError();
         TearDown();
-        RaiseSocketError(error);
-        return;
+        throw TPacketException(error);
     }
-    connected_ = true;
     Announce(onConnectSocket_);
 }
 
@@ -121,21 +95,10 @@ void TMySocket::TearDown()
     sender_.reset();
     receiver_.reset();
     socket_.Reset();
-    connected_ = false;
     bound_ = false;
     arrivalWindow_.reset();
     arrivalPending_ = false;
     sendQueue_.Clear();
-}
-
-void TMySocket::SendData(const std::string& bytes)
-{
-    if (sender_) {
-        sendQueue_.PushData(bytes);
-        return;
-    }
-    if (send(socket_.Get(), bytes.data(), static_cast<int>(bytes.size()), 0) == SOCKET_ERROR)
-        RaiseSocketError(0);
 }
 
 uint16_t TMySocket::GetLocalPort() const
@@ -152,7 +115,7 @@ uint16_t TMySocket::GetLocalPort() const
 void TMySocket::PacketArrived()
 {
     // One message at a time: the announcement stands for everything queued before it.
-    if (arrivalWindow_ && !arrivalPending_.exchange(true))
+    if (!arrivalPending_.exchange(true))
         PostMessageA(arrivalWindow_->Handle(), kArrivalMessage, 0, 0);
 }
 
@@ -160,12 +123,6 @@ void TMySocket::AnnounceArrival()
 {
     arrivalPending_ = false;
     Announce(onRead_);
-}
-
-void TMySocket::RaiseSocketError(int code)
-{
-    if (raisingSocketErrors_)
-        throw TPacketException(ResolveSocketError(code));
 }
 
 void TMySocket::Announce(const TNotify& handler)

@@ -2,7 +2,7 @@
 // The library's own datagram socket: non-blocking, with a receiver thread that queues
 // every datagram whole and a sender thread that sends queued ones, one per 3 ms. Arrivals
 // are announced on the thread that opened the socket, through its message loop, so the
-// receiver never waits for a listener.
+// receiver never waits for a listener. Socket errors raise TPacketException.
 #include "MessageWindow.h"
 #include "MyPacketQuee.h"
 #include "MySocketThread.h"
@@ -15,28 +15,16 @@
 #include <memory>
 #include <string>
 
-enum class TMySocketType { stUDP, stTCP };
-
 class TMySocket {
 public:
     using TNotify = std::function<void()>;
 
-    // Starts the sockets layer for this socket's lifetime; raises TPacketException when
-    // it cannot start.
+    // Starts the sockets layer for this socket's lifetime.
     TMySocket();
     // Closes without announcing.
     ~TMySocket();
     TMySocket(const TMySocket&) = delete;
     TMySocket& operator=(const TMySocket&) = delete;
-
-    // Settings read when the socket is created.
-    TMySocketType SocketType() const { return socketType_; }
-    // Raises "Unknown socket type." for a value outside the enumeration.
-    void SetSocketType(TMySocketType type);
-    void SetReceiveThread(bool on) { receiveThread_ = on; }
-    void SetSendThread(bool on) { sendThread_ = on; }
-    void SetRaisingSocketErrors(bool on) { raisingSocketErrors_ = on; }
-    void SetBroadCastAccept(bool on) { broadCastAccept_ = on; }
 
     // Read when binding and connecting.
     const std::string& Host() const { return host_; }
@@ -45,19 +33,17 @@ public:
     void SetPort(uint16_t port) { port_ = port; }
     uint16_t LocalPort() const { return localPort_; }
     void SetLocalPort(uint16_t port) { localPort_ = port; }
-    void SetLocalAddress(const std::string& address) { localAddress_ = address; }
 
-    // Announcements, on the thread that created the socket.
+    // Announcements, on the thread that opened the socket.
     void SetOnConnectSocket(TNotify handler) { onConnectSocket_ = std::move(handler); }
     void SetOnCloseSocket(TNotify handler) { onCloseSocket_ = std::move(handler); }
-    // Datagrams arrived (one announcement may stand for several); set it before opening.
+    // Datagrams arrived (one announcement may stand for several).
     void SetOnRead(TNotify handler) { onRead_ = std::move(handler); }
 
     bool IsOpen() const { return socket_.Valid(); }
-    bool Connected() const { return connected_; }
-    // When not open: creates the socket, sets its options, starts the chosen threads.
+    // When not open: creates the socket, sets its buffers, starts both threads.
     void CreateSocket();
-    // Binds to the local address (dotted; empty = any) and port; a failure is ignored.
+    // Binds to LocalPort on any local address; a failure is ignored.
     void Bind();
     // Connects to Host (dotted only; empty = 0.0.0.0) and Port. A failure closes the
     // socket again, so it never stays open unconnected.
@@ -65,8 +51,8 @@ public:
     // Stops the threads, then closes the socket; unsent datagrams are dropped.
     void Close();
 
-    // Queued for the sender thread, or sent at once without one.
-    void SendData(const std::string& bytes);
+    // Queued for the sender thread.
+    void SendData(const std::string& bytes) { sendQueue_.PushData(bytes); }
     uint32_t ReceivedLength() { return receiveQueue_.TotalBytes(); }
     std::string ReadData() { return receiveQueue_.PopAllData(); }
     // The port the open socket is bound to, 0 when closed.
@@ -79,26 +65,18 @@ private:
     // Called by the receiver after it queued a datagram.
     void PacketArrived();
     void AnnounceArrival();
-    void SetOptions();
+    void SetBufferSizes();
     void StartThreads();
     void TearDown();
-    void RaiseSocketError(int code);
     static void Announce(const TNotify& handler);
 
     TWinsockSession session_;
     TSocketHandle socket_;
-    TMySocketType socketType_ = TMySocketType::stUDP;
     TMyPacketQuee receiveQueue_;
     TMyPacketQuee sendQueue_;
-    std::string localAddress_;
     uint16_t localPort_ = 0;
     std::string host_;
     uint16_t port_ = 0;
-    bool receiveThread_ = false;
-    bool sendThread_ = false;
-    bool broadCastAccept_ = false;
-    bool raisingSocketErrors_ = true;
-    bool connected_ = false;
     bool bound_ = false;
     TNotify onConnectSocket_;
     TNotify onCloseSocket_;

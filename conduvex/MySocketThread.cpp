@@ -23,7 +23,6 @@ TMySocket& Required(TMySocket* socket, const char* message)
 TMyReceiver::TMyReceiver(TMySocket* socket)
     : socket_(Required(socket, "TMyReceiver: construktor nemuze vytvorit objekt")),
       handle_(socket_.socket_.Get()),
-      type_(socket_.socketType_),
       queue_(socket_.receiveQueue_),
       thread_([this](const std::atomic<bool>& stop) { Run(stop); })
 {
@@ -33,13 +32,10 @@ void TMyReceiver::Run(const std::atomic<bool>& stopRequested)
 {
     std::vector<char> buffer(kLargestDatagram);
     while (!stopRequested) {
-        int received = 0;
         sockaddr_in from{};
-        if (type_ == TMySocketType::stUDP) {
-            int fromLength = sizeof from;
-            received = recvfrom(handle_, buffer.data(), kLargestDatagram, 0,
-                                reinterpret_cast<sockaddr*>(&from), &fromLength);
-        }
+        int fromLength = sizeof from;
+        const int received = recvfrom(handle_, buffer.data(), kLargestDatagram, 0,
+                                      reinterpret_cast<sockaddr*>(&from), &fromLength);
         if (received > 0) {
             queue_.Push(TMyPacket{std::string(buffer.data(), static_cast<size_t>(received)),
                                   DottedText(from.sin_addr), ntohs(from.sin_port)});
@@ -52,7 +48,6 @@ void TMyReceiver::Run(const std::atomic<bool>& stopRequested)
 
 TMySender::TMySender(TMySocket* socket)
     : handle_(Required(socket, "TMySender: construktor nemuze vytvorit objekt").socket_.Get()),
-      type_(socket->socketType_),
       queue_(socket->sendQueue_),
       thread_([this](const std::atomic<bool>& stop) { Run(stop); })
 {
@@ -62,17 +57,8 @@ void TMySender::Run(const std::atomic<bool>& stopRequested)
 {
     while (!stopRequested) {
         TMyPacket packet;
-        if (type_ == TMySocketType::stUDP && queue_.Pop(packet)) {
-            const int length = static_cast<int>(packet.data.size());
-            if (!packet.address.empty() || packet.port != 0) {
-                const sockaddr_in to =
-                    SocketAddress(DottedHostAddress(packet.address), packet.port);
-                sendto(handle_, packet.data.data(), length, 0,
-                       reinterpret_cast<const sockaddr*>(&to), sizeof to);
-            } else {
-                send(handle_, packet.data.data(), length, 0);
-            }
-        }
+        if (queue_.Pop(packet))
+            send(handle_, packet.data.data(), static_cast<int>(packet.data.size()), 0);
         if (!stopRequested)
             Sleep(kIdleStepMs);
     }

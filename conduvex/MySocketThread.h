@@ -9,7 +9,6 @@
 
 class TMySocket;
 class TMyPacketQuee;
-enum class TMySocketType;
 
 // Queues every datagram that arrives, whole, with its sender.
 class TMyReceiver {
@@ -22,12 +21,11 @@ private:
 
     TMySocket& socket_;
     SOCKET handle_;
-    TMySocketType type_;
     TMyPacketQuee& queue_;
     TWorkerThread thread_;
 };
 
-// Sends the queued datagrams, at most one per 3 ms.
+// Sends the queued datagrams to the connected peer, at most one per 3 ms.
 class TMySender {
 public:
     // Raises when given no socket.
@@ -37,7 +35,6 @@ private:
     void Run(const std::atomic<bool>& stopRequested);
 
     SOCKET handle_;
-    TMySocketType type_;
     TMyPacketQuee& queue_;
     TWorkerThread thread_;
 };

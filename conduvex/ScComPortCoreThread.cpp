@@ -17,6 +17,10 @@ constexpr DWORD kPurgeAnswerTimeoutMs = 2000;
 constexpr DWORD kCancelTimeoutMs = 2000;
 // A device that refuses writes is retried at this pace rather than at full speed.
 constexpr DWORD kFailedWriteRetryMs = 50;
+// How long a thread whose body has finished may take to end. Inside the library's unload
+// the system holds its loader lock and no thread can end at all; the body has finished
+// then, and nothing of ours runs in the thread any more.
+constexpr DWORD kThreadExitGraceMs = 1000;
 
 constexpr std::array<int, 7> kSystemPriorities{
     THREAD_PRIORITY_IDLE,   THREAD_PRIORITY_LOWEST,  THREAD_PRIORITY_BELOW_NORMAL, THREAD_PRIORITY_NORMAL,
@@ -54,7 +58,7 @@ void CancelAndWait(HANDLE device, const OVERLAPPED& overlapped)
 // ---- TScComPortCoreThread
 
 TScComPortCoreThread::TScComPortCoreThread(TScComPortCore& core, const wchar_t* name)
-    : core_(core), device_(core.Handle()), name_(name), stopEvent_(NewEvent(true))
+    : core_(core), device_(core.Handle()), name_(name), stopEvent_(NewEvent(true)), finished_(NewEvent(true))
 {
 }
 
@@ -86,7 +90,8 @@ void TScComPortCoreThread::Join()
     if (!thread_)
         return;
     SetEvent(stopEvent_.Get());
-    WaitDispatchingSentMessages(thread_.Get(), INFINITE);
+    WaitDispatchingSentMessages(finished_.Get(), INFINITE);
+    WaitForSingleObject(thread_.Get(), kThreadExitGraceMs);
     thread_.Reset();
 }
 
@@ -99,6 +104,7 @@ unsigned __stdcall TScComPortCoreThread::Entry(void* self)
     } catch (...) {
         // Nothing may leave a thread entry; the port stays usable for closing.
     }
+    SetEvent(thread->finished_.Get());
     return 0;
 }
 

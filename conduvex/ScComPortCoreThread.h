@@ -51,6 +51,8 @@ private:
 
     const wchar_t* name_;
     TWinHandle stopEvent_;
+    // Set as the body's last step.
+    TWinHandle finished_;
     TWinHandle thread_;
     std::atomic<bool> terminated_{false};
 };

@@ -25,10 +25,6 @@ inline TScComOptions& Include(TScComOptions& options, TScComOption option)
 {
     return options.set(static_cast<size_t>(option));
 }
-inline bool Contains(const TScComOptions& options, TScComOption option)
-{
-    return options.test(static_cast<size_t>(option));
-}
 
 // Rate programmed into the device and reported back for each TScBaudrate; brUser has 0
 // (the user rate is used instead).

@@ -47,6 +47,8 @@ bool TTCPClientInterface::Open()
     TCommunicationInterface::Open();
     if (socket_.Connected() || connecting_)
         return socket_.Connected();
+    // A message run below may hand the host's last reference back.
+    const TIntfPtr<ITCPClientInterface> keepAlive(this);
     connecting_ = true;
     try {
         socket_.StartConnect();

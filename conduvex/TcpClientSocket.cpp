@@ -13,6 +13,9 @@ constexpr UINT kFirstSocketMessage = WM_APP + 0x100;
 constexpr uint32_t kSocketMessageCount = 0x100;
 constexpr int kSendChunk = 64 * 1024;
 constexpr long kSocketEvents = FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE;
+// Arrivals are taken from the socket as they come, up to this much unread: the sockets
+// layer reports a peer's close only once everything it sent has been taken.
+constexpr uint32_t kReadAheadLimit = 1024 * 1024;
 
 } // namespace
 
@@ -69,31 +72,37 @@ void TTcpClientSocket::EnsureWindowOfCallingThread()
 
 void TTcpClientSocket::StartConnect()
 {
-    int error = 0;
+    int error;
     {
         TLockGuard guard(lock_);
-        CloseLocked();
-        EnsureWindowOfCallingThread();
-        message_ = kFirstSocketMessage + (++generation_ % kSocketMessageCount);
-        socket_.Reset(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
-        if (!socket_)
-            throw TPacketException(WSAGetLastError());
-        if (WSAAsyncSelect(socket_.Get(), window_->Handle(), message_, kSocketEvents) != 0) {
-            error = WSAGetLastError();
-            CloseLocked();
-            throw TPacketException(error);
-        }
-        const sockaddr_in address = SocketAddress(ResolvedHostAddress(host_), port_);
-        state_ = TState::Connecting;
-        if (connect(socket_.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) !=
-                0 &&
-            WSAGetLastError() != WSAEWOULDBLOCK) {
-            error = WSAGetLastError();
-            CloseLocked();
-        }
+        error = BeginConnectLocked();
     }
     if (error != 0)
         listener_.SocketConnectFailed(error);
+}
+
+int TTcpClientSocket::BeginConnectLocked()
+{
+    CloseLocked();
+    EnsureWindowOfCallingThread();
+    message_ = kFirstSocketMessage + (++generation_ % kSocketMessageCount);
+    socket_.Reset(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+    if (!socket_)
+        throw TPacketException(WSAGetLastError());
+    // Also makes the socket non-blocking.
+    if (WSAAsyncSelect(socket_.Get(), window_->Handle(), message_, kSocketEvents) != 0) {
+        const int error = WSAGetLastError();
+        CloseLocked();
+        throw TPacketException(error);
+    }
+    const sockaddr_in address = SocketAddress(ResolvedHostAddress(host_), port_);
+    state_ = TState::Connecting;
+    if (connect(socket_.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 ||
+        WSAGetLastError() == WSAEWOULDBLOCK)
+        return 0;
+    const int error = WSAGetLastError();
+    CloseLocked();
+    return error;
 }
 
 void TTcpClientSocket::Close()
@@ -121,8 +130,7 @@ void TTcpClientSocket::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         ConnectCompleted(WSAGETSELECTERROR(lParam));
         break;
     case FD_READ:
-        if (Connected())
-            listener_.SocketDataArrived();
+        DataArrived();
         break;
     case FD_WRITE:
         WriteReady();
@@ -150,6 +158,18 @@ void TTcpClientSocket::ConnectCompleted(int error)
         listener_.SocketConnected();
     else
         listener_.SocketConnectFailed(error);
+}
+
+void TTcpClientSocket::DataArrived()
+{
+    {
+        TLockGuard guard(lock_);
+        if (state_ != TState::Connected)
+            return;
+        const uint32_t room = kReadAheadLimit - std::min<uint32_t>(kReadAheadLimit, received_.size());
+        ReceiveLocked(std::min(WaitingInSocketLocked(), room), received_);
+    }
+    listener_.SocketDataArrived();
 }
 
 void TTcpClientSocket::PeerClosed()

@@ -1,8 +1,9 @@
 #pragma once
 // A non-blocking TCP client socket whose connect, read, write and close notifications are
-// window messages to a hidden window of the thread that started the connect. Data is read
-// straight from the socket, so a reader need not wait for those messages; output the
-// socket does not take at once is queued and sent when the socket can take more.
+// window messages to a hidden window of the thread that started the connect. A read takes
+// what the notifications pulled in and what the socket holds, so a reader need not wait
+// for those messages; output the socket does not take at once is queued and sent when the
+// socket can take more.
 #include "CriticalSection.h"
 #include "MessageWindow.h"
 #include "SocketHandle.h"
@@ -49,7 +50,7 @@ public:
     // Throws when not connected, and with the socket error when the send fails.
     void Send(const std::string& bytes);
     size_t UnsentLength();
-    // Bytes drained from an ended connection plus those the socket has waiting.
+    // Bytes taken in from the socket (also from an ended connection) plus those it holds.
     uint32_t ReceiveLength();
     std::string ReceiveAll();
     // The local port of the connected socket, else 0.
@@ -61,9 +62,12 @@ private:
     void EnsureWindowOfCallingThread();
     void HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void ConnectCompleted(int error);
+    void DataArrived();
     void PeerClosed();
     void WriteReady();
     // The calls below expect the lock to be held.
+    // 0 while the connect runs, or the error that ended it at once.
+    int BeginConnectLocked();
     void CloseLocked();
     void DrainInputLocked();
     uint32_t WaitingInSocketLocked();

@@ -20,10 +20,6 @@ TUDPClientInterface::TUDPClientInterface(const std::string& host, uint16_t port,
 
 void TUDPClientInterface::BindSocketEvents()
 {
-    socket_.SetSocketType(TMySocketType::stUDP);
-    socket_.SetReceiveThread(true);
-    socket_.SetSendThread(true);
-    socket_.SetRaisingSocketErrors(true);
     socket_.SetOnConnectSocket([this] {
         const auto keepAlive = KeepAlive();
         DoOpen();

@@ -158,26 +158,37 @@ CI_FUNCTION(uint32_t, LastError, (void)) /* 50 */
 /* "Conduvex " and the version, by the text-out convention. */
 CI_FUNCTION(uint32_t, Info, (char* buffer, int32_t* length)) /* 51 */
 
-/* COM ports and FTDI devices (ordinals 7 to 18). */
+/* COM ports and FTDI devices (ordinals 7 to 18). The FTDI functions need the converter
+   driver ftd2xx.dll, bound once when Conduvex loads; without it (or with one that lacks a
+   function) they fail with CI_ERR_LIBRARY_MISSING, "Library ftd2xx.dll was not loaded.".
+   A driver failure with status s (1..6) gives CI_ERR_FTD_NOT_LOADED + s. Vendor and
+   product IDs are the high and the low 16 bits of a device's 32-bit ID. */
+/* From start on, the first device for which every given (non-NULL) criterion holds: the
+   serial number equal in any letter case, the description contained in the device's in
+   any letter case, vendor and product ID equal. Keys of the connection string: INDEX (a
+   device index; one outside the devices gives CI_ERR_EXCEPTION "FTD device index doesn't
+   exists."), else SERIAL_NUMBER, DEVICE (part of the description), VID, PID. index is -1
+   when nothing matches (the result is still 0). */
 CI_FUNCTION(uint32_t, FTDFindDeviceCS,
             (int32_t start, const char* connectionString, int32_t* index)) /* 7 */
-/* Every given criterion must hold; NULL criteria are ignored. index is -1 when nothing
-   matches. */
 CI_FUNCTION(uint32_t, FTDFindDevice,
             (int32_t start, const char* serialNumber, const char* description,
              const uint32_t* vendorId, const uint32_t* productId, int32_t* index)) /* 8 */
 CI_FUNCTION(uint32_t, FTDVidPidByIndex,
             (int32_t index, uint32_t* vendorId, uint32_t* productId)) /* 9 */
+/* The description, resp. the serial number, by the text-out convention. */
 CI_FUNCTION(uint32_t, FTDDevNameByIndex, (int32_t index, char* buffer, int32_t* length)) /* 10 */
 CI_FUNCTION(uint32_t, FTDSerNumByIndex, (int32_t index, char* buffer, int32_t* length)) /* 11 */
-/* serialNumber needs room for 17 bytes, description for 65. */
+/* Any pointer may be NULL. serialNumber needs room for 17 bytes, description for 65. A
+   device without a serial number gives CI_ERR_DATA_NOT_AVAILABLE. */
 CI_FUNCTION(uint32_t, FTDGetDetailByIndex,
             (int32_t index, uint32_t* flags, uint32_t* type, uint32_t* id, uint32_t* location,
              char* serialNumber, char* description)) /* 12 */
+/* Number of attached devices, or -1. */
 CI_FUNCTION(int32_t, FTDDeviceCount, (void)) /* 13 */
-/* Ordinal 14. State of COM port n: 1 free, 0 in use, 2 absent. Register convention: the
-   argument in EAX, nothing on the stack; only GCC-compatible compilers can call it
-   directly. */
+/* Ordinal 14. State of COM port n: 1 free, 0 exists but cannot be opened (in use), 2
+   absent. Register convention: the argument in EAX, nothing on the stack; only
+   GCC-compatible compilers can call it directly. */
 #define CI_PORT_IN_USE 0
 #define CI_PORT_FREE 1
 #define CI_PORT_ABSENT 2
@@ -185,11 +196,15 @@ CI_FUNCTION(int32_t, FTDDeviceCount, (void)) /* 13 */
 uint8_t __attribute__((regparm(1))) GetSerialPortState(int32_t port);
 typedef uint8_t(__attribute__((regparm(1))) * PFN_GetSerialPortState)(int32_t port);
 #endif
+/* "COM<n>" of the port at that index of the last enumeration, by the text-out convention;
+   CI_ERR_INDEX_OUT_OF_BAND outside the list. */
 CI_FUNCTION(uint32_t, SerialPortByIndex, (int32_t index, char* buffer, int32_t* length)) /* 15 */
 /* Port number, or -1 with CI_ERR_INDEX_OUT_OF_BAND. */
 CI_FUNCTION(int32_t, SerialPortNumByIndex, (int32_t index)) /* 16 */
+/* Ports of the last enumeration; the first call enumerates. */
 CI_FUNCTION(int32_t, SerialPortCount, (void)) /* 17 */
-/* size is in bytes; as ciEnumHandles. */
+/* Probes COM1 to COM255 (each absent port costs one failed open) and lists, in order, the
+   ports that exist. size is in bytes; as ciEnumHandles. */
 CI_FUNCTION(int32_t, EnumSerialPorts, (int32_t* buffer, int32_t* size)) /* 18 */
 
 #undef CI_FUNCTION

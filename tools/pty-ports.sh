@@ -66,7 +66,10 @@ stop() { # dir
     local dir=$1
     if [ -f "$dir/socat.pids" ]; then
         while read -r pid; do
-            kill "$pid" 2>/dev/null || true
+            # Only our socat: the id may belong to another program after a reboot.
+            if [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = socat ]; then
+                kill "$pid" 2>/dev/null || true
+            fi
         done <"$dir/socat.pids"
         rm -f "$dir/socat.pids"
     fi

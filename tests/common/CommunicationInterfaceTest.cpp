@@ -325,6 +325,49 @@ TEST(Announcers, WithoutListenersNothingHappens)
     EXPECT_FALSE(link->GetOnOpen());
 }
 
+// A listener that drops the last reference to the link it hears, as a host closing its
+// handle from an "opened" callback does; the link reports whether it still lives.
+class TDroppingListener {
+public:
+    explicit TDroppingListener(TIntfPtr<TFakeLink> link) : link_(std::move(link)) {}
+    void OnEventer(ICommunicationInterface*) { link_.Reset(); }
+    void OnMethod(ICommunicationInterface*) { aliveAtMethod = *alive; }
+
+    bool* alive = nullptr;
+    bool aliveAtMethod = false;
+
+private:
+    TIntfPtr<TFakeLink> link_;
+};
+
+class TMortalLink : public TFakeLink {
+public:
+    explicit TMortalLink(bool& alive) : alive_(alive) { alive_ = true; }
+    ~TMortalLink() override { alive_ = false; }
+
+private:
+    bool& alive_;
+};
+
+TEST(Announcers, LinkOutlivesAnAnnouncementWhoseListenerDropsIt)
+{
+    bool alive = false;
+    TMortalLink* link = nullptr;
+    TDroppingListener listener([&] {
+        auto made = MakeObject<TMortalLink>(alive);
+        link = made.Get();
+        return TIntfPtr<TFakeLink>(made);
+    }());
+    listener.alive = &alive;
+    link->OpenEventer()->Add(MakeMethod<&TDroppingListener::OnEventer>(&listener));
+    link->SetOnOpen(MakeMethod<&TDroppingListener::OnMethod>(&listener));
+
+    link->DoOpen();
+
+    EXPECT_TRUE(listener.aliveAtMethod);
+    EXPECT_FALSE(alive);
+}
+
 TEST(CommunicationInterface, EventersAreCreatedOnceEach)
 {
     auto link = MakeObject<TFakeLink>();

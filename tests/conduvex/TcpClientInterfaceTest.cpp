@@ -114,11 +114,29 @@ TEST_F(TcpClientInterfaceTest, PeerCloseIsAnnouncedAndItsLastBytesStayReadable)
         const TSocketHandle peer = listener.Accept();
         SendAll(peer.Get(), "last words");
     }
+    // Nobody reads before the close arrives.
     ASSERT_TRUE(PumpUntil([&] { return recorder.Saw("close"); }));
     EXPECT_FALSE(link->IsActive());
+    EXPECT_EQ((std::vector<std::string>{"open", "data", "close"}), recorder.Events());
     EXPECT_EQ(10, link->ReadLength());
     EXPECT_EQ("last words", link->Read());
     EXPECT_THROW(link->Write("late"), EConduvexError);
+}
+
+TEST_F(TcpClientInterfaceTest, LocalCloseKeepsWhatHadArrived)
+{
+    TTcpListener listener;
+    const auto link = LinkTo(listener.Port());
+    ASSERT_TRUE(link->Open());
+    const TSocketHandle peer = listener.Accept();
+    SendAll(peer.Get(), "reply");
+    // Waiting without running messages: the bytes are still in the socket.
+    const DWORD start = GetTickCount();
+    while (link->ReadLength() < 5 && GetTickCount() - start < 3000)
+        Sleep(1);
+    EXPECT_TRUE(link->Close());
+    EXPECT_EQ(5, link->ReadLength());
+    EXPECT_EQ("reply", link->Read());
 }
 
 TEST_F(TcpClientInterfaceTest, CloseAnnouncesAndWritingAfterwardsFails)
@@ -241,7 +259,9 @@ TEST_F(TcpClientInterfaceTest, DestroyingLeavesNoHandleOrThreadBehind)
     warmUp->Open();
     warmUp.Reset();
     listener.Accept();
-    const DWORD before = HandleCount();
+    const int handlesBefore = HandleCount();
+    const int threadsBefore = ThreadCount();
+    ASSERT_GT(handlesBefore, 0);
     {
         const auto link = LinkTo(listener.Port());
         ASSERT_TRUE(link->Open());
@@ -249,7 +269,8 @@ TEST_F(TcpClientInterfaceTest, DestroyingLeavesNoHandleOrThreadBehind)
         link->Write("x");
         EXPECT_EQ("x", ReceiveExactly(peer.Get(), 1));
     }
-    EXPECT_EQ(before, HandleCount());
+    EXPECT_EQ(handlesBefore, HandleCount());
+    EXPECT_EQ(threadsBefore, ThreadCount());
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "MyPacketQuee.h"
 #include "MySocketThread.h"
 #include "PacketException.h"
+#include "TcpClientInterface.h"
 
 namespace {
 
@@ -180,7 +181,7 @@ TEST_F(UdpClientInterfaceTest, OversizedDatagramIsRefused)
 TEST_F(UdpClientInterfaceTest, WritingToAClosedLinkIsRefused)
 {
     const auto link = MakeObject<TUDPClientInterface>(kLoopback, PeerPort(), 0);
-    EXPECT_EQ("The socket is not connected. (#0000274E)",
+    EXPECT_EQ("The socket is not connected. (#00002749)",
               PacketErrorText([&] { link->Write("x"); }));
 }
 
@@ -241,15 +242,19 @@ TEST_F(UdpClientInterfaceTest, PortChangeOnAnOpenLinkReopensTowardsTheNewPort)
 TEST_F(UdpClientInterfaceTest, DestroyingJoinsTheThreadsAndClosesTheSocket)
 {
     OpenLink().Reset();
-    const DWORD before = HandleCount();
+    const int handlesBefore = HandleCount();
+    const int threadsBefore = ThreadCount();
+    ASSERT_GT(handlesBefore, 0);
     {
         const auto link = OpenLink();
+        EXPECT_EQ(threadsBefore + 2, ThreadCount()); // the receiver and the sender
         link->Write("x");
         EXPECT_EQ("x", ReceiveDatagram());
         SendToLink(*link, "y");
         EXPECT_TRUE(PumpUntil([&] { return link->ReadLength() == 1; }));
     }
-    EXPECT_EQ(before, HandleCount());
+    EXPECT_EQ(handlesBefore, HandleCount());
+    EXPECT_EQ(threadsBefore, ThreadCount());
 }
 
 } // namespace

@@ -1,0 +1,278 @@
+// Converter enumeration through the exports. The library binds its driver once, when it
+// loads, so each driver situation runs in a process of its own: this program again, copied
+// into a folder that holds Conduvex.dll and the chosen driver (or none), running only the
+// child suite of that situation. Outside such a child the child suites skip.
+#include "FtdiStandInFiles.h"
+#include "HostEnumerationLibrary.h"
+#include "WinHandle.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace {
+
+constexpr char kChildVariable[] = "CONDUVEX_FTDI_CHILD";
+constexpr DWORD kChildTimeoutMs = 60000;
+
+bool IsChild(const char* suite)
+{
+    const char* running = std::getenv(kChildVariable);
+    return running && std::string(running) == suite;
+}
+
+std::string ProgramPath()
+{
+    char path[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+    return std::string(path, length);
+}
+
+// A folder beside the program with copies of the program, Conduvex.dll and the driver.
+class TChildFolder {
+public:
+    TChildFolder(const char* suite, const char* driverVariant)
+        : path_(ftdi_standin::ProgramFolder() + "\\ftdi-child-" + suite + "-" +
+                std::to_string(GetCurrentProcessId()))
+    {
+        CreateDirectoryA(path_.c_str(), nullptr);
+        Copy(ProgramPath(), ProgramName());
+        Copy(ftdi_standin::ProgramFolder() + "\\Conduvex.dll", "Conduvex.dll");
+        if (driverVariant)
+            Copy(ftdi_standin::DriverPath(driverVariant), "ftd2xx.dll");
+    }
+    ~TChildFolder()
+    {
+        for (const std::string& file : copied_)
+            DeleteFileA(file.c_str());
+        RemoveDirectoryA(path_.c_str());
+    }
+    TChildFolder(const TChildFolder&) = delete;
+    TChildFolder& operator=(const TChildFolder&) = delete;
+
+    const std::string& Path() const { return path_; }
+    bool Complete() const { return complete_; }
+    static std::string ProgramName()
+    {
+        const std::string path = ProgramPath();
+        return path.substr(path.find_last_of("\\/") + 1);
+    }
+
+private:
+    void Copy(const std::string& from, const std::string& name)
+    {
+        const std::string to = path_ + "\\" + name;
+        complete_ = CopyFileA(from.c_str(), to.c_str(), FALSE) && complete_;
+        copied_.push_back(to);
+    }
+
+    std::string path_;
+    std::vector<std::string> copied_;
+    bool complete_ = true;
+};
+
+// Runs the child suite in its folder; its exit code (0: every test passed).
+DWORD RunChild(const char* suite, const char* driverVariant)
+{
+    const TChildFolder folder(suite, driverVariant);
+    EXPECT_TRUE(folder.Complete()) << "copies in " << folder.Path();
+    const std::string program = folder.Path() + "\\" + TChildFolder::ProgramName();
+    std::string commandLine =
+        "\"" + program + "\" --gtest_color=no --gtest_filter=" + suite + ".*";
+    SetEnvironmentVariableA(kChildVariable, suite);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    const BOOL started = CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr,
+                                        TRUE, 0, nullptr, folder.Path().c_str(), &startup,
+                                        &process);
+    SetEnvironmentVariableA(kChildVariable, nullptr);
+    if (!started) {
+        ADD_FAILURE() << "cannot start " << program << ": error " << GetLastError();
+        return 1;
+    }
+    const TWinHandle thread(process.hThread);
+    const TWinHandle child(process.hProcess);
+    DWORD exitCode = 1;
+    if (WaitForSingleObject(process.hProcess, kChildTimeoutMs) != WAIT_OBJECT_0) {
+        ADD_FAILURE() << suite << " did not end in time";
+        TerminateProcess(process.hProcess, 1);
+        WaitForSingleObject(process.hProcess, 5000);
+    }
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    return exitCode;
+}
+
+TEST(HostFtdiTest, WithTheStandInDriverAndTwoDevices)
+{
+    EXPECT_EQ(0u, RunChild("HostFtdiChildStandIn", "standin"));
+}
+
+TEST(HostFtdiTest, WithADriverThatLacksAFunction)
+{
+    EXPECT_EQ(0u, RunChild("HostFtdiChildMissingFunction", "missing"));
+}
+
+TEST(HostFtdiTest, WithoutADriver)
+{
+    EXPECT_EQ(0u, RunChild("HostFtdiChildNoDriver", nullptr));
+}
+
+// The child suites: fixtures that run only inside their own child.
+template <const char* Suite>
+class THostFtdiChild : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!IsChild(Suite))
+            GTEST_SKIP() << "runs in a child process of HostFtdiTest";
+        ASSERT_TRUE(lib_.Loaded());
+        standIn_.Attach(ftdi_standin::TwoDevices());
+    }
+
+    THostEnumerationLibrary& lib_ = THostEnumerationLibrary::Get();
+    ftdi_standin::TStandInFiles standIn_;
+};
+
+constexpr char kStandInSuite[] = "HostFtdiChildStandIn";
+constexpr char kMissingSuite[] = "HostFtdiChildMissingFunction";
+constexpr char kNoDriverSuite[] = "HostFtdiChildNoDriver";
+
+using HostFtdiChildStandIn = THostFtdiChild<kStandInSuite>;
+using HostFtdiChildMissingFunction = THostFtdiChild<kMissingSuite>;
+using HostFtdiChildNoDriver = THostFtdiChild<kNoDriverSuite>;
+
+TEST_F(HostFtdiChildStandIn, CountsTheDevicesAndGivesTheirDetails)
+{
+    EXPECT_EQ(2, lib_.FTDDeviceCount());
+    EXPECT_TRUE(standIn_.Called("FT_CreateDeviceInfoList"));
+    uint32_t flags = 9, type = 9, id = 0, location = 0;
+    char serialNumber[17] = {};
+    char description[65] = {};
+    ASSERT_EQ(0u, lib_.FTDGetDetailByIndex(1, &flags, &type, &id, &location, serialNumber,
+                                           description));
+    EXPECT_EQ(0u, flags);
+    EXPECT_EQ(0x12345678u, id);
+    EXPECT_EQ(0x0212u, location);
+    EXPECT_STREQ("ftq77C", serialNumber);
+    EXPECT_STREQ("Vantel USB Adapter", description);
+    EXPECT_EQ(0u, lib_.FTDGetDetailByIndex(0, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                           nullptr));
+
+    uint32_t vendor = 0, product = 0;
+    EXPECT_EQ(0u, lib_.FTDVidPidByIndex(0, &vendor, &product));
+    EXPECT_EQ(0x0403u, vendor);
+    EXPECT_EQ(0x6010u, product);
+}
+
+TEST_F(HostFtdiChildStandIn, TextsByIndexFollowTheBufferRules)
+{
+    char text[70] = {};
+    int32_t length = 9;
+    EXPECT_EQ(0u, lib_.FTDSerNumByIndex(0, text, &length));
+    EXPECT_STREQ("FT4XA1B2", text);
+    EXPECT_EQ(8, length);
+    length = 8;
+    EXPECT_EQ(0x20000004u, lib_.FTDSerNumByIndex(0, text, &length));
+    EXPECT_EQ(9, length);
+    length = 0;
+    EXPECT_EQ(0u, lib_.FTDDevNameByIndex(1, nullptr, &length));
+    EXPECT_EQ(19, length);
+    length = sizeof text;
+    EXPECT_EQ(0u, lib_.FTDDevNameByIndex(1, text, &length));
+    EXPECT_STREQ("Vantel USB Adapter", text);
+}
+
+TEST_F(HostFtdiChildStandIn, IndexesOutsideTheDevices)
+{
+    char text[32];
+    int32_t length = sizeof text;
+    EXPECT_EQ(0x20000002u, lib_.FTDSerNumByIndex(-1, text, &length));
+    EXPECT_EQ(0x20000066u, lib_.FTDSerNumByIndex(2, text, &length));
+    EXPECT_EQ("0x20000066 FTD error - Device not found.", lib_.Error());
+}
+
+TEST_F(HostFtdiChildStandIn, ADeviceWithoutSerialNumberHasNoDetails)
+{
+    standIn_.Attach({{"", "Blank"}});
+    EXPECT_EQ(1, lib_.FTDDeviceCount());
+    char serialNumber[17] = {};
+    char description[65] = {};
+    EXPECT_EQ(0x20000008u, lib_.FTDGetDetailByIndex(0, nullptr, nullptr, nullptr, nullptr,
+                                                    serialNumber, description));
+    EXPECT_EQ("0x20000008 Required data not available.", lib_.Error());
+}
+
+TEST_F(HostFtdiChildStandIn, FindsByEveryCriterion)
+{
+    int32_t index = 7;
+    EXPECT_EQ(0u, lib_.FTDFindDevice(0, "FTQ77C", nullptr, nullptr, nullptr, &index));
+    EXPECT_EQ(1, index);
+    EXPECT_EQ(0u, lib_.FTDFindDevice(0, nullptr, "usb", nullptr, nullptr, &index));
+    EXPECT_EQ(1, index);
+    const uint32_t vendor = 0x0403, product = 0x5678;
+    EXPECT_EQ(0u, lib_.FTDFindDevice(0, nullptr, nullptr, &vendor, nullptr, &index));
+    EXPECT_EQ(0, index);
+    EXPECT_EQ(0u, lib_.FTDFindDevice(0, nullptr, nullptr, &vendor, &product, &index));
+    EXPECT_EQ(-1, index);
+    EXPECT_EQ(0u, lib_.FTDFindDevice(1, nullptr, "rs232", nullptr, nullptr, &index));
+    EXPECT_EQ(-1, index);
+    EXPECT_EQ(0u, lib_.FTDFindDevice(5, nullptr, nullptr, nullptr, nullptr, &index));
+    EXPECT_EQ(-1, index);
+    EXPECT_EQ(0x20000009u, lib_.FTDFindDevice(0, nullptr, nullptr, nullptr, nullptr, nullptr));
+}
+
+TEST_F(HostFtdiChildStandIn, FindsByConnectionString)
+{
+    int32_t index = 7;
+    EXPECT_EQ(0u, lib_.FTDFindDeviceCS(0, "provider=FTD_USB;serial_number=ftq77c", &index));
+    EXPECT_EQ(1, index);
+    EXPECT_EQ(0u, lib_.FTDFindDeviceCS(0, "device=RS232;vid=$0403", &index));
+    EXPECT_EQ(0, index);
+    EXPECT_EQ(0x20000002u, lib_.FTDFindDeviceCS(0, "INDEX=5", &index));
+    EXPECT_EQ(-1, index);
+    EXPECT_EQ("0x20000002 FTD device index doesn't exists.", lib_.Error());
+}
+
+TEST_F(HostFtdiChildStandIn, DriverStatusesBecomeFtdCodes)
+{
+    standIn_.Fail("FT_CreateDeviceInfoList", 4);
+    EXPECT_EQ(-1, lib_.FTDDeviceCount());
+    EXPECT_EQ("0x20000068 FTD error - IO Error.", lib_.Error());
+    standIn_.Heal();
+    standIn_.Fail("FT_GetDeviceInfoDetail", 6);
+    uint32_t vendor = 0, product = 0;
+    EXPECT_EQ(0x2000006Au, lib_.FTDVidPidByIndex(0, &vendor, &product));
+    EXPECT_EQ("0x2000006A FTD error - Invalid parameter.", lib_.Error());
+}
+
+// Without a usable driver every converter export says so, and none reaches a driver.
+void ExpectDriverNotLoaded(const ftdi_standin::TStandInFiles& standIn)
+{
+    THostEnumerationLibrary& lib = THostEnumerationLibrary::Get();
+    EXPECT_EQ(-1, lib.FTDDeviceCount());
+    EXPECT_EQ("0x20000015 Library ftd2xx.dll was not loaded.", lib.Error());
+    char text[32];
+    int32_t length = sizeof text;
+    EXPECT_EQ(0x20000015u, lib.FTDSerNumByIndex(0, text, &length));
+    int32_t index = 7;
+    EXPECT_EQ(0x20000002u, lib.FTDFindDeviceCS(0, "serial_number=ftq77C", &index));
+    EXPECT_EQ(-1, index);
+    EXPECT_EQ("0x20000002 Library ftd2xx.dll was not loaded.", lib.Error());
+    EXPECT_EQ(0u, lib.FTDFindDevice(0, "ftq77C", nullptr, nullptr, nullptr, &index));
+    EXPECT_EQ(-1, index);
+    EXPECT_EQ(0x20000015u, lib.LastError());
+    EXPECT_TRUE(standIn.Calls().empty());
+}
+
+TEST_F(HostFtdiChildMissingFunction, TheDriverDoesNotCountAsLoaded)
+{
+    ExpectDriverNotLoaded(standIn_);
+}
+
+TEST_F(HostFtdiChildNoDriver, NoConverterCanBeReached)
+{
+    ExpectDriverNotLoaded(standIn_);
+}
+
+} // namespace

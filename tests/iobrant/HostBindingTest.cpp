@@ -1,0 +1,149 @@
+// Iobrant binds Conduvex while it is loaded, so each case runs in a process of its own: a
+// copy of this program beside a copy of Iobrant.dll (and a Conduvex.dll, or none), which
+// loads Iobrant as a host would and reports what happened. Without a display the binding
+// failure box returns at once.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr const char* kChildMark = "IOBRANT_BINDING_CHILD";
+constexpr const char* kStandInMark = "CONDUVEX_STAND_IN_LOADED";
+constexpr DWORD kChildTimeoutMs = 60000;
+
+std::string OwnPath()
+{
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    return path;
+}
+
+std::string FolderOf(const std::string& path)
+{
+    return path.substr(0, path.find_last_of("\\/") + 1);
+}
+
+std::string NameOf(const std::string& path)
+{
+    return path.substr(path.find_last_of("\\/") + 1);
+}
+
+bool Marked(const char* name)
+{
+    char value[8] = {};
+    return GetEnvironmentVariableA(name, value, sizeof(value)) > 0;
+}
+
+// What the child saw, one word per step.
+std::string LoadIobrantBesideThisProgram()
+{
+    std::string seen;
+    const HMODULE iobrant = LoadLibraryA((FolderOf(OwnPath()) + "Iobrant.dll").c_str());
+    seen += iobrant ? "loaded" : "refused";
+    seen += Marked(kStandInMark) ? " conduvex-found" : " conduvex-not-found";
+    seen += GetModuleHandleA("Conduvex.dll") ? " conduvex-kept" : " conduvex-freed";
+    if (iobrant) {
+        FreeLibrary(iobrant);
+        seen += GetModuleHandleA("Conduvex.dll") ? " conduvex-kept-after-unload" : " conduvex-freed-after-unload";
+    }
+    return seen;
+}
+
+// The child's side: runs only inside a copy started by the cases below.
+TEST(HostBindingChild, LoadIobrant)
+{
+    char resultPath[MAX_PATH] = {};
+    if (GetEnvironmentVariableA(kChildMark, resultPath, MAX_PATH) == 0)
+        GTEST_SKIP() << "runs only as a child of the binding cases";
+    std::ofstream(resultPath) << LoadIobrantBesideThisProgram();
+}
+
+class TChildFolder {
+public:
+    // A fresh folder beside this program holding copies of it and of Iobrant.dll, and of
+    // `conduvex` as Conduvex.dll unless empty.
+    TChildFolder(const std::string& name, const std::string& conduvex)
+        : folder_(FolderOf(OwnPath()) + name + "\\")
+    {
+        CreateDirectoryA(folder_.c_str(), nullptr);
+        Copy(OwnPath(), NameOf(OwnPath()));
+        Copy(FolderOf(OwnPath()) + "Iobrant.dll", "Iobrant.dll");
+        if (!conduvex.empty())
+            Copy(FolderOf(OwnPath()) + conduvex, "Conduvex.dll");
+    }
+
+    ~TChildFolder()
+    {
+        for (const auto& file : files_)
+            DeleteFileA(file.c_str());
+        DeleteFileA(ResultPath().c_str());
+        RemoveDirectoryA(folder_.c_str());
+    }
+
+    TChildFolder(const TChildFolder&) = delete;
+    TChildFolder& operator=(const TChildFolder&) = delete;
+
+    // Runs the copy's child case and returns what it reported.
+    std::string Run()
+    {
+        SetEnvironmentVariableA(kChildMark, ResultPath().c_str());
+        std::string command = "\"" + folder_ + NameOf(OwnPath()) + "\" --gtest_filter=HostBindingChild.*";
+        STARTUPINFOA startup{};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION process{};
+        const BOOL started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                            folder_.c_str(), &startup, &process);
+        SetEnvironmentVariableA(kChildMark, nullptr);
+        if (!started)
+            return "not started";
+        const DWORD waited = WaitForSingleObject(process.hProcess, kChildTimeoutMs);
+        if (waited != WAIT_OBJECT_0)
+            TerminateProcess(process.hProcess, 1);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        if (waited != WAIT_OBJECT_0)
+            return "timed out";
+        std::stringstream result;
+        result << std::ifstream(ResultPath()).rdbuf();
+        return result.str();
+    }
+
+private:
+    void Copy(const std::string& from, const std::string& name)
+    {
+        const std::string to = folder_ + name;
+        EXPECT_TRUE(CopyFileA(from.c_str(), to.c_str(), FALSE)) << from;
+        files_.push_back(to);
+    }
+
+    std::string ResultPath() const { return folder_ + "result.txt"; }
+
+    std::string folder_;
+    std::vector<std::string> files_;
+};
+
+TEST(HostBinding, WithoutConduvexIobrantStillLoads)
+{
+    TChildFolder folder("binding-no-conduvex", "");
+    EXPECT_EQ(folder.Run(), "loaded conduvex-not-found conduvex-freed conduvex-freed-after-unload");
+}
+
+TEST(HostBinding, AConduvexMissingAnExportIsFreedAndIobrantStillLoads)
+{
+    TChildFolder folder("binding-missing-export", "missing-export\\Conduvex.dll");
+    EXPECT_EQ(folder.Run(), "loaded conduvex-found conduvex-freed conduvex-freed-after-unload");
+}
+
+TEST(HostBinding, ACompleteConduvexStaysBoundUntilIobrantIsUnloaded)
+{
+    TChildFolder folder("binding-complete", "complete-exports\\Conduvex.dll");
+    EXPECT_EQ(folder.Run(), "loaded conduvex-found conduvex-kept conduvex-freed-after-unload");
+}
+
+} // namespace
