@@ -1,6 +1,16 @@
 #include "ConnectionStringDialog.h"
 
+#include "ConnStrDlg.h"
+
 namespace {
+
+std::optional<std::string> RunConnStrDialog(const std::string& initial, const char* caption)
+{
+    std::string text = initial;
+    if (!ShowConnStrDialog(caption, text))
+        return std::nullopt;
+    return text;
+}
 
 TConnectionStringDialog& Installed()
 {
@@ -19,7 +29,5 @@ std::optional<std::string> ExecuteConnectionStringDialog(const std::string& init
                                                          const char* caption)
 {
     const TConnectionStringDialog dialog = Installed();
-    if (!dialog)
-        return std::nullopt;
-    return dialog(initial, caption);
+    return dialog ? dialog(initial, caption) : RunConnStrDialog(initial, caption);
 }

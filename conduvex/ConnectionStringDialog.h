@@ -1,7 +1,6 @@
 #pragma once
-// The connection-string dialog as the exports reach it. The settings dialogs install the
-// real one; while none is installed, or when it cannot be shown, a request for it counts
-// as cancelled.
+// The connection-string dialog as the exports reach it: the real one (ConnStrDlg.h) unless
+// a stand-in is installed. A dialog that cannot be shown (no display) counts as cancelled.
 #include <optional>
 #include <string>
 
@@ -10,7 +9,7 @@
 using TConnectionStringDialog = std::optional<std::string> (*)(const std::string& initial,
                                                                 const char* caption);
 
-// Nil removes the installed dialog.
+// Nil restores the real dialog.
 void InstallConnectionStringDialog(TConnectionStringDialog dialog);
 std::optional<std::string> ExecuteConnectionStringDialog(const std::string& initial,
                                                          const char* caption);

@@ -1,6 +1,7 @@
 #include "FTDIDevice.h"
 
 #include "ConduvexError.h"
+#include "FTDIdialog.h"
 #include "FtdiDeviceLookup.h"
 #include "LastError.h"
 
@@ -42,10 +43,10 @@ TFTDIDevice::TFTDIDevice(int32_t index, const std::string& name) : name_(name), 
     description_ = detail.description;
 }
 
+// A link released while open lets its device go without announcing it.
 TFTDIDevice::~TFTDIDevice()
 {
-    // The reader holds a reference to this device, so none runs any more; a device opened
-    // without one (its start failed) still owns its driver handle.
+    StopReader();
     if (const TFtHandle handle = handle_.exchange(nullptr))
         FT_Close(handle);
 }
@@ -89,7 +90,7 @@ void TFTDIDevice::StartReader(TFtHandle handle)
         return;
     TFtStatus armed = kFtOk;
     try {
-        reader_ = TFTDIDevicecore::Start(this, handle, armed);
+        reader_ = TFTDIDevicecore::Start(*this, handle, armed);
     } catch (...) {
         handle_ = nullptr;
         FT_Close(handle);
@@ -224,10 +225,15 @@ void TFTDIDevice::SetValid(bool valid)
     CloseDevice(true);
 }
 
-// The converter's dialog only shows the baud rate and cannot be accepted.
+// The converter's dialog only shows the baud rate; it has no way to end with OK, so in
+// practice this reports false.
 bool TFTDIDevice::ExecuteConfigDialog()
 {
-    return false;
+    TfFTDIdialog dialog(GetBaudRate());
+    if (!dialog.Execute())
+        return false;
+    DoConfigChanged();
+    return true;
 }
 
 bool TFTDIDevice::ConfigDialogAvailable()

@@ -1,6 +1,9 @@
 #include "FTDIDeviceCore.h"
 
 #include "ConduvexError.h"
+#include "FTDIDevice.h"
+
+#include <process.h>
 
 using namespace ftd2xx;
 
@@ -16,54 +19,79 @@ HANDLE NewEvent(bool manualReset)
 
 } // namespace
 
-TFTDIDevicecore::TFTDIDevicecore(TPasskey, IFTDISerialPortInterface* device)
+TFTDIDevicecore::TFTDIDevicecore(TPasskey, TFTDIDevice& device)
     : stopEvent_(NewEvent(true)), dataEvent_(NewEvent(false)), finished_(NewEvent(true)),
-      device_(device)
+      device_(&device)
 {
 }
 
-TFTDIDevicecore::~TFTDIDevicecore()
-{
-    if (thread_.joinable())
-        thread_.detach();
-}
-
-std::shared_ptr<TFTDIDevicecore> TFTDIDevicecore::Start(IFTDISerialPortInterface* device,
-                                                        TFtHandle handle, TFtStatus& armed)
+std::shared_ptr<TFTDIDevicecore> TFTDIDevicecore::Start(TFTDIDevice& device, TFtHandle handle,
+                                                        TFtStatus& armed)
 {
     auto reader = std::make_shared<TFTDIDevicecore>(TPasskey(), device);
     armed = FT_SetEventNotification(handle, kFtEventRxChar | kFtEventModemStatus,
                                     reader->dataEvent_.Get());
-    reader->thread_ = std::thread([self = reader] { self->Run(); });
+    reader->running_ = reader;
+    unsigned threadId = 0;
+    const uintptr_t thread = _beginthreadex(nullptr, 0, &Entry, reader.get(), 0, &threadId);
+    if (thread == 0) {
+        reader->running_.reset();
+        throw EConduvexError("Cannot start the converter reader.", kErrApi);
+    }
+    reader->thread_.Reset(reinterpret_cast<HANDLE>(thread));
+    reader->threadId_ = threadId;
+    SetThreadPriority(reader->thread_.Get(), THREAD_PRIORITY_HIGHEST);
     return reader;
 }
 
 void TFTDIDevicecore::Stop()
 {
+    {
+        const TLockGuard guard(deviceLock_);
+        device_ = nullptr;
+    }
     SetEvent(stopEvent_.Get());
-    if (!thread_.joinable())
+    if (GetCurrentThreadId() == threadId_)
         return;
-    const bool onReader = std::this_thread::get_id() == thread_.get_id();
-    if (!onReader && WaitForSingleObject(finished_.Get(), kStopWaitMs) == WAIT_OBJECT_0)
-        thread_.join();
-    else
-        thread_.detach();
+    if (WaitForSingleObject(finished_.Get(), kStopWaitMs) == WAIT_OBJECT_0)
+        WaitForSingleObject(thread_.Get(), kThreadExitGraceMs);
+}
+
+unsigned __stdcall TFTDIDevicecore::Entry(void* self)
+{
+    // Keeps the reader alive until its thread is done, whoever let it go first.
+    const std::shared_ptr<TFTDIDevicecore> reader =
+        std::move(static_cast<TFTDIDevicecore*>(self)->running_);
+    try {
+        reader->Run();
+    } catch (...) {
+        // A thread entry lets nothing escape; the link just hears no more arrivals.
+    }
+    SetEvent(reader->finished_.Get());
+    return 0;
 }
 
 void TFTDIDevicecore::Run()
 {
-    try {
-        SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
-        const HANDLE events[] = {stopEvent_.Get(), dataEvent_.Get()};
-        for (;;) {
-            const DWORD woken = WaitForMultipleObjects(2, events, FALSE, kWaitStepMs);
-            if (woken == WAIT_OBJECT_0 + 1)
-                device_->NotifyDataReceived();
-            else if (woken != WAIT_TIMEOUT)
-                break;
-        }
-    } catch (...) {
-        // A thread entry lets nothing escape; the link just hears no more arrivals.
+    const HANDLE events[] = {stopEvent_.Get(), dataEvent_.Get()};
+    for (;;) {
+        const DWORD woken = WaitForMultipleObjects(2, events, FALSE, kWaitStepMs);
+        if (woken == WAIT_OBJECT_0 + 1)
+            Announce();
+        else if (woken != WAIT_TIMEOUT)
+            return;
     }
-    SetEvent(finished_.Get());
+}
+
+void TFTDIDevicecore::Announce()
+{
+    TIntfPtr<IFTDISerialPortInterface> device;
+    {
+        const TLockGuard guard(deviceLock_);
+        // A device whose last reference is gone is being freed: it hears nothing more.
+        if (device_ && device_->TryAddRef())
+            device = TIntfPtr<IFTDISerialPortInterface>::Attach(device_);
+    }
+    if (device)
+        device->NotifyDataReceived();
 }

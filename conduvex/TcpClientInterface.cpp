@@ -1,6 +1,7 @@
 #include "TcpClientInterface.h"
 
 #include "MessageWindow.h"
+#include "TCPIPDialog.h"
 #include "Ticks.h"
 
 #include <strings.h>
@@ -136,6 +137,26 @@ void TTCPClientInterface::SetValid(bool valid)
     TCommunicationInterface::SetValid(valid);
     if (!valid)
         Close();
+}
+
+// "Nastavení TCP" in the code page of the dialog's captions.
+constexpr char kTcpDialogCaption[] = "Nastaven\xED TCP";
+
+bool TTCPClientInterface::ExecuteConfigDialog()
+{
+    std::string host = GetHost();
+    uint16_t port = GetPort();
+    if (!ShowTCPDialog(kTcpDialogCaption, host, port))
+        return false;
+    SetHost(host);
+    SetPort(port);
+    DoConfigChanged();
+    return true;
+}
+
+bool TTCPClientInterface::ConfigDialogAvailable()
+{
+    return true;
 }
 
 std::string TTCPClientInterface::GetHost()

@@ -1,6 +1,7 @@
 #include "UdpClientInterface.h"
 
 #include "PacketException.h"
+#include "TCPIPDialog.h"
 
 TUDPClientInterface::TUDPClientInterface(const std::string& connectionString)
 {
@@ -117,6 +118,30 @@ void TUDPClientInterface::SetValid(bool valid)
     TCommunicationInterface::SetValid(valid);
     if (!valid)
         Close();
+}
+
+// "Nastavení UDP" in the code page of the dialog's captions.
+constexpr char kUdpDialogCaption[] = "Nastaven\xED UDP";
+
+bool TUDPClientInterface::ExecuteConfigDialog()
+{
+    std::string host = GetHost();
+    uint16_t port = GetPort();
+    const uint16_t oldLocalPort = socket_.LocalPort();
+    uint16_t localPort = oldLocalPort;
+    if (!ShowUDPDialog(kUdpDialogCaption, host, port, localPort))
+        return false;
+    SetHost(host);
+    SetPort(port);
+    if (localPort != oldLocalPort)
+        SetLocalPort(localPort);
+    DoConfigChanged();
+    return true;
+}
+
+bool TUDPClientInterface::ConfigDialogAvailable()
+{
+    return true;
 }
 
 std::string TUDPClientInterface::GetHost()

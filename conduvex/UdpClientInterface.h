@@ -37,6 +37,9 @@ public:
     std::string GetConnectionString() override;
     void SetConnectionString(const std::string& text) override;
     void SetValid(bool valid) override;
+    // The UDP settings dialog; on OK the host, port and local port it gives.
+    bool ExecuteConfigDialog() override;
+    bool ConfigDialogAvailable() override;
 
     std::string GetHost() override;
     void SetHost(const std::string& host) override;

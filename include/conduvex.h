@@ -84,7 +84,17 @@ typedef void(CI_CALL* CI_NOTIFY_CALLBACK)(CI_HANDLE handle, uint32_t kind, uint3
    or onto the clipboard. Always 0. */
 CI_FUNCTION(uint32_t, zelTraceProcess, (int32_t size))
 
-/* Links (ordinals 2 to 6, 19 to 23, 26 to 46). */
+/* Links (ordinals 2 to 6, 19 to 23, 26 to 46).
+   Exchanges (ciSndGet, ciSndGetVantel97, ciSndGetVant97) hold the link for their whole
+   duration, drop what was pending, suspend the handle's notifications and leave the answer
+   in the link's read-ahead buffer: take it with ciRead or ciReadVant97. answerLength gives
+   its size (ciSndGetVantel97: the length of the frame it starts with, 0 when none). A
+   closed link gives CI_ERR_NOT_OPENED. ciSndGet ends when the line stayed quiet for 10
+   character times + 50 ms; the Vantel forms end as soon as a good frame arrived. */
+/* Takes the frame at the start of the read-ahead buffer. A NULL data buffer asks for the
+   data length (CI_ERR_BUFFER_TOO_SMALL while the frame has data); a buffer shorter than
+   the data gets the frame's whole length and CI_ERR_BUFFER_TOO_SMALL. No complete frame,
+   or a bad one (which is dropped), gives CI_ERR_BAD_VANTEL_PACKET. */
 CI_FUNCTION(uint32_t, ciReadVant97,
             (CI_HANDLE handle, uint8_t* address, uint8_t* signature, uint8_t* instruction,
              uint8_t* data, int32_t* dataLength)) /* 2 */
@@ -99,6 +109,9 @@ CI_FUNCTION(uint32_t, ciSndGet,
             (CI_HANDLE handle, const uint8_t* request, int32_t requestLength,
              int32_t* answerLength, uint32_t timeoutMs)) /* 5 */
 CI_FUNCTION(uint32_t, ciClearReadBuffer, (CI_HANDLE handle)) /* 6 */
+/* length must be positive (else CI_ERR_BUFFER_TOO_SMALL) and buffer given; accepted is
+   CI_TRUE only for an accepted, non-empty text. A dialog that cannot be shown counts as
+   cancelled: result 0, empty buffer. */
 CI_FUNCTION(uint32_t, ciGetConnectionStringDlg,
             (char* buffer, int32_t* length, CI_BOOL* accepted, const char* initial,
              const char* caption)) /* 19 */
@@ -120,6 +133,8 @@ CI_FUNCTION(uint32_t, ciRegisterMsgNotifications,
 /* Bytes waiting, or -1. */
 CI_FUNCTION(int32_t, ciReadLength, (CI_HANDLE handle)) /* 33 */
 CI_FUNCTION(uint32_t, ciWrite, (CI_HANDLE handle, const uint8_t* buffer, int32_t length)) /* 34 */
+/* length: the buffer's capacity on entry, the bytes taken on return. A negative length or a
+   NULL buffer gives CI_ERR_INVALID_PARAMETERS and takes nothing. */
 CI_FUNCTION(uint32_t, ciRead, (CI_HANDLE handle, uint8_t* buffer, int32_t* length)) /* 35 */
 /* CI_TRUE or CI_FALSE, or a result code. */
 CI_FUNCTION(int32_t, ciConfigDialogAvailable, (CI_HANDLE handle)) /* 36 */
@@ -129,6 +144,7 @@ CI_FUNCTION(uint32_t, ciGetValid, (CI_HANDLE handle, CI_BOOL* valid)) /* 39 */
 CI_FUNCTION(uint32_t, ciIsActive, (CI_HANDLE handle, CI_BOOL* active)) /* 40 */
 CI_FUNCTION(uint32_t, ciRelease, (CI_HANDLE handle)) /* 41 */
 CI_FUNCTION(uint32_t, ciClose, (CI_HANDLE handle)) /* 42 */
+/* CI_ERR_CONNECTION_FAILURE when the link is still closed afterwards. */
 CI_FUNCTION(uint32_t, ciOpen, (CI_HANDLE handle)) /* 43 */
 /* The creating functions give 0 on failure. */
 CI_FUNCTION(CI_HANDLE, ciCreateCB,

@@ -55,9 +55,12 @@ void TDLLInterface::ForgetConduvexHandle()
     try {
         const TConduvexFunctions& f = ProcessConduvex().Functions();
         if (notOwned_) {
-            // The link stays in Conduvex for its owner, registered nowhere by us.
-            f.ciUnregisterMsgNotifications(handle_);
-            f.ciUnregisterCallBackNotifications(handle_);
+            // The link stays in Conduvex for its owner, who keeps whatever it registered on
+            // the road this adapter did not use.
+            if (window_)
+                f.ciUnregisterMsgNotifications(handle_);
+            else
+                f.ciUnregisterCallBackNotifications(handle_);
         } else {
             f.ciRelease(handle_);
         }
@@ -65,6 +68,11 @@ void TDLLInterface::ForgetConduvexHandle()
         // Freeing goes on whatever Conduvex says.
     }
     handle_ = 0;
+}
+
+void TDLLInterface::UnregisterWindowClass()
+{
+    TNotificationWindow::ForgetClass(kWindowClass);
 }
 
 uint32_t TDLLInterface::UserData() const

@@ -51,6 +51,8 @@ public:
     void HandleNotification(uint32_t handle, uint16_t kind, uint16_t data);
     // The hidden window on the message road; null on the callback road.
     HWND NotificationWindow() const { return window_ ? window_->Handle() : nullptr; }
+    // At unload, once every adapter is gone.
+    static void UnregisterWindowClass();
 
     std::string ClassName() const override { return "TDLLInterface"; }
 

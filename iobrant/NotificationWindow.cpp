@@ -43,3 +43,8 @@ TNotificationWindow::~TNotificationWindow()
     else
         PostMessageA(window_, WM_CLOSE, 0, 0);
 }
+
+void TNotificationWindow::ForgetClass(const char* className)
+{
+    ::UnregisterClassA(className, OwnModule());
+}

@@ -15,6 +15,9 @@ public:
     TNotificationWindow& operator=(const TNotificationWindow&) = delete;
 
     HWND Handle() const { return window_; }
+    // The system keeps a library's classes after the library is unloaded; a class left
+    // behind would point a reloaded library's windows at code no longer there.
+    static void ForgetClass(const char* className);
     static LONG_PTR UserDataOf(HWND window) { return GetWindowLongPtrA(window, GWLP_USERDATA); }
 
 private:

@@ -183,11 +183,11 @@ bool TVantelStack::SendAndReceive(uint8_t address, uint8_t signature, uint8_t in
     const auto link = CurrentLink();
     if (!link)
         return false;
-    TLinkLock exchangeLock(*link);
-    if (!link->IsActive())
-        return false;
     std::vector<TVantelFormat97> records;
     {
+        TLinkLock exchangeLock(*link);
+        if (!link->IsActive())
+            return false;
         TExchangeMark mark(*this);
         Pause(1);
         std::string setAside = link->Read();
@@ -195,7 +195,9 @@ bool TVantelStack::SendAndReceive(uint8_t address, uint8_t signature, uint8_t in
         answer = AwaitAnswer(*link, address, signature, data.size(), timeoutMs, setAside);
         records = FinishExchange(*link, setAside);
     }
-    // Unsolicited frames and answers to others that came meanwhile go to their devices.
+    // Unsolicited frames and answers to others that came meanwhile go to their devices,
+    // with the link unlocked: a device's change events reach the host, whose handler may
+    // start an exchange of its own from another thread.
     try {
         DispatchAll(records);
     } catch (...) {

@@ -1,17 +1,40 @@
 #!/usr/bin/env bash
-# Builds the DLLs and runs the demo host program under Wine. Installs what is missing first.
+# Builds the DLLs and the demo host, starts the Tarvo module simulator on a pty linked as
+# COM9 of the Wine prefix, runs the host under Wine against it, and stops the simulator.
+# Installs what is missing first.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
+com_port=9
 
 "$root/tools/install-deps.sh"
 cmake -S "$root" -B "$build/win" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake" \
       -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build/win" -j"$(nproc)" --target DemoHost Conduvex
+cmake --build "$build/win" -j"$(nproc)" --target DemoHost Iobrant Conduvex
 
 export WINEPREFIX="$build/wineprefix"
 source "$root/tools/wine-env.sh"
-trap wine_stop EXIT
+started=$(mktemp)
+simulator=
+stop() {
+    [ -n "$simulator" ] && kill "$simulator" 2>/dev/null && wait "$simulator" 2>/dev/null
+    rm -f "$started"
+    wine_stop
+}
+trap stop EXIT
 wine_start
+
+# One module at address 1 with 8 inputs, 8 outputs and a thermometer; it prints one JSON
+# line with its control port once it listens.
+python3 "$root/tools/module_sim.py" --link "$WINEPREFIX/dosdevices/com$com_port" --control 0 \
+        --address 1 --inputs 8 --outputs 8 --thermometers 1 >"$started" &
+simulator=$!
+for _ in $(seq 100); do
+    grep -q '"control"' "$started" && break
+    sleep 0.1
+done
+control=$(sed -n 's/.*"control": *\([0-9]*\).*/\1/p' "$started")
+[ -n "$control" ] || { echo "the module simulator did not start" >&2; exit 1; }
+
 cd "$build/win/bin"
-wine DemoHost.exe
+wine DemoHost.exe "$com_port" "$control"

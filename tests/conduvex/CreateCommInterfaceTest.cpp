@@ -149,10 +149,13 @@ protected:
 
 TEST_F(CreateConverterLinkTest, TheConverterTheKeysNameBecomesAnFtdiLink)
 {
-    const CI_HANDLE bySerial = Created("provider=FTD_USB;serial_number=ftq77c;baudrate=57600");
+    const CI_HANDLE bySerial =
+        Created("provider=FTD_USB;serial_number=ftq77c;baudrate=57600;databits=7;rts=1;dtr=0");
     EXPECT_EQ("FTD_USB", TextOf(ciGetProvider, bySerial));
     EXPECT_EQ("ftq77C", TextOf(ciGetID, bySerial));
     EXPECT_EQ("57600", ConfigValue(bySerial, "baudrate"));
+    EXPECT_EQ("7", ConfigValue(bySerial, "databits"));
+    EXPECT_EQ("-1", ConfigValue(bySerial, "rts"));
 
     const CI_HANDLE byIndex = Created("provider=ftd;index=0");
     EXPECT_EQ("FT4XA1B2", TextOf(ciGetID, byIndex));

@@ -3,6 +3,7 @@
 #include "FTDIDevice.h"
 
 #include "ConduvexError.h"
+#include "FtdiDriverPins.h"
 #include "FtdiStandInFiles.h"
 #include "LastError.h"
 #include "LoopbackPeers.h"
@@ -219,6 +220,38 @@ TEST_F(FTDIDeviceTest, AHostMayCloseFromADataAnnouncement)
     link->Write("y");
     EXPECT_TRUE(WaitFor([&] { return announced.data > 1; }));
     link->Close();
+}
+
+TEST_F(FTDIDeviceTest, ReleasingAnOpenLinkLetsTheDeviceGo)
+{
+    auto link = Link("serial_number=ftq77C;active=1");
+    link->Write("x");
+    Calls();
+    link.Reset();
+    EXPECT_EQ(std::vector<std::string>{"FT_Close"}, Calls());
+    EXPECT_TRUE(Link("serial_number=ftq77C;active=1")->IsActive()) << "the device is free again";
+}
+
+// Holds the only reference a host has and drops it from a data announcement.
+struct TReleasingHost {
+    TIntfPtr<TFTDIDevice> link;
+    std::atomic<bool> released = false;
+    void DataReceived(ICommunicationInterface*)
+    {
+        link.Reset();
+        released = true;
+    }
+};
+
+TEST_F(FTDIDeviceTest, AHostMayReleaseTheLinkFromADataAnnouncement)
+{
+    TReleasingHost host{Link("serial_number=ftq77C;active=1")};
+    host.link->DataReceivedEventer()->Add(MakeMethod<&TReleasingHost::DataReceived>(&host));
+    Calls();
+    host.link->Write("x");
+    ASSERT_TRUE(WaitFor([&] { return host.released.load(); }));
+    EXPECT_TRUE(WaitFor([&] { return standIn_.Called("FT_Close"); }))
+        << "the last reference went on the reader thread, which closed the device";
 }
 
 TEST_F(FTDIDeviceTest, WritingNothingOrOnAClosedLink)

@@ -3,6 +3,7 @@
 // without a driver, as it always does.
 #include "Ftd2xx.h"
 
+#include "FtdiDriverPins.h"
 #include "FtdiStandInFiles.h"
 #include "LastError.h"
 #include "ResultCodes.h"

@@ -4,6 +4,7 @@
 
 #include "ConduvexError.h"
 #include "ConnectionString.h"
+#include "FtdiDriverPins.h"
 #include "FtdiStandInFiles.h"
 #include "LastError.h"
 

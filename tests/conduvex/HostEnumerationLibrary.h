@@ -1,6 +1,7 @@
 #pragma once
-// The enumeration exports of the built Conduvex.dll as a host reaches them: loaded by
-// name (from the test program's folder), bound by GetProcAddress.
+// The enumeration exports of the built Conduvex.dll, and the link exports a converter
+// test needs, as a host reaches them: loaded by name (from the test program's folder),
+// bound by GetProcAddress.
 #include "conduvex.h"
 
 #include <string>
@@ -51,5 +52,10 @@ public:
     ENUMERATION_EXPORT(LastErrorText)
     ENUMERATION_EXPORT(ciCreate)
     ENUMERATION_EXPORT(ciRelease)
+    ENUMERATION_EXPORT(ciIsActive)
+    ENUMERATION_EXPORT(ciGetID)
+    ENUMERATION_EXPORT(ciWrite)
+    ENUMERATION_EXPORT(ciRead)
+    ENUMERATION_EXPORT(ciReadLength)
 #undef ENUMERATION_EXPORT
 };

@@ -246,6 +246,36 @@ TEST_F(HostFtdiChildStandIn, DriverStatusesBecomeFtdCodes)
     EXPECT_EQ("0x2000006A FTD error - Invalid parameter.", lib_.Error());
 }
 
+TEST_F(HostFtdiChildStandIn, ALinkToAConverterCarriesData)
+{
+    const CI_HANDLE handle = lib_.ciCreate("provider=FTD_USB;serial_number=FTQ77C;active=1");
+    ASSERT_NE(0u, handle) << lib_.Error();
+    CI_BOOL active = CI_FALSE;
+    EXPECT_EQ(0u, lib_.ciIsActive(handle, &active));
+    EXPECT_EQ(CI_TRUE, active);
+    char id[32] = {};
+    int32_t length = sizeof id;
+    EXPECT_EQ(0u, lib_.ciGetID(handle, id, &length));
+    EXPECT_STREQ("ftq77C", id);
+
+    EXPECT_EQ(0u, lib_.ciWrite(handle, reinterpret_cast<const uint8_t*>("ping"), 4));
+    const DWORD start = GetTickCount();
+    while (lib_.ciReadLength(handle) < 4 && GetTickCount() - start < 3000)
+        Sleep(5);
+    uint8_t answer[8] = {};
+    length = sizeof answer;
+    EXPECT_EQ(0u, lib_.ciRead(handle, answer, &length));
+    EXPECT_EQ("ping", std::string(reinterpret_cast<char*>(answer), static_cast<size_t>(length)));
+    EXPECT_EQ(0u, lib_.ciRelease(handle));
+    EXPECT_TRUE(standIn_.Called("FT_Close"));
+}
+
+TEST_F(HostFtdiChildStandIn, ALinkToNoMatchingConverterIsRefused)
+{
+    EXPECT_EQ(0u, lib_.ciCreate("provider=FTD;serial_number=NONE"));
+    EXPECT_EQ("0x20000010 Device is not available.", lib_.Error());
+}
+
 // Without a usable driver every converter export says so, and none reaches a driver.
 void ExpectDriverNotLoaded(const ftdi_standin::TStandInFiles& standIn)
 {
@@ -262,6 +292,8 @@ void ExpectDriverNotLoaded(const ftdi_standin::TStandInFiles& standIn)
     EXPECT_EQ(0u, lib.FTDFindDevice(0, "ftq77C", nullptr, nullptr, nullptr, &index));
     EXPECT_EQ(-1, index);
     EXPECT_EQ(0x20000015u, lib.LastError());
+    EXPECT_EQ(0u, lib.ciCreate("provider=FTD_USB;serial_number=ftq77C"));
+    EXPECT_EQ("0x20000015 Library ftd2xx.dll was not loaded.", lib.Error());
     EXPECT_TRUE(standIn.Calls().empty());
 }
 

@@ -1,4 +1,5 @@
 // Exchanges over a serial port against a peer thread that answers each request.
+#include "ExchangeClock.h"
 #include "HostLinkFixture.h"
 
 #include <cmath>
@@ -11,25 +12,6 @@ constexpr DWORD kPeerWaitMs = 3000;
 // Ceil(83.3) + 50 = 134 ms, the request's own allowance Ceil((length + 10) x 8.33).
 constexpr double kCharTimeMs = 1000.0 / 1200 * 10;
 constexpr double kQuietGapMs = 134;
-// The tick counter under Wine moves in steps of up to about 20 ms; the machine may be busy.
-constexpr double kTickStepMs = 20;
-constexpr double kSlackMs = 150;
-
-double NowMs()
-{
-    LARGE_INTEGER frequency;
-    LARGE_INTEGER counter;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
-::testing::AssertionResult TookAbout(double expectedMs, double elapsedMs)
-{
-    if (elapsedMs >= expectedMs - kTickStepMs && elapsedMs <= expectedMs + kTickStepMs + kSlackMs)
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "took " << elapsedMs << " ms, expected about " << expectedMs;
-}
 
 // A Vantel 97 frame written out by hand, as a device would send it.
 std::string Frame(uint8_t address, uint8_t signature, uint8_t instruction, const std::string& data)
@@ -82,7 +64,7 @@ protected:
 
     // Runs the exchange and gives the time it took.
     template <class Exchange>
-    double Timed(Exchange&& exchange)
+    double TimedExchange(Exchange&& exchange)
     {
         const double start = NowMs();
         EXPECT_EQ(0u, exchange()) << ci_.ErrorText();
@@ -129,7 +111,7 @@ protected:
 TEST_F(HostLinkExchangeTest, OneGoodFrameEndsTheVantelExchangeAtOnce)
 {
     AnswerWith(kRequest.size(), kAnswer);
-    const double elapsed = Timed([&] { return SndGetVantel(kRequest, 1000); });
+    const double elapsed = TimedExchange([&] { return SndGetVantel(kRequest, 1000); });
     EXPECT_EQ(kRequest, request_);
     EXPECT_LT(elapsed, kQuietGapMs) << "it did not wait for a quiet line";
     EXPECT_EQ(static_cast<int32_t>(kAnswer.size()), answerLength_);
@@ -152,7 +134,7 @@ TEST_F(HostLinkExchangeTest, OneGoodFrameEndsTheVantelExchangeAtOnce)
 TEST_F(HostLinkExchangeTest, AFramePlusTrailingBytesWaitsForTheQuietLine)
 {
     AnswerWith(kRequest.size(), kAnswer + "+-");
-    const double elapsed = Timed([&] { return SndGetVantel(kRequest, 1000); });
+    const double elapsed = TimedExchange([&] { return SndGetVantel(kRequest, 1000); });
     EXPECT_TRUE(TookAbout(kQuietGapMs, elapsed));
     EXPECT_EQ(static_cast<int32_t>(kAnswer.size()), answerLength_);
     EXPECT_EQ(static_cast<int32_t>(kAnswer.size() + 2), ci_.ciReadLength(handle_));
@@ -165,7 +147,7 @@ TEST_F(HostLinkExchangeTest, ACorruptedFrameIsMeasuredThenRefusedAndDropped)
     std::string corrupted = kAnswer;
     corrupted[corrupted.size() - 2] ^= 0x11;
     AnswerWith(kRequest.size(), corrupted);
-    const double elapsed = Timed([&] { return SndGetVantel(kRequest, 1000); });
+    const double elapsed = TimedExchange([&] { return SndGetVantel(kRequest, 1000); });
     EXPECT_TRUE(TookAbout(kQuietGapMs, elapsed));
     EXPECT_EQ(static_cast<int32_t>(corrupted.size()), answerLength_);
     const TFrameRead read = ReadFrame(8);
@@ -178,7 +160,7 @@ TEST_F(HostLinkExchangeTest, ACorruptedFrameIsMeasuredThenRefusedAndDropped)
 TEST_F(HostLinkExchangeTest, WithoutAnAnswerTheExchangeEndsAtItsDeadline)
 {
     AnswerWith(kRequest.size(), "");
-    const double elapsed = Timed([&] { return SndGetVantel(kRequest, 100); });
+    const double elapsed = TimedExchange([&] { return SndGetVantel(kRequest, 100); });
     EXPECT_EQ(kRequest, request_);
     EXPECT_TRUE(TookAbout(100 + std::ceil((kRequest.size() + 10) * kCharTimeMs), elapsed));
     EXPECT_EQ(0, answerLength_);
@@ -187,7 +169,7 @@ TEST_F(HostLinkExchangeTest, WithoutAnAnswerTheExchangeEndsAtItsDeadline)
 TEST_F(HostLinkExchangeTest, ThePlainExchangeEndsAtTheQuietGapAfterTheAnswer)
 {
     AnswerWith(3, "pong");
-    const double elapsed = Timed([&] {
+    const double elapsed = TimedExchange([&] {
         return ci_.ciSndGet(handle_, reinterpret_cast<const uint8_t*>("pin"), 3, &answerLength_, 1000);
     });
     EXPECT_TRUE(TookAbout(kQuietGapMs, elapsed));
@@ -199,7 +181,7 @@ TEST_F(HostLinkExchangeTest, TheFrameExchangeBuildsItsRequest)
 {
     const std::string expected = Frame(0xFE, 0x02, 0x33, "ab");
     AnswerWith(expected.size(), kAnswer);
-    Timed([&] {
+    TimedExchange([&] {
         return ci_.ciSndGetVant97(handle_, 0xFE, 0x02, 0x33, reinterpret_cast<const uint8_t*>("ab"), 2,
                                   &answerLength_, 1000);
     });
@@ -221,7 +203,7 @@ TEST_F(HostLinkExchangeTest, AClosedLinkIsNotOpenedAndSaysSoInTheLastError)
 TEST_F(HostLinkExchangeTest, NotificationsComeBackAfterTheExchange)
 {
     AnswerWith(kRequest.size(), kAnswer);
-    Timed([&] { return SndGetVantel(kRequest, 1000); });
+    TimedExchange([&] { return SndGetVantel(kRequest, 1000); });
     // The link's own report of the reply may still be on its way; let it pass.
     PumpMessagesFor(500);
     ClearNotifications();

@@ -127,7 +127,7 @@ TEST_F(LinkExportsTest, ReleaseClosesAnActiveLinkAndFreesItWhenNothingElseHoldsI
     EXPECT_EQ(1, ciHandlesCount());
 }
 
-TEST_F(LinkExportsTest, ReleaseLeavesALinkThatTheHostStillHoldsElsewhereOpen)
+TEST_F(LinkExportsTest, ReleaseTakesTheFirstEntryOfALinkAddedTwice)
 {
     ASSERT_EQ(0u, ciOpen(handle_));
     const CI_HANDLE second = Add(link_);

@@ -14,6 +14,7 @@
 namespace {
 
 constexpr const char* kChildMark = "IOBRANT_BINDING_CHILD";
+constexpr const char* kExitChildMark = "IOBRANT_EXIT_CHILD";
 constexpr const char* kStandInMark = "CONDUVEX_STAND_IN_LOADED";
 constexpr DWORD kChildTimeoutMs = 60000;
 
@@ -40,6 +41,30 @@ bool Marked(const char* name)
     return GetEnvironmentVariableA(name, value, sizeof(value)) > 0;
 }
 
+// What the exports give without a bound Conduvex: its error functions and creators fail
+// with "required library missing"; what needs no Conduvex works.
+std::string WithoutConduvex(HMODULE iobrant)
+{
+    using TLastError = uint32_t(__stdcall*)();
+    using TCreate = uint32_t(__stdcall*)(const char*, const char*);
+    using TCount = int32_t(__stdcall*)();
+    using TInfo = uint32_t(__stdcall*)(char*, int32_t*);
+    const auto find = [iobrant](const char* name) { return reinterpret_cast<void (*)()>(GetProcAddress(iobrant, name)); };
+    const auto lastError = reinterpret_cast<TLastError>(find("LastError"));
+    const auto create = reinterpret_cast<TCreate>(find("qCreateTarvo"));
+    const auto count = reinterpret_cast<TCount>(find("qHandlesCount"));
+    const auto info = reinterpret_cast<TInfo>(find("DllInfo"));
+    if (!lastError || !create || !count || !info)
+        return " exports-missing";
+    char text[32] = {};
+    int32_t length = sizeof(text);
+    const bool described = info(text, &length) == 0 && std::string(text) == "Iobrant 1.0.0";
+    char code[16];
+    wsprintfA(code, "%08x", static_cast<unsigned>(lastError()));
+    return std::string(" last-error-") + code + " create-" + std::to_string(create("provider=COM;comport=1", nullptr)) +
+           " handles-" + std::to_string(count()) + (described ? " described" : " not-described");
+}
+
 // What the child saw, one word per step.
 std::string LoadIobrantBesideThisProgram()
 {
@@ -47,7 +72,10 @@ std::string LoadIobrantBesideThisProgram()
     const HMODULE iobrant = LoadLibraryA((FolderOf(OwnPath()) + "Iobrant.dll").c_str());
     seen += iobrant ? "loaded" : "refused";
     seen += Marked(kStandInMark) ? " conduvex-found" : " conduvex-not-found";
-    seen += GetModuleHandleA("Conduvex.dll") ? " conduvex-kept" : " conduvex-freed";
+    const bool bound = GetModuleHandleA("Conduvex.dll") != nullptr;
+    seen += bound ? " conduvex-kept" : " conduvex-freed";
+    if (iobrant && !bound)
+        seen += WithoutConduvex(iobrant);
     if (iobrant) {
         FreeLibrary(iobrant);
         seen += GetModuleHandleA("Conduvex.dll") ? " conduvex-kept-after-unload" : " conduvex-freed-after-unload";
@@ -62,6 +90,21 @@ TEST(HostBindingChild, LoadIobrant)
     if (GetEnvironmentVariableA(kChildMark, resultPath, MAX_PATH) == 0)
         GTEST_SKIP() << "runs only as a child of the binding cases";
     std::ofstream(resultPath) << LoadIobrantBesideThisProgram();
+}
+
+// The child's side of the exit case: the process ends with a Tarvo object alive, so that
+// Iobrant is detached by the process exit, after Conduvex may be gone already.
+TEST(HostBindingChild, ExitWithTarvoAlive)
+{
+    char resultPath[MAX_PATH] = {};
+    if (GetEnvironmentVariableA(kExitChildMark, resultPath, MAX_PATH) == 0)
+        GTEST_SKIP() << "runs only as a child of the exit case";
+    const HMODULE iobrant = LoadLibraryA((FolderOf(OwnPath()) + "Iobrant.dll").c_str());
+    using TCreate = uint32_t(__stdcall*)(const char*, const char*);
+    const auto create =
+        reinterpret_cast<TCreate>(reinterpret_cast<void (*)()>(GetProcAddress(iobrant, "qCreateTarvo")));
+    const bool created = create && create("provider=COM;comport=1", "ADDR=1") != 0;
+    std::ofstream(resultPath) << (created ? "created" : "not-created");
 }
 
 class TChildFolder {
@@ -90,21 +133,23 @@ public:
     TChildFolder& operator=(const TChildFolder&) = delete;
 
     // Runs the copy's child case and returns what it reported.
-    std::string Run()
+    std::string Run(const char* mark = kChildMark, const char* childCase = "LoadIobrant")
     {
-        SetEnvironmentVariableA(kChildMark, ResultPath().c_str());
-        std::string command = "\"" + folder_ + NameOf(OwnPath()) + "\" --gtest_filter=HostBindingChild.*";
+        SetEnvironmentVariableA(mark, ResultPath().c_str());
+        std::string command =
+            "\"" + folder_ + NameOf(OwnPath()) + "\" --gtest_filter=HostBindingChild." + childCase;
         STARTUPINFOA startup{};
         startup.cb = sizeof(startup);
         PROCESS_INFORMATION process{};
         const BOOL started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
                                             folder_.c_str(), &startup, &process);
-        SetEnvironmentVariableA(kChildMark, nullptr);
+        SetEnvironmentVariableA(mark, nullptr);
         if (!started)
             return "not started";
         const DWORD waited = WaitForSingleObject(process.hProcess, kChildTimeoutMs);
         if (waited != WAIT_OBJECT_0)
             TerminateProcess(process.hProcess, 1);
+        GetExitCodeProcess(process.hProcess, &exitCode_);
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
         if (waited != WAIT_OBJECT_0)
@@ -124,6 +169,12 @@ private:
 
     std::string ResultPath() const { return folder_ + "result.txt"; }
 
+public:
+    DWORD ExitCode() const { return exitCode_; }
+
+private:
+    DWORD exitCode_ = 0;
+
     std::string folder_;
     std::vector<std::string> files_;
 };
@@ -131,19 +182,28 @@ private:
 TEST(HostBinding, WithoutConduvexIobrantStillLoads)
 {
     TChildFolder folder("binding-no-conduvex", "");
-    EXPECT_EQ(folder.Run(), "loaded conduvex-not-found conduvex-freed conduvex-freed-after-unload");
+    EXPECT_EQ(folder.Run(), "loaded conduvex-not-found conduvex-freed last-error-20000015 create-0 handles-0 described "
+                            "conduvex-freed-after-unload");
 }
 
 TEST(HostBinding, AConduvexMissingAnExportIsFreedAndIobrantStillLoads)
 {
     TChildFolder folder("binding-missing-export", "missing-export\\Conduvex.dll");
-    EXPECT_EQ(folder.Run(), "loaded conduvex-found conduvex-freed conduvex-freed-after-unload");
+    EXPECT_EQ(folder.Run(), "loaded conduvex-found conduvex-freed last-error-20000015 create-0 handles-0 described "
+                            "conduvex-freed-after-unload");
 }
 
 TEST(HostBinding, ACompleteConduvexStaysBoundUntilIobrantIsUnloaded)
 {
     TChildFolder folder("binding-complete", "complete-exports\\Conduvex.dll");
     EXPECT_EQ(folder.Run(), "loaded conduvex-found conduvex-kept conduvex-freed-after-unload");
+}
+
+TEST(HostBinding, AtProcessExitIobrantLeavesItsObjectsAndConduvexAlone)
+{
+    TChildFolder folder("binding-exit", "Conduvex.dll");
+    EXPECT_EQ(folder.Run(kExitChildMark, "ExitWithTarvoAlive"), "created");
+    EXPECT_EQ(folder.ExitCode(), 0u);
 }
 
 } // namespace
