@@ -1,23 +1,13 @@
 #include "NodedInterface.h"
 
 #include "ConduvexError.h"
+#include "ParamSet.h"
 
 #include <cctype>
 #include <cstdlib>
 #include <optional>
 
 namespace {
-
-std::string Trimmed(const std::string& text)
-{
-    size_t first = 0;
-    size_t last = text.size();
-    while (first < last && static_cast<unsigned char>(text[first]) <= ' ')
-        ++first;
-    while (last > first && static_cast<unsigned char>(text[last - 1]) <= ' ')
-        --last;
-    return text.substr(first, last - first);
-}
 
 bool EqualsIgnoringCase(const std::string& a, const char* b)
 {
@@ -31,7 +21,7 @@ bool EqualsIgnoringCase(const std::string& a, const char* b)
 
 std::optional<double> NumberOf(const std::string& text)
 {
-    const std::string trimmed = Trimmed(text);
+    const std::string trimmed(TrimBlanks(text));
     if (trimmed.empty())
         return std::nullopt;
     char* end = nullptr;
@@ -47,7 +37,7 @@ bool AttributeToBool(const std::string& text)
 {
     if (const auto number = NumberOf(text))
         return *number != 0;
-    const std::string trimmed = Trimmed(text);
+    const std::string trimmed(TrimBlanks(text));
     if (EqualsIgnoringCase(trimmed, "true"))
         return true;
     if (EqualsIgnoringCase(trimmed, "false"))

@@ -1,5 +1,7 @@
 #include "ParamSet.h"
 
+#include "ConduvexError.h"
+
 #include <algorithm>
 #include <limits>
 #include <utility>
@@ -79,6 +81,36 @@ std::optional<int32_t> TextToInt32(std::string_view text) {
     if (magnitude > limit) return std::nullopt;
   }
   return static_cast<int32_t>(negative ? -magnitude : magnitude);
+}
+
+std::optional<bool> TextToBool(std::string_view text) {
+  if (const std::optional<int32_t> number = TextToInt32(text)) return *number != 0;
+  const std::string word = AsciiLowerText(text);
+  if (word == "true") return true;
+  if (word == "false") return false;
+  return std::nullopt;
+}
+
+int32_t SettingToInt32(std::string_view text) {
+  if (const std::optional<int32_t> number = TextToInt32(text)) return *number;
+  throw EConduvexError("'" + std::string(text) + "' is not a valid integer value");
+}
+
+bool SettingToBool(std::string_view text) {
+  if (const std::optional<bool> value = TextToBool(text)) return *value;
+  throw EConduvexError("'" + std::string(text) + "' is not a valid boolean value");
+}
+
+bool IsTrueText(std::string_view text) { return AsciiLowerText(text) == "true" || text == "1"; }
+
+TParamSet SplitSettings(std::string_view text) {
+  TParamSet settings(false);
+  for (;;) {
+    const size_t end = text.find(';');
+    settings.AddLine(std::string(text.substr(0, end)));
+    if (end == std::string_view::npos) return settings;
+    text.remove_prefix(end + 1);
+  }
 }
 
 TParamSet::TParamSet(bool caseSensitive) : caseSensitive_(caseSensitive) {}

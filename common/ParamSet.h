@@ -58,6 +58,26 @@ class TParamSet {
 // nullopt when the text does not convert or is outside the int32 range.
 std::optional<int32_t> TextToInt32(std::string_view text);
 
+// Whole-text conversion to a boolean: an integer as TextToInt32 reads it
+// (nonzero is true) or "true" / "false" in any letter case; nullopt
+// otherwise, the empty text included.
+std::optional<bool> TextToBool(std::string_view text);
+
+// The same conversions for a value a link's settings give, raising
+// EConduvexError "'<text>' is not a valid integer value" (or "... boolean
+// value") when the text does not convert.
+int32_t SettingToInt32(std::string_view text);
+bool SettingToBool(std::string_view text);
+
+// "TRUE" in any letter case or "1", the only texts that switch a link's
+// "active" setting on.
+bool IsTrueText(std::string_view text);
+
+// A link's settings text split at every ";" into name=value lines of a
+// case-insensitive set; values are taken as they stand (no braces, no
+// trimming).
+TParamSet SplitSettings(std::string_view text);
+
 // Drops leading and trailing characters with codes 0..32 (blanks and
 // control characters).
 std::string_view TrimBlanks(std::string_view text);

@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <cctype>
 #include <string>
-#include <strings.h>
 
 namespace {
 
@@ -34,19 +33,10 @@ std::string UpperCase(std::string text)
     return text;
 }
 
-// A number (0 is false) or the word true or false in any letter case; an empty value is
-// false; anything else raises.
+// As a setting's boolean, except that an empty value is false.
 bool BooleanOf(const std::string& text)
 {
-    if (text.empty())
-        return false;
-    if (const std::optional<int32_t> number = TextToInt32(text))
-        return *number != 0;
-    if (strcasecmp(text.c_str(), "true") == 0)
-        return true;
-    if (strcasecmp(text.c_str(), "false") == 0)
-        return false;
-    throw EConduvexError("'" + text + "' is not a valid boolean value");
+    return !text.empty() && SettingToBool(text);
 }
 
 uint8_t ByteOf(int32_t value)

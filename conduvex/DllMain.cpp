@@ -2,6 +2,7 @@
 #include "DiagnosticTrace.h"
 #include "Ftd2xx.h"
 #include "GlobalHandles.h"
+#include "LibraryUnload.h"
 
 #include <windows.h>
 
@@ -28,10 +29,12 @@ void Detach(bool processExiting)
     try {
         // At process exit every other thread is already gone: links waiting for their
         // threads would hang, so their memory goes back with the process instead.
-        if (processExiting)
+        if (processExiting) {
             AbandonGlobalHandles();
-        else
+        } else {
+            MarkLibraryUnloading();
             FreeGlobalHandles();
+        }
     } catch (...) {
         // Nothing may leave the loader's call.
     }

@@ -1,5 +1,6 @@
 #include "FTDIDeviceCore.h"
 
+#include "LibraryUnload.h"
 #include "ConduvexError.h"
 #include "FTDIDevice.h"
 
@@ -54,7 +55,7 @@ void TFTDIDevicecore::Stop()
     if (GetCurrentThreadId() == threadId_)
         return;
     if (WaitForSingleObject(finished_.Get(), kStopWaitMs) == WAIT_OBJECT_0)
-        WaitForSingleObject(thread_.Get(), kThreadExitGraceMs);
+        WaitForSingleObject(thread_.Get(), ThreadExitGraceMs());
 }
 
 unsigned __stdcall TFTDIDevicecore::Entry(void* self)

@@ -35,9 +35,6 @@ public:
 private:
     static constexpr DWORD kWaitStepMs = 100;
     static constexpr DWORD kStopWaitMs = 3000;
-    // A thread whose body has finished may take this long to end. While the library is
-    // unloaded no thread can end at all; nothing of ours runs in it by then.
-    static constexpr DWORD kThreadExitGraceMs = 1000;
 
     static unsigned __stdcall Entry(void* self);
     void Run();

@@ -36,3 +36,12 @@ sockaddr_in SocketAddress(in_addr address, uint16_t port)
     result.sin_port = htons(port);
     return result;
 }
+
+uint16_t BoundPort(SOCKET socket)
+{
+    sockaddr_in address{};
+    int length = sizeof address;
+    if (getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        return 0;
+    return ntohs(address.sin_port);
+}

@@ -14,3 +14,5 @@ in_addr ResolvedHostAddress(const std::string& host);
 // The four decimal bytes joined by dots.
 std::string DottedText(in_addr address);
 sockaddr_in SocketAddress(in_addr address, uint16_t port);
+// The local port a socket is bound to; 0 when it is not bound or the query fails.
+uint16_t BoundPort(SOCKET socket);

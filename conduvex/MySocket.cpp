@@ -103,13 +103,7 @@ void TMySocket::TearDown()
 
 uint16_t TMySocket::GetLocalPort() const
 {
-    if (!IsOpen())
-        return 0;
-    sockaddr_in address{};
-    int length = sizeof address;
-    if (getsockname(socket_.Get(), reinterpret_cast<sockaddr*>(&address), &length) != 0)
-        return 0;
-    return ntohs(address.sin_port);
+    return IsOpen() ? BoundPort(socket_.Get()) : 0;
 }
 
 void TMySocket::PacketArrived()

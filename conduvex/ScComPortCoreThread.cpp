@@ -1,5 +1,6 @@
 #include "ScComPortCoreThread.h"
 
+#include "LibraryUnload.h"
 #include "ScComPortCore.h"
 #include "SyncDispatch.h"
 #include "Ticks.h"
@@ -17,10 +18,6 @@ constexpr DWORD kPurgeAnswerTimeoutMs = 2000;
 constexpr DWORD kCancelTimeoutMs = 2000;
 // A device that refuses writes is retried at this pace rather than at full speed.
 constexpr DWORD kFailedWriteRetryMs = 50;
-// How long a thread whose body has finished may take to end. Inside the library's unload
-// the system holds its loader lock and no thread can end at all; the body has finished
-// then, and nothing of ours runs in the thread any more.
-constexpr DWORD kThreadExitGraceMs = 1000;
 
 constexpr std::array<int, 7> kSystemPriorities{
     THREAD_PRIORITY_IDLE,   THREAD_PRIORITY_LOWEST,  THREAD_PRIORITY_BELOW_NORMAL, THREAD_PRIORITY_NORMAL,
@@ -91,7 +88,7 @@ void TScComPortCoreThread::Join()
         return;
     SetEvent(stopEvent_.Get());
     WaitDispatchingSentMessages(finished_.Get(), INFINITE);
-    WaitForSingleObject(thread_.Get(), kThreadExitGraceMs);
+    WaitForSingleObject(thread_.Get(), ThreadExitGraceMs());
     thread_.Reset();
 }
 

@@ -54,10 +54,6 @@ protected:
 
     void* FindInterface(REFIID iid) override;
 
-    // The text split at every ";" into name=value lines; names match in any letter case,
-    // values are taken as they stand.
-    static TParamSet SplitSettings(const std::string& text);
-
 private:
     void ApplySerialSettings(const TParamSet& settings);
 };

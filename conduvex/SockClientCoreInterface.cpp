@@ -20,10 +20,7 @@ uint16_t TSockClientCoreInterface::CheckedPort(int64_t value)
 
 uint16_t TSockClientCoreInterface::PortFromText(const std::string& text)
 {
-    const std::optional<int32_t> value = TextToInt32(text);
-    if (!value)
-        throw EConduvexError("'" + text + "' is not a valid integer value");
-    return CheckedPort(*value);
+    return CheckedPort(SettingToInt32(text));
 }
 
 void* TSockClientCoreInterface::FindInterface(REFIID iid)
@@ -31,17 +28,4 @@ void* TSockClientCoreInterface::FindInterface(REFIID iid)
     if (IsEqualIID(iid, IID_ISockClientInterface))
         return static_cast<ISockClientInterface*>(this);
     return TCommunicationInterface::FindInterface(iid);
-}
-
-TParamSet TSockClientCoreInterface::SplitSettings(const std::string& text)
-{
-    TParamSet settings(false);
-    size_t start = 0;
-    for (;;) {
-        const size_t end = text.find(';', start);
-        settings.AddLine(text.substr(start, end == std::string::npos ? end : end - start));
-        if (end == std::string::npos)
-            return settings;
-        start = end + 1;
-    }
 }

@@ -40,8 +40,4 @@ protected:
     TSockClientCoreInterface() = default;
 
     void* FindInterface(REFIID iid) override;
-
-    // The text split at every ";" into name=value lines; names match in any letter case,
-    // values are taken as they stand (no braces, no trimming).
-    static TParamSet SplitSettings(const std::string& text);
 };

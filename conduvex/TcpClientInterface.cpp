@@ -4,17 +4,10 @@
 #include "TCPIPDialog.h"
 #include "Ticks.h"
 
-#include <strings.h>
-
 namespace {
 
 constexpr uint32_t kConnectWaitMs = 1500;
 constexpr DWORD kConnectStepMs = 10;
-
-bool IsTrueText(const std::string& text)
-{
-    return strcasecmp(text.c_str(), "TRUE") == 0 || text == "1";
-}
 
 } // namespace
 

@@ -107,14 +107,7 @@ int TTcpClientSocket::BeginConnectLocked()
 
 void TTcpClientSocket::Close()
 {
-    bool wasConnected;
-    {
-        TLockGuard guard(lock_);
-        wasConnected = state_ == TState::Connected;
-        DrainInputLocked();
-        CloseLocked();
-    }
-    if (wasConnected)
+    if (DrainAndClose())
         listener_.SocketDisconnected();
 }
 
@@ -174,17 +167,19 @@ void TTcpClientSocket::DataArrived()
 
 void TTcpClientSocket::PeerClosed()
 {
-    bool wasConnected;
-    {
-        TLockGuard guard(lock_);
-        wasConnected = state_ == TState::Connected;
-        DrainInputLocked();
-        CloseLocked();
-    }
-    if (wasConnected)
+    if (DrainAndClose())
         listener_.SocketDisconnected();
     else
         listener_.SocketConnectFailed(WSAECONNREFUSED);
+}
+
+bool TTcpClientSocket::DrainAndClose()
+{
+    TLockGuard guard(lock_);
+    const bool wasConnected = state_ == TState::Connected;
+    DrainInputLocked();
+    CloseLocked();
+    return wasConnected;
 }
 
 void TTcpClientSocket::WriteReady()
@@ -257,13 +252,7 @@ std::string TTcpClientSocket::ReceiveAll()
 uint16_t TTcpClientSocket::LocalPort()
 {
     TLockGuard guard(lock_);
-    if (state_ != TState::Connected)
-        return 0;
-    sockaddr_in address{};
-    int length = sizeof address;
-    if (getsockname(socket_.Get(), reinterpret_cast<sockaddr*>(&address), &length) != 0)
-        return 0;
-    return ntohs(address.sin_port);
+    return state_ == TState::Connected ? BoundPort(socket_.Get()) : 0;
 }
 
 void TTcpClientSocket::CloseLocked()

@@ -65,6 +65,8 @@ private:
     void DataArrived();
     void PeerClosed();
     void WriteReady();
+    // Closes, keeping what already arrived; true when the socket was connected.
+    bool DrainAndClose();
     // The calls below expect the lock to be held.
     // 0 while the connect runs, or the error that ended it at once.
     int BeginConnectLocked();

@@ -1,11 +1,16 @@
 #include "WorkerThread.h"
 
+#include "LibraryUnload.h"
 #include "ConduvexError.h"
+#include "SyncDispatch.h"
 
 #include <process.h>
 
-TWorkerThread::TWorkerThread(TBody body) : body_(std::move(body))
+TWorkerThread::TWorkerThread(TBody body)
+    : body_(std::move(body)), finished_(CreateEventW(nullptr, TRUE, FALSE, nullptr))
 {
+    if (!finished_)
+        throw EConduvexError("Cannot start a worker thread.", kErrApi);
     const uintptr_t handle = _beginthreadex(nullptr, 0, &TWorkerThread::Entry, this, 0, nullptr);
     if (handle == 0)
         throw EConduvexError("Cannot start a worker thread.", kErrApi);
@@ -22,7 +27,8 @@ void TWorkerThread::Stop()
     if (!thread_)
         return;
     stopRequested_ = true;
-    WaitForSingleObject(thread_.Get(), INFINITE);
+    WaitDispatchingSentMessages(finished_.Get(), INFINITE);
+    WaitForSingleObject(thread_.Get(), ThreadExitGraceMs());
     thread_.Reset();
 }
 
@@ -34,5 +40,6 @@ unsigned __stdcall TWorkerThread::Entry(void* self)
     } catch (...) {
         // A thread entry lets nothing escape.
     }
+    SetEvent(worker->finished_.Get());
     return 0;
 }

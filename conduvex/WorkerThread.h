@@ -17,7 +17,9 @@ public:
     TWorkerThread(const TWorkerThread&) = delete;
     TWorkerThread& operator=(const TWorkerThread&) = delete;
 
-    // Requests the stop and waits for the thread to end.
+    // Requests the stop and waits until the body has finished, handling messages other
+    // threads send to this one meanwhile, so a worker blocked in such a send cannot
+    // deadlock the join.
     void Stop();
 
 private:
@@ -25,5 +27,7 @@ private:
 
     TBody body_;
     std::atomic<bool> stopRequested_ = false;
+    // Set as the body's last step.
+    TWinHandle finished_;
     TWinHandle thread_;
 };

@@ -80,10 +80,6 @@ typedef int32_t CI_BOOL;
 typedef void(CI_CALL* CI_NOTIFY_CALLBACK)(CI_HANDLE handle, uint32_t kind, uint32_t data,
                                           uint32_t userData);
 
-/* Ordinal 1: a trace of every thread of the process into the caller's mapping (size > 0)
-   or onto the clipboard. Always 0. */
-CI_FUNCTION(uint32_t, zelTraceProcess, (int32_t size))
-
 /* Links (ordinals 2 to 6, 19 to 23, 26 to 46).
    Exchanges (ciSndGet, ciSndGetVantel97, ciSndGetVant97) hold the link for their whole
    duration, drop what was pending, suspend the handle's notifications and leave the answer

@@ -1,5 +1,7 @@
 #include "TarvoInfo.h"
 
+#include "ParamSet.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -20,14 +22,6 @@ std::string UpperCase(std::string text)
     std::transform(text.begin(), text.end(), text.begin(),
                    [](char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); });
     return text;
-}
-
-std::string Trimmed(const std::string& text)
-{
-    const auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
-    const auto first = std::find_if_not(text.begin(), text.end(), blank);
-    const auto last = std::find_if_not(text.rbegin(), text.rend(), blank).base();
-    return first < last ? std::string(first, last) : std::string();
 }
 
 // Digits only: a count is never negative.
@@ -55,7 +49,7 @@ std::vector<std::string> FirstTokenWords(const std::string& text)
         const size_t end = std::min(blank, separator);
         if (end >= firstSeparator)
             break;
-        words.push_back(UpperCase(Trimmed(text.substr(start, end - start))));
+        words.push_back(UpperCase(std::string(TrimBlanks(std::string_view(text).substr(start, end - start)))));
         start = end + 1;
     }
     return words;

@@ -1,5 +1,7 @@
 #include "VantelInfo.h"
 
+#include "ParamSet.h"
+
 #include <array>
 #include <cctype>
 
@@ -8,17 +10,6 @@ namespace {
 constexpr size_t kMinTokens = 3;
 constexpr size_t kVersionLength = 10;
 constexpr std::array<const char*, 3> kFormatNumbers{"65", "66", "97"};
-
-std::string Trimmed(const std::string& text)
-{
-    size_t first = 0;
-    size_t last = text.size();
-    while (first < last && static_cast<unsigned char>(text[first]) <= ' ')
-        ++first;
-    while (last > first && static_cast<unsigned char>(text[last - 1]) <= ' ')
-        --last;
-    return text.substr(first, last - first);
-}
 
 // ";" separates, and so does a line break (CR LF counting as one).
 std::vector<std::string> Tokens(const std::string& text)
@@ -57,11 +48,11 @@ bool TVantelInfo::Parse(const std::string& source, std::vector<std::string>* ext
     const std::vector<std::string> tokens = Tokens(source);
     if (tokens.size() < kMinTokens)
         return false;
-    name = Trimmed(tokens[0]);
+    name = TrimBlanks(tokens[0]);
     std::string formatToken;
     std::string versionToken;
     for (size_t i = 1; i < tokens.size(); ++i) {
-        const std::string token = Trimmed(tokens[i]);
+        const std::string token(TrimBlanks(tokens[i]));
         if (token.empty())
             continue;
         if (UpperFirst(token) == 'F')

@@ -1,6 +1,7 @@
 #include "VantelStackDevice.h"
 
 #include "ForwardedError.h"
+#include "ParamSet.h"
 #include "ResultCodes.h"
 #include "VantelFrameReader.h"
 
@@ -66,17 +67,6 @@ uint32_t BigEndian(const std::string& bytes, size_t first, size_t count)
     for (size_t i = 0; i < count; ++i)
         value = value << 8 | ByteAt(bytes, first + i);
     return value;
-}
-
-std::string Trimmed(const std::string& text)
-{
-    size_t first = 0;
-    size_t last = text.size();
-    while (first < last && static_cast<unsigned char>(text[first]) <= ' ')
-        ++first;
-    while (last > first && static_cast<unsigned char>(text[last - 1]) <= ' ')
-        --last;
-    return text.substr(first, last - first);
 }
 
 uint32_t EffectiveTimeout(int32_t timeoutMs)
@@ -247,12 +237,13 @@ bool TVantelStackDevice::Identify()
     const size_t second = first == std::string::npos ? std::string::npos : text.find(';', first + 1);
     if (second == std::string::npos)
         return true;
-    name_ = Trimmed(text.substr(0, first));
-    version_ = Trimmed(text.substr(first + 1, second - first - 1));
+    const std::string_view items = text;
+    name_ = TrimBlanks(items.substr(0, first));
+    version_ = TrimBlanks(items.substr(first + 1, second - first - 1));
     if (const size_t mark = version_.find('v'); mark != std::string::npos)
         version_.erase(0, mark + 1);
     const size_t third = text.find(';', second + 1);
-    thirdItem_ = Trimmed(text.substr(second + 1, third == std::string::npos ? std::string::npos : third - second - 1));
+    thirdItem_ = TrimBlanks(items.substr(second + 1, third == std::string::npos ? std::string::npos : third - second - 1));
     return true;
 }
 

@@ -25,11 +25,11 @@ cmake --build "$build/native" -j"$jobs" || exit 1
 
 export WINEPREFIX="$build/wineprefix"
 source "$root/tools/wine-env.sh"
-trap 'wine_stop; [ -x "$root/tools/pty-ports.sh" ] && "$root/tools/pty-ports.sh" stop "$build/ptys"' EXIT
+trap 'wine_stop; "$root/tools/pty-ports.sh" stop "$build/ptys"' EXIT
 
 step "Tests under Wine, no display"
 wine_start
-[ -x "$root/tools/pty-ports.sh" ] && "$root/tools/pty-ports.sh" start "$build/ptys" 4
+"$root/tools/pty-ports.sh" start "$build/ptys" 4 || { echo "the serial peers could not be started" >&2; exit 1; }
 run ctest --test-dir "$build/win" -L plain --output-on-failure -j"$jobs"
 wine_stop
 

@@ -119,3 +119,13 @@ private:
     int writeCount_ = 0;
     std::atomic<bool> active_ = false;
 };
+
+// A fake link that tells when it was freed.
+class TTrackedLink : public TFakeLink {
+public:
+    explicit TTrackedLink(bool* freed) : freed_(freed) {}
+    ~TTrackedLink() override { *freed_ = true; }
+
+private:
+    bool* freed_;
+};

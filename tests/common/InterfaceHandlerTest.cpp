@@ -1,4 +1,5 @@
 #include "InterfaceHandler.h"
+#include "support/RecordedNotifications.h"
 #include "support/RecordingWindow.h"
 
 #include <gtest/gtest.h>
@@ -192,29 +193,11 @@ TEST(InterfaceHandlerTest, ClearAndDestructionFreeEveryObject)
 
 constexpr UINT kTestMessage = WM_USER + 7;
 
-struct TCallRecord {
-    uint32_t handle;
-    uint32_t kind;
-    uint32_t data;
-    uint32_t userData;
-};
-
-std::vector<TCallRecord>& Calls()
-{
-    static std::vector<TCallRecord> calls;
-    return calls;
-}
-
-void __stdcall RecordCall(uint32_t handle, uint32_t kind, uint32_t data, uint32_t userData)
-{
-    Calls().push_back({handle, kind, data, userData});
-}
-
 class NotifyingEntryTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        Calls().clear();
+        RecordedNotifications().clear();
         auto created = std::make_unique<THandledIntfEvntObject>(object_.Get());
         entry_ = created.get();
         handle_ = table_.AddEntry(std::move(created));
@@ -229,14 +212,14 @@ protected:
 
 TEST_F(NotifyingEntryTest, CallbackGetsHandleKindDataAndUserData)
 {
-    table_.RegisterCallBackNotifications(handle_, &RecordCall, 0xCAFE);
+    table_.RegisterCallBackNotifications(handle_, &RecordNotification, 0xCAFE);
     entry_->Notify(258, 0x1234);
 
-    ASSERT_EQ(1u, Calls().size());
-    EXPECT_EQ(handle_, Calls()[0].handle);
-    EXPECT_EQ(258u, Calls()[0].kind);
-    EXPECT_EQ(0x1234u, Calls()[0].data);
-    EXPECT_EQ(0xCAFEu, Calls()[0].userData);
+    ASSERT_EQ(1u, RecordedNotifications().size());
+    EXPECT_EQ(handle_, RecordedNotifications()[0].handle);
+    EXPECT_EQ(258u, RecordedNotifications()[0].kind);
+    EXPECT_EQ(0x1234u, RecordedNotifications()[0].data);
+    EXPECT_EQ(0xCAFEu, RecordedNotifications()[0].userData);
 }
 
 TEST_F(NotifyingEntryTest, PostedMessageCarriesHandleAndPackedKindAndData)
@@ -284,7 +267,7 @@ TEST_F(NotifyingEntryTest, CallbackComesBeforeTheMessage)
 TEST_F(NotifyingEntryTest, WindowMinusOneOrMessageZeroIsStoredButDeliversNothing)
 {
     const HWND invalidWindow = reinterpret_cast<HWND>(INVALID_HANDLE_VALUE);
-    table_.RegisterCallBackNotifications(handle_, &RecordCall, 0);
+    table_.RegisterCallBackNotifications(handle_, &RecordNotification, 0);
     table_.RegisterMsgNotifications(handle_, invalidWindow, kTestMessage, true);
     entry_->Notify(258, 0);
 
@@ -299,13 +282,13 @@ TEST_F(NotifyingEntryTest, WindowMinusOneOrMessageZeroIsStoredButDeliversNothing
     window_.Pump();
 
     EXPECT_TRUE(window_.Received().empty());
-    EXPECT_EQ(2u, Calls().size()) << "the callback road works on";
+    EXPECT_EQ(2u, RecordedNotifications().size()) << "the callback road works on";
 }
 
 TEST_F(NotifyingEntryTest, RegistrationsReadBackAsRegistered)
 {
     table_.RegisterMsgNotifications(handle_, window_.Handle(), kTestMessage, true);
-    table_.RegisterCallBackNotifications(handle_, &RecordCall, 77);
+    table_.RegisterCallBackNotifications(handle_, &RecordNotification, 77);
 
     HWND window = nullptr;
     UINT message = 0;
@@ -323,7 +306,7 @@ TEST_F(NotifyingEntryTest, RegistrationsReadBackAsRegistered)
     TCiNotifyCallback callback = nullptr;
     uint32_t userData = 0;
     ASSERT_TRUE(table_.GetCallBackNotifications(handle_, callback, userData));
-    EXPECT_EQ(&RecordCall, callback);
+    EXPECT_EQ(&RecordNotification, callback);
     EXPECT_EQ(77u, userData);
 }
 
@@ -349,22 +332,22 @@ TEST_F(NotifyingEntryTest, NoRegistrationLeavesTheCallersVariablesAlone)
 TEST_F(NotifyingEntryTest, UnregisteringStopsEachRoad)
 {
     table_.RegisterMsgNotifications(handle_, window_.Handle(), kTestMessage, true);
-    table_.RegisterCallBackNotifications(handle_, &RecordCall, 0);
+    table_.RegisterCallBackNotifications(handle_, &RecordNotification, 0);
     table_.UnregisterCallBackNotifications(handle_);
     entry_->Notify(258, 0);
-    EXPECT_TRUE(Calls().empty());
+    EXPECT_TRUE(RecordedNotifications().empty());
     EXPECT_EQ(1u, window_.Received().size());
 
-    table_.RegisterCallBackNotifications(handle_, &RecordCall, 0);
+    table_.RegisterCallBackNotifications(handle_, &RecordNotification, 0);
     table_.UnregisterMsgNotifications(handle_);
     entry_->Notify(258, 0);
-    EXPECT_EQ(1u, Calls().size());
+    EXPECT_EQ(1u, RecordedNotifications().size());
     EXPECT_EQ(1u, window_.Received().size());
 
     table_.RegisterMsgNotifications(handle_, window_.Handle(), kTestMessage, true);
     table_.UnregisterAllNotifications(handle_);
     entry_->Notify(258, 0);
-    EXPECT_EQ(1u, Calls().size());
+    EXPECT_EQ(1u, RecordedNotifications().size());
     EXPECT_EQ(1u, window_.Received().size());
 }
 
@@ -372,7 +355,7 @@ TEST_F(NotifyingEntryTest, EntriesThatCannotNotifyIgnoreRegistrations)
 {
     const auto plain = MakeObject<TTestObject>();
     const uint32_t plainHandle = table_.Add(plain.Get());
-    table_.RegisterCallBackNotifications(plainHandle, &RecordCall, 1);
+    table_.RegisterCallBackNotifications(plainHandle, &RecordNotification, 1);
 
     TCiNotifyCallback callback = nullptr;
     uint32_t userData = 0;

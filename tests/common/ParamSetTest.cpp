@@ -2,6 +2,8 @@
 
 #include "ParamSet.h"
 
+#include "ConduvexError.h"
+
 namespace {
 
 TParamSet MakeSet(bool caseSensitive, std::initializer_list<std::string> lines) {
@@ -140,6 +142,52 @@ TEST(ParamSetTest, TrimBlanksDropsControlCharactersToo) {
   EXPECT_EQ(TrimBlanks(std::string_view("\t \0x y\r\n", 8)), "x y");
   EXPECT_EQ(TrimBlanks("\xA0x\xA0"), "\xA0x\xA0");
   EXPECT_EQ(TrimBlanks("   "), "");
+}
+
+TEST(ParamSetTest, TextToBoolTakesIntegersAndTheTwoWordsOnly) {
+  EXPECT_EQ(TextToBool("-1"), true);
+  EXPECT_EQ(TextToBool("$10"), true);
+  EXPECT_EQ(TextToBool("0x0"), false);
+  EXPECT_EQ(TextToBool("TrUe"), true);
+  EXPECT_EQ(TextToBool("FALSE"), false);
+  for (const char* text : {"", "yes", "t", " true", "true ", "2147483648", "falsey"})
+    EXPECT_EQ(TextToBool(text), std::nullopt) << text;
+}
+
+TEST(ParamSetTest, SettingConversionsRaiseWithTheValueInTheText) {
+  EXPECT_EQ(SettingToInt32("0x10"), 16);
+  EXPECT_TRUE(SettingToBool("true"));
+  EXPECT_FALSE(SettingToBool("0"));
+  try {
+    SettingToInt32("10x");
+    ADD_FAILURE() << "no exception";
+  } catch (const EConduvexError& error) {
+    EXPECT_STREQ(error.what(), "'10x' is not a valid integer value");
+    EXPECT_EQ(error.Code(), kErrException);
+  }
+  try {
+    SettingToBool("");
+    ADD_FAILURE() << "no exception";
+  } catch (const EConduvexError& error) {
+    EXPECT_STREQ(error.what(), "'' is not a valid boolean value");
+  }
+}
+
+TEST(ParamSetTest, IsTrueTextAcceptsOnlyTrueAndOne) {
+  EXPECT_TRUE(IsTrueText("TRUE"));
+  EXPECT_TRUE(IsTrueText("true"));
+  EXPECT_TRUE(IsTrueText("1"));
+  for (const char* text : {"", "-1", "01", "yes", " true", "2"})
+    EXPECT_FALSE(IsTrueText(text)) << text;
+}
+
+TEST(ParamSetTest, SplitSettingsKeepsEveryPieceAsItStands) {
+  const TParamSet settings = SplitSettings("Host= a {b;Port=7;;x");
+  EXPECT_FALSE(settings.CaseSensitive());
+  EXPECT_EQ(settings.Lines(), (std::vector<std::string>{"Host= a {b", "Port=7", "", "x"}));
+  EXPECT_EQ(settings.GetValue("PORT"), "7");
+  EXPECT_EQ(SplitSettings("").Lines(), std::vector<std::string>{""});
+  EXPECT_EQ(SplitSettings("a=1;").Lines(), (std::vector<std::string>{"a=1", ""}));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "CommIntfHandler.h"
 #include "CiEventers.h"
 #include "common/FakeLink.h"
+#include "support/RecordedNotifications.h"
 #include "support/RecordingWindow.h"
 
 #include <gtest/gtest.h>
@@ -10,35 +11,6 @@
 namespace {
 
 constexpr UINT kLinkMessage = WM_USER + 21;
-
-// A fake link that tells when it was freed.
-class TTrackedLink : public TFakeLink {
-public:
-    explicit TTrackedLink(bool* freed) : freed_(freed) {}
-    ~TTrackedLink() override { *freed_ = true; }
-
-private:
-    bool* freed_;
-};
-
-struct TNotification {
-    uint32_t handle;
-    uint32_t kind;
-    uint32_t data;
-    uint32_t userData;
-};
-
-std::vector<TNotification>& Notifications()
-{
-    static std::vector<TNotification> notifications;
-    return notifications;
-}
-
-void __stdcall RecordNotification(uint32_t handle, uint32_t kind, uint32_t data,
-                                  uint32_t userData)
-{
-    Notifications().push_back({handle, kind, data, userData});
-}
 
 TCommIntfHandler* tableOfCallback = nullptr;
 
@@ -60,7 +32,7 @@ class CommIntfHandlerTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        Notifications().clear();
+        RecordedNotifications().clear();
         handle_ = table_.AddCommInterface(static_cast<ICommunicationInterface*>(link_.Get()));
     }
 
@@ -130,12 +102,12 @@ TEST_F(CommIntfHandlerTest, LinkEventsBecomeNotificationsOfTheirKind)
     link_->DoChangeEvent(1, true);
     link_->Close();
 
-    ASSERT_EQ(4u, Notifications().size());
-    EXPECT_EQ(256u, Notifications()[0].kind);
-    EXPECT_EQ(258u, Notifications()[1].kind);
-    EXPECT_EQ(260u, Notifications()[2].kind);
-    EXPECT_EQ(257u, Notifications()[3].kind);
-    for (const TNotification& notification : Notifications()) {
+    ASSERT_EQ(4u, RecordedNotifications().size());
+    EXPECT_EQ(256u, RecordedNotifications()[0].kind);
+    EXPECT_EQ(258u, RecordedNotifications()[1].kind);
+    EXPECT_EQ(260u, RecordedNotifications()[2].kind);
+    EXPECT_EQ(257u, RecordedNotifications()[3].kind);
+    for (const TRecordedNotification& notification : RecordedNotifications()) {
         EXPECT_EQ(handle_, notification.handle);
         EXPECT_EQ(0u, notification.data);
         EXPECT_EQ(0x5A5Au, notification.userData);
@@ -181,7 +153,7 @@ TEST_F(CommIntfHandlerTest, WindowMinusOneOrMessageZeroDeliverOnlyTheCallback)
     window_.Pump();
 
     EXPECT_TRUE(window_.Received().empty());
-    EXPECT_EQ(2u, Notifications().size());
+    EXPECT_EQ(2u, RecordedNotifications().size());
 }
 
 TEST_F(CommIntfHandlerTest, GetCallBackWithoutOneLeavesVariablesUntouched)
@@ -223,8 +195,8 @@ TEST_F(CommIntfHandlerTest, CallbackReleasingItsOwnHandleDoesNotDisturbTheNotifi
 
     EXPECT_TRUE(freed);
     EXPECT_FALSE(table_.IsValidHandle(handle));
-    ASSERT_EQ(1u, Notifications().size());
-    EXPECT_EQ(7u, Notifications()[0].userData);
+    ASSERT_EQ(1u, RecordedNotifications().size());
+    EXPECT_EQ(7u, RecordedNotifications()[0].userData);
     window_.Pump();
     ASSERT_EQ(1u, window_.Received().size()) << "the message of that notification still goes";
     EXPECT_EQ(handle, window_.Received()[0].wParam);

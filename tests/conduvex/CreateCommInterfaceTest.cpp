@@ -170,11 +170,11 @@ TEST_F(CreateConverterLinkTest, NoMatchingConverterMakesNoLink)
 
 TEST_F(CreateCommInterfaceTest, TheCallbackGetsItsUserDataOnEveryNotification)
 {
-    const CI_HANDLE handle = ciCreateCB("provider=COM;comport=3", &Record, 0x1234);
+    const CI_HANDLE handle = ciCreateCB("provider=COM;comport=3", &RecordNotification, 0x1234);
     ASSERT_NE(0u, handle);
     ASSERT_EQ(0u, ciSetConfig(handle, "baudrate=4800"));
-    ASSERT_FALSE(Recorded().empty());
-    for (const TRecordedNotification& notification : Recorded()) {
+    ASSERT_FALSE(RecordedNotifications().empty());
+    for (const TRecordedNotification& notification : RecordedNotifications()) {
         EXPECT_EQ(handle, notification.handle);
         EXPECT_EQ(uint32_t{CI_NOTIFY_CONFIG_CHANGED}, notification.kind);
         EXPECT_EQ(0u, notification.data);

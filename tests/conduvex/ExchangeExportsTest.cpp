@@ -215,17 +215,17 @@ TEST_F(ExchangeExportsTest, AnOversizedFrameIsAnExceptionOfTheBuilder)
 TEST_F(ExchangeExportsTest, NotificationsAreSuspendedDuringTheExchangeAndRestoredAfter)
 {
     TRecordingWindow window;
-    ASSERT_EQ(0u, ciRegisterCallBackNotifications(handle_, &Record, 0x55));
+    ASSERT_EQ(0u, ciRegisterCallBackNotifications(handle_, &RecordNotification, 0x55));
     ASSERT_EQ(0u, ciRegisterMsgNotifications(handle_, window.Handle(), kLinkMessage, CI_TRUE));
     link_->SetReply(kGoodFrame);
     ASSERT_EQ(0u, SndGetVantel("request", 500));
-    EXPECT_TRUE(Recorded().empty());
+    EXPECT_TRUE(RecordedNotifications().empty());
     EXPECT_TRUE(window.Received().empty());
 
     link_->Deliver("later");
-    ASSERT_EQ(1u, Recorded().size());
-    EXPECT_EQ(uint32_t{CI_NOTIFY_DATA_RECEIVED}, Recorded()[0].kind);
-    EXPECT_EQ(0x55u, Recorded()[0].userData);
+    ASSERT_EQ(1u, RecordedNotifications().size());
+    EXPECT_EQ(uint32_t{CI_NOTIFY_DATA_RECEIVED}, RecordedNotifications()[0].kind);
+    EXPECT_EQ(0x55u, RecordedNotifications()[0].userData);
     ASSERT_EQ(1u, window.Received().size()) << "sent, so it arrived at once";
     EXPECT_EQ(LPARAM{CI_NOTIFY_DATA_RECEIVED}, window.Received()[0].lParam);
 
@@ -241,14 +241,14 @@ TEST_F(ExchangeExportsTest, AFailingExchangeRestoresNotificationsAndReleasesTheL
     const auto broken = MakeObject<TBrokenLineLink>();
     broken->Open();
     const CI_HANDLE handle = Add(broken);
-    ASSERT_EQ(0u, ciRegisterCallBackNotifications(handle, &Record, 3));
+    ASSERT_EQ(0u, ciRegisterCallBackNotifications(handle, &RecordNotification, 3));
     int32_t answer = 0;
     const uint8_t byte = 0;
     EXPECT_EQ(kErrException, ciSndGet(handle, &byte, 1, &answer, 10));
     EXPECT_EQ("line is down", ErrorText());
 
     broken->Deliver("x");
-    EXPECT_EQ(1u, Recorded().size());
+    EXPECT_EQ(1u, RecordedNotifications().size());
     std::atomic<bool> locked = false;
     std::thread other([&] {
         broken->Lock();

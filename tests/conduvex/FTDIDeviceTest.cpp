@@ -4,9 +4,10 @@
 
 #include "ConduvexError.h"
 #include "FtdiDriverPins.h"
-#include "FtdiStandInFiles.h"
+#include "FtdiStandInFixture.h"
 #include "LastError.h"
 #include "LoopbackPeers.h"
+#include "SerialTestData.h"
 
 #include <gtest/gtest.h>
 
@@ -56,28 +57,11 @@ private:
     ICommunicationInterface& link_;
 };
 
-bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = 3000)
-{
-    const DWORD start = GetTickCount();
-    while (!condition()) {
-        if (GetTickCount() - start > timeoutMs)
-            return false;
-        Sleep(5);
-    }
-    return true;
-}
+// How long a test waits for an announcement or a driver call to come.
+constexpr DWORD kAnnounceWaitMs = 3000;
 
-class FTDIDeviceTest : public ::testing::Test {
+class FTDIDeviceTest : public TFtdiStandInFixture {
 protected:
-    void SetUp() override
-    {
-        standIn_.Attach(ftdi_standin::TwoDevices());
-        LoadFtd2xx(ftdi_standin::DriverPath("standin").c_str());
-        ASSERT_TRUE(Ftd2xxLoaded());
-        ClearError();
-    }
-    void TearDown() override { UnloadFtd2xx(); }
-
     static TIntfPtr<TFTDIDevice> Link(const std::string& connectionString)
     {
         return MakeObject<TFTDIDevice>(connectionString);
@@ -91,17 +75,6 @@ protected:
         return calls;
     }
 
-    static std::string RaisedBy(const std::function<void()>& action)
-    {
-        try {
-            action();
-        } catch (const EConduvexError& error) {
-            return std::to_string(error.Code()) + " " + error.what();
-        }
-        return "nothing raised";
-    }
-
-    ftdi_standin::TStandInFiles standIn_;
 };
 
 TEST_F(FTDIDeviceTest, ReportsItsSettingsAndIdentity)
@@ -189,7 +162,7 @@ TEST_F(FTDIDeviceTest, ArrivalsAreAnnouncedFromTheReaderAndRead)
     ASSERT_TRUE(link->IsActive());
     TAnnouncements announced(*link);
     EXPECT_EQ(5, link->Write("hello"));
-    ASSERT_TRUE(WaitFor([&] { return announced.data > 0; }));
+    ASSERT_TRUE(WaitUntil([&] { return announced.data > 0; }, kAnnounceWaitMs));
     EXPECT_NE(GetCurrentThreadId(), announced.dataThread.load());
     EXPECT_EQ(5, link->ReadLength());
     EXPECT_EQ("hello", link->Read());
@@ -213,12 +186,12 @@ TEST_F(FTDIDeviceTest, AHostMayCloseFromADataAnnouncement)
     TAnnouncements announced(*link);
     announced.closeOnData = true;
     link->Write("x");
-    ASSERT_TRUE(WaitFor([&] { return announced.closed > 0; }));
+    ASSERT_TRUE(WaitUntil([&] { return announced.closed > 0; }, kAnnounceWaitMs));
     EXPECT_FALSE(link->IsActive());
     ASSERT_TRUE(link->Open()) << "a new reader starts";
     announced.closeOnData = false;
     link->Write("y");
-    EXPECT_TRUE(WaitFor([&] { return announced.data > 1; }));
+    EXPECT_TRUE(WaitUntil([&] { return announced.data > 1; }, kAnnounceWaitMs));
     link->Close();
 }
 
@@ -249,8 +222,8 @@ TEST_F(FTDIDeviceTest, AHostMayReleaseTheLinkFromADataAnnouncement)
     host.link->DataReceivedEventer()->Add(MakeMethod<&TReleasingHost::DataReceived>(&host));
     Calls();
     host.link->Write("x");
-    ASSERT_TRUE(WaitFor([&] { return host.released.load(); }));
-    EXPECT_TRUE(WaitFor([&] { return standIn_.Called("FT_Close"); }))
+    ASSERT_TRUE(WaitUntil([&] { return host.released.load(); }, kAnnounceWaitMs));
+    EXPECT_TRUE(WaitUntil([&] { return standIn_.Called("FT_Close"); }, kAnnounceWaitMs))
         << "the last reference went on the reader thread, which closed the device";
 }
 
@@ -385,7 +358,7 @@ TEST_F(FTDIDeviceTest, TheBridgeCarriesDataBothWays)
     EXPECT_EQ(4, link->Write("ping"));
     EXPECT_EQ("ping", ReceiveExactly(peer.Get(), 4));
     SendAll(peer.Get(), "pong");
-    ASSERT_TRUE(WaitFor([&] { return announced.data > 0 && link->ReadLength() == 4; }));
+    ASSERT_TRUE(WaitUntil([&] { return announced.data > 0 && link->ReadLength() == 4; }, kAnnounceWaitMs));
     EXPECT_EQ("pong", link->Read());
     link->Close();
 }

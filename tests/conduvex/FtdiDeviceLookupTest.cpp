@@ -5,7 +5,7 @@
 #include "ConduvexError.h"
 #include "ConnectionString.h"
 #include "FtdiDriverPins.h"
-#include "FtdiStandInFiles.h"
+#include "FtdiStandInFixture.h"
 #include "LastError.h"
 
 #include <gtest/gtest.h>
@@ -14,17 +14,8 @@ using namespace ftd2xx;
 
 namespace {
 
-class FtdiDeviceLookupTest : public ::testing::Test {
+class FtdiDeviceLookupTest : public TFtdiStandInFixture {
 protected:
-    void SetUp() override
-    {
-        standIn_.Attach(ftdi_standin::TwoDevices());
-        LoadFtd2xx(ftdi_standin::DriverPath("standin").c_str());
-        ASSERT_TRUE(Ftd2xxLoaded());
-        ClearError();
-    }
-    void TearDown() override { UnloadFtd2xx(); }
-
     static int32_t Find(const char* connectionString, int32_t start = 0)
     {
         return FindFTDDevice(TConnectionString(connectionString), start);
@@ -32,15 +23,8 @@ protected:
 
     static std::string FailureOf(const char* connectionString)
     {
-        try {
-            FindFtdiDeviceIndex(TConnectionString(connectionString));
-        } catch (const EConduvexError& error) {
-            return std::to_string(error.Code()) + " " + error.what();
-        }
-        return "no failure";
+        return RaisedBy([&] { FindFtdiDeviceIndex(TConnectionString(connectionString)); });
     }
-
-    ftdi_standin::TStandInFiles standIn_;
 };
 
 TEST_F(FtdiDeviceLookupTest, CountsAndDescribesTheAttachedDevices)

@@ -4,103 +4,22 @@
 // child suite of that situation. Outside such a child the child suites skip.
 #include "FtdiStandInFiles.h"
 #include "HostEnumerationLibrary.h"
-#include "WinHandle.h"
+#include "support/ChildSuite.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <vector>
 
 namespace {
 
-constexpr char kChildVariable[] = "CONDUVEX_FTDI_CHILD";
-constexpr DWORD kChildTimeoutMs = 60000;
-
-bool IsChild(const char* suite)
-{
-    const char* running = std::getenv(kChildVariable);
-    return running && std::string(running) == suite;
-}
-
-std::string ProgramPath()
-{
-    char path[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    return std::string(path, length);
-}
-
-// A folder beside the program with copies of the program, Conduvex.dll and the driver.
-class TChildFolder {
-public:
-    TChildFolder(const char* suite, const char* driverVariant)
-        : path_(ftdi_standin::ProgramFolder() + "\\ftdi-child-" + suite + "-" +
-                std::to_string(GetCurrentProcessId()))
-    {
-        CreateDirectoryA(path_.c_str(), nullptr);
-        Copy(ProgramPath(), ProgramName());
-        Copy(ftdi_standin::ProgramFolder() + "\\Conduvex.dll", "Conduvex.dll");
-        if (driverVariant)
-            Copy(ftdi_standin::DriverPath(driverVariant), "ftd2xx.dll");
-    }
-    ~TChildFolder()
-    {
-        for (const std::string& file : copied_)
-            DeleteFileA(file.c_str());
-        RemoveDirectoryA(path_.c_str());
-    }
-    TChildFolder(const TChildFolder&) = delete;
-    TChildFolder& operator=(const TChildFolder&) = delete;
-
-    const std::string& Path() const { return path_; }
-    bool Complete() const { return complete_; }
-    static std::string ProgramName()
-    {
-        const std::string path = ProgramPath();
-        return path.substr(path.find_last_of("\\/") + 1);
-    }
-
-private:
-    void Copy(const std::string& from, const std::string& name)
-    {
-        const std::string to = path_ + "\\" + name;
-        complete_ = CopyFileA(from.c_str(), to.c_str(), FALSE) && complete_;
-        copied_.push_back(to);
-    }
-
-    std::string path_;
-    std::vector<std::string> copied_;
-    bool complete_ = true;
-};
-
-// Runs the child suite in its folder; its exit code (0: every test passed).
+// Runs the child suite with Conduvex.dll and the driver variant (or none) beside it; its
+// exit code (0: every test passed).
 DWORD RunChild(const char* suite, const char* driverVariant)
 {
-    const TChildFolder folder(suite, driverVariant);
-    EXPECT_TRUE(folder.Complete()) << "copies in " << folder.Path();
-    const std::string program = folder.Path() + "\\" + TChildFolder::ProgramName();
-    std::string commandLine =
-        "\"" + program + "\" --gtest_color=no --gtest_filter=" + suite + ".*";
-    SetEnvironmentVariableA(kChildVariable, suite);
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    const BOOL started = CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr,
-                                        TRUE, 0, nullptr, folder.Path().c_str(), &startup,
-                                        &process);
-    SetEnvironmentVariableA(kChildVariable, nullptr);
-    if (!started) {
-        ADD_FAILURE() << "cannot start " << program << ": error " << GetLastError();
-        return 1;
-    }
-    const TWinHandle thread(process.hThread);
-    const TWinHandle child(process.hProcess);
-    DWORD exitCode = 1;
-    if (WaitForSingleObject(process.hProcess, kChildTimeoutMs) != WAIT_OBJECT_0) {
-        ADD_FAILURE() << suite << " did not end in time";
-        TerminateProcess(process.hProcess, 1);
-        WaitForSingleObject(process.hProcess, 5000);
-    }
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    return exitCode;
+    std::vector<child_suite::TFileCopy> files{{ftdi_standin::ProgramFolder() + "\\Conduvex.dll", "Conduvex.dll"}};
+    if (driverVariant)
+        files.push_back({ftdi_standin::DriverPath(driverVariant), "ftd2xx.dll"});
+    return child_suite::RunChildSuite(suite, files);
 }
 
 TEST(HostFtdiTest, WithTheStandInDriverAndTwoDevices)
@@ -124,7 +43,7 @@ class THostFtdiChild : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (!IsChild(Suite))
+        if (!child_suite::IsChildSuite(Suite))
             GTEST_SKIP() << "runs in a child process of HostFtdiTest";
         ASSERT_TRUE(lib_.Loaded());
         standIn_.Attach(ftdi_standin::TwoDevices());

@@ -9,16 +9,6 @@ namespace {
 
 constexpr UINT kLinkMessage = WM_USER + 41;
 
-// Tells when it was freed.
-class TTrackedLink : public TFakeLink {
-public:
-    explicit TTrackedLink(bool* freed) : freed_(freed) {}
-    ~TTrackedLink() override { *freed_ = true; }
-
-private:
-    bool* freed_;
-};
-
 // Opening reports nothing wrong but leaves the link closed, as a port that cannot open.
 class TUnopenableLink : public TFakeLink {
 public:
@@ -74,7 +64,7 @@ TEST_F(LinkExportsTest, EveryHandleExportRefusesAHandleNotInTheTable)
         ciSetConfig(0, "a=1"),
         ciRegisterMsgNotifications(stranger, nullptr, 0, 0),
         ciUnregisterMsgNotifications(0),
-        ciRegisterCallBackNotifications(0, &Record, 0),
+        ciRegisterCallBackNotifications(0, &RecordNotification, 0),
         ciUnregisterCallBackNotifications(0),
         static_cast<uint32_t>(ciConfigDialogAvailable(0)),
         static_cast<uint32_t>(ciExecuteConfigDialog(stranger)),
@@ -89,7 +79,7 @@ TEST_F(LinkExportsTest, EveryHandleExportRefusesAHandleNotInTheTable)
 
 TEST_F(LinkExportsTest, OpenAndCloseMoveTheLinkAndAnnounceIt)
 {
-    ASSERT_EQ(0u, ciRegisterCallBackNotifications(handle_, &Record, 9));
+    ASSERT_EQ(0u, ciRegisterCallBackNotifications(handle_, &RecordNotification, 9));
     CI_BOOL active = CI_FALSE;
     EXPECT_EQ(0u, ciOpen(handle_));
     EXPECT_EQ(0u, ciIsActive(handle_, &active));
@@ -97,10 +87,10 @@ TEST_F(LinkExportsTest, OpenAndCloseMoveTheLinkAndAnnounceIt)
     EXPECT_EQ(0u, ciClose(handle_));
     EXPECT_EQ(0u, ciIsActive(handle_, &active));
     EXPECT_EQ(CI_FALSE, active);
-    ASSERT_EQ(2u, Recorded().size());
-    EXPECT_EQ(uint32_t{CI_NOTIFY_OPENED}, Recorded()[0].kind);
-    EXPECT_EQ(uint32_t{CI_NOTIFY_CLOSED}, Recorded()[1].kind);
-    EXPECT_EQ(9u, Recorded()[1].userData);
+    ASSERT_EQ(2u, RecordedNotifications().size());
+    EXPECT_EQ(uint32_t{CI_NOTIFY_OPENED}, RecordedNotifications()[0].kind);
+    EXPECT_EQ(uint32_t{CI_NOTIFY_CLOSED}, RecordedNotifications()[1].kind);
+    EXPECT_EQ(9u, RecordedNotifications()[1].userData);
 }
 
 TEST_F(LinkExportsTest, OpeningALinkThatStaysClosedIsAConnectionFailure)
@@ -118,11 +108,11 @@ TEST_F(LinkExportsTest, ReleaseClosesAnActiveLinkAndFreesItWhenNothingElseHoldsI
     bool freed = false;
     const CI_HANDLE handle = Add(MakeObject<TTrackedLink>(&freed));
     ASSERT_EQ(0u, ciOpen(handle));
-    ASSERT_EQ(0u, ciRegisterCallBackNotifications(handle, &Record, 0));
+    ASSERT_EQ(0u, ciRegisterCallBackNotifications(handle, &RecordNotification, 0));
 
     EXPECT_EQ(0u, ciRelease(handle));
     EXPECT_TRUE(freed);
-    EXPECT_TRUE(Recorded().empty()) << "the entry was gone before the link closed";
+    EXPECT_TRUE(RecordedNotifications().empty()) << "the entry was gone before the link closed";
     EXPECT_EQ(kErrInvalidHandle, ciRelease(handle));
     EXPECT_EQ(1, ciHandlesCount());
 }
@@ -357,12 +347,12 @@ TEST_F(NotificationExportsTest, RegisteredRoadsDeliverAndUnregisteredOnesStop)
 {
     TRecordingWindow window;
     ASSERT_EQ(0u, ciRegisterMsgNotifications(handle_, window.Handle(), kLinkMessage, 0));
-    ASSERT_EQ(0u, ciRegisterCallBackNotifications(handle_, &Record, 77));
+    ASSERT_EQ(0u, ciRegisterCallBackNotifications(handle_, &RecordNotification, 77));
     link_->Deliver("x");
     window.Pump();
-    ASSERT_EQ(1u, Recorded().size());
-    EXPECT_EQ(uint32_t{CI_NOTIFY_DATA_RECEIVED}, Recorded()[0].kind);
-    EXPECT_EQ(77u, Recorded()[0].userData);
+    ASSERT_EQ(1u, RecordedNotifications().size());
+    EXPECT_EQ(uint32_t{CI_NOTIFY_DATA_RECEIVED}, RecordedNotifications()[0].kind);
+    EXPECT_EQ(77u, RecordedNotifications()[0].userData);
     ASSERT_EQ(1u, window.Received().size()) << "posted with send flag 0";
     EXPECT_EQ(handle_, window.Received()[0].wParam);
     EXPECT_EQ(LPARAM{CI_NOTIFY_DATA_RECEIVED}, window.Received()[0].lParam);
@@ -370,7 +360,7 @@ TEST_F(NotificationExportsTest, RegisteredRoadsDeliverAndUnregisteredOnesStop)
     EXPECT_EQ(0u, ciUnregisterCallBackNotifications(handle_));
     link_->Deliver("y");
     window.Pump();
-    EXPECT_EQ(1u, Recorded().size());
+    EXPECT_EQ(1u, RecordedNotifications().size());
     EXPECT_EQ(2u, window.Received().size());
 
     EXPECT_EQ(0u, ciUnregisterMsgNotifications(handle_));

@@ -4,25 +4,19 @@
 #include "ApiFrame.h"
 #include "common/FakeLink.h"
 #include "conduvex.h"
+#include "support/RecordedNotifications.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-struct TRecordedNotification {
-    uint32_t handle;
-    uint32_t kind;
-    uint32_t data;
-    uint32_t userData;
-};
-
 class TLinkTableFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
         CreateGlobalHandles();
-        Recorded().clear();
+        RecordedNotifications().clear();
     }
     void TearDown() override { FreeGlobalHandles(); }
 
@@ -43,16 +37,5 @@ protected:
         int32_t length = sizeof text;
         EXPECT_EQ(0u, textExport(handle, text, &length)) << ErrorText();
         return std::string(text, static_cast<size_t>(length > 0 ? length : 0));
-    }
-
-    static std::vector<TRecordedNotification>& Recorded()
-    {
-        static std::vector<TRecordedNotification> notifications;
-        return notifications;
-    }
-
-    static void __stdcall Record(uint32_t handle, uint32_t kind, uint32_t data, uint32_t userData)
-    {
-        Recorded().push_back({handle, kind, data, userData});
     }
 };

@@ -4,6 +4,7 @@
 // while running the test thread's messages (how the links' notifications arrive).
 #include "CiEventers.h"
 #include "ICommunicationInterface.h"
+#include "Ipv4Address.h"
 #include "MessageWindow.h"
 #include "SocketHandle.h"
 #include "WinHandle.h"
@@ -41,14 +42,6 @@ inline sockaddr_in LoopbackAddress(uint16_t port)
     address.sin_addr.s_addr = inet_addr(kLoopback);
     address.sin_port = htons(port);
     return address;
-}
-
-inline uint16_t BoundPort(SOCKET socket)
-{
-    sockaddr_in address{};
-    int length = sizeof address;
-    getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length);
-    return ntohs(address.sin_port);
 }
 
 inline TSocketHandle BoundSocket(int type, int protocol, uint16_t port = 0)

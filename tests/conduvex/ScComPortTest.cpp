@@ -62,16 +62,6 @@ void BindEvents(TScComPort& port, TEventLog& log)
     port.OnLineError = MakeMethod<&TEventLog::LineError>(&log);
 }
 
-std::string ErrorText(const auto& action)
-{
-    try {
-        action();
-    } catch (const EConduvexError& error) {
-        return error.what();
-    }
-    return "no error";
-}
-
 // Plays a report in from a worker thread, as the engine's event thread makes it, while
 // this (the owning) thread runs its messages.
 void PlayReport(TScComPort& port, TScCoreEventRecord record)

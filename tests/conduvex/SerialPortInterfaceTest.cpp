@@ -54,16 +54,6 @@ TIntfPtr<TSerialPortInterface> NewLink(const std::string& text = {})
     return MakeObject<TSerialPortInterface>(text);
 }
 
-std::string ErrorText(const auto& action)
-{
-    try {
-        action();
-    } catch (const EConduvexError& error) {
-        return error.what();
-    }
-    return "no error";
-}
-
 std::string LinkPortText(int pair = kPair)
 {
     return "comport=" + std::to_string(LinkPort(pair));

@@ -1,5 +1,7 @@
 #pragma once
-// Byte patterns and waiting helpers shared by the serial tests.
+// Byte patterns, waiting and error helpers shared by the serial tests.
+#include "ConduvexError.h"
+
 #include <windows.h>
 
 #include <cstdint>
@@ -27,4 +29,15 @@ inline bool WaitUntil(const auto& condition, DWORD timeoutMs)
         Sleep(5);
     }
     return true;
+}
+
+// The message of the library error the action raises.
+std::string ErrorText(const auto& action)
+{
+    try {
+        action();
+    } catch (const EConduvexError& error) {
+        return error.what();
+    }
+    return "no error";
 }

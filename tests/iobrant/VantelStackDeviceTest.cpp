@@ -86,7 +86,7 @@ TEST_F(VantelStackDeviceTest, SignaturesAreReusedWhenFreeAndSkippedWhileOutstand
 TEST_F(VantelStackDeviceTest, AFullTableReportsOverloadAndExpiredSlotsComeBack)
 {
     for (int i = 0; i < 256; ++i)
-        ASSERT_TRUE(Asynchronous(0x31, 60));
+        ASSERT_TRUE(Asynchronous(0x31, 1000));
     EXPECT_EQ(static_cast<uint8_t>(Signatures()[255]), 255);
 
     EXPECT_FALSE(device->Reset());
@@ -95,7 +95,8 @@ TEST_F(VantelStackDeviceTest, AFullTableReportsOverloadAndExpiredSlotsComeBack)
     EXPECT_EQ(fake_conduvex::State().lastError, kErrActionFailed);
     EXPECT_EQ(fake_conduvex::State().lastErrorText, "SIG stack overload");
 
-    Sleep(100);
+    // Past the time-out of every slot.
+    Sleep(1100);
     EXPECT_TRUE(Asynchronous(0x31));
     EXPECT_TRUE(Asynchronous(0x31));
     EXPECT_EQ(static_cast<uint8_t>(Signatures()[256]), 255);

@@ -1,0 +1,134 @@
+// Unloading Conduvex while links are still open: FreeLibrary must come back within a bounded
+// time and take the links' threads with it, and a process that exits with open links must
+// end instead of waiting for threads that can no longer run.
+#include "conduvex.h"
+#include "support/ProcessProbe.h"
+#include "support/SerialPeers.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+constexpr char kChildVariable[] = "CONDUVEX_UNLOAD_CHILD";
+constexpr int kLinkPort = serial_peers::LinkPort(3);
+constexpr DWORD kUnloadBoundMs = 2000;
+constexpr DWORD kChildBoundMs = 30000;
+
+std::string ProgramPath()
+{
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    return path;
+}
+
+std::string Beside(const std::string& file)
+{
+    const std::string program = ProgramPath();
+    return program.substr(0, program.find_last_of('\\') + 1) + file;
+}
+
+template <class Function>
+Function Bind(HMODULE dll, const char* name)
+{
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(dll, name)));
+}
+
+// Opens a serial link (with its event and write threads) and a UDP link (with its receiver
+// and sender threads) through the given library, and leaves both open.
+void OpenLinksThrough(HMODULE dll)
+{
+    const auto create = Bind<PFN_ciCreate>(dll, "ciCreate");
+    const auto isActive = Bind<PFN_ciIsActive>(dll, "ciIsActive");
+    ASSERT_NE(create, nullptr);
+    ASSERT_NE(isActive, nullptr);
+    const std::string serial = "provider=COM;comport=" + std::to_string(kLinkPort) + ";active=1";
+    for (const std::string& text : {serial, std::string("provider=UDP;host=127.0.0.1;port=9;active=1")}) {
+        const CI_HANDLE handle = create(text.c_str());
+        ASSERT_NE(handle, 0u) << text;
+        CI_BOOL active = CI_FALSE;
+        ASSERT_EQ(isActive(handle, &active), 0u);
+        ASSERT_EQ(active, CI_TRUE) << text;
+    }
+}
+
+bool InChild()
+{
+    return std::getenv(kChildVariable) != nullptr;
+}
+
+} // namespace
+
+TEST(HostUnload, FreeLibraryWithOpenLinksReturnsPromptlyAndStopsTheirThreads)
+{
+    if (InChild())
+        GTEST_SKIP() << "parent-only case";
+    // A copy under its own name is a library instance of its own, whatever else the
+    // process has loaded, so FreeLibrary really unloads it.
+    const std::string copy = Beside("ConduvexUnloadCopy.dll");
+    ASSERT_TRUE(CopyFileA(Beside("Conduvex.dll").c_str(), copy.c_str(), FALSE));
+    // Loading and unloading alone may leave threads of the system's own behind: count
+    // after one plain cycle, so that only the links' threads are measured.
+    FreeLibrary(LoadLibraryA(copy.c_str()));
+    Sleep(200);
+    const size_t threadsBefore = ThreadIdsOfProcess().size();
+
+    HMODULE dll = LoadLibraryA(copy.c_str());
+    ASSERT_NE(dll, nullptr);
+    OpenLinksThrough(dll);
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_GE(ThreadIdsOfProcess().size(), threadsBefore + 4);
+
+    const DWORD start = GetTickCount();
+    EXPECT_TRUE(FreeLibrary(dll));
+    EXPECT_LT(GetTickCount() - start, kUnloadBoundMs);
+
+    // The threads finish their bodies during the unload and end once the loader lets go.
+    size_t threadsAfter = ThreadIdsOfProcess().size();
+    for (int wait = 0; wait < 100 && threadsAfter > threadsBefore; ++wait) {
+        Sleep(50);
+        threadsAfter = ThreadIdsOfProcess().size();
+    }
+    EXPECT_LE(threadsAfter, threadsBefore);
+    DeleteFileA(copy.c_str());
+}
+
+TEST(HostUnload, ProcessExitWithOpenLinksEnds)
+{
+    if (InChild())
+        GTEST_SKIP() << "parent-only case";
+    const std::string program = ProgramPath();
+    std::string commandLine = "\"" + program + "\" --gtest_filter=HostUnloadChild.*";
+    SetEnvironmentVariableA(kChildVariable, "1");
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    const BOOL started = CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr,
+                                        FALSE, 0, nullptr, nullptr, &startup, &process);
+    SetEnvironmentVariableA(kChildVariable, nullptr);
+    ASSERT_TRUE(started);
+    CloseHandle(process.hThread);
+    const DWORD waited = WaitForSingleObject(process.hProcess, kChildBoundMs);
+    DWORD exitCode = STILL_ACTIVE;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    if (waited != WAIT_OBJECT_0)
+        TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hProcess);
+    EXPECT_EQ(waited, static_cast<DWORD>(WAIT_OBJECT_0)) << "the process hung at exit";
+    EXPECT_EQ(exitCode, 0u);
+}
+
+// Runs only as the child of ProcessExitWithOpenLinksEnds: opens links and leaves the
+// process with them open, without unloading anything.
+TEST(HostUnloadChild, ExitsWithLinksOpen)
+{
+    if (!InChild())
+        GTEST_SKIP() << "runs in a child process of HostUnload";
+    HMODULE dll = LoadLibraryA("Conduvex.dll");
+    ASSERT_NE(dll, nullptr);
+    OpenLinksThrough(dll);
+    ASSERT_FALSE(HasFatalFailure());
+    ExitProcess(0);
+}

@@ -1,0 +1,256 @@
+// Measures, in one run against the module simulator on 127.0.0.1:
+// - ciSndGetVantel97 round trips per second over a TCP link and the processor time this
+//   process spends per exchange;
+// - the same request and answer with a plain blocking WinSock client in this process, as
+//   the floor a socket link cannot beat, and the ratio of the two;
+// - the processor time an open, idle UDP link costs per second (its receiver and sender
+//   threads poll in 3 ms steps).
+// The simulator runs in a process of its own, so this process's processor time is the
+// library's (or the plain client's) plus a negligible loop around the calls.
+//
+//   SocketBench.exe [seconds per measurement]      (run under Wine with WINEPREFIX set)
+#include "../../tests/iobrant/ModuleSimulator.h"
+#include "conduvex.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+
+namespace {
+
+constexpr double kDefaultSeconds = 3.0;
+constexpr uint8_t kAddress = 1;
+constexpr uint8_t kReadInputs = 0x31;
+constexpr uint32_t kTimeoutMs = 1000;
+constexpr int kWarmUpCalls = 20;
+// "*a", length (2), address, signature, code: the bytes before the data.
+constexpr size_t kFrameHead = 7;
+// Checksum and CR after the data.
+constexpr size_t kFrameTail = 2;
+
+template <class Function>
+Function Bind(HMODULE dll, const char* name)
+{
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(dll, name)));
+}
+
+double NowMs()
+{
+    LARGE_INTEGER frequency;
+    LARGE_INTEGER counter;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&counter);
+    return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+// Kernel and user time of the whole process, in milliseconds.
+double ProcessCpuMs()
+{
+    FILETIME creation, exit, kernel, user;
+    if (!GetProcessTimes(GetCurrentProcess(), &creation, &exit, &kernel, &user))
+        return 0;
+    const auto ticks = [](const FILETIME& time) {
+        return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+    };
+    return static_cast<double>(ticks(kernel) + ticks(user)) / 10000.0;
+}
+
+void PumpMessages()
+{
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageA(&message);
+}
+
+struct TRate {
+    double callsPerSecond = 0;
+    double cpuMsPerCall = 0;
+};
+
+// Runs `call` for the given time, after a warm-up; zero rates when a call failed.
+TRate Measure(double seconds, const std::function<bool()>& call)
+{
+    for (int i = 0; i < kWarmUpCalls; ++i) {
+        if (!call())
+            return {};
+    }
+    const double cpuStart = ProcessCpuMs();
+    const double start = NowMs();
+    long calls = 0;
+    while (NowMs() - start < seconds * 1000.0) {
+        if (!call())
+            return {};
+        ++calls;
+    }
+    const double elapsed = NowMs() - start;
+    return {static_cast<double>(calls) * 1000.0 / elapsed, (ProcessCpuMs() - cpuStart) / static_cast<double>(calls)};
+}
+
+// The request frame of instruction 0x31 to the module, signature 0.
+std::string ReadInputsFrame()
+{
+    std::string frame = {'*', 'a', 0, 5, static_cast<char>(kAddress), 0, static_cast<char>(kReadInputs)};
+    unsigned sum = 0;
+    for (const char c : frame)
+        sum += static_cast<uint8_t>(c);
+    frame += static_cast<char>(255 - sum % 256);
+    frame += '\r';
+    return frame;
+}
+
+// A blocking WinSock connection to the simulator's TCP port.
+class TPlainClient {
+public:
+    explicit TPlainClient(int port)
+    {
+        WSADATA data;
+        started_ = WSAStartup(MAKEWORD(2, 2), &data) == 0;
+        socket_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<u_short>(port));
+        address.sin_addr.s_addr = inet_addr("127.0.0.1");
+        BOOL noDelay = TRUE;
+        setsockopt(socket_, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
+        connected_ = connect(socket_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    }
+    ~TPlainClient()
+    {
+        if (socket_ != INVALID_SOCKET)
+            closesocket(socket_);
+        if (started_)
+            WSACleanup();
+    }
+    TPlainClient(const TPlainClient&) = delete;
+    TPlainClient& operator=(const TPlainClient&) = delete;
+
+    bool Connected() const { return connected_; }
+
+    // Sends the request and reads one whole answer frame.
+    bool Exchange(const std::string& request)
+    {
+        if (send(socket_, request.data(), static_cast<int>(request.size()), 0) != static_cast<int>(request.size()))
+            return false;
+        char answer[300];
+        size_t have = 0;
+        size_t need = kFrameHead;
+        while (have < need) {
+            const int count = recv(socket_, answer + have, static_cast<int>(sizeof answer - have), 0);
+            if (count <= 0)
+                return false;
+            have += static_cast<size_t>(count);
+            if (have >= 4)
+                need = (static_cast<uint8_t>(answer[2]) << 8 | static_cast<uint8_t>(answer[3])) - 5 + kFrameHead +
+                       kFrameTail;
+        }
+        return have == need && answer[0] == '*';
+    }
+
+private:
+    bool started_ = false;
+    SOCKET socket_ = INVALID_SOCKET;
+    bool connected_ = false;
+};
+
+struct TConduvex {
+    HMODULE dll = LoadLibraryA("Conduvex.dll");
+    PFN_ciCreate ciCreate = Bind<PFN_ciCreate>(dll, "ciCreate");
+    PFN_ciOpen ciOpen = Bind<PFN_ciOpen>(dll, "ciOpen");
+    PFN_ciRelease ciRelease = Bind<PFN_ciRelease>(dll, "ciRelease");
+    PFN_ciSndGetVantel97 ciSndGetVantel97 = Bind<PFN_ciSndGetVantel97>(dll, "ciSndGetVantel97");
+    PFN_ciRead ciRead = Bind<PFN_ciRead>(dll, "ciRead");
+
+    bool Complete() const { return ciCreate && ciOpen && ciRelease && ciSndGetVantel97 && ciRead; }
+
+    CI_HANDLE OpenLink(const std::string& connectionString) const
+    {
+        const CI_HANDLE link = ciCreate(connectionString.c_str());
+        if (link != 0 && ciOpen(link) != CI_OK) {
+            ciRelease(link);
+            return 0;
+        }
+        return link;
+    }
+};
+
+TRate MeasureLink(const TConduvex& ci, CI_HANDLE link, double seconds)
+{
+    const std::string request = ReadInputsFrame();
+    return Measure(seconds, [&] {
+        int32_t answerLength = 0;
+        if (ci.ciSndGetVantel97(link, reinterpret_cast<const uint8_t*>(request.data()),
+                                static_cast<int32_t>(request.size()), &answerLength, kTimeoutMs) != CI_OK ||
+            answerLength == 0)
+            return false;
+        uint8_t answer[64];
+        int32_t length = sizeof(answer);
+        const bool taken = ci.ciRead(link, answer, &length) == CI_OK && length == answerLength;
+        PumpMessages(); // As a host's message loop would between calls.
+        return taken;
+    });
+}
+
+// Processor time per second of this process while it only waits (and runs its messages).
+double IdleCpuMsPerSecond(double seconds)
+{
+    const double cpuStart = ProcessCpuMs();
+    const double start = NowMs();
+    while (NowMs() - start < seconds * 1000.0) {
+        PumpMessages();
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+    }
+    return (ProcessCpuMs() - cpuStart) * 1000.0 / (NowMs() - start);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const double seconds = argc > 1 ? std::atof(argv[1]) : kDefaultSeconds;
+    TModuleSimulator simulator(TModuleSimulator::kSockets, "--address 1 --inputs 16 --outputs 8");
+    if (!simulator.Failure().empty()) {
+        std::printf("module simulator: %s\n", simulator.Failure().c_str());
+        return 1;
+    }
+    const TConduvex ci;
+    if (!ci.Complete()) {
+        std::printf("Conduvex.dll is missing or lacks an export\n");
+        return 1;
+    }
+
+    const CI_HANDLE tcp = ci.OpenLink(simulator.TcpConnectionString());
+    if (tcp == 0) {
+        std::printf("cannot open %s\n", simulator.TcpConnectionString().c_str());
+        return 1;
+    }
+    const TRate link = MeasureLink(ci, tcp, seconds);
+    ci.ciRelease(tcp);
+
+    TPlainClient client(simulator.TcpPort());
+    const std::string request = ReadInputsFrame();
+    const TRate plain = client.Connected() ? Measure(seconds, [&] { return client.Exchange(request); }) : TRate{};
+
+    const double baseline = IdleCpuMsPerSecond(seconds);
+    const CI_HANDLE udp = ci.OpenLink(simulator.UdpConnectionString());
+    const double withUdp = udp != 0 ? IdleCpuMsPerSecond(seconds) : 0;
+    if (udp != 0)
+        ci.ciRelease(udp);
+
+    std::printf("Module simulator on 127.0.0.1 (TCP %d, UDP %d), request 0x31, answer of 11 bytes\n",
+                simulator.TcpPort(), simulator.UdpPort());
+    std::printf("ciSndGetVantel97 + ciRead over TCP: %8.1f exchanges/s, %.3f ms each, CPU %.3f ms per exchange\n",
+                link.callsPerSecond, link.callsPerSecond > 0 ? 1000.0 / link.callsPerSecond : 0.0,
+                link.cpuMsPerCall);
+    std::printf("plain blocking WinSock client:      %8.1f exchanges/s, %.3f ms each, CPU %.3f ms per exchange\n",
+                plain.callsPerSecond, plain.callsPerSecond > 0 ? 1000.0 / plain.callsPerSecond : 0.0,
+                plain.cpuMsPerCall);
+    if (link.callsPerSecond > 0 && plain.callsPerSecond > 0)
+        std::printf("Ratio (plain / link): %.2f in rate, %.2f in CPU per exchange\n",
+                    plain.callsPerSecond / link.callsPerSecond,
+                    plain.cpuMsPerCall > 0 ? link.cpuMsPerCall / plain.cpuMsPerCall : 0.0);
+    std::printf("Idle process: %.1f ms CPU per second; with an open idle UDP link: %.1f ms per second "
+                "(the link: %.1f ms per second)\n",
+                baseline, withUdp, withUdp - baseline);
+    return link.callsPerSecond > 0 && plain.callsPerSecond > 0 && udp != 0 ? 0 : 1;
+}
