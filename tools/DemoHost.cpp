@@ -4,10 +4,10 @@
 // change (this program changes them through the simulator's control port).
 //
 //   DemoHost.exe COM-NUMBER CONTROL-PORT
+#include "../tests/iobrant/IobrantHost.h"
+
 #include <winsock2.h>
 #include <windows.h>
-
-#include <iobrant.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -17,47 +17,6 @@ namespace {
 
 constexpr DWORD kSettleMs = 400;
 constexpr const char* kModuleParameters = "ADDR=1";
-
-template <class Function>
-Function Bind(HMODULE dll, const char* name)
-{
-    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(dll, name)));
-}
-
-struct TIobrant {
-    HMODULE dll = LoadLibraryA("Iobrant.dll");
-    PFN_DllInfo DllInfo = Bind<PFN_DllInfo>(dll, "DllInfo");
-    PFN_qCreateTarvo qCreateTarvo = Bind<PFN_qCreateTarvo>(dll, "qCreateTarvo");
-    PFN_qOpen qOpen = Bind<PFN_qOpen>(dll, "qOpen");
-    PFN_qInfo qInfo = Bind<PFN_qInfo>(dll, "qInfo");
-    PFN_qInputsCount qInputsCount = Bind<PFN_qInputsCount>(dll, "qInputsCount");
-    PFN_qOutputsCount qOutputsCount = Bind<PFN_qOutputsCount>(dll, "qOutputsCount");
-    PFN_qGetInputs qGetInputs = Bind<PFN_qGetInputs>(dll, "qGetInputs");
-    PFN_qGetOutputs qGetOutputs = Bind<PFN_qGetOutputs>(dll, "qGetOutputs");
-    PFN_qSetOutput qSetOutput = Bind<PFN_qSetOutput>(dll, "qSetOutput");
-    PFN_qGetTemperature qGetTemperature = Bind<PFN_qGetTemperature>(dll, "qGetTemperature");
-    PFN_qSetAutoNotify qSetAutoNotify = Bind<PFN_qSetAutoNotify>(dll, "qSetAutoNotify");
-    PFN_qRegisterCallBackNotifications qRegisterCallBackNotifications =
-        Bind<PFN_qRegisterCallBackNotifications>(dll, "qRegisterCallBackNotifications");
-    PFN_qGetRecentInputsState qGetRecentInputsState = Bind<PFN_qGetRecentInputsState>(dll, "qGetRecentInputsState");
-    PFN_qReleaseTarvo qReleaseTarvo = Bind<PFN_qReleaseTarvo>(dll, "qReleaseTarvo");
-    PFN_IobrantLastErrorText LastErrorText = Bind<PFN_IobrantLastErrorText>(dll, "LastErrorText");
-
-    bool Complete() const
-    {
-        return dll && DllInfo && qCreateTarvo && qOpen && qInfo && qInputsCount && qOutputsCount && qGetInputs &&
-               qGetOutputs && qSetOutput && qGetTemperature && qSetAutoNotify && qRegisterCallBackNotifications &&
-               qGetRecentInputsState && qReleaseTarvo && LastErrorText;
-    }
-
-    std::string ErrorText() const
-    {
-        char text[256] = {};
-        int32_t length = sizeof(text);
-        LastErrorText(text, &length);
-        return text;
-    }
-};
 
 // One command line to the simulator's control port; its answer line.
 std::string Control(int port, const std::string& command)
@@ -122,13 +81,13 @@ std::string StatesText(const uint8_t* states, int32_t count)
     return text;
 }
 
-int Fail(const TIobrant& iobrant, const char* what)
+int Fail(const TIobrantLibrary& iobrant, const char* what)
 {
     std::printf("%s failed: %s\n", what, iobrant.ErrorText().c_str());
     return 1;
 }
 
-int RunDemo(const TIobrant& iobrant, int comPort, int controlPort)
+int RunDemo(const TIobrantLibrary& iobrant, int comPort, int controlPort)
 {
     char text[128] = {};
     int32_t length = sizeof(text);
@@ -198,13 +157,13 @@ int main(int argc, char** argv)
         std::printf("no sockets\n");
         return 1;
     }
-    const TIobrant iobrant;
+    TIobrantLibrary iobrant;
     if (!iobrant.Complete()) {
         std::printf("Iobrant.dll could not be loaded or lacks an export (error %lu)\n", GetLastError());
         return 1;
     }
     const int result = RunDemo(iobrant, std::atoi(argv[1]), std::atoi(argv[2]));
-    FreeLibrary(iobrant.dll);
+    iobrant.Free();
     WSACleanup();
     return result;
 }

@@ -65,6 +65,16 @@ std::string Narrow(const std::wstring& text)
     return std::string(text.begin(), text.end());
 }
 
+bool ApplyEnabled(HWND dialog)
+{
+    return IsWindowEnabled(GetDlgItem(dialog, IDC_APPLY)) != FALSE;
+}
+
+LRESULT TcpIpPageCount(HWND dialog)
+{
+    return SendMessageW(GetDlgItem(dialog, IDC_TCPIP_PAGES), TCM_GETITEMCOUNT, 0, 0);
+}
+
 TEST_F(SettingsDialogsDisplayTest, SerialPageBuildsTheStringFromItsFieldsAndOkHandsItOver)
 {
     std::wstring caption;
@@ -173,11 +183,11 @@ TEST_F(SettingsDialogsDisplayTest, TcpDialogShowsItsCzechCaptionAndOkSetsHostAnd
         caption = WindowText(dialog);
         host = ItemText(dialog, IDC_HOST);
         port = ItemText(dialog, IDC_PORT);
-        pages = SendMessageW(GetDlgItem(dialog, IDC_TCPIP_PAGES), TCM_GETITEMCOUNT, 0, 0);
-        applyAtStart = IsWindowEnabled(GetDlgItem(dialog, IDC_APPLY));
+        pages = TcpIpPageCount(dialog);
+        applyAtStart = ApplyEnabled(dialog);
         TypeInto(dialog, IDC_HOST, L"10.0.0.7");
         TypeInto(dialog, IDC_PORT, L"6000");
-        applyAfterEdit = IsWindowEnabled(GetDlgItem(dialog, IDC_APPLY));
+        applyAfterEdit = ApplyEnabled(dialog);
         SaveScreenshot(dialog, "TCPIPDialog-tcp");
         Click(dialog, IDOK);
     });
@@ -216,10 +226,10 @@ TEST_F(SettingsDialogsDisplayTest, UdpDialogKeepsWhatWasAppliedBeforeCancel)
     bool applyAfterApply = true, stillOpenAfterBadOk = false;
     TDialogDriver driver([&](HWND dialog, DWORD) {
         caption = WindowText(dialog);
-        pages = SendMessageW(GetDlgItem(dialog, IDC_TCPIP_PAGES), TCM_GETITEMCOUNT, 0, 0);
+        pages = TcpIpPageCount(dialog);
         TypeInto(dialog, IDC_PORT, L"7000");
         Click(dialog, IDC_APPLY);
-        applyAfterApply = IsWindowEnabled(GetDlgItem(dialog, IDC_APPLY));
+        applyAfterApply = ApplyEnabled(dialog);
         TypeInto(dialog, IDC_PORT, L"70000"); // beyond 16 bits: refused, the dialog stays
         Click(dialog, IDOK);
         stillOpenAfterBadOk = IsWindow(dialog) && IsWindowVisible(dialog);

@@ -1,5 +1,6 @@
 // Iobrant's q exports as a host calls them, against the module simulator on a pty linked
 // as a COM port: the frames each one sends, what it gives back, and its failure codes.
+#include "HostTarvoSuite.h"
 #include "IobrantHost.h"
 
 #include <gtest/gtest.h>
@@ -67,36 +68,18 @@ TEST(HostIobrantLibrary, DllInfoGivesNameAndVersionByTheTextConvention)
     EXPECT_EQ(iobrant.DllInfo(text, nullptr), Q_ERR_INVALID_PARAMETERS);
 }
 
-class HostTarvoExports : public ::testing::Test {
+class HostTarvoExports : public THostTarvoSuite<HostTarvoExports> {
+public:
+    static std::unique_ptr<TModuleSimulator> StartSimulator()
+    {
+        return std::make_unique<TModuleSimulator>(kComPort, kModuleOptions);
+    }
+
 protected:
-    static void SetUpTestSuite()
-    {
-        conduvex = std::make_unique<TConduvexLibrary>();
-        simulator = std::make_unique<TModuleSimulator>(kComPort, kModuleOptions);
-    }
-
-    static void TearDownTestSuite()
-    {
-        simulator.reset();
-        conduvex.reset();
-    }
-
     void SetUp() override
     {
-        ASSERT_EQ(simulator->Failure(), "");
-        ASSERT_TRUE(iobrant.Complete());
-        ASSERT_EQ(simulator->Command("fault none"), "OK");
-        handle = iobrant.qCreateTarvo(simulator->ConnectionString().c_str(), "ADDR=3");
-        ASSERT_NE(handle, 0u) << iobrant.ErrorText();
-        ASSERT_EQ(iobrant.qOpen(handle), 0u) << iobrant.ErrorText();
+        ASSERT_NO_FATAL_FAILURE(OpenTarvo(simulator->ConnectionString(), "fault none"));
         ASSERT_EQ(simulator->Command("log clear"), "OK");
-    }
-
-    void TearDown() override
-    {
-        if (handle != 0) {
-            EXPECT_EQ(iobrant.qReleaseTarvo(handle), 0u);
-        }
     }
 
     // The frames the module received since the last call.
@@ -112,15 +95,7 @@ protected:
         ASSERT_EQ(iobrant.qInputsCount(handle), 12);
         Sent();
     }
-
-    static std::unique_ptr<TConduvexLibrary> conduvex;
-    static std::unique_ptr<TModuleSimulator> simulator;
-    TIobrantLibrary iobrant;
-    Q_HANDLE handle = 0;
 };
-
-std::unique_ptr<TConduvexLibrary> HostTarvoExports::conduvex;
-std::unique_ptr<TModuleSimulator> HostTarvoExports::simulator;
 
 TEST_F(HostTarvoExports, CountsIdentifyTheModuleOnce)
 {

@@ -1,6 +1,7 @@
 // Iobrant on TCP and UDP links, as a host uses it, against the module simulator on
 // 127.0.0.1: the same calls over either socket kind. Socket links report through a window
 // of the thread that opened them, so every wait here runs this thread's messages.
+#include "HostTarvoSuite.h"
 #include "IobrantHost.h"
 #include "support/SerialPeer.h"
 
@@ -23,38 +24,24 @@ std::string States(const uint8_t* states, int32_t count)
     return text;
 }
 
-class HostTarvoOverSockets : public ::testing::TestWithParam<TSocketKind> {
+class HostTarvoOverSockets : public THostTarvoSuite<HostTarvoOverSockets, ::testing::TestWithParam<TSocketKind>> {
+public:
+    static std::unique_ptr<TModuleSimulator> StartSimulator()
+    {
+        return std::make_unique<TModuleSimulator>(TModuleSimulator::kSockets,
+                                                  "--address 3 --inputs 8 --outputs 8 --thermometers 2");
+    }
+
 protected:
-    static void SetUpTestSuite()
-    {
-        conduvex = std::make_unique<TConduvexLibrary>();
-        simulator = std::make_unique<TModuleSimulator>(TModuleSimulator::kSockets,
-                                                       "--address 3 --inputs 8 --outputs 8 --thermometers 2");
-    }
-
-    static void TearDownTestSuite()
-    {
-        simulator.reset();
-        conduvex.reset();
-    }
-
-    void SetUp() override
-    {
-        ASSERT_EQ(simulator->Failure(), "");
-        ASSERT_TRUE(iobrant.Complete());
-        ASSERT_EQ(simulator->Command("set-inputs 00000000"), "OK");
-        handle = iobrant.qCreateTarvo(ConnectionString().c_str(), "ADDR=3");
-        ASSERT_NE(handle, 0u) << iobrant.ErrorText();
-        ASSERT_EQ(iobrant.qOpen(handle), 0u) << iobrant.ErrorText();
-    }
+    void SetUp() override { ASSERT_NO_FATAL_FAILURE(OpenTarvo(ConnectionString(), "set-inputs 00000000")); }
 
     void TearDown() override
     {
         if (handle != 0) {
             // The module keeps the setting; the next test starts without its messages.
             EXPECT_EQ(iobrant.qSetAutoNotify(handle, 0), 0u);
-            EXPECT_EQ(iobrant.qReleaseTarvo(handle), 0u);
         }
+        THostTarvoSuite::TearDown();
     }
 
     static std::string ConnectionString()
@@ -70,15 +57,7 @@ protected:
             return "unknown";
         return States(states, count);
     }
-
-    static std::unique_ptr<TConduvexLibrary> conduvex;
-    static std::unique_ptr<TModuleSimulator> simulator;
-    TIobrantLibrary iobrant;
-    Q_HANDLE handle = 0;
 };
-
-std::unique_ptr<TConduvexLibrary> HostTarvoOverSockets::conduvex;
-std::unique_ptr<TModuleSimulator> HostTarvoOverSockets::simulator;
 
 TEST_P(HostTarvoOverSockets, TheLinkIsTheOneAskedFor)
 {

@@ -33,6 +33,16 @@ Function ExportOf(HMODULE library, const char* name)
     return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(library, name)));
 }
 
+// The text a library's LastErrorText export gives.
+template <class LastErrorTextFunction>
+std::string TextOfLastError(LastErrorTextFunction lastErrorText)
+{
+    char text[256] = {};
+    int32_t length = sizeof(text);
+    lastErrorText(text, &length);
+    return text;
+}
+
 inline std::string ProgramFolder()
 {
     char path[MAX_PATH] = {};
@@ -85,13 +95,7 @@ public:
     }
 
     // The last error's text as the host reads it.
-    std::string ErrorText()
-    {
-        char text[256] = {};
-        int32_t length = sizeof(text);
-        LastErrorText(text, &length);
-        return text;
-    }
+    std::string ErrorText() const { return TextOfLastError(LastErrorText); }
 
 private:
     HMODULE library_;
@@ -113,13 +117,7 @@ struct TConduvexLibrary {
     PFN_LastErrorText LastErrorText = ExportOf<PFN_LastErrorText>(library, "LastErrorText");
     PFN_ConduvexSetLastError SetLastError = ExportOf<PFN_ConduvexSetLastError>(library, "SetLastError");
 
-    std::string ErrorText() const
-    {
-        char text[256] = {};
-        int32_t length = sizeof(text);
-        LastErrorText(text, &length);
-        return text;
-    }
+    std::string ErrorText() const { return TextOfLastError(LastErrorText); }
 };
 
 // A request frame as the simulator logs it: lower-case hex, signature 0 (every request of

@@ -6,6 +6,7 @@
 //
 // The peer end of the pty pair echoes from a child process of its own, so that this
 // process's processor time is the library's (plus a negligible loop around the calls).
+#include "BenchSupport.h"
 #include "SerialPeer.h"
 #include "WinHandle.h"
 #include "conduvex.h"
@@ -33,27 +34,15 @@ struct TCpuSample {
     double wallMs;
 };
 
-double Milliseconds(const FILETIME& kernel, const FILETIME& user)
-{
-    const auto ticks = [](const FILETIME& time) {
-        return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-    };
-    return static_cast<double>(ticks(kernel) + ticks(user)) / 10000.0;
-}
-
 TCpuSample Sample()
 {
     FILETIME creation, exit, kernel, user;
     TCpuSample sample{};
     if (GetProcessTimes(GetCurrentProcess(), &creation, &exit, &kernel, &user))
-        sample.processMs = Milliseconds(kernel, user);
+        sample.processMs = CpuMs(kernel, user);
     if (GetThreadTimes(GetCurrentThread(), &creation, &exit, &kernel, &user))
-        sample.threadMs = Milliseconds(kernel, user);
-    LARGE_INTEGER frequency;
-    LARGE_INTEGER counter;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&counter);
-    sample.wallMs = static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+        sample.threadMs = CpuMs(kernel, user);
+    sample.wallMs = NowMs();
     return sample;
 }
 
@@ -123,18 +112,8 @@ std::string Frame(const std::string& data)
     const size_t len = data.size() + 5;
     std::string frame = {'*', 'a', static_cast<char>(len >> 8), static_cast<char>(len & 0xFF), 1, 2, 3};
     frame += data;
-    unsigned sum = 0;
-    for (const char c : frame)
-        sum += static_cast<uint8_t>(c);
-    frame += static_cast<char>(255 - sum % 256);
-    frame += '\r';
+    CloseFrame(frame);
     return frame;
-}
-
-template <class Function>
-Function Bind(HMODULE library, const char* name)
-{
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)));
 }
 
 void Report(const char* what, int count, int failures, const TCpuSample& before, const TCpuSample& after)

@@ -10,93 +10,28 @@
 //
 //   SocketBench.exe [seconds per measurement]      (run under Wine with WINEPREFIX set)
 #include "../../tests/iobrant/ModuleSimulator.h"
+#include "BenchSupport.h"
 #include "conduvex.h"
 
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
 #include <string>
 
 namespace {
 
 constexpr double kDefaultSeconds = 3.0;
 constexpr uint8_t kAddress = 1;
-constexpr uint8_t kReadInputs = 0x31;
 constexpr uint32_t kTimeoutMs = 1000;
-constexpr int kWarmUpCalls = 20;
 // "*a", length (2), address, signature, code: the bytes before the data.
 constexpr size_t kFrameHead = 7;
 // Checksum and CR after the data.
 constexpr size_t kFrameTail = 2;
-
-template <class Function>
-Function Bind(HMODULE dll, const char* name)
-{
-    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(dll, name)));
-}
-
-double NowMs()
-{
-    LARGE_INTEGER frequency;
-    LARGE_INTEGER counter;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
-// Kernel and user time of the whole process, in milliseconds.
-double ProcessCpuMs()
-{
-    FILETIME creation, exit, kernel, user;
-    if (!GetProcessTimes(GetCurrentProcess(), &creation, &exit, &kernel, &user))
-        return 0;
-    const auto ticks = [](const FILETIME& time) {
-        return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-    };
-    return static_cast<double>(ticks(kernel) + ticks(user)) / 10000.0;
-}
 
 void PumpMessages()
 {
     MSG message;
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
         DispatchMessageA(&message);
-}
-
-struct TRate {
-    double callsPerSecond = 0;
-    double cpuMsPerCall = 0;
-};
-
-// Runs `call` for the given time, after a warm-up; zero rates when a call failed.
-TRate Measure(double seconds, const std::function<bool()>& call)
-{
-    for (int i = 0; i < kWarmUpCalls; ++i) {
-        if (!call())
-            return {};
-    }
-    const double cpuStart = ProcessCpuMs();
-    const double start = NowMs();
-    long calls = 0;
-    while (NowMs() - start < seconds * 1000.0) {
-        if (!call())
-            return {};
-        ++calls;
-    }
-    const double elapsed = NowMs() - start;
-    return {static_cast<double>(calls) * 1000.0 / elapsed, (ProcessCpuMs() - cpuStart) / static_cast<double>(calls)};
-}
-
-// The request frame of instruction 0x31 to the module, signature 0.
-std::string ReadInputsFrame()
-{
-    std::string frame = {'*', 'a', 0, 5, static_cast<char>(kAddress), 0, static_cast<char>(kReadInputs)};
-    unsigned sum = 0;
-    for (const char c : frame)
-        sum += static_cast<uint8_t>(c);
-    frame += static_cast<char>(255 - sum % 256);
-    frame += '\r';
-    return frame;
 }
 
 // A blocking WinSock connection to the simulator's TCP port.
@@ -176,16 +111,9 @@ struct TConduvex {
 
 TRate MeasureLink(const TConduvex& ci, CI_HANDLE link, double seconds)
 {
-    const std::string request = ReadInputsFrame();
+    const std::string request = ReadInputsFrame(kAddress);
     return Measure(seconds, [&] {
-        int32_t answerLength = 0;
-        if (ci.ciSndGetVantel97(link, reinterpret_cast<const uint8_t*>(request.data()),
-                                static_cast<int32_t>(request.size()), &answerLength, kTimeoutMs) != CI_OK ||
-            answerLength == 0)
-            return false;
-        uint8_t answer[64];
-        int32_t length = sizeof(answer);
-        const bool taken = ci.ciRead(link, answer, &length) == CI_OK && length == answerLength;
+        const bool taken = SendAndReadAnswer(ci.ciSndGetVantel97, ci.ciRead, link, request, kTimeoutMs);
         PumpMessages(); // As a host's message loop would between calls.
         return taken;
     });
@@ -228,7 +156,7 @@ int main(int argc, char** argv)
     ci.ciRelease(tcp);
 
     TPlainClient client(simulator.TcpPort());
-    const std::string request = ReadInputsFrame();
+    const std::string request = ReadInputsFrame(kAddress);
     const TRate plain = client.Connected() ? Measure(seconds, [&] { return client.Exchange(request); }) : TRate{};
 
     const double baseline = IdleCpuMsPerSecond(seconds);

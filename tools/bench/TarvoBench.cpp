@@ -5,6 +5,7 @@
 //
 //   TarvoBench.exe [seconds per road]      (run under Wine with WINEPREFIX set)
 #include "../../tests/iobrant/ModuleSimulator.h"
+#include "BenchSupport.h"
 #include "conduvex.h"
 #include "iobrant.h"
 
@@ -17,54 +18,7 @@ namespace {
 constexpr int kComPort = 44;
 constexpr double kDefaultSeconds = 3.0;
 constexpr uint8_t kAddress = 1;
-constexpr uint8_t kReadInputs = 0x31;
 constexpr uint32_t kTimeoutMs = 1000;
-constexpr int kWarmUpCalls = 20;
-
-template <class Function>
-Function Bind(HMODULE dll, const char* name)
-{
-    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(dll, name)));
-}
-
-double NowMs()
-{
-    LARGE_INTEGER frequency;
-    LARGE_INTEGER counter;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
-// Runs `call` for the given time; calls per second, or 0 when one failed.
-template <class Call>
-double CallsPerSecond(double seconds, Call call)
-{
-    for (int i = 0; i < kWarmUpCalls; ++i) {
-        if (!call())
-            return 0;
-    }
-    const double start = NowMs();
-    long calls = 0;
-    while (NowMs() - start < seconds * 1000.0) {
-        if (!call())
-            return 0;
-        ++calls;
-    }
-    return static_cast<double>(calls) * 1000.0 / (NowMs() - start);
-}
-
-// The request frame of instruction 0x31 to the module, signature 0.
-std::string ReadInputsFrame()
-{
-    std::string frame = {'*', 'a', 0, 5, static_cast<char>(kAddress), 0, static_cast<char>(kReadInputs)};
-    unsigned sum = 0;
-    for (const char c : frame)
-        sum += static_cast<uint8_t>(c);
-    frame += static_cast<char>(255 - sum % 256);
-    frame += '\r';
-    return frame;
-}
 
 } // namespace
 
@@ -98,22 +52,15 @@ int main(int argc, char** argv)
     }
     const Q_HANDLE tarvo = qCreateTarvoCI(link, "ADDR=1");
 
-    const double stack = CallsPerSecond(seconds, [&] {
-        uint8_t states[16];
-        int32_t count = sizeof(states);
-        return qGetInputs(tarvo, states, &count) == Q_OK;
-    });
-    const std::string request = ReadInputsFrame();
-    const double direct = CallsPerSecond(seconds, [&] {
-        int32_t answerLength = 0;
-        if (ciSndGetVantel97(link, reinterpret_cast<const uint8_t*>(request.data()),
-                             static_cast<int32_t>(request.size()), &answerLength, kTimeoutMs) != CI_OK ||
-            answerLength == 0)
-            return false;
-        uint8_t answer[64];
-        int32_t length = sizeof(answer);
-        return ciRead(link, answer, &length) == CI_OK && length == answerLength;
-    });
+    const double stack = Measure(seconds, [&] {
+                             uint8_t states[16];
+                             int32_t count = sizeof(states);
+                             return qGetInputs(tarvo, states, &count) == Q_OK;
+                         }).callsPerSecond;
+    const std::string request = ReadInputsFrame(kAddress);
+    const double direct = Measure(seconds, [&] {
+                              return SendAndReadAnswer(ciSndGetVantel97, ciRead, link, request, kTimeoutMs);
+                          }).callsPerSecond;
 
     std::printf("Link: %s, module simulator with 16 inputs\n", simulator.ConnectionString().c_str());
     std::printf("qGetInputs through Iobrant:     %8.1f calls/s (%.3f ms per call)\n", stack,
