@@ -1,6 +1,7 @@
 #pragma once
 // What the benchmarks share: exports looked up by name as a host does, the clocks they
-// measure with, and the frames they send.
+// measure with, and the frame they send.
+#include "Vantel97.h"
 #include "conduvex.h"
 
 #include <windows.h>
@@ -68,23 +69,11 @@ TRate Measure(double seconds, Call call)
     return {static_cast<double>(calls) * 1000.0 / elapsed, (ProcessCpuMs() - cpuStart) / static_cast<double>(calls)};
 }
 
-// Ends a frame: its checksum and CR.
-inline void CloseFrame(std::string& frame)
-{
-    unsigned sum = 0;
-    for (const char c : frame)
-        sum += static_cast<uint8_t>(c);
-    frame += static_cast<char>(255 - sum % 256);
-    frame += '\r';
-}
-
 // The request frame of instruction 0x31 (read the inputs) to a module, signature 0.
 inline std::string ReadInputsFrame(uint8_t address)
 {
     constexpr uint8_t kReadInputs = 0x31;
-    std::string frame = {'*', 'a', 0, 5, static_cast<char>(address), 0, static_cast<char>(kReadInputs)};
-    CloseFrame(frame);
-    return frame;
+    return BuildVantel97(address, 0, kReadInputs, {});
 }
 
 // ciSndGetVantel97 of `request`, then ciRead of the whole answer it announced.

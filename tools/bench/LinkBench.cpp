@@ -109,11 +109,7 @@ private:
 // The request the peer echoes: a frame, so the echo is a good answer frame.
 std::string Frame(const std::string& data)
 {
-    const size_t len = data.size() + 5;
-    std::string frame = {'*', 'a', static_cast<char>(len >> 8), static_cast<char>(len & 0xFF), 1, 2, 3};
-    frame += data;
-    CloseFrame(frame);
-    return frame;
+    return BuildVantel97(1, 2, 3, data);
 }
 
 void Report(const char* what, int count, int failures, const TCpuSample& before, const TCpuSample& after)
