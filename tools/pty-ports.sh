@@ -44,7 +44,9 @@ wait_for_pty() { # path
 }
 
 start() { # dir count
-    local dir=$1 count=$2
+    # The links in the prefix must not depend on the folder the script was started from.
+    local dir count=$2
+    dir=$(realpath -m "$1")
     stop "$dir"
     mkdir -p "$dir/failure-cases/directory"
     for ((k = 0; k < count; k++)); do
@@ -63,7 +65,8 @@ start() { # dir count
 }
 
 stop() { # dir
-    local dir=$1
+    local dir
+    dir=$(realpath -m "$1")
     if [ -f "$dir/socat.pids" ]; then
         while read -r pid; do
             # Only our socat: the id may belong to another program after a reboot.
