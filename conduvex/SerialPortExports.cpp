@@ -4,6 +4,7 @@
 #include "conduvex.h"
 
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -21,9 +22,8 @@ extern "C" int32_t CI_CALL EnumSerialPorts(int32_t* buffer, int32_t* size)
 {
     return CiCallValue<int32_t>(-1, [&] {
         int32_t& bytes = Required(size);
-        TSerialPortList& ports = SerialPorts();
-        ports.Enumerate();
-        const int32_t count = ports.Count();
+        const std::vector<int32_t> ports = SerialPorts().Enumerate();
+        const int32_t count = static_cast<int32_t>(ports.size());
         const int32_t needed = count * static_cast<int32_t>(sizeof(int32_t));
         const bool fits = buffer && bytes >= needed;
         bytes = needed;
@@ -32,7 +32,7 @@ extern "C" int32_t CI_CALL EnumSerialPorts(int32_t* buffer, int32_t* size)
         if (!fits)
             RaiseCode(kErrBufferTooSmall);
         if (count > 0)
-            std::memcpy(buffer, ports.Numbers().data(), static_cast<size_t>(needed));
+            std::memcpy(buffer, ports.data(), static_cast<size_t>(needed));
         return count;
     });
 }

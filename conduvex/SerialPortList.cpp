@@ -27,27 +27,33 @@ TSerialPortState ProbeSerialPort(int32_t number)
                                                    : TSerialPortState::InUse;
 }
 
-void TSerialPortList::Enumerate()
+std::vector<int32_t> TSerialPortList::Enumerate()
 {
+    // Probing takes a while: done outside the lock, so readers are not held up.
     std::vector<int32_t> found;
     for (int32_t number = 1; number <= kHighestPort; ++number) {
         if (ProbeSerialPort(number) != TSerialPortState::Absent)
             found.push_back(number);
     }
-    numbers_ = std::move(found);
+    const std::lock_guard lock(mutex_);
+    numbers_ = found;
     enumerated_ = true;
+    return found;
 }
 
-const std::vector<int32_t>& TSerialPortList::Numbers()
+std::vector<int32_t> TSerialPortList::Numbers()
 {
-    if (!enumerated_)
-        Enumerate();
-    return numbers_;
+    {
+        const std::lock_guard lock(mutex_);
+        if (enumerated_)
+            return numbers_;
+    }
+    return Enumerate();
 }
 
 std::optional<int32_t> TSerialPortList::NumberAt(int32_t index)
 {
-    const std::vector<int32_t>& numbers = Numbers();
+    const std::vector<int32_t> numbers = Numbers();
     if (index < 0 || index >= static_cast<int32_t>(numbers.size()))
         return std::nullopt;
     return numbers[static_cast<size_t>(index)];

@@ -1,8 +1,10 @@
 #pragma once
 // COM ports of the machine, found by opening each of the numbers 1 to 255, and the
-// process-wide list of the last enumeration that the index exports read. No lock: hosts
-// that enumerate from several threads at once are not coordinated.
+// process-wide list of the last enumeration that the index exports read. Hosts may
+// enumerate from several threads at once: the list is swapped and read under a lock, and
+// readers get copies.
 #include <cstdint>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -18,15 +20,16 @@ class TSerialPortList {
 public:
     static constexpr int32_t kHighestPort = 255;
 
-    // Probes every port and keeps those that exist.
-    void Enumerate();
+    // Probes every port, keeps those that exist and returns them.
+    std::vector<int32_t> Enumerate();
     // The last enumeration; the first use enumerates.
-    const std::vector<int32_t>& Numbers();
+    std::vector<int32_t> Numbers();
     int32_t Count() { return static_cast<int32_t>(Numbers().size()); }
     // None outside 0..count-1.
     std::optional<int32_t> NumberAt(int32_t index);
 
 private:
+    std::mutex mutex_;
     bool enumerated_ = false;
     std::vector<int32_t> numbers_;
 };

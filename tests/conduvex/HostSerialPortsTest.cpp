@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -55,14 +57,24 @@ protected:
             GTEST_SKIP() << "COM" << LinkPort(2) << " is not linked: run tools/pty-ports.sh";
     }
 
+    // Other test programs link and unlink ports of their own while this one runs: a list
+    // counts when the size asked for first still fits it.
     std::vector<int32_t> Enumerate()
     {
-        int32_t size = 0;
-        const int32_t count = lib_.EnumSerialPorts(nullptr, &size);
-        EXPECT_EQ(count * 4, size);
-        std::vector<int32_t> ports(static_cast<size_t>(std::max(count, 0)));
-        EXPECT_EQ(count, lib_.EnumSerialPorts(ports.data(), &size));
-        return ports;
+        for (int attempt = 0; attempt < kAttempts; ++attempt) {
+            int32_t size = 0;
+            const int32_t count = lib_.EnumSerialPorts(nullptr, &size);
+            EXPECT_EQ(count * 4, size);
+            std::vector<int32_t> ports(static_cast<size_t>(std::max(count, 0)));
+            const int32_t filled = lib_.EnumSerialPorts(ports.data(), &size);
+            if (filled == count)
+                return ports;
+            if (filled < 0) {
+                EXPECT_EQ(0x20000004u, lib_.LastError()) << "only a longer list may not fit";
+            }
+        }
+        ADD_FAILURE() << "the port list never held still";
+        return {};
     }
 
     static bool Contains(const std::vector<int32_t>& ports, int32_t port)
@@ -78,6 +90,7 @@ protected:
         return -1;
     }
 
+    static constexpr int kAttempts = 20;
     THostEnumerationLibrary& lib_ = THostEnumerationLibrary::Get();
 };
 
@@ -96,16 +109,54 @@ TEST_F(HostSerialPortsTest, SeesTheLinkedPortsAndNotTheOthers)
 
 TEST_F(HostSerialPortsTest, ABufferTooSmallGetsTheNeededSize)
 {
-    const std::vector<int32_t> ports = Enumerate();
-    ASSERT_GE(ports.size(), 2u);
+    std::vector<int32_t> ports;
     int32_t small[1] = {-7};
-    int32_t size = sizeof small;
-    EXPECT_EQ(-1, lib_.EnumSerialPorts(small, &size));
+    int32_t size = 0;
+    int32_t result = 0;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        ports = Enumerate();
+        size = sizeof small;
+        result = lib_.EnumSerialPorts(small, &size);
+        if (Enumerate() == ports)
+            break;
+    }
+    ASSERT_GE(ports.size(), 2u);
+    EXPECT_EQ(-1, result);
     EXPECT_EQ(static_cast<int32_t>(ports.size() * 4), size);
     EXPECT_EQ(-7, small[0]);
+    size = sizeof small;
+    EXPECT_EQ(-1, lib_.EnumSerialPorts(small, &size));
     EXPECT_EQ(0x20000004u, lib_.LastError());
     EXPECT_EQ(-1, lib_.EnumSerialPorts(small, nullptr));
     EXPECT_EQ(0x20000009u, lib_.LastError());
+}
+
+// Hosts may enumerate from several threads: each sees a whole, sorted list.
+TEST_F(HostSerialPortsTest, ThreadsEnumeratingAtOnceEachGetAWholeList)
+{
+    constexpr int kThreads = 3;
+    constexpr int kRounds = 4;
+    std::atomic<int> whole{0};
+    std::vector<std::thread> threads;
+    for (int thread = 0; thread < kThreads; ++thread)
+        threads.emplace_back([&] {
+            for (int round = 0; round < kRounds; ++round) {
+                std::vector<int32_t> ports(512, -1);
+                int32_t size = static_cast<int32_t>(ports.size() * 4);
+                const int32_t count = lib_.EnumSerialPorts(ports.data(), &size);
+                ports.resize(static_cast<size_t>(std::max(count, 0)));
+                const bool ours = std::all_of(kLinkedPorts.begin(), kLinkedPorts.end(),
+                                              [&](int32_t port) { return Contains(ports, port); });
+                if (count * 4 == size && std::is_sorted(ports.begin(), ports.end()) && ours)
+                    ++whole;
+                // The index exports read the list another thread may be replacing.
+                for (int32_t index = 0; index < lib_.SerialPortCount(); ++index)
+                    lib_.SerialPortNumByIndex(index);
+            }
+        });
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(kThreads * kRounds, whole.load());
 }
 
 TEST_F(HostSerialPortsTest, PortsByIndexAsNumbersAndNames)

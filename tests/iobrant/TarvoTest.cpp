@@ -8,7 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <future>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
 #include <map>
 #include <memory>
 #include <thread>
@@ -218,20 +220,73 @@ TEST_F(TarvoTest, AnInputsMessageUpdatesTheCacheAndOtherMessagesDoNot)
     EXPECT_EQ(Sent(), Bytes({0xF3}));
 }
 
+// Reads a Tarvo's input cache on a thread of its own, on request, as a host window would.
+// The thread is started before any event fires: starting threads under the loader can take
+// seconds on a loaded machine, which is not what the test is about.
+class TOtherThreadReader {
+public:
+    explicit TOtherThreadReader(TIntfPtr<TTarvo> tarvo)
+        : state(std::make_shared<TState>())
+    {
+        std::thread([state = state, tarvo] { Serve(*state, *tarvo); }).detach();
+    }
+    ~TOtherThreadReader()
+    {
+        const std::lock_guard lock(state->mutex);
+        state->stopping = true;
+        state->changed.notify_all();
+    }
+
+    // The number of inputs read, or -1 when the read did not end within the time-out.
+    int Read(std::chrono::seconds timeOut)
+    {
+        std::unique_lock lock(state->mutex);
+        state->result.reset();
+        state->requested = true;
+        state->changed.notify_all();
+        if (!state->changed.wait_for(lock, timeOut, [&] { return state->result.has_value(); }))
+            return -1;
+        return *state->result;
+    }
+
+private:
+    // Shared with the thread, which outlives the reader when a read never ends.
+    struct TState {
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool requested = false;
+        bool stopping = false;
+        std::optional<int> result;
+    };
+
+    static void Serve(TState& state, TTarvo& tarvo)
+    {
+        std::unique_lock lock(state.mutex);
+        for (;;) {
+            state.changed.wait(lock, [&] { return state.requested || state.stopping; });
+            if (state.stopping)
+                return;
+            state.requested = false;
+            lock.unlock();
+            TTarvoIOArray states;
+            const int read = tarvo.GetRecentInputs(states);
+            lock.lock();
+            state.result = read;
+            state.changed.notify_all();
+        }
+    }
+
+    std::shared_ptr<TState> state;
+};
+
 TEST_F(TarvoTest, ChangeEventsFireWithTheCacheUnlocked)
 {
     ASSERT_EQ(tarvo->InputCount(), 8);
+    TOtherThreadReader reader(tarvo);
     int readsInHandler = 0;
-    // Another thread reads the cache while the handler runs, as a host window would.
     events.duringEvent = [&] {
-        // Detached, so that a cache still locked fails the test instead of hanging it.
-        auto read = std::make_shared<std::promise<int>>();
-        std::thread([read, reader = tarvo] {
-            TTarvoIOArray states;
-            read->set_value(reader->GetRecentInputs(states));
-        }).detach();
-        auto other = read->get_future();
-        if (other.wait_for(std::chrono::seconds(3)) == std::future_status::ready && other.get() == 8)
+        // A cache still locked makes the read time out instead of hanging the test.
+        if (reader.Read(std::chrono::seconds(20)) == 8)
             ++readsInHandler;
     };
     Deliver(13, Bytes({0x01}));
