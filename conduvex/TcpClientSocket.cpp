@@ -2,6 +2,7 @@
 
 #include "Ipv4Address.h"
 #include "PacketException.h"
+#include "Ticks.h"
 
 #include <algorithm>
 
@@ -16,6 +17,18 @@ constexpr long kSocketEvents = FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE;
 // Arrivals are taken from the socket as they come, up to this much unread: the sockets
 // layer reports a peer's close only once everything it sent has been taken.
 constexpr uint32_t kReadAheadLimit = 1024 * 1024;
+// How long a closing link goes on sending what is still queued to a peer that reads.
+constexpr uint32_t kCloseFlushMs = 2000;
+
+// Waits until the socket can take more output, at most the given time.
+bool WaitWritable(SOCKET socket, uint32_t ms)
+{
+    fd_set writable;
+    FD_ZERO(&writable);
+    FD_SET(socket, &writable);
+    timeval wait{static_cast<long>(ms / 1000), static_cast<long>(ms % 1000) * 1000};
+    return select(0, nullptr, &writable, nullptr, &wait) == 1;
+}
 
 } // namespace
 
@@ -107,6 +120,7 @@ int TTcpClientSocket::BeginConnectLocked()
 
 void TTcpClientSocket::Close()
 {
+    FlushBeforeClose();
     if (DrainAndClose())
         listener_.SocketDisconnected();
 }
@@ -180,6 +194,17 @@ bool TTcpClientSocket::DrainAndClose()
     DrainInputLocked();
     CloseLocked();
     return wasConnected;
+}
+
+void TTcpClientSocket::FlushBeforeClose()
+{
+    TLockGuard guard(lock_);
+    const TTickDeadline deadline(GetTickCount(), kCloseFlushMs);
+    while (state_ == TState::Connected && unsentOffset_ < unsent_.size()) {
+        const uint32_t remaining = deadline.Remaining(GetTickCount());
+        if (remaining == 0 || !WaitWritable(socket_.Get(), remaining) || FlushUnsentLocked() != 0)
+            return;
+    }
 }
 
 void TTcpClientSocket::WriteReady()

@@ -44,7 +44,8 @@ public:
     // the calling thread. A connect that fails at once is reported before this returns.
     void StartConnect();
     bool Connected();
-    // Drains what the peer sent, closes, and reports the disconnection when connected.
+    // Sends what is still queued to a peer that takes it within a bound, drains what the
+    // peer sent, closes, and reports the disconnection when connected.
     void Close();
 
     // Throws when not connected, and with the socket error when the send fails.
@@ -65,6 +66,7 @@ private:
     void DataArrived();
     void PeerClosed();
     void WriteReady();
+    void FlushBeforeClose();
     // Closes, keeping what already arrived; true when the socket was connected.
     bool DrainAndClose();
     // The calls below expect the lock to be held.

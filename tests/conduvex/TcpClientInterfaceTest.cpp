@@ -220,17 +220,28 @@ TEST_F(TcpClientInterfaceTest, ActiveKeyOpensAndClosesAClosedOrOpenLink)
     EXPECT_FALSE(link->IsActive());
 }
 
+// An open link with more written to it than the sockets take before the peer reads.
+struct TQueuedWrite {
+    TTcpListener listener;
+    TIntfPtr<TTCPClientInterface> link = LinkTo(listener.Port());
+    TSocketHandle peer;
+    std::string sent = PatternBytes(4 * 1024 * 1024);
+
+    void Start()
+    {
+        ASSERT_TRUE(link->Open());
+        peer = listener.Accept();
+        EXPECT_EQ(static_cast<int32_t>(sent.size()), link->Write(sent));
+        // Nothing is read yet, so the socket cannot have taken it all.
+        ASSERT_GT(link->UnsentLength(), 0u);
+    }
+};
+
 TEST_F(TcpClientInterfaceTest, LargeWriteToASlowReaderArrivesWhole)
 {
-    TTcpListener listener;
-    const auto link = LinkTo(listener.Port());
-    ASSERT_TRUE(link->Open());
-    const TSocketHandle peer = listener.Accept();
-
-    const std::string sent = PatternBytes(4 * 1024 * 1024);
-    EXPECT_EQ(static_cast<int32_t>(sent.size()), link->Write(sent));
-    // Nothing is read yet, so the socket cannot have taken it all.
-    EXPECT_GT(link->UnsentLength(), 0u);
+    TQueuedWrite queued;
+    ASSERT_NO_FATAL_FAILURE(queued.Start());
+    const auto& [listener, link, peer, sent] = queued;
 
     std::string received;
     std::atomic<bool> done = false;
@@ -250,6 +261,42 @@ TEST_F(TcpClientInterfaceTest, LargeWriteToASlowReaderArrivesWhole)
     ASSERT_TRUE(finished);
     EXPECT_EQ(0u, link->UnsentLength());
     EXPECT_TRUE(received == sent) << "received " << received.size() << " bytes";
+}
+
+TEST_F(TcpClientInterfaceTest, OutputStillQueuedAtCloseReachesAReadingPeer)
+{
+    TQueuedWrite queued;
+    ASSERT_NO_FATAL_FAILURE(queued.Start());
+    const auto& [listener, link, peer, sent] = queued;
+
+    std::string received;
+    std::thread reader([&] {
+        char chunk[64 * 1024];
+        for (;;) {
+            const int n = recv(peer.Get(), chunk, sizeof chunk, 0);
+            if (n <= 0)
+                break;
+            received.append(chunk, static_cast<size_t>(n));
+        }
+    });
+    EXPECT_TRUE(link->Close());
+    reader.join();
+    EXPECT_EQ(0u, link->UnsentLength());
+    EXPECT_TRUE(received == sent) << "received " << received.size() << " bytes";
+}
+
+TEST_F(TcpClientInterfaceTest, CloseGivesUpOnAPeerThatDoesNotRead)
+{
+    TQueuedWrite queued;
+    ASSERT_NO_FATAL_FAILURE(queued.Start());
+    const auto& link = queued.link;
+    const DWORD start = GetTickCount();
+    EXPECT_TRUE(link->Close());
+    const DWORD took = GetTickCount() - start;
+    EXPECT_GE(took, 1900u);
+    EXPECT_LT(took, 5000u);
+    EXPECT_FALSE(link->IsActive());
+    EXPECT_EQ(0u, link->UnsentLength());
 }
 
 TEST_F(TcpClientInterfaceTest, DestroyingLeavesNoHandleOrThreadBehind)
