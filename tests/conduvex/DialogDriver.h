@@ -70,6 +70,20 @@ inline bool ChooseItem(HWND dialog, int id, int index)
     return true;
 }
 
+// The texts of a list's items, in their order.
+inline std::vector<std::wstring> ListItems(HWND dialog, int id)
+{
+    const HWND list = GetDlgItem(dialog, id);
+    std::vector<std::wstring> items;
+    const int count = static_cast<int>(SendMessageW(list, CB_GETCOUNT, 0, 0));
+    for (int index = 0; index < count; ++index) {
+        std::wstring text(static_cast<size_t>(SendMessageW(list, CB_GETLBTEXTLEN, index, 0)), L'\0');
+        SendMessageW(list, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data()));
+        items.push_back(text);
+    }
+    return items;
+}
+
 // The index of the item whose data has that low word; -1 when none.
 inline int ItemWithData(HWND dialog, int id, uint32_t lowWord)
 {

@@ -3,6 +3,8 @@
 #include "ConnectionStringDialog.h"
 #include "DialogDriver.h"
 #include "FTDIDevice.h"
+#include "Ftd2xx.h"
+#include "FtdiDriverPins.h"
 #include "LinkTableFixture.h"
 #include "ScPortComboBox.h"
 #include "SettingsDialogIds.h"
@@ -171,6 +173,45 @@ TEST_F(SettingsDialogsDisplayTest, ConverterPageTakesSerialAndBaudRateAndEscapeC
     EXPECT_EQ(0u, outcome.code);
     EXPECT_EQ(CI_FALSE, outcome.accepted);
     EXPECT_EQ("", outcome.text);
+}
+
+TEST_F(SettingsDialogsDisplayTest, ConverterPageListsTheAttachedConvertersAndTakesTheChosenOnesSerial)
+{
+    ftdi_standin::TStandInFiles standIn;
+    std::vector<ftdi_standin::TDevice> devices = ftdi_standin::TwoDevices();
+    devices.push_back({"NODESC01", ""}); // nothing to show for it: left out
+    standIn.Attach(devices);
+    ftd2xx::LoadFtd2xx(ftdi_standin::DriverPath("standin").c_str());
+    ASSERT_TRUE(ftd2xx::Ftd2xxLoaded());
+
+    std::vector<std::wstring> listed;
+    std::vector<std::wstring> relisted;
+    std::wstring serial;
+    std::wstring built;
+    TDialogDriver driver([&](HWND dialog, DWORD thread) {
+        listed = ListItems(dialog, IDC_FTD_DEVICES);
+        const LRESULT adapter = SendMessageW(GetDlgItem(dialog, IDC_FTD_DEVICES), CB_FINDSTRINGEXACT,
+                                             static_cast<WPARAM>(-1),
+                                             reinterpret_cast<LPARAM>(L"Vantel USB Adapter"));
+        ChooseItem(dialog, IDC_FTD_DEVICES, static_cast<int>(adapter));
+        Sleep(200); // the rebuild after a list choice is posted
+        serial = ItemText(dialog, IDC_USB_SERIAL);
+        built = ItemText(dialog, IDC_CONN_STRING);
+        SaveScreenshot(dialog, "ConnStrDlg-ftd-devices");
+        standIn.Attach({devices[0]});
+        Click(dialog, IDC_FTD_REGEN);
+        relisted = ListItems(dialog, IDC_FTD_DEVICES);
+        PressKey(thread, VK_ESCAPE);
+    });
+    const TDialogOutcome outcome = RunConnStrDlg("provider=FTD_USB;serial_number=NONE", nullptr);
+    driver.Join();
+    ftd2xx::UnloadFtd2xx();
+    ASSERT_TRUE(driver.Found());
+    EXPECT_EQ((std::vector<std::wstring>{L"Dual RS232-HS A", L"Vantel USB Adapter"}), listed);
+    EXPECT_EQ(L"ftq77C", serial);
+    EXPECT_EQ(L"provider=FTD_USB;serial_number=ftq77C", built);
+    EXPECT_EQ(std::vector<std::wstring>{L"Dual RS232-HS A"}, relisted);
+    EXPECT_EQ(CI_FALSE, outcome.accepted);
 }
 
 TEST_F(SettingsDialogsDisplayTest, TcpDialogShowsItsCzechCaptionAndOkSetsHostAndPort)
