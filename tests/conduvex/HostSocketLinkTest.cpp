@@ -222,7 +222,8 @@ TEST_F(HostSocketLinkTest, UdpRequestsInSeparateDatagramsAreAnsweredInOrder)
     ASSERT_TRUE(PumpMessagesUntil([&] { return ci_.ciReadLength(link) >= expected; }, kNotificationWaitMs))
         << ci_.ciReadLength(link) << " bytes arrived";
     EXPECT_EQ(expected, ci_.ciReadLength(link));
-    EXPECT_TRUE(Heard(CI_NOTIFY_DATA_RECEIVED));
+    // The notification is posted after the datagram is queued, so it may come a moment later.
+    EXPECT_TRUE(PumpMessagesUntil([] { return Heard(CI_NOTIFY_DATA_RECEIVED); }, kNotificationWaitMs));
     EXPECT_EQ(kIdentification, ReadFrame(link).data);
     EXPECT_EQ(std::string("\x02", 1), ReadFrame(link).data);
     EXPECT_EQ(0, ci_.ciReadLength(link));
