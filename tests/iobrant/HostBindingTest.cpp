@@ -2,6 +2,8 @@
 // copy of this program beside a copy of Iobrant.dll (and a Conduvex.dll, or none), which
 // loads Iobrant as a host would and reports what happened. Without a display the binding
 // failure box returns at once.
+#include "support/ChildSuite.h"
+
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -136,6 +138,7 @@ public:
     std::string Run(const char* mark = kChildMark, const char* childCase = "LoadIobrant")
     {
         SetEnvironmentVariableA(mark, ResultPath().c_str());
+        SetEnvironmentVariableA(child_suite::kChildVariable, "HostBindingChild");
         std::string command =
             "\"" + folder_ + NameOf(OwnPath()) + "\" --gtest_filter=HostBindingChild." + childCase;
         STARTUPINFOA startup{};
@@ -144,6 +147,7 @@ public:
         const BOOL started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
                                             folder_.c_str(), &startup, &process);
         SetEnvironmentVariableA(mark, nullptr);
+        SetEnvironmentVariableA(child_suite::kChildVariable, nullptr);
         if (!started)
             return "not started";
         const DWORD waited = WaitForSingleObject(process.hProcess, kChildTimeoutMs);

@@ -1,7 +1,8 @@
 // Iobrant's notifications as a host receives them, by callback and by window message, from
 // the module simulator's automatic messages and the link's opening and closing; the last
-// error shared with Conduvex; and unloading Iobrant with Tarvo objects still alive.
+// error shared with Conduvex.
 #include "IobrantHost.h"
+#include "PinnedIobrant.h"
 #include "support/RecordingWindow.h"
 #include "support/SerialPeer.h"
 
@@ -199,39 +200,6 @@ TEST_F(HostTarvoNotifications, BothLibrariesShareOneLastError)
     EXPECT_EQ(iobrant->LastError(), 0u);
     EXPECT_EQ(iobrant->ciHandleByIndex(conduvex->ciHandlesCount()), 0u);
     EXPECT_EQ(conduvex->LastError(), 0x20000007u);
-}
-
-std::vector<uint32_t>& HostLinkKinds()
-{
-    static std::vector<uint32_t> kinds;
-    return kinds;
-}
-
-void CI_CALL HearHostLink(CI_HANDLE, uint32_t kind, uint32_t, uint32_t)
-{
-    HostLinkKinds().push_back(kind & 0xFFFF);
-}
-
-TEST_F(HostTarvoNotifications, UnloadingFreesEveryTarvoObjectAndKeepsTheHostsRegistrations)
-{
-    const int32_t links = conduvex->ciHandlesCount();
-    const CI_HANDLE hostLink = conduvex->ciCreate(simulator->ConnectionString().c_str());
-    ASSERT_NE(hostLink, 0u);
-    ASSERT_EQ(conduvex->ciOpen(hostLink), 0u);
-    ASSERT_EQ(conduvex->ciRegisterCallBackNotifications(hostLink, &HearHostLink, 0), 0u);
-
-    ASSERT_NE(iobrant->qCreateTarvoCI(hostLink, "ADDR=3"), 0u);
-    ASSERT_NE(iobrant->qCreateTarvo(simulator->ConnectionString().c_str(), "ADDR=3"), 0u);
-    EXPECT_EQ(conduvex->ciHandlesCount(), links + 2);
-    iobrant.reset();
-    EXPECT_EQ(GetModuleHandleA("Iobrant.dll"), nullptr);
-    // Iobrant's own link went with it; the host's stays, with the host's callback.
-    EXPECT_EQ(conduvex->ciHandlesCount(), links + 1);
-    HostLinkKinds().clear();
-    ASSERT_EQ(conduvex->ciClose(hostLink), 0u);
-    PumpMessagesUntil([] { return !HostLinkKinds().empty(); }, kNotificationWaitMs);
-    EXPECT_EQ(HostLinkKinds(), std::vector<uint32_t>{CI_NOTIFY_CLOSED});
-    EXPECT_EQ(conduvex->ciRelease(hostLink), 0u);
 }
 
 } // namespace

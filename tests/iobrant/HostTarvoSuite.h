@@ -2,6 +2,7 @@
 // A suite of host tests on one module simulator: the simulator starts once for the suite
 // (`Suite::StartSimulator()` says which), and every test opens a Tarvo of its own on it.
 #include "IobrantHost.h"
+#include "PinnedIobrant.h"
 
 #include <gtest/gtest.h>
 

@@ -2,6 +2,7 @@
 // the module simulator on a pty: two modules, 3 and 4, on one bus.
 #include "ModuleSimulator.h"
 #include "RecordingDevice.h"
+#include "support/PinnedLibrary.h"
 #include "support/SerialPeer.h"
 
 #include "ConduvexBinding.h"
@@ -27,6 +28,9 @@ std::string ProgramFolder()
     std::string folder(path);
     return folder.substr(0, folder.find_last_of("\\/") + 1);
 }
+
+// Each test binds the Conduvex.dll beside this program anew (PinnedLibrary.h).
+const TPinnedLibrary kPinnedConduvex(ProgramFolder() + TConduvexBinding::kLibraryName);
 
 std::string Hex(const std::string& bytes)
 {

@@ -226,20 +226,29 @@ TEST_F(TarvoTest, AnInputsMessageUpdatesTheCacheAndOtherMessagesDoNot)
 class TOtherThreadReader {
 public:
     explicit TOtherThreadReader(TIntfPtr<TTarvo> tarvo)
-        : state(std::make_shared<TState>())
+        : state(std::make_shared<TState>()), thread([state = state, tarvo] { Serve(*state, *tarvo); })
     {
-        std::thread([state = state, tarvo] { Serve(*state, *tarvo); }).detach();
     }
+    // Joins the thread, unless a read never ended: then it is left to its fate.
     ~TOtherThreadReader()
     {
-        const std::lock_guard lock(state->mutex);
-        state->stopping = true;
-        state->changed.notify_all();
+        bool stuck = false;
+        {
+            const std::lock_guard lock(state->mutex);
+            state->stopping = true;
+            stuck = everRead && !state->result.has_value();
+            state->changed.notify_all();
+        }
+        if (stuck)
+            thread.detach();
+        else
+            thread.join();
     }
 
     // The number of inputs read, or -1 when the read did not end within the time-out.
     int Read(std::chrono::seconds timeOut)
     {
+        everRead = true;
         std::unique_lock lock(state->mutex);
         state->result.reset();
         state->requested = true;
@@ -264,7 +273,7 @@ private:
         std::unique_lock lock(state.mutex);
         for (;;) {
             state.changed.wait(lock, [&] { return state.requested || state.stopping; });
-            if (state.stopping)
+            if (!state.requested)
                 return;
             state.requested = false;
             lock.unlock();
@@ -277,6 +286,8 @@ private:
     }
 
     std::shared_ptr<TState> state;
+    bool everRead = false;
+    std::thread thread;
 };
 
 TEST_F(TarvoTest, ChangeEventsFireWithTheCacheUnlocked)
