@@ -20,8 +20,10 @@ ULONG STDMETHODCALLTYPE TMyInterfacedObject::AddRef()
 
 ULONG STDMETHODCALLTYPE TMyInterfacedObject::Release()
 {
+    // The hook runs while this reference still keeps the object alive: once the count is
+    // down, another thread's release may free the object at any moment.
+    RefCountReleased(refCount_ - 1);
     const LONG count = InterlockedDecrement(&refCount_);
-    RefCountReleased(count);
     if (count == 0) {
         // A destructor that takes and drops a reference to its own object (an announcement
         // on closing) must not reach 0 a second time and free the object twice.

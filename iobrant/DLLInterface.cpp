@@ -31,15 +31,9 @@ void NotifyAdapter(uintptr_t address, uint32_t handle, uint16_t kind, uint16_t d
 
 TDLLInterface::TDLLInterface(bool withWindow, bool notOwned) : notOwned_(notOwned)
 {
-    TDLLInterfaceRegistry::Add(this);
-    try {
-        if (withWindow)
-            window_ = std::make_unique<TNotificationWindow>(kWindowClass, &TDLLInterface::WndProc,
-                                                            static_cast<LONG_PTR>(UserData()));
-    } catch (...) {
-        TDLLInterfaceRegistry::Remove(this);
-        throw;
-    }
+    if (withWindow)
+        window_ = std::make_unique<TNotificationWindow>(kWindowClass, &TDLLInterface::WndProc,
+                                                        static_cast<LONG_PTR>(UserData()));
 }
 
 TDLLInterface::~TDLLInterface()
@@ -83,7 +77,10 @@ uint32_t TDLLInterface::UserData() const
 TIntfPtr<TDLLInterface> TDLLInterface::Make(bool withWindow, bool notOwned)
 {
     ProcessConduvex().EnsureBound();
-    return MakeObject<TDLLInterface>(withWindow, notOwned);
+    // Notifications find the adapter only once it is whole.
+    auto adapter = MakeObject<TDLLInterface>(withWindow, notOwned);
+    TDLLInterfaceRegistry::Add(adapter.Get());
+    return adapter;
 }
 
 void TDLLInterface::RaiseCreateFailure()

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -63,6 +65,39 @@ protected:
 
 private:
     int& destroyed_;
+};
+
+// Its first release hook waits until another thread has released its own reference.
+class TSlowFirstRelease : public TMyInterfacedObject {
+public:
+    struct TWatch {
+        std::atomic<bool> firstHookTaken{false};
+        std::atomic<bool> inFirstHook{false};
+        std::atomic<bool> otherReleased{false};
+        std::atomic<int> destroyed{0};
+        std::atomic<bool> destroyedDuringHook{false};
+    };
+    explicit TSlowFirstRelease(TWatch& watch) : watch_(watch) {}
+
+protected:
+    ~TSlowFirstRelease() override
+    {
+        if (watch_.inFirstHook)
+            watch_.destroyedDuringHook = true;
+        ++watch_.destroyed;
+    }
+    void RefCountReleased(LONG) override
+    {
+        if (watch_.firstHookTaken.exchange(true))
+            return;
+        watch_.inFirstHook = true;
+        for (int waited = 0; !watch_.otherReleased && waited < 2000; ++waited)
+            Sleep(1);
+        watch_.inFirstHook = false;
+    }
+
+private:
+    TWatch& watch_;
 };
 
 } // namespace
@@ -139,6 +174,26 @@ TEST(ObjectModel, ReferencesTakenByTheDestructorDoNotDestroyTwice)
     int destroyed = 0;
     MakeObject<TSelfTouchingOnDestroy>(destroyed).Reset();
     EXPECT_EQ(destroyed, 1);
+}
+
+// Another thread may drop the last reference the moment this one has dropped its own, so a
+// release must be done with the object before its count goes down.
+TEST(ObjectModel, AReleaseIsDoneWithTheObjectBeforeItsCountGoesDown)
+{
+    TSlowFirstRelease::TWatch watch;
+    // Two references, one for each thread, without a release on the way.
+    auto* object = new TSlowFirstRelease(watch);
+    object->AfterConstruction();
+    object->AddRef();
+    object->AddRef();
+    std::thread first([&] { object->Release(); });
+    while (!watch.inFirstHook)
+        Sleep(1);
+    object->Release();
+    watch.otherReleased = true;
+    first.join();
+    EXPECT_EQ(watch.destroyed, 1);
+    EXPECT_FALSE(watch.destroyedDuringHook);
 }
 
 TEST(ObjectModel, SupportsAnswersWithoutKeepingAReference)
