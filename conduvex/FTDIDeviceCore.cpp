@@ -3,6 +3,7 @@
 #include "LibraryUnload.h"
 #include "ConduvexError.h"
 #include "FTDIDevice.h"
+#include "ThreadExit.h"
 
 #include <process.h>
 
@@ -61,14 +62,19 @@ void TFTDIDevicecore::Stop()
 unsigned __stdcall TFTDIDevicecore::Entry(void* self)
 {
     // Keeps the reader alive until its thread is done, whoever let it go first.
-    const std::shared_ptr<TFTDIDevicecore> reader =
-        std::move(static_cast<TFTDIDevicecore*>(self)->running_);
+    std::shared_ptr<TFTDIDevicecore> reader = std::move(static_cast<TFTDIDevicecore*>(self)->running_);
     try {
         reader->Run();
     } catch (...) {
         // A thread entry lets nothing escape; the link just hears no more arrivals.
     }
-    SetEvent(reader->finished_.Get());
+    // The exit runs nothing of this library, so the reader is let go before it.
+    const HANDLE finished = DuplicateForExit(reader->finished_.Get());
+    if (!finished)
+        SetEvent(reader->finished_.Get());
+    reader.reset();
+    if (finished)
+        ExitThreadSetting(finished);
     return 0;
 }
 

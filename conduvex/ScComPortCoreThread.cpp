@@ -3,6 +3,7 @@
 #include "LibraryUnload.h"
 #include "ScComPortCore.h"
 #include "SyncDispatch.h"
+#include "ThreadExit.h"
 #include "Ticks.h"
 
 #include <process.h>
@@ -101,7 +102,7 @@ unsigned __stdcall TScComPortCoreThread::Entry(void* self)
     } catch (...) {
         // Nothing may leave a thread entry; the port stays usable for closing.
     }
-    SetEvent(thread->finished_.Get());
+    FinishThread(thread->finished_.Get());
     return 0;
 }
 

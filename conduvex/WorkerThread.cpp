@@ -3,6 +3,7 @@
 #include "LibraryUnload.h"
 #include "ConduvexError.h"
 #include "SyncDispatch.h"
+#include "ThreadExit.h"
 
 #include <process.h>
 
@@ -40,6 +41,6 @@ unsigned __stdcall TWorkerThread::Entry(void* self)
     } catch (...) {
         // A thread entry lets nothing escape.
     }
-    SetEvent(worker->finished_.Get());
+    FinishThread(worker->finished_.Get());
     return 0;
 }

@@ -1,0 +1,18 @@
+#pragma once
+// How a thread of this library ends. A library being unloaded with links open waits only
+// for each thread's "finished" event (the threads cannot end under the loader lock) and is
+// unmapped the moment the last one is set: a thread must run nothing of the library after
+// setting it. So the event is set from system code that returns straight into the end of
+// the thread.
+#include <windows.h>
+
+// A handle of the same event for the exit to close; null when none can be had.
+HANDLE DuplicateForExit(HANDLE finished);
+
+// Sets the event, closes this handle of it and ends the calling thread, which
+// _beginthreadex started, without returning into this library.
+[[noreturn]] void ExitThreadSetting(HANDLE ownedFinished);
+
+// Ends the calling thread by ExitThreadSetting when a handle can be had; otherwise sets
+// the event and returns, and the thread returns from its entry at once.
+void FinishThread(HANDLE finished);
