@@ -3,7 +3,7 @@
 #include "LibraryUnload.h"
 #include "ConduvexError.h"
 #include "FTDIDevice.h"
-#include "ThreadExit.h"
+#include "ThreadLife.h"
 
 #include <process.h>
 
@@ -22,7 +22,8 @@ HANDLE NewEvent(bool manualReset)
 } // namespace
 
 TFTDIDevicecore::TFTDIDevicecore(TPasskey, TFTDIDevice& device)
-    : stopEvent_(NewEvent(true)), dataEvent_(NewEvent(false)), finished_(NewEvent(true)),
+    : stopEvent_(NewEvent(true)), dataEvent_(NewEvent(false)), started_(NewEvent(true)),
+      finished_(NewEvent(true)),
       device_(&device)
 {
 }
@@ -43,6 +44,7 @@ std::shared_ptr<TFTDIDevicecore> TFTDIDevicecore::Start(TFTDIDevice& device, TFt
     reader->thread_.Reset(reinterpret_cast<HANDLE>(thread));
     reader->threadId_ = threadId;
     SetThreadPriority(reader->thread_.Get(), THREAD_PRIORITY_HIGHEST);
+    WaitForSingleObject(reader->started_.Get(), kThreadStartWaitMs);
     return reader;
 }
 
@@ -63,6 +65,7 @@ unsigned __stdcall TFTDIDevicecore::Entry(void* self)
 {
     // Keeps the reader alive until its thread is done, whoever let it go first.
     std::shared_ptr<TFTDIDevicecore> reader = std::move(static_cast<TFTDIDevicecore*>(self)->running_);
+    SetEvent(reader->started_.Get());
     try {
         reader->Run();
     } catch (...) {

@@ -42,6 +42,7 @@ private:
 
     TWinHandle stopEvent_;
     TWinHandle dataEvent_;
+    TWinHandle started_;
     TWinHandle finished_;
     TWinHandle thread_;
     DWORD threadId_ = 0;

@@ -3,7 +3,7 @@
 #include "LibraryUnload.h"
 #include "ScComPortCore.h"
 #include "SyncDispatch.h"
-#include "ThreadExit.h"
+#include "ThreadLife.h"
 #include "Ticks.h"
 
 #include <process.h>

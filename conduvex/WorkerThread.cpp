@@ -3,19 +3,21 @@
 #include "LibraryUnload.h"
 #include "ConduvexError.h"
 #include "SyncDispatch.h"
-#include "ThreadExit.h"
+#include "ThreadLife.h"
 
 #include <process.h>
 
 TWorkerThread::TWorkerThread(TBody body)
-    : body_(std::move(body)), finished_(CreateEventW(nullptr, TRUE, FALSE, nullptr))
+    : body_(std::move(body)), started_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+      finished_(CreateEventW(nullptr, TRUE, FALSE, nullptr))
 {
-    if (!finished_)
+    if (!started_ || !finished_)
         throw EConduvexError("Cannot start a worker thread.", kErrApi);
     const uintptr_t handle = _beginthreadex(nullptr, 0, &TWorkerThread::Entry, this, 0, nullptr);
     if (handle == 0)
         throw EConduvexError("Cannot start a worker thread.", kErrApi);
     thread_.Reset(reinterpret_cast<HANDLE>(handle));
+    WaitForSingleObject(started_.Get(), kThreadStartWaitMs);
 }
 
 TWorkerThread::~TWorkerThread()
@@ -36,6 +38,7 @@ void TWorkerThread::Stop()
 unsigned __stdcall TWorkerThread::Entry(void* self)
 {
     auto* worker = static_cast<TWorkerThread*>(self);
+    SetEvent(worker->started_.Get());
     try {
         worker->body_(worker->stopRequested_);
     } catch (...) {

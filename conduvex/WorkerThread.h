@@ -1,7 +1,7 @@
 #pragma once
-// A thread owned by an object: started by the constructor, asked to stop and joined by
-// Stop and by the destructor. The body polls the stop request; whatever it throws ends
-// the thread quietly.
+// A thread owned by an object: started by the constructor, which returns once it runs
+// (ThreadLife.h), asked to stop and joined by Stop and by the destructor. The body polls
+// the stop request; whatever it throws ends the thread quietly.
 #include "WinHandle.h"
 
 #include <atomic>
@@ -27,7 +27,8 @@ private:
 
     TBody body_;
     std::atomic<bool> stopRequested_ = false;
-    // Set as the body's last step.
+    // Set as the thread's first step and as the body's last.
+    TWinHandle started_;
     TWinHandle finished_;
     TWinHandle thread_;
 };

@@ -1,5 +1,5 @@
 // Threads that end by setting their "finished" event from system code.
-#include "ThreadExit.h"
+#include "ThreadLife.h"
 #include "WinHandle.h"
 
 #include <gtest/gtest.h>

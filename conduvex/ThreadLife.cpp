@@ -1,4 +1,4 @@
-#include "ThreadExit.h"
+#include "ThreadLife.h"
 
 #include <process.h>
 
