@@ -1,5 +1,7 @@
 #include "ScComPortCore.h"
 
+#include "ThreadLife.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -7,7 +9,6 @@
 
 namespace {
 
-constexpr DWORD kThreadStartTimeoutMs = 3000;
 // A read only asks for queued bytes, so it completes at once; the bound only keeps a device
 // that misbehaves from holding the device lock.
 constexpr DWORD kReadWaitMs = 500;
@@ -99,7 +100,7 @@ void TScComPortCore::StartThreads()
 
 void TScComPortCore::StartThread(TScComPortCoreThread& thread, TScThreadPriority priority)
 {
-    if (!thread.Start() || WaitForSingleObject(startedEvent_.Get(), kThreadStartTimeoutMs) != WAIT_OBJECT_0)
+    if (!thread.Start() || WaitForSingleObject(startedEvent_.Get(), kThreadStartWaitMs) != WAIT_OBJECT_0)
         throw EScComPortCoreError("Error creating threads");
     thread.SetPriority(priority);
 }
