@@ -2,6 +2,8 @@
 // The stand-in converter driver (tools/ftd2xx) as tests drive it: its configuration file
 // (attached devices, injected failures) and its call log, both named through environment
 // variables of this process, which child processes inherit.
+#include "../support/ProgramFolder.h"
+
 #include <windows.h>
 
 #include <cstdint>
@@ -30,19 +32,10 @@ inline std::vector<TDevice> TwoDevices()
             {"ftq77C", "Vantel USB Adapter", 0x1234, 0x5678, 0x0212}};
 }
 
-// The folder of the running program.
-inline std::string ProgramFolder()
-{
-    char path[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string folder(path, length);
-    return folder.substr(0, folder.find_last_of("\\/"));
-}
-
 // Where the build puts a driver variant: "standin" or "missing" (lacks FT_EraseEE).
 inline std::string DriverPath(const char* variant)
 {
-    return ProgramFolder() + "\\ftdi-" + variant + "\\ftd2xx.dll";
+    return Beside("ftdi-" + std::string(variant) + "\\ftd2xx.dll");
 }
 
 class TStandInFiles {

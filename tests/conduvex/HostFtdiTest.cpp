@@ -16,7 +16,7 @@ namespace {
 // exit code (0: every test passed).
 DWORD RunChild(const char* suite, const char* driverVariant)
 {
-    std::vector<child_suite::TFileCopy> files{{ftdi_standin::ProgramFolder() + "\\Conduvex.dll", "Conduvex.dll"}};
+    std::vector<child_suite::TFileCopy> files{{Beside("Conduvex.dll"), "Conduvex.dll"}};
     if (driverVariant)
         files.push_back({ftdi_standin::DriverPath(driverVariant), "ftd2xx.dll"});
     return child_suite::RunChildSuite(suite, files);

@@ -3,6 +3,7 @@
 // end instead of waiting for threads that can no longer run.
 #include "conduvex.h"
 #include "support/ProcessProbe.h"
+#include "support/ProgramFolder.h"
 #include "support/SerialPeers.h"
 
 #include <gtest/gtest.h>
@@ -16,19 +17,6 @@ constexpr char kChildVariable[] = "CONDUVEX_UNLOAD_CHILD";
 constexpr int kLinkPort = serial_peers::LinkPort(3);
 constexpr DWORD kUnloadBoundMs = 2000;
 constexpr DWORD kChildBoundMs = 30000;
-
-std::string ProgramPath()
-{
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return path;
-}
-
-std::string Beside(const std::string& file)
-{
-    const std::string program = ProgramPath();
-    return program.substr(0, program.find_last_of('\\') + 1) + file;
-}
 
 template <class Function>
 Function Bind(HMODULE dll, const char* name)

@@ -2,6 +2,7 @@
 
 #include "ConduvexError.h"
 #include "ForwardedError.h"
+#include "support/ProgramFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -9,14 +10,10 @@
 
 namespace {
 
-// The folder of this program, where the build puts the Conduvex stand-ins.
+// A Conduvex stand-in, in its folder beside this program.
 std::string StandIn(const char* folder)
 {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string directory(path);
-    directory.erase(directory.find_last_of("\\/") + 1);
-    return directory + folder + "\\Conduvex.dll";
+    return Beside(std::string(folder) + "\\Conduvex.dll");
 }
 
 std::string ThrownMessage(TConduvexBinding& binding)

@@ -20,23 +20,6 @@ constexpr const char* kExitChildMark = "IOBRANT_EXIT_CHILD";
 constexpr const char* kStandInMark = "CONDUVEX_STAND_IN_LOADED";
 constexpr DWORD kChildTimeoutMs = 60000;
 
-std::string OwnPath()
-{
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return path;
-}
-
-std::string FolderOf(const std::string& path)
-{
-    return path.substr(0, path.find_last_of("\\/") + 1);
-}
-
-std::string NameOf(const std::string& path)
-{
-    return path.substr(path.find_last_of("\\/") + 1);
-}
-
 bool Marked(const char* name)
 {
     char value[8] = {};
@@ -71,7 +54,7 @@ std::string WithoutConduvex(HMODULE iobrant)
 std::string LoadIobrantBesideThisProgram()
 {
     std::string seen;
-    const HMODULE iobrant = LoadLibraryA((FolderOf(OwnPath()) + "Iobrant.dll").c_str());
+    const HMODULE iobrant = LoadLibraryA(Beside("Iobrant.dll").c_str());
     seen += iobrant ? "loaded" : "refused";
     seen += Marked(kStandInMark) ? " conduvex-found" : " conduvex-not-found";
     const bool bound = GetModuleHandleA("Conduvex.dll") != nullptr;
@@ -101,7 +84,7 @@ TEST(HostBindingChild, ExitWithTarvoAlive)
     char resultPath[MAX_PATH] = {};
     if (GetEnvironmentVariableA(kExitChildMark, resultPath, MAX_PATH) == 0)
         GTEST_SKIP() << "runs only as a child of the exit case";
-    const HMODULE iobrant = LoadLibraryA((FolderOf(OwnPath()) + "Iobrant.dll").c_str());
+    const HMODULE iobrant = LoadLibraryA(Beside("Iobrant.dll").c_str());
     using TCreate = uint32_t(__stdcall*)(const char*, const char*);
     const auto create =
         reinterpret_cast<TCreate>(reinterpret_cast<void (*)()>(GetProcAddress(iobrant, "qCreateTarvo")));
@@ -114,13 +97,13 @@ public:
     // A fresh folder beside this program holding copies of it and of Iobrant.dll, and of
     // `conduvex` as Conduvex.dll unless empty.
     TChildFolder(const std::string& name, const std::string& conduvex)
-        : folder_(FolderOf(OwnPath()) + name + "\\")
+        : folder_(Beside(name) + "\\")
     {
         CreateDirectoryA(folder_.c_str(), nullptr);
-        Copy(OwnPath(), NameOf(OwnPath()));
-        Copy(FolderOf(OwnPath()) + "Iobrant.dll", "Iobrant.dll");
+        Copy(ProgramPath(), ProgramName());
+        Copy(Beside("Iobrant.dll"), "Iobrant.dll");
         if (!conduvex.empty())
-            Copy(FolderOf(OwnPath()) + conduvex, "Conduvex.dll");
+            Copy(Beside(conduvex), "Conduvex.dll");
     }
 
     ~TChildFolder()
@@ -140,7 +123,7 @@ public:
         SetEnvironmentVariableA(mark, ResultPath().c_str());
         SetEnvironmentVariableA(child_suite::kChildVariable, "HostBindingChild");
         std::string command =
-            "\"" + folder_ + NameOf(OwnPath()) + "\" --gtest_filter=HostBindingChild." + childCase;
+            "\"" + folder_ + ProgramName() + "\" --gtest_filter=HostBindingChild." + childCase;
         STARTUPINFOA startup{};
         startup.cb = sizeof(startup);
         PROCESS_INFORMATION process{};

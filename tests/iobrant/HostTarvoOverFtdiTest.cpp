@@ -17,9 +17,8 @@ constexpr char kSerialNumber[] = "TV5A1";
 
 TEST(HostTarvoOverFtdi, RunsThroughTheStandInDriver)
 {
-    const std::string folder = child_suite::ProgramFolder();
-    EXPECT_EQ(0u, child_suite::RunChildSuite(kChildSuite, {{folder + "\\Iobrant.dll", "Iobrant.dll"},
-                                                            {folder + "\\Conduvex.dll", "Conduvex.dll"},
+    EXPECT_EQ(0u, child_suite::RunChildSuite(kChildSuite, {{Beside("Iobrant.dll"), "Iobrant.dll"},
+                                                            {Beside("Conduvex.dll"), "Conduvex.dll"},
                                                             {ftdi_standin::DriverPath("standin"), "ftd2xx.dll"}}));
 }
 

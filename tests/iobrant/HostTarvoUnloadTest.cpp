@@ -19,9 +19,8 @@ constexpr DWORD kNotificationWaitMs = 3000;
 
 TEST(HostTarvoUnload, RunsInAProcessOfItsOwn)
 {
-    const std::string folder = child_suite::ProgramFolder();
-    EXPECT_EQ(0u, child_suite::RunChildSuite(kChildSuite, {{folder + "\\Iobrant.dll", "Iobrant.dll"},
-                                                            {folder + "\\Conduvex.dll", "Conduvex.dll"}}));
+    EXPECT_EQ(0u, child_suite::RunChildSuite(kChildSuite, {{Beside("Iobrant.dll"), "Iobrant.dll"},
+                                                            {Beside("Conduvex.dll"), "Conduvex.dll"}}));
 }
 
 std::vector<uint32_t>& HostLinkKinds()

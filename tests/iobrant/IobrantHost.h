@@ -2,6 +2,7 @@
 // Iobrant.dll as a host sees it: loaded by name from this program's folder (it loads the
 // Conduvex.dll beside it), every export looked up by name, and the frames the module
 // simulator logs, spelled as it spells them.
+#include "../support/ProgramFolder.h"
 #include "ModuleSimulator.h"
 #include "conduvex.h"
 #include "iobrant.h"
@@ -43,14 +44,6 @@ std::string TextOfLastError(LastErrorTextFunction lastErrorText)
     return text;
 }
 
-inline std::string ProgramFolder()
-{
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    const std::string text(path);
-    return text.substr(0, text.find_last_of("\\/") + 1);
-}
-
 class TIobrantLibrary {
 public:
 #define IOBRANT_DECLARE(name) PFN_##name name = nullptr;
@@ -63,7 +56,7 @@ public:
     PFN_IobrantLastErrorText LastErrorText = nullptr;
     PFN_IobrantLastError LastError = nullptr;
 
-    TIobrantLibrary() : library_(LoadLibraryA((ProgramFolder() + "Iobrant.dll").c_str()))
+    TIobrantLibrary() : library_(LoadLibraryA(Beside("Iobrant.dll").c_str()))
     {
         if (!library_)
             return;
@@ -103,7 +96,7 @@ private:
 
 // The Conduvex functions the tests use as a host would, from the Conduvex.dll Iobrant uses.
 struct TConduvexLibrary {
-    HMODULE library = LoadLibraryA((ProgramFolder() + "Conduvex.dll").c_str());
+    HMODULE library = LoadLibraryA(Beside("Conduvex.dll").c_str());
     PFN_ciCreate ciCreate = ExportOf<PFN_ciCreate>(library, "ciCreate");
     PFN_ciOpen ciOpen = ExportOf<PFN_ciOpen>(library, "ciOpen");
     PFN_ciClose ciClose = ExportOf<PFN_ciClose>(library, "ciClose");

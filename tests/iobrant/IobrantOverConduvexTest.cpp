@@ -3,6 +3,7 @@
 #include "ModuleSimulator.h"
 #include "RecordingDevice.h"
 #include "support/PinnedLibrary.h"
+#include "support/ProgramFolder.h"
 #include "support/SerialPeer.h"
 
 #include "ConduvexBinding.h"
@@ -21,16 +22,8 @@ constexpr uint8_t kInputs = 0x31;
 constexpr uint8_t kAutoNotify = 0x10;
 constexpr uint8_t kInputsMessage = 13;
 
-std::string ProgramFolder()
-{
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder(path);
-    return folder.substr(0, folder.find_last_of("\\/") + 1);
-}
-
 // Each test binds the Conduvex.dll beside this program anew (PinnedLibrary.h).
-const TPinnedLibrary kPinnedConduvex(ProgramFolder() + TConduvexBinding::kLibraryName);
+const TPinnedLibrary kPinnedConduvex(Beside(TConduvexBinding::kLibraryName));
 
 std::string Hex(const std::string& bytes)
 {
@@ -52,7 +45,7 @@ class IobrantOverConduvex : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        conduvex = std::make_unique<TConduvexBinding>(ProgramFolder() + TConduvexBinding::kLibraryName);
+        conduvex = std::make_unique<TConduvexBinding>(Beside(TConduvexBinding::kLibraryName));
         ASSERT_TRUE(conduvex->Bind()) << conduvex->KeptMessage();
         ProcessConduvex().Adopt(conduvex->Functions());
         simulator = std::make_unique<TModuleSimulator>(kComPort, "--modules 3,4 --inputs 8 --outputs 8");

@@ -9,4 +9,4 @@
 
 inline const TPinnedLibrary kPinnedIobrant = std::getenv(child_suite::kChildVariable)
                                                  ? TPinnedLibrary()
-                                                 : TPinnedLibrary(ProgramFolder() + "Iobrant.dll");
+                                                 : TPinnedLibrary(Beside("Iobrant.dll"));

@@ -3,6 +3,7 @@
 // folder beside it together with the DLLs that child is to load (a library that binds its
 // driver once, at load, needs a process per driver situation). The child runs only that
 // suite; outside it the suite's fixture skips (IsChildSuite).
+#include "ProgramFolder.h"
 #include "WinHandle.h"
 
 #include <windows.h>
@@ -23,25 +24,6 @@ inline bool IsChildSuite(const char* suite)
 {
     const char* running = std::getenv(kChildVariable);
     return running && std::string(running) == suite;
-}
-
-inline std::string ProgramPath()
-{
-    char path[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    return std::string(path, length);
-}
-
-inline std::string ProgramFolder()
-{
-    const std::string path = ProgramPath();
-    return path.substr(0, path.find_last_of("\\/"));
-}
-
-inline std::string ProgramName()
-{
-    const std::string path = ProgramPath();
-    return path.substr(path.find_last_of("\\/") + 1);
 }
 
 // A file the child's folder gets: copied from `from` under `name`.
