@@ -1,0 +1,13 @@
+#pragma once
+// UTF-8 and UTF-16 conversions. Malformed input (stray continuation bytes, overlong forms,
+// unpaired surrogates) becomes U+FFFD instead of being passed on.
+#include <string_view>
+
+#include "text/ZelTypes.h"
+
+UnicodeString UTF8ToWide(std::string_view text);
+AnsiString WideToUTF8(std::u16string_view text);
+// Keeps the low byte of each unit, up to the first zero unit.
+AnsiString WideToAnsiRaw(std::u16string_view text);
+// Widens each byte to the unit of the same number.
+UnicodeString AnsiToWideRaw(std::string_view text);
