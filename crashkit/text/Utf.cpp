@@ -119,12 +119,3 @@ AnsiString WideToAnsiRaw(std::u16string_view text)
     }
     return out;
 }
-
-UnicodeString AnsiToWideRaw(std::string_view text)
-{
-    UnicodeString out;
-    out.reserve(text.size());
-    for (const char byte : text)
-        out += static_cast<char16_t>(static_cast<unsigned char>(byte));
-    return out;
-}

@@ -9,5 +9,3 @@ UnicodeString UTF8ToWide(std::string_view text);
 AnsiString WideToUTF8(std::u16string_view text);
 // Keeps the low byte of each unit, up to the first zero unit.
 AnsiString WideToAnsiRaw(std::u16string_view text);
-// Widens each byte to the unit of the same number.
-UnicodeString AnsiToWideRaw(std::string_view text);
