@@ -8,6 +8,7 @@
 
 #include "crypto/Base64.h"
 #include "crypto/Blowfish.h"
+#include "disasm/tool/DisasmCommands.h"
 #include "text/Utf.h"
 #include "tool/ToolPlatform.h"
 #include "zip/CompressedString.h"
@@ -148,6 +149,7 @@ constexpr TToolCommand kCommands[] = {
     {"blowfish-ecb", "KEYHEX enc|dec (standard byte order, whole blocks; stdin to stdout)", BlowfishEcb},
     {"blowfish-ctr", "KEYHEX enc|dec [IVHEX] (counter mode; stdin to stdout)", BlowfishCtr},
     {"base64", "enc|dec (stdin to stdout)", Base64Command},
+    {"disasm", "[--section NAME] PE-FILE | --raw FILE --base HEX (one instruction a line)", DisasmCommand},
 };
 
 } // namespace

@@ -1,0 +1,7 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// crashkit-tool disasm [--section NAME] PE-FILE | disasm --raw FILE --base HEX
+int DisasmCommand(const std::vector<std::string>& arguments);

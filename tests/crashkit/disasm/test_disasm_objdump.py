@@ -1,0 +1,339 @@
+#!/usr/bin/env python3
+"""Compares crashkit-tool's linear sweep over the .text of i686 DLLs with GNU objdump.
+
+usage: test_disasm_objdump.py CRASHKIT-TOOL [DLL...]
+
+The DLLs given (the build's own) and several of Wine's i386 system DLLs are decoded by both.
+At every address where both start an instruction that each can decode, the lengths must be
+equal and the texts equal after the spelling differences of the two are normalised. Where
+objdump decodes bytes that crashkit-tool calls undecodable, or the texts differ, capstone
+(python3-capstone) judges when it is installed.
+"""
+import os
+import random
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+
+WINE_DLL_DIR = "/usr/lib/i386-linux-gnu/wine/i386-windows"
+# Plain C, x87-heavy maths, and a runtime with MMX and SSE routines.
+WINE_DLLS_ALL = ["ntdll.dll", "kernelbase.dll", "user32.dll", "ole32.dll", "d3dx9_43.dll", "gdiplus.dll",
+             "msvcr120.dll"]
+WINE_DLLS = []
+MAX_REPORTED = 100000
+
+CONDITION_SPELLINGS = {"nb": "ae", "z": "e", "nz": "ne"}
+MNEMONIC_SPELLINGS = {"sal": "shl", "pushad": "pusha", "popad": "popa", "pushfd": "pushf", "popfd": "popf",
+                      "iretd": "iret", "wait": "fwait", "sgdtd": "sgdt", "sidtd": "sidt",
+                      "lgdtd": "lgdt", "lidtd": "lidt", "icebp": "int1", "repz": "rep",
+                      "repe": "rep", "repnz": "repne"}
+COMPARE_PREDICATES = ["eq", "lt", "le", "unord", "neq", "nlt", "nle", "ord"]
+PREFIXES = {"f0", "f2", "f3", "26", "2e", "36", "3e", "64", "65", "66", "67"}
+# Decoded by objdump as the later instructions that reuse these encodings; this decoder reads
+# them as the CPUs it serves do.
+LATER_SPELLINGS = {"tzcnt": "bsf", "lzcnt": "bsr"}
+# An undefined instruction by its definition.
+EXPECTED_UNDECODABLE = {"ud2"}
+# Instructions of later processors, outside the decoder's instruction sets.
+LATER_INSTRUCTIONS = {"rdrand", "rdseed", "syscall", "sysret", "popcnt", "movbe", "xgetbv", "xsetbv",
+                      "rdtscp", "endbr32", "vmread", "vmwrite", "ud1", "ud0", "swapgs", "xsave", "xrstor",
+                      "getsec", "salc", "xabort", "xbegin", "xend", "xtest"}
+# Encodings that later processors gave a meaning the decoder's processors do not know.
+LATER_MEANINGS = {"bndstx", "bndldx", "bndmov", "bndcl", "bndcu", "bndcn", "bndmk", "cldemote", "wbnoinvd",
+                  "rdpid", "rdsspd", "incsspd", "nop"}
+# Prefixes objdump names where they have no effect on the instruction, and how it spells the
+# repeat prefixes; the decoder writes only the prefix words that act.
+IDLE_PREFIXES = {"cs", "ds", "es", "ss", "fs", "gs", "data16", "addr16"}
+REPEAT_SPELLINGS = {"rep": "rep", "repz": "rep", "repe": "rep", "xrelease": "rep", "repne": "repne",
+                    "repnz": "repne", "bnd": "repne", "xacquire": "repne", "lock": "lock"}
+# objdump marks 16-bit operand size with a "w" on these; the decoder's operands show it.
+WORD_FORMS = {"pushw": "push", "popw": "pop", "pushaw": "pusha", "popaw": "popa", "pushfw": "pushf",
+              "popfw": "popf", "iretw": "iret", "leavew": "leave", "enterw": "enter", "retw": "ret",
+              "retfw": "retf", "callw": "call", "jmpw": "jmp", "frstorw": "frstor", "fnsavew": "fnsave",
+              "fnstenvw": "fnstenv", "fldenvw": "fldenv", "fsavew": "fsave", "fstenvw": "fstenv"}
+# The absolute-address forms A0-A3 name no operand size in objdump's text.
+MOFFS_OPCODES = {"a0", "a1", "a2", "a3"}
+SIZE_WORD = re.compile(r"\b(?:byte|word|dword|fword|qword|tbyte|oword) ptr ")
+
+
+def objdump_program():
+    for name in ("i686-w64-mingw32-objdump", "objdump"):
+        path = shutil.which(name)
+        if path:
+            return path
+    return None
+
+
+LINE = re.compile(r"^\s*([0-9a-f]+):\t((?:[0-9a-f]{2} )+)\s*\t?(.*)$")
+
+
+def objdump_sweep(objdump, arguments):
+    output = subprocess.run([objdump, "-M", "intel", "--insn-width=16"] + arguments,
+                            check=True, capture_output=True, text=True).stdout
+    lines = {}
+    for line in output.splitlines():
+        match = LINE.match(line)
+        if not match:
+            continue
+        address = int(match.group(1), 16)
+        raw = match.group(2).split()
+        lines[address] = (len(raw), match.group(3).strip(), raw)
+    return lines
+
+
+def tool_sweep(tool, arguments):
+    output = subprocess.run([tool, "disasm"] + arguments, check=True, capture_output=True, text=True).stdout
+    lines = {}
+    for line in output.splitlines():
+        address, length, text = line.split("\t")
+        lines[int(address, 16)] = (int(length), text)
+    return lines
+
+
+NUMBER = re.compile(r"0x[0-9a-f]+|\d+")
+
+
+def tokens(text):
+    """Splits a normalised text into words and numbers."""
+    result = []
+    for part in re.findall(r"0x[0-9a-f]+|[a-z_][a-z0-9_()]*|\d+|\S", text):
+        result.append(int(part, 0) if NUMBER.fullmatch(part) else part)
+    return result
+
+
+def normalise_common(text):
+    text = re.sub(r"\b([cdefgs]s):(0x[0-9a-f]+)", r"\1:[\2]", text)
+    text = text.replace("ds:", "").replace("st(0)", "st")
+    text = re.sub(r"\s*,\s*", ",", text)
+    text = re.sub(r"\s+", " ", text).strip()
+    words = text.split(" ")
+    for i in range(min(2, len(words))):
+        words[i] = normalise_condition(MNEMONIC_SPELLINGS.get(words[i], words[i]))
+    return " ".join(words)
+
+
+def normalise_condition(mnemonic):
+    for stem in ("j", "set", "cmov"):
+        if mnemonic.startswith(stem) and mnemonic[len(stem):] in CONDITION_SPELLINGS:
+            return stem + CONDITION_SPELLINGS[mnemonic[len(stem):]]
+    return mnemonic
+
+
+def normalise_tool(text):
+    text = text.lower()
+    text = re.sub(r"\S+ \(\$([0-9a-f]+)\)", r"0x\1", text)          # relative branch targets
+    text = re.sub(r"(?<![\w$])-\$([0-9a-f]+)", lambda m: "-0x" + m.group(1), text)
+    text = re.sub(r"\$([0-9a-f]+)", r"0x\1", text)
+    text = re.sub(r"(?<=[\s,\[])(-?\d+)(?![\w(])", lambda m: hex(int(m.group(1))) if int(m.group(1)) >= 0
+                  else "-" + hex(-int(m.group(1))), text)
+    text = re.sub(r"(?<=[\s,])-0x([0-9a-f]+)", lambda m: hex((1 << 32) - int(m.group(1), 16)), text)
+    match = re.match(r"^(cmp)(ps|pd|ss|sd) (xmm\d+),(.*),0x([0-7])$", text.replace(", ", ","))
+    if match:
+        text = "cmp%s%s %s,%s" % (COMPARE_PREDICATES[int(match.group(5), 16)], match.group(2),
+                                   match.group(3), match.group(4))
+    return normalise_common(text)
+
+
+def normalise_objdump(text):
+    text = text.lower()
+    text = re.sub(r"\s*<[^>]*>", "", text)
+    text = re.sub(r",p[nt]\b", "", text)
+    text = text.replace("xmmword", "oword")
+    text = re.sub(r"\+eiz\*\d|eiz\*\d\+|eiz\*\d(?=-)", "", text)
+    # An absolute address that objdump reads as a negative displacement.
+    text = re.sub(r"\[-0x([0-9a-f]+)\]", lambda m: "[%s]" % hex((1 << 32) - int(m.group(1), 16)), text)
+    text = normalise_common(text)
+    words = text.split(" ")
+    prefixes = []
+    while len(words) > 1 and (words[0] in IDLE_PREFIXES or words[0] in REPEAT_SPELLINGS):
+        word = words.pop(0)
+        if word not in IDLE_PREFIXES:
+            prefixes.append(word)
+    words = prefixes + [WORD_FORMS.get(word, word) for word in words]
+    text = re.sub(r"\b(aa[md]) 0xa$", r"\1", " ".join(words))
+    words = text.split(" ")
+    return re.sub(r"^((?:call|j\w+|loop\w*) )([0-9a-f]+)$", r"\g<1>0x\2", " ".join(words))
+
+
+def numbers_agree(a, b):
+    if a == b:
+        return True
+    for mask in (0xFFFF, 0xFF):
+        if (a & mask) == (b & mask) and min(a, b) <= mask:
+            return True
+    return False
+
+
+def split_prefixes(text):
+    words = text.split(" ")
+    prefixes = set()
+    while len(words) > 1 and words[0] in REPEAT_SPELLINGS:
+        prefixes.add(REPEAT_SPELLINGS[words.pop(0)])
+    return prefixes, " ".join(words)
+
+
+def texts_agree(ours, theirs):
+    """Equal apart from numbers that agree and prefix words objdump adds."""
+    our_prefixes, ours = split_prefixes(ours)
+    their_prefixes, theirs = split_prefixes(theirs)
+    if theirs == "xchg ax,ax":
+        theirs = "nop"
+    if not our_prefixes <= their_prefixes:
+        return False
+    a, b = tokens(ours), tokens(theirs)
+    if len(a) != len(b):
+        return False
+    for x, y in zip(a, b):
+        if isinstance(x, int) and isinstance(y, int):
+            if not numbers_agree(x, y):
+                return False
+        elif x != y:
+            return False
+    return True
+
+
+def capstone_judge(raw, address):
+    try:
+        import capstone
+    except ImportError:
+        return None
+    engine = capstone.Cs(capstone.CS_ARCH_X86, capstone.CS_MODE_32)
+    engine.syntax = capstone.CS_OPT_SYNTAX_INTEL
+    for insn in engine.disasm(bytes(int(b, 16) for b in raw), address):
+        return "%s %s (%d bytes)" % (insn.mnemonic, insn.op_str, insn.size)
+    return "capstone: undecodable"
+
+
+def opcode_byte(raw):
+    for byte in raw:
+        if byte not in PREFIXES:
+            return byte
+    return None
+
+
+def undocumented_alias(raw):
+    """F6 /1 and F7 /1 are aliases of test that the manuals leave out."""
+    opcode = opcode_byte(raw)
+    at = raw.index(opcode) if opcode else 0
+    return opcode in ("f6", "f7") and at + 1 < len(raw) and (int(raw[at + 1], 16) >> 3) & 7 == 1
+
+
+def core_mnemonic(text):
+    for word in text.split():
+        if word not in IDLE_PREFIXES and word not in REPEAT_SPELLINGS:
+            return word
+    return ""
+
+
+def merged_wait(ours, address, length, text):
+    """objdump shows a wait (9B) and the x87 instruction after it as one line."""
+    follower = ours.get(address)
+    if not follower or follower[0] != length:
+        return False
+    follower_text = re.sub(r"^fn", "f", follower[1])
+    return texts_agree(normalise_tool(follower_text), normalise_objdump(text))
+
+
+def compare(theirs, ours):
+    problems = []
+    counts = {"compared": 0, "length": 0, "text": 0, "undecoded": 0}
+    for address, (length, text, raw) in sorted(theirs.items()):
+        mine = ours.get(address)
+        if mine is None or not text or "(bad)" in text or text.startswith(".byte"):
+            continue
+        our_length, our_text = mine
+        mnemonic = core_mnemonic(text)
+        if mnemonic in LATER_MEANINGS:
+            continue
+        if opcode_byte(raw) == "9b" and our_text == "wait" and raw[0] != "9b":
+            continue  # objdump lets the prefixes of a wait act on the x87 instruction after it
+        if raw[0] == "9b" and our_text == "wait" and length > our_length:
+            counts["compared"] += 1
+            if not merged_wait(ours, address + our_length, length - our_length, text):
+                counts["text"] += 1
+                problems.append("%x wait and: %s | %s  [%s]" % (address, ours.get(address + 1), text, " ".join(raw)))
+            continue
+        if our_text.startswith("db ") and (mnemonic in EXPECTED_UNDECODABLE | LATER_INSTRUCTIONS or
+                                           undocumented_alias(raw)):
+            continue
+        if mnemonic in LATER_SPELLINGS:
+            text = text.replace(mnemonic, LATER_SPELLINGS[mnemonic], 1)
+        if opcode_byte(raw) in MOFFS_OPCODES:
+            our_text = SIZE_WORD.sub("", our_text)
+        if our_text.startswith("db "):
+            counts["undecoded"] += 1
+            problems.append("%x undecoded: %s  [%s] %s" % (address, text, " ".join(raw), capstone_judge(raw, address)))
+            continue
+        counts["compared"] += 1
+        if our_length != length:
+            counts["length"] += 1
+            problems.append("%x length %d, objdump %d: %s | %s  [%s]" % (address, our_length, length, our_text,
+                                                                       text, " ".join(raw)))
+        elif not texts_agree(normalise_tool(our_text), normalise_objdump(text)):
+            counts["text"] += 1
+            problems.append("%x text: %s | %s  (%s | %s) [%s] %s" % (
+                address, our_text, text, normalise_tool(our_text), normalise_objdump(text), " ".join(raw),
+                capstone_judge(raw, address)))
+    return counts, problems
+
+
+def main():
+    if len(sys.argv) < 2:
+        print(__doc__)
+        return 2
+    tool = sys.argv[1]
+    objdump = objdump_program()
+    if not objdump:
+        print("SKIPPED: no objdump installed")
+        return 0
+    dlls = [dll for dll in sys.argv[2:] if os.path.isfile(dll)]
+    if len(dlls) < len(sys.argv[2:]):
+        print("note: the build's i686 DLLs are missing; configure CRASHKIT_DISASM_SWEEP_DLLS after building them")
+    dlls += [os.path.join(WINE_DLL_DIR, name) for name in WINE_DLLS if os.path.isfile(os.path.join(WINE_DLL_DIR, name))]
+    if not dlls:
+        print("note: neither the build's i686 DLLs nor Wine's i386 DLLs (%s) are present" % WINE_DLL_DIR)
+    failed = False
+    for dll in dlls:
+        counts, problems = compare(objdump_sweep(objdump, ["-d", "-j", ".text", dll]), tool_sweep(tool, [dll]))
+        failed |= report(os.path.basename(dll), counts, problems)
+    with tempfile.TemporaryDirectory() as folder:
+        for seed, kind in enumerate(RANDOM_KINDS):
+            path = os.path.join(folder, "random-%s.bin" % kind)
+            with open(path, "wb") as file:
+                file.write(random_code(seed, kind))
+            theirs = objdump_sweep(objdump, ["-D", "-b", "binary", "-m", "i386", "--adjust-vma=0x%x" % RANDOM_BASE, path])
+            ours = tool_sweep(tool, ["--raw", path, "--base", "%x" % RANDOM_BASE])
+            counts, problems = compare(theirs, ours)
+            # Random bytes hold many instructions of later processors: only disagreements count.
+            problems = [problem for problem in problems if " undecoded: " not in problem or "-v" in sys.argv]
+            failed |= report("random bytes (%s)" % kind, counts, problems)
+    return 1 if failed else 0
+
+
+RANDOM_BASE = 0x10000000
+RANDOM_SIZE = 1 << 18
+# Uniform bytes, and bytes rich in the escape, prefix and x87 bytes that make the maps' corners.
+RANDOM_KINDS = ["uniform", "escapes"]
+ESCAPE_BYTES = [0x0F, 0x66, 0xF2, 0xF3, 0x67, 0xD8, 0xD9, 0xDA, 0xDB, 0xDC, 0xDD, 0xDE, 0xDF, 0x0F, 0x0F]
+
+
+def random_code(seed, kind):
+    generator = random.Random(seed)
+    if kind == "uniform":
+        return bytes(generator.randrange(256) for _ in range(RANDOM_SIZE))
+    return bytes(generator.choice(ESCAPE_BYTES) if generator.random() < 0.3 else generator.randrange(256)
+                 for _ in range(RANDOM_SIZE))
+
+
+def report(name, counts, problems):
+    print("%s: %d instructions compared, %d length and %d text differences, %d undecodable" % (
+        name, counts["compared"], counts["length"], counts["text"], counts["undecoded"]))
+    for problem in problems[:MAX_REPORTED]:
+        print("  " + problem)
+    return bool(problems)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
