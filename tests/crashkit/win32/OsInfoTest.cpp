@@ -42,6 +42,14 @@ OSVERSIONINFOEXW SystemVersion()
     return info;
 }
 
+// " x64" on a 64-bit system, as the description names it.
+std::string Architecture()
+{
+    SYSTEM_INFO system{};
+    GetNativeSystemInfo(&system);
+    return system.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64 ? " x64" : "";
+}
+
 struct TProbe {
     std::string description;
     unsigned major = 0;
@@ -133,7 +141,7 @@ TEST(OsInfo, OtherVersionsThroughWinesSettings)
         }
         ASSERT_NE(nullptr, expected) << setting << " gave " << probe.major << "." << probe.minor;
         const std::string servicePack = probe.servicePack.empty() ? "" : " " + probe.servicePack;
-        EXPECT_EQ(expected->name + servicePack, probe.description) << setting;
+        EXPECT_EQ(expected->name + Architecture() + servicePack, probe.description) << setting;
         workstation61 = workstation61 || (probe.major == 6 && probe.minor == 1 && probe.productType == 1);
         server61 = server61 || (probe.major == 6 && probe.minor == 1 && probe.productType == 3);
     }
