@@ -1,7 +1,7 @@
 #include "HandledIntfObject.h"
 
 THandledIntfObject::THandledIntfObject(IUnknown* held)
-    : held_(held), handle_(IdentityOf(held))
+    : held_(held), identity_(IdentityOf(held)), handle_(static_cast<uint32_t>(identity_))
 {
 }
 
@@ -23,10 +23,7 @@ void TNotificationTarget::Deliver(uint16_t kind, uint16_t data) const
         SendMessageA(window, message, handle, lParam);
 }
 
-THandledIntfEvntObject::THandledIntfEvntObject(IUnknown* held) : THandledIntfObject(held)
-{
-    target_.handle = GetHandle();
-}
+THandledIntfEvntObject::THandledIntfEvntObject(IUnknown* held) : THandledIntfObject(held) {}
 
 void THandledIntfEvntObject::SetMsgNotification(HWND window, UINT message, bool send)
 {
@@ -83,6 +80,7 @@ bool THandledIntfEvntObject::GetCallBackNotification(TCiNotifyCallback& callback
 
 void THandledIntfEvntObject::Notify(uint16_t kind, uint16_t data)
 {
-    const TNotificationTarget snapshot = target_;
+    TNotificationTarget snapshot = target_;
+    snapshot.handle = GetHandle();
     snapshot.Deliver(kind, data);
 }

@@ -18,11 +18,17 @@ public:
     THandledIntfObject& operator=(const THandledIntfObject&) = delete;
 
     TIntfPtr<IUnknown> GetInterface() const { return held_; }
-    // The held object's identity; stable while the entry holds it.
+    // The held object's identity (its IUnknown address); stable while the entry holds it.
+    uintptr_t GetIdentity() const { return identity_; }
+    // What hosts see: the identity on i686; on x86_64 its low 32 bits, unless the table
+    // had to move it on past a handle another object took.
     uint32_t GetHandle() const { return handle_; }
 
 private:
+    friend class TInterfaceHandler;
+
     TIntfPtr<IUnknown> held_;
+    uintptr_t identity_;
     uint32_t handle_;
 };
 

@@ -29,9 +29,10 @@ TIntfPtr<IUnknown> TInterfaceHandler::InterfaceByIndex(int32_t index) const
 uint32_t TInterfaceHandler::AddEntry(std::unique_ptr<THandledIntfObject> entry)
 {
     // An entry without an object would be a handle 0, which means "no handle".
-    if (!entry || entry->GetHandle() == 0)
+    if (!entry || entry->GetIdentity() == 0)
         return 0;
-    const uint32_t handle = entry->GetHandle();
+    const uint32_t handle = FreeHandleFor(*entry);
+    entry->handle_ = handle;
     entries_.push_back(std::move(entry));
     return handle;
 }
@@ -39,6 +40,27 @@ uint32_t TInterfaceHandler::AddEntry(std::unique_ptr<THandledIntfObject> entry)
 uint32_t TInterfaceHandler::Add(IUnknown* held)
 {
     return AddEntry(std::make_unique<THandledIntfObject>(held));
+}
+
+uint32_t TInterfaceHandler::FreeHandleFor(const THandledIntfObject& entry) const
+{
+    // Only x86_64 identities can share their low 32 bits.
+    uint32_t handle = entry.GetHandle();
+    for (;;) {
+        const THandledIntfObject* holder = EntryByHandle(handle);
+        if (handle != 0 && (!holder || holder->GetIdentity() == entry.GetIdentity()))
+            return handle;
+        ++handle;
+    }
+}
+
+THandledIntfObject* TInterfaceHandler::EntryByIdentity(uintptr_t identity) const
+{
+    for (const auto& entry : entries_) {
+        if (entry->GetIdentity() == identity)
+            return entry.get();
+    }
+    return nullptr;
 }
 
 THandledIntfObject* TInterfaceHandler::EntryByHandle(uint32_t handle) const
@@ -58,7 +80,8 @@ TIntfPtr<IUnknown> TInterfaceHandler::InterfaceByHandle(uint32_t handle) const
 
 uint32_t TInterfaceHandler::HandleOf(IUnknown* any) const
 {
-    const THandledIntfObject* entry = EntryByHandle(IdentityOf(any));
+    const uintptr_t identity = IdentityOf(any);
+    const THandledIntfObject* entry = identity ? EntryByIdentity(identity) : nullptr;
     return entry ? entry->GetHandle() : 0;
 }
 
@@ -81,7 +104,10 @@ bool TInterfaceHandler::RemoveHandle(uint32_t handle)
 
 bool TInterfaceHandler::RemoveInterface(IUnknown* any)
 {
-    return RemoveHandle(IdentityOf(any));
+    const uintptr_t identity = IdentityOf(any);
+    return RemoveAt(std::find_if(entries_.begin(), entries_.end(), [identity](const auto& entry) {
+        return identity != 0 && entry->GetIdentity() == identity;
+    }));
 }
 
 void TInterfaceHandler::Clear()

@@ -1,5 +1,6 @@
 #pragma once
-// Handle tables: hosts see 32-bit handles (the held object's IUnknown address), the table
+// Handle tables: hosts see 32-bit handles (the held object's IUnknown address, cut to 32
+// bits on x86_64 and kept unique among the objects held), the table
 // owns one entry per handle. Lookups are linear from the first entry; the first match wins,
 // so an object added twice is found through its first entry only.
 #include "HandledIntfObject.h"
@@ -46,6 +47,9 @@ private:
     using TEntries = std::vector<std::unique_ptr<THandledIntfObject>>;
 
     const THandledIntfObject* EntryByIndex(int32_t index) const;
+    THandledIntfObject* EntryByIdentity(uintptr_t identity) const;
+    // The entry's own handle, or the next one that no other object holds.
+    uint32_t FreeHandleFor(const THandledIntfObject& entry) const;
     bool RemoveAt(TEntries::iterator position);
 
     TEntries entries_;

@@ -4,7 +4,7 @@ namespace {
 
 IUnknown* IdentityPointer(IUnknown* item)
 {
-    return reinterpret_cast<IUnknown*>(static_cast<uintptr_t>(IdentityOf(item)));
+    return reinterpret_cast<IUnknown*>(IdentityOf(item));
 }
 
 } // namespace

@@ -72,11 +72,11 @@ bool Supports(IUnknown* unknown, REFIID iid)
     return true;
 }
 
-uint32_t IdentityOf(IUnknown* unknown)
+uintptr_t IdentityOf(IUnknown* unknown)
 {
     void* identity = nullptr;
     if (!unknown || FAILED(unknown->QueryInterface(IID_IUnknown, &identity)) || !identity)
         return 0;
     static_cast<IUnknown*>(identity)->Release();
-    return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(identity));
+    return reinterpret_cast<uintptr_t>(identity);
 }

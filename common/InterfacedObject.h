@@ -121,5 +121,5 @@ TIntfPtr<T> QueryAs(IUnknown* from, REFIID iid)
 // use this rather than QueryAs<IUnknown> with another GUID.
 bool Supports(IUnknown* unknown, REFIID iid);
 
-// The object's identity: its IUnknown address, as a 32-bit handle.
-uint32_t IdentityOf(IUnknown* unknown);
+// The object's identity: its IUnknown address; 0 for none.
+uintptr_t IdentityOf(IUnknown* unknown);

@@ -186,8 +186,7 @@ bool TNodedInterface::IsOwnChild(INodedInterface* child)
 {
     // Compared with the IUnknown sub-object directly: no reference to this object is taken,
     // which matters when this runs from the destructor.
-    return IdentityOf(child->GetParent().Get()) ==
-           static_cast<uint32_t>(reinterpret_cast<uintptr_t>(static_cast<IUnknown*>(this)));
+    return IdentityOf(child->GetParent().Get()) == reinterpret_cast<uintptr_t>(static_cast<IUnknown*>(this));
 }
 
 int TNodedInterface::RemoveChild(IUnknown* child)

@@ -37,7 +37,8 @@ inline constexpr uint32_t kFtEventModemStatus = 2;
 inline constexpr size_t kFtSerialNumberSize = 16;
 inline constexpr size_t kFtDescriptionSize = 64;
 
-// One entry of the driver's device list (100 bytes).
+// One entry of the driver's device list: 100 bytes on i686, 104 on x86_64 (the handle is
+// pointer-sized and aligned).
 struct TFtDeviceListNode {
     uint32_t flags;
     uint32_t type;
@@ -47,7 +48,7 @@ struct TFtDeviceListNode {
     char description[kFtDescriptionSize];
     TFtHandle handle;
 };
-static_assert(sizeof(TFtDeviceListNode) == 100);
+static_assert(sizeof(TFtDeviceListNode) == (sizeof(void*) == 8 ? 104 : 100));
 
 // Binds the library found under that name; what was bound before is let go first.
 void LoadFtd2xx(const char* fileName = "ftd2xx.dll");

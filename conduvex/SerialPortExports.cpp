@@ -57,8 +57,8 @@ extern "C" uint32_t CI_CALL SerialPortByIndex(int32_t index, char* buffer, int32
     });
 }
 
-// The register convention: the port number arrives in EAX.
-extern "C" uint8_t __attribute__((regparm(1))) GetSerialPortState(int32_t port)
+// The register convention: the port number arrives in EAX (on i686).
+extern "C" uint8_t CI_REGISTER_CALL GetSerialPortState(int32_t port)
 {
     return CiCallValue<uint8_t>(static_cast<uint8_t>(TSerialPortState::Absent), [port] {
         return static_cast<uint8_t>(ProbeSerialPort(port));

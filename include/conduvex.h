@@ -205,8 +205,14 @@ CI_FUNCTION(int32_t, FTDDeviceCount, (void)) /* 13 */
 #define CI_PORT_FREE 1
 #define CI_PORT_ABSENT 2
 #if defined(__GNUC__)
-uint8_t __attribute__((regparm(1))) GetSerialPortState(int32_t port);
-typedef uint8_t(__attribute__((regparm(1))) * PFN_GetSerialPortState)(int32_t port);
+#if defined(__i386__)
+#define CI_REGISTER_CALL __attribute__((regparm(1)))
+#else
+/* x86_64 has one calling convention: the argument arrives in its first register. */
+#define CI_REGISTER_CALL
+#endif
+uint8_t CI_REGISTER_CALL GetSerialPortState(int32_t port);
+typedef uint8_t(CI_REGISTER_CALL * PFN_GetSerialPortState)(int32_t port);
 #endif
 /* "COM<n>" of the port at that index of the last enumeration, by the text-out convention;
    CI_ERR_INDEX_OUT_OF_BAND outside the list. */

@@ -15,12 +15,12 @@ enum : uint16_t {
     kNotifyConfigChanged = CI_NOTIFY_CONFIG_CHANGED,
 };
 
-// Runs a notification on the adapter registered at `address`, holding a reference to it
+// Runs a notification on the adapter registered with that key, holding a reference to it
 // for the call. Nothing raised may return into Conduvex or the system.
-void NotifyAdapter(uintptr_t address, uint32_t handle, uint16_t kind, uint16_t data)
+void NotifyAdapter(uint32_t key, uint32_t handle, uint16_t kind, uint16_t data)
 {
     try {
-        if (const auto adapter = TDLLInterfaceRegistry::Find(address))
+        if (const auto adapter = TDLLInterfaceRegistry::Find(key))
             adapter->HandleNotification(handle, kind, data);
     } catch (...) {
         // A notification has nobody to report to.
@@ -29,11 +29,12 @@ void NotifyAdapter(uintptr_t address, uint32_t handle, uint16_t kind, uint16_t d
 
 } // namespace
 
-TDLLInterface::TDLLInterface(bool withWindow, bool notOwned) : notOwned_(notOwned)
+TDLLInterface::TDLLInterface(bool withWindow, bool notOwned)
+    : registryKey_(TDLLInterfaceRegistry::NewKey()), notOwned_(notOwned)
 {
     if (withWindow)
         window_ = std::make_unique<TNotificationWindow>(kWindowClass, &TDLLInterface::WndProc,
-                                                        static_cast<LONG_PTR>(UserData()));
+                                                        static_cast<LONG_PTR>(registryKey_));
 }
 
 TDLLInterface::~TDLLInterface()
@@ -67,11 +68,6 @@ void TDLLInterface::ForgetConduvexHandle()
 void TDLLInterface::UnregisterWindowClass()
 {
     TNotificationWindow::ForgetClass(kWindowClass);
-}
-
-uint32_t TDLLInterface::UserData() const
-{
-    return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(this));
 }
 
 TIntfPtr<TDLLInterface> TDLLInterface::Make(bool withWindow, bool notOwned)
@@ -113,7 +109,7 @@ TIntfPtr<TDLLInterface> TDLLInterface::CreateCB(const std::string& connectionStr
 {
     auto adapter = Make(false, false);
     adapter->handle_ =
-        ProcessConduvex().Functions().ciCreateCB(connectionString.c_str(), &TDLLInterface::CallBack, adapter->UserData());
+        ProcessConduvex().Functions().ciCreateCB(connectionString.c_str(), &TDLLInterface::CallBack, adapter->registryKey_);
     if (adapter->handle_ == 0)
         RaiseCreateFailure();
     return adapter;
@@ -123,7 +119,7 @@ TIntfPtr<TDLLInterface> TDLLInterface::AttachCB(uint32_t handle, bool notOwned)
 {
     auto adapter = Make(false, notOwned);
     if (ProcessConduvex().Functions().ciRegisterCallBackNotifications(handle, &TDLLInterface::CallBack,
-                                                                       adapter->UserData()) != CI_OK)
+                                                                       adapter->registryKey_) != CI_OK)
         ProcessConduvex().RaiseConduvexError();
     adapter->handle_ = handle;
     return adapter;
@@ -142,7 +138,7 @@ LRESULT CALLBACK TDLLInterface::WndProc(HWND window, UINT message, WPARAM wParam
         return DefWindowProcA(window, message, wParam, lParam);
     const LONG_PTR userData = TNotificationWindow::UserDataOf(window);
     if (userData != 0)
-        NotifyAdapter(static_cast<uintptr_t>(userData), static_cast<uint32_t>(wParam), LOWORD(lParam),
+        NotifyAdapter(static_cast<uint32_t>(userData), static_cast<uint32_t>(wParam), LOWORD(lParam),
                       HIWORD(lParam));
     return 0;
 }

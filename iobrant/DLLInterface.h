@@ -49,6 +49,8 @@ public:
     // Announces kinds 256 (opened), 257 (closed), 258 (data), 260 (configuration) for this
     // object's handle; anything else is ignored.
     void HandleNotification(uint32_t handle, uint16_t kind, uint16_t data);
+    // What finds this adapter in the registry of live adapters.
+    uint32_t RegistryKey() const { return registryKey_; }
     // The hidden window on the message road; null on the callback road.
     HWND NotificationWindow() const { return window_ ? window_->Handle() : nullptr; }
     // At unload, once every adapter is gone.
@@ -71,9 +73,10 @@ private:
     static void RaiseCreateFailure();
     static void CI_CALL CallBack(CI_HANDLE handle, uint32_t kind, uint32_t data, uint32_t userData);
     static LRESULT CALLBACK WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    uint32_t UserData() const;
     void ForgetConduvexHandle();
 
+    // The value Conduvex hands back with each notification (callback user data, window value).
+    const uint32_t registryKey_;
     uint32_t handle_ = 0;
     bool notOwned_ = false;
     std::unique_ptr<TNotificationWindow> window_;

@@ -11,6 +11,7 @@ namespace {
 struct TRegistryState {
     TCriticalSection lock;
     std::vector<TDLLInterface*> adapters;
+    uint32_t lastKey = 0;
 };
 
 TRegistryState& State()
@@ -20,6 +21,21 @@ TRegistryState& State()
 }
 
 } // namespace
+
+uint32_t TDLLInterfaceRegistry::NewKey()
+{
+    TRegistryState& state = State();
+    TLockGuard guard(state.lock);
+    // Keys count up; after a wrap a key still held by a live adapter is passed over.
+    const auto taken = [&](uint32_t key) {
+        return std::any_of(state.adapters.begin(), state.adapters.end(),
+                           [key](TDLLInterface* adapter) { return adapter->RegistryKey() == key; });
+    };
+    do
+        ++state.lastKey;
+    while (state.lastKey == 0 || taken(state.lastKey));
+    return state.lastKey;
+}
 
 void TDLLInterfaceRegistry::Add(TDLLInterface* adapter)
 {
@@ -35,14 +51,14 @@ void TDLLInterfaceRegistry::Remove(TDLLInterface* adapter)
     std::erase(state.adapters, adapter);
 }
 
-TIntfPtr<TDLLInterface> TDLLInterfaceRegistry::Find(uintptr_t address)
+TIntfPtr<TDLLInterface> TDLLInterfaceRegistry::Find(uint32_t key)
 {
     TRegistryState& state = State();
     TLockGuard guard(state.lock);
-    // Only the address is compared until it proves to be a registered adapter; the
-    // reference is taken under the lock that its destructor must pass to unregister.
+    // The reference is taken under the lock that the adapter's destructor must pass to
+    // unregister.
     const auto found = std::find_if(state.adapters.begin(), state.adapters.end(), [&](TDLLInterface* adapter) {
-        return reinterpret_cast<uintptr_t>(adapter) == address;
+        return adapter->RegistryKey() == key;
     });
     if (found == state.adapters.end() || !(*found)->TryAddRef())
         return nullptr;

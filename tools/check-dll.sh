@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Checks a built DLL against its .def file: every export undecorated at its ordinal, nothing
-# exported that the .def does not name, and only system DLLs imported.
+# exported that the .def does not name, and only system DLLs imported. The third argument
+# names the objdump of the DLL's architecture.
 set -euo pipefail
 dll=$1
 def=$2
-objdump=${OBJDUMP:-i686-w64-mingw32-objdump}
+objdump=${3:-i686-w64-mingw32-objdump}
 system_dlls='^(kernel32|user32|gdi32|advapi32|shell32|ole32|oleaut32|comctl32|comdlg32|wsock32|ws2_32|msvcrt|version|winmm|shlwapi|api-ms-win-[a-z0-9-]+)\.dll$'
 
 dump=$($objdump -p "$dll")

@@ -7,19 +7,22 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
 com_port=9
 
-"$root/tools/install-deps.sh"
-cmake -S "$root" -B "$build/win" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake" \
-      -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build/win" -j"$(nproc)" --target DemoHost Iobrant Conduvex
+source "$root/tools/test-arch.sh"
+choose_test_arch
+test_arch_line
+"$root/tools/install-deps.sh" "$TEST_ARCH"
+source "$root/tools/wine-road.sh"
+# The product is always built; the demo runs the build of the architecture that runs here.
+cross_build "$root/cmake/toolchain-mingw-i686.cmake" "$build/win" DemoHost Iobrant Conduvex
+[ "$TEST_ARCH" = i686 ] || cross_build "$test_toolchain" "$test_build" DemoHost Iobrant Conduvex
 
-export WINEPREFIX="$build/wineprefix"
-source "$root/tools/wine-env.sh"
 started=$(mktemp)
 simulator=
 stop() {
     [ -n "$simulator" ] && kill "$simulator" 2>/dev/null && wait "$simulator" 2>/dev/null
     rm -f "$started"
     wine_stop
+    test_arch_line
 }
 trap stop EXIT
 wine_start
@@ -36,5 +39,5 @@ done
 control=$(sed -n 's/.*"control": *\([0-9]*\).*/\1/p' "$started")
 [ -n "$control" ] || { echo "the module simulator did not start" >&2; exit 1; }
 
-cd "$build/win/bin"
-wine DemoHost.exe "$com_port" "$control"
+cd "$test_build/bin"
+wine_run DemoHost.exe "$com_port" "$control"

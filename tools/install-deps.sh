@@ -1,19 +1,30 @@
 #!/usr/bin/env bash
 # Installs what the build, the tests and the demo need on a Debian machine; skips what is there.
+#   install-deps.sh ARCH   ARCH is the architecture the Windows programs are tested on:
+#                          i686 (32-bit Wine) or x86_64 (64-bit Wine).
+# The i686 compilers are always installed: the i686 DLLs are the product.
 set -euo pipefail
+arch=${1:?usage: install-deps.sh i686|x86_64}
 
-packages=(g++-mingw-w64-i686-posix mingw-w64-i686-dev libz-mingw-w64-dev googletest cmake make
-          clang libclang-rt-14-dev llvm socat xvfb xauth wine wine32:i386 python3)
+packages=(binutils g++-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686 libz-mingw-w64-dev
+          googletest cmake make clang libclang-rt-14-dev llvm zlib1g-dev socat xvfb xauth python3)
+case "$arch" in
+i686) packages+=(wine wine32:i386) ;;
+x86_64) packages+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64 wine wine64) ;;
+*) echo "install-deps.sh: unknown architecture '$arch'" >&2; exit 2 ;;
+esac
+
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
 missing=()
 for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  installed "$p" || missing+=("$p")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
 sudo_cmd=()
 [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
+if [ "$arch" = i686 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   "${sudo_cmd[@]}" dpkg --add-architecture i386
 fi
 export DEBIAN_FRONTEND=noninteractive

@@ -418,7 +418,7 @@ TEST(CommunicationInterface, AnswersEveryInterfaceWithOneIdentity)
 {
     auto link = MakeObject<TFakeLink>();
     IUnknown* unknown = static_cast<ICommunicationInterface*>(link.Get());
-    const uint32_t identity = IdentityOf(unknown);
+    const uintptr_t identity = IdentityOf(unknown);
     auto ci = QueryAs<ICommunicationInterface>(unknown, IID_ICommunicationInterface);
     auto core = QueryAs<ICommunicationInterfaceCore>(unknown, IID_ICommunicationInterfaceCore);
     auto node = QueryAs<INodedInterface>(unknown, IID_INodedInterface);

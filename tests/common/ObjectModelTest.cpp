@@ -159,7 +159,7 @@ TEST(ObjectModel, IdentityIsTheSameThroughEveryInterface)
     TLifeLog log;
     auto probe = MakeObject<TProbe>(log);
     auto probeInterface = QueryAs<ITestProbe>(static_cast<ITestProbe*>(probe.Get()), IID_ITestProbe);
-    const uint32_t identity = IdentityOf(probeInterface.Get());
+    const uintptr_t identity = IdentityOf(probeInterface.Get());
     EXPECT_NE(identity, 0u);
     EXPECT_EQ(identity, IdentityOf(static_cast<IUnknown*>(probe.Get())));
     EXPECT_EQ(IdentityOf(nullptr), 0u);

@@ -65,7 +65,7 @@ TEST_F(ApiFrameTest, LinkFrameRejectsHandlesNotInTheTable)
 
     EXPECT_EQ(kErrInvalidHandle, CiCallLink(0, work));
     EXPECT_EQ("Invalid handle.", LastErrorMessage());
-    EXPECT_EQ(kErrInvalidHandle, CiCallLink(IdentityOf(stranger.Get()), work));
+    EXPECT_EQ(kErrInvalidHandle, CiCallLink(static_cast<uint32_t>(IdentityOf(stranger.Get())), work));
     EXPECT_EQ(-1, CiCallLinkValue(0, -1, [&](ICommunicationInterface&) { return 5; }));
     EXPECT_EQ(kErrInvalidHandle, LastErrorCode());
     EXPECT_FALSE(worked);

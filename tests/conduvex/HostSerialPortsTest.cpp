@@ -30,6 +30,7 @@ bool LinkedByTheTestHarness(int32_t port)
     return true;
 }
 
+#if defined(__i386__)
 // Calls the export as a register-convention caller does: the port in EAX, nothing on the
 // stack. Reports whether the stack pointer came back unchanged.
 uint8_t StateWithPortInEax(PFN_GetSerialPortState function, int32_t port, bool& stackKept)
@@ -47,6 +48,7 @@ uint8_t StateWithPortInEax(PFN_GetSerialPortState function, int32_t port, bool& 
     stackKept = before == after;
     return static_cast<uint8_t>(result);
 }
+#endif
 
 class HostSerialPortsTest : public ::testing::Test {
 protected:
@@ -195,25 +197,39 @@ TEST_F(HostSerialPortsTest, IndexesOutsideTheListAreRefused)
     }
 }
 
+struct TPortStateExpectation {
+    int32_t port;
+    uint8_t state;
+};
+
+std::vector<TPortStateExpectation> PortStateExpectations()
+{
+    return {
+        {LinkPort(2), CI_PORT_FREE},       {kNotSerialPort, CI_PORT_FREE},
+        {kUnopenablePort, CI_PORT_IN_USE}, {kMissingPort, CI_PORT_ABSENT},
+        {kUnlinkedPort, CI_PORT_ABSENT},   {0, CI_PORT_ABSENT},
+    };
+}
+
+TEST_F(HostSerialPortsTest, StateOfOnePort)
+{
+    for (const TPortStateExpectation& expected : PortStateExpectations())
+        EXPECT_EQ(expected.state, lib_.GetSerialPortState(expected.port)) << "COM" << expected.port;
+}
+
 TEST_F(HostSerialPortsTest, StateOfOnePortWithTheArgumentInEax)
 {
-    struct TExpectation {
-        int32_t port;
-        uint8_t state;
-    };
-    const TExpectation expectations[] = {
-        {LinkPort(2), CI_PORT_FREE},         {kNotSerialPort, CI_PORT_FREE},
-        {kUnopenablePort, CI_PORT_IN_USE},   {kMissingPort, CI_PORT_ABSENT},
-        {kUnlinkedPort, CI_PORT_ABSENT},     {0, CI_PORT_ABSENT},
-    };
-    for (const TExpectation& expected : expectations) {
+#if defined(__i386__)
+    for (const TPortStateExpectation& expected : PortStateExpectations()) {
         bool stackKept = false;
         EXPECT_EQ(expected.state, StateWithPortInEax(lib_.GetSerialPortState, expected.port,
                                                      stackKept))
             << "COM" << expected.port;
         EXPECT_TRUE(stackKept) << "COM" << expected.port;
-        EXPECT_EQ(expected.state, lib_.GetSerialPortState(expected.port));
     }
+#else
+    GTEST_SKIP() << "x86_64 has one calling convention: there is no register-convention caller";
+#endif
 }
 
 } // namespace

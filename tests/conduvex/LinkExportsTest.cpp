@@ -47,7 +47,7 @@ protected:
 
 TEST_F(LinkExportsTest, EveryHandleExportRefusesAHandleNotInTheTable)
 {
-    const CI_HANDLE stranger = IdentityOf(MakeObject<TFakeLink>().Get());
+    const auto stranger = static_cast<CI_HANDLE>(IdentityOf(MakeObject<TFakeLink>().Get()));
     uint8_t buffer[8];
     int32_t length = sizeof buffer;
     CI_BOOL flag = 5;

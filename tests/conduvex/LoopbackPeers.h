@@ -60,8 +60,15 @@ inline void SetReceiveTimeout(SOCKET socket, DWORD ms)
 // A listening TCP socket on a free loopback port.
 class TTcpListener {
 public:
-    explicit TTcpListener(int backlog = 5) : socket_(BoundSocket(SOCK_STREAM, IPPROTO_TCP))
+    // A receive buffer size other than 0 is set before listening, so accepted connections
+    // start with it and advertise a small window.
+    explicit TTcpListener(int backlog = 5, int receiveBuffer = 0)
+        : socket_(BoundSocket(SOCK_STREAM, IPPROTO_TCP))
     {
+        if (receiveBuffer > 0) {
+            EXPECT_EQ(0, setsockopt(socket_.Get(), SOL_SOCKET, SO_RCVBUF,
+                                    reinterpret_cast<const char*>(&receiveBuffer), sizeof receiveBuffer));
+        }
         EXPECT_EQ(0, listen(socket_.Get(), backlog));
     }
     uint16_t Port() const { return BoundPort(socket_.Get()); }

@@ -220,20 +220,30 @@ TEST_F(TcpClientInterfaceTest, ActiveKeyOpensAndClosesAClosedOrOpenLink)
     EXPECT_FALSE(link->IsActive());
 }
 
-// An open link with more written to it than the sockets take before the peer reads.
+// An open link with more written to it than the sockets take before the peer reads. The
+// sockets' buffers depend on the machine, so the peer's is made small and the link is
+// written to until it really queues.
 struct TQueuedWrite {
-    TTcpListener listener;
+    static constexpr int kPeerReceiveBuffer = 16 * 1024;
+    static constexpr size_t kFirstWrite = 4 * 1024 * 1024;
+    static constexpr size_t kMoreWrite = 1024 * 1024;
+    static constexpr size_t kMostWritten = 64 * 1024 * 1024;
+
+    TTcpListener listener{5, kPeerReceiveBuffer};
     TIntfPtr<TTCPClientInterface> link = LinkTo(listener.Port());
     TSocketHandle peer;
-    std::string sent = PatternBytes(4 * 1024 * 1024);
+    std::string sent;
 
     void Start()
     {
         ASSERT_TRUE(link->Open());
         peer = listener.Accept();
-        EXPECT_EQ(static_cast<int32_t>(sent.size()), link->Write(sent));
-        // Nothing is read yet, so the socket cannot have taken it all.
-        ASSERT_GT(link->UnsentLength(), 0u);
+        for (size_t size = kFirstWrite; link->UnsentLength() == 0 && sent.size() < kMostWritten; size = kMoreWrite) {
+            const std::string bytes = PatternBytes(size, static_cast<unsigned>(sent.size() / kMoreWrite));
+            ASSERT_EQ(static_cast<int32_t>(bytes.size()), link->Write(bytes));
+            sent += bytes;
+        }
+        ASSERT_GT(link->UnsentLength(), 0u) << sent.size() << " bytes taken by the sockets, none queued";
     }
 };
 

@@ -59,7 +59,8 @@ TEST_F(DLLInterfaceTest, CallbackNotificationsBecomeAnnouncements)
 {
     auto adapter = TDLLInterface::CreateCB("SERIAL_PORT;PORT=21");
     EXPECT_EQ(State().createdWith, "SERIAL_PORT;PORT=21");
-    EXPECT_EQ(State().userData, reinterpret_cast<uintptr_t>(adapter.Get()));
+    EXPECT_NE(0u, adapter->RegistryKey());
+    EXPECT_EQ(State().userData, adapter->RegistryKey());
     EXPECT_EQ(adapter->GetCIHandle(), kLinkHandle);
     EXPECT_EQ(adapter->NotificationWindow(), nullptr);
 
@@ -152,16 +153,19 @@ TEST_F(DLLInterfaceTest, AnOwnedLinkIsReleasedAnAttachedOneOnlyLeft)
 TEST_F(DLLInterfaceTest, OnlyLiveAdaptersAreFoundAndFoundOnesAreHeld)
 {
     auto adapter = TDLLInterface::AttachCB(kLinkHandle, true);
-    const auto address = reinterpret_cast<uintptr_t>(adapter.Get());
+    auto other = TDLLInterface::AttachCB(kLinkHandle, true);
+    const uint32_t key = adapter->RegistryKey();
+    EXPECT_NE(key, other->RegistryKey());
     const LONG count = adapter->RefCount();
     {
-        const auto found = TDLLInterfaceRegistry::Find(address);
+        const auto found = TDLLInterfaceRegistry::Find(key);
         EXPECT_EQ(found.Get(), adapter.Get());
         EXPECT_EQ(adapter->RefCount(), count + 1);
     }
-    EXPECT_FALSE(TDLLInterfaceRegistry::Find(address + 4));
+    EXPECT_EQ(TDLLInterfaceRegistry::Find(other->RegistryKey()).Get(), other.Get());
+    EXPECT_FALSE(TDLLInterfaceRegistry::Find(0));
     adapter.Reset();
-    EXPECT_FALSE(TDLLInterfaceRegistry::Find(address));
+    EXPECT_FALSE(TDLLInterfaceRegistry::Find(key));
 }
 
 TEST_F(DLLInterfaceTest, NotificationsForAFreedAdapterAreDropped)
@@ -170,8 +174,8 @@ TEST_F(DLLInterfaceTest, NotificationsForAFreedAdapterAreDropped)
     adapter.Reset();
     // Conduvex still has the old registration in hand.
     EXPECT_NO_FATAL_FAILURE(fake_conduvex::NotifyByCallBack(CI_NOTIFY_DATA_RECEIVED));
-    int notAnAdapter = 0;
-    State().callback(kLinkHandle, CI_NOTIFY_DATA_RECEIVED, 0, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(&notAnAdapter)));
+    constexpr uint32_t kNoAdaptersKey = 0x7FFFFFFF;
+    State().callback(kLinkHandle, CI_NOTIFY_DATA_RECEIVED, 0, kNoAdaptersKey);
 }
 
 TEST_F(DLLInterfaceTest, AdaptersFreedWhileNotificationsArriveOnAnotherThread)

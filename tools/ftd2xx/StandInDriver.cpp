@@ -45,7 +45,7 @@ struct TListNode {
     char description[64];
     THandle handle;
 };
-static_assert(sizeof(TListNode) == 100);
+static_assert(sizeof(TListNode) == (sizeof(void*) == 8 ? 104 : 100));
 
 // Opened devices by handle, and the device list of the last FT_CreateDeviceInfoList.
 class TDriverState {
@@ -116,8 +116,11 @@ std::optional<TStatus> Called(const std::string& function, const std::string& ar
 std::string Numbers(std::initializer_list<uint32_t> values)
 {
     std::string text;
-    for (const uint32_t value : values)
-        text += (text.empty() ? "" : " ") + std::to_string(value);
+    for (const uint32_t value : values) {
+        if (!text.empty())
+            text += ' ';
+        text += std::to_string(value);
+    }
     return text;
 }
 

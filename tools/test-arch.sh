@@ -1,0 +1,60 @@
+# Sourced: chooses the architecture whose Windows programs run here, once per run.
+#
+# The i686 DLLs are the product and are always built; the tests run them under 32-bit Wine
+# where the kernel runs 32-bit programs. Some kernels refuse them all ("Exec format error"):
+# there the tests run an x86_64 build under 64-bit Wine. CONDUVEX_TEST_ARCH=i686 or x86_64
+# forces the choice. Sets TEST_ARCH and TEST_ARCH_REASON.
+
+# Starts a tiny 32-bit program (exit status 0) made with the system's assembler and linker.
+runs_32bit_programs() {
+    local dir
+    dir=$(mktemp -d)
+    printf '.globl _start\n_start:\n\tmovl $1, %%eax\n\txorl %%ebx, %%ebx\n\tint $0x80\n' >"$dir/probe.s"
+    local status=1
+    if as --32 "$dir/probe.s" -o "$dir/probe.o" 2>/dev/null &&
+        ld -m elf_i386 "$dir/probe.o" -o "$dir/probe" 2>/dev/null; then
+        "$dir/probe" 2>/dev/null && status=0
+    fi
+    rm -rf "$dir"
+    return $status
+}
+
+choose_test_arch() {
+    case "${CONDUVEX_TEST_ARCH:-}" in
+    i686 | x86_64)
+        TEST_ARCH=$CONDUVEX_TEST_ARCH
+        TEST_ARCH_REASON="forced by CONDUVEX_TEST_ARCH"
+        return 0
+        ;;
+    "") ;;
+    *)
+        echo "CONDUVEX_TEST_ARCH must be i686 or x86_64, not '$CONDUVEX_TEST_ARCH'" >&2
+        return 1
+        ;;
+    esac
+    if ! command -v as >/dev/null || ! command -v ld >/dev/null; then
+        echo "the architecture probe needs binutils (as, ld)" >&2
+        return 1
+    fi
+    if runs_32bit_programs; then
+        TEST_ARCH=i686
+        TEST_ARCH_REASON="this machine runs 32-bit programs"
+    else
+        TEST_ARCH=x86_64
+        TEST_ARCH_REASON="this machine's kernel refuses 32-bit programs"
+    fi
+}
+
+# One line for the start and the end of a run.
+test_arch_line() {
+    echo "Architecture tested: $TEST_ARCH ($TEST_ARCH_REASON)"
+}
+
+# The test cases a CTest run reported as skipped, with their reasons, from its log.
+report_skipped_tests() { # build folder
+    local log=$1/Testing/Temporary/LastTest.log
+    [ -f "$log" ] || return 0
+    awk '/^\[ RUN      \]/ { reason = "" }
+         /: Skipped$/ { getline reason }
+         /^\[  SKIPPED \] .* \([0-9]+ ms\)$/ { print "skipped:", $4, "--", reason }' "$log"
+}
