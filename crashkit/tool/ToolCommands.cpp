@@ -150,6 +150,7 @@ constexpr TToolCommand kCommands[] = {
     {"blowfish-ctr", "KEYHEX enc|dec [IVHEX] (counter mode; stdin to stdout)", BlowfishCtr},
     {"base64", "enc|dec (stdin to stdout)", Base64Command},
     {"disasm", "[--section NAME] PE-FILE | --raw FILE --base HEX (one instruction a line)", DisasmCommand},
+    {"function", "PE-FILE ADDRESS (the function's text and what its walk found)", FunctionCommand},
 };
 
 } // namespace

@@ -6,7 +6,10 @@
 #include <optional>
 
 #include "BufferCodeReader.h"
+#include "FunctionText.h"
+#include "ImageEnvironment.h"
 #include "LinearSweep.h"
+#include "NumberText.h"
 #include "PeImage.h"
 
 namespace {
@@ -65,7 +68,68 @@ int SweepSection(const std::string& path, const std::string& sectionName) {
   return Print(lines);
 }
 
+const char* YesNo(bool value) { return value ? "yes" : "no"; }
+
+std::string Registers(const TRegisterValues& registers) {
+  static constexpr const char* kNames[] = {"eax", "ecx", "edx", "ebx", "esp", "ebp", "esi", "edi"};
+  std::string text;
+  for (unsigned i = 0; i < 8; ++i)
+    if (registers.value[i] != 0) text += std::string(" ") + kNames[i] + "=" + NumberText::Hex(registers.value[i]);
+  return text;
+}
+
+// What the walk found, one fact a line.
+std::string WalkReport(const TFunctionInfo& info) {
+  using NumberText::Hex;
+  std::string report = "; valid: " + std::string(YesNo(info.valid)) + "\n";
+  if (!info.valid) {
+    return report + "; error " + Hex(info.errorCode) + " at " + Hex(info.errorAddress) + ": " + info.errorText + "\n";
+  }
+  report += "; entry " + Hex(info.entry) + ", low address " + Hex(info.lowAddress) + ", code size " +
+            std::to_string(info.codeSize) + ", patchable: " + YesNo(info.patchable) + "\n";
+  for (const TFunctionArea& area : info.areas) {
+    report += "; area " + Hex(area.start) + "-" + Hex(area.end) + " from " + Hex(area.origin);
+    if (area.isCaseTable) report += " case table";
+    if (area.isHandlerTable) report += " handler table";
+    report += Registers(area.registers) + "\n";
+  }
+  for (const TOutsideCall& call : info.outsideCalls) {
+    report += "; outside " + std::string(call.isCall ? "call" : "jump") + " at " + Hex(call.start) + " to " +
+              Hex(call.target);
+    if (call.pointerCell != 0) report += " through " + Hex(call.pointerCell);
+    report += "\n";
+  }
+  for (const TUnresolvedBranch& branch : info.unresolvedBranches)
+    report += "; unresolved " + std::string(branch.isCall ? "call" : "jump") + " at " + Hex(branch.start) + "\n";
+  return report;
+}
+
 }  // namespace
+
+int FunctionCommand(const std::vector<std::string>& arguments) {
+  if (arguments.size() != 2) {
+    std::fprintf(stderr, "usage: crashkit-tool function PE-FILE ADDRESS\n");
+    return kBadArguments;
+  }
+  const std::optional<std::uint32_t> address = ParseHex(arguments[1]);
+  if (!address) return Fail("not a hexadecimal address", arguments[1]);
+  const std::optional<std::vector<std::uint8_t>> bytes = ReadFile(arguments[0]);
+  if (!bytes) return Fail("cannot read", arguments[0]);
+  const std::optional<TPeImage> image = LoadPeImage(*bytes);
+  if (!image) return Fail("not a 32-bit PE file", arguments[0]);
+  const std::string path = arguments[0];
+  const TImageEnvironment environment(*image, path.substr(path.find_last_of("/\\") + 1));
+  TDisAsmOptions options;
+  options.maxLines = 0;
+  options.formatted = true;
+  options.crashAddress = *address;
+  TFunctionInfo info;
+  std::string text = DisAsmFunction(environment, environment, *address, options, info);
+  for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at)) text.erase(at, 1);
+  if (!text.empty()) text += "\n";
+  const int written = Print(text + WalkReport(info));
+  return written != 0 ? written : info.valid ? 0 : kFailed;
+}
 
 int DisasmCommand(const std::vector<std::string>& arguments) {
   if (arguments.size() == 4 && arguments[0] == "--raw" && arguments[2] == "--base")

@@ -26,7 +26,7 @@ class TFixtureProcess : public IFunctionEnvironment, public ISymbolSource {
                static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)});
   }
   void PlaceText(CodeAddress at, const std::string& text) {
-    Place(at, std::vector<std::uint8_t>(text.begin(), text.end() + 1 - 1));
+    Place(at, std::vector<std::uint8_t>(text.begin(), text.end()));
     Place(at + static_cast<CodeAddress>(text.size()), {0});
   }
 
