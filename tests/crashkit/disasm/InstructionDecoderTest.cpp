@@ -62,7 +62,9 @@ TEST(OpcodeTables, EveryChoiceByModRmHasItsSlots) {
       const bool x87 = map == &kOneByteMap && opcode >= 0xD8 && opcode <= 0xDF;
       SCOPED_TRACE(testing::Message() << (map == &kTwoByteMap ? "0F " : "") << std::hex << opcode);
       EXPECT_TRUE(bars == 0 || bars == (x87 ? 15 : 7));
-      if (bars != 0) EXPECT_NE(0u, FormOf(row.encoding));
+      if (bars != 0) {
+        EXPECT_NE(0u, FormOf(row.encoding));
+      }
       if (FormOf(row.encoding) == kFormGroup) {
         const std::uint16_t groupOpcode = static_cast<std::uint16_t>(map == &kTwoByteMap ? 0x0F00 | opcode : opcode);
         EXPECT_NE(nullptr, FindModRmGroup(groupOpcode));
@@ -210,13 +212,15 @@ TEST(ParseCode, Lengths) {
 }
 
 TEST(ParseCode, AnInstructionIsAtMost15Bytes) {
-  std::vector<std::uint8_t> prefixed(14, 0x66);
-  prefixed.push_back(0x90);
+  std::vector<std::uint8_t> prefixed(15, 0x66);
+  prefixed.back() = 0x90;
   EXPECT_TRUE(Parse(prefixed).valid);
-  prefixed.insert(prefixed.begin(), 0x66);
+  prefixed.push_back(0x90);
+  prefixed.front() = 0x66;
+  prefixed[14] = 0x66;
   EXPECT_FALSE(Parse(prefixed).valid);
-  std::vector<std::uint8_t> tooLong(11, 0x3E);
-  tooLong.insert(tooLong.end(), {0xC7, 0x05, 0, 0, 0, 0, 1, 0, 0, 0});  // 11 + 10 bytes
+  const std::vector<std::uint8_t> tooLong = {0x3E, 0x3E, 0x3E, 0x3E, 0x3E, 0x3E, 0x3E, 0x3E, 0x3E, 0x3E, 0x3E,
+                                             0xC7, 0x05, 0, 0, 0, 0, 1, 0, 0, 0};  // 11 + 10 bytes
   EXPECT_FALSE(Parse(tooLong).valid);
   EXPECT_LE(Parse(tooLong).next - kBase, kMaxInstructionLength);
 }
