@@ -4,7 +4,7 @@
 // change (this program changes them through the simulator's control port).
 //
 //   DemoHost.exe COM-NUMBER CONTROL-PORT
-#include "../tests/iobrant/IobrantHost.h"
+#include "iobrant/api/IobrantHost.h"
 
 #include <winsock2.h>
 #include <windows.h>

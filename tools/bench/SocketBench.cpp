@@ -9,7 +9,7 @@
 // library's (or the plain client's) plus a negligible loop around the calls.
 //
 //   SocketBench.exe [seconds per measurement]      (run under Wine with WINEPREFIX set)
-#include "../../tests/iobrant/ModuleSimulator.h"
+#include "support/ModuleSimulator.h"
 #include "BenchSupport.h"
 #include "conduvex.h"
 

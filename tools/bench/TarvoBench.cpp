@@ -4,7 +4,7 @@
 // libraries are loaded by name and reached through their exports only.
 //
 //   TarvoBench.exe [seconds per road]      (run under Wine with WINEPREFIX set)
-#include "../../tests/iobrant/ModuleSimulator.h"
+#include "support/ModuleSimulator.h"
 #include "BenchSupport.h"
 #include "conduvex.h"
 #include "iobrant.h"

@@ -1,0 +1,57 @@
+// Library entry: the handle table lives from process attach to process detach.
+#include "DiagnosticTrace.h"
+#include "ftdi/Ftd2xx.h"
+#include "links/GlobalHandles.h"
+#include "runtime/LibraryUnload.h"
+
+#include <windows.h>
+
+namespace {
+
+BOOL Attach()
+{
+    try {
+        ScanProcessCommandLineForTrace();
+    } catch (...) {
+        // Tracing is a diagnostic aid; the library works without it.
+    }
+    try {
+        ftd2xx::LoadFtd2xx();
+        CreateGlobalHandles();
+        return TRUE;
+    } catch (...) {
+        return FALSE;
+    }
+}
+
+void Detach(bool processExiting)
+{
+    try {
+        // At process exit every other thread is already gone: links waiting for their
+        // threads would hang, so their memory goes back with the process instead.
+        if (processExiting) {
+            AbandonGlobalHandles();
+        } else {
+            MarkLibraryUnloading();
+            FreeGlobalHandles();
+        }
+    } catch (...) {
+        // Nothing may leave the loader's call.
+    }
+}
+
+} // namespace
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved)
+{
+    switch (reason) {
+    case DLL_PROCESS_ATTACH:
+        return Attach();
+    case DLL_PROCESS_DETACH:
+        Detach(reserved != nullptr);
+        break;
+    default:
+        break;
+    }
+    return TRUE;
+}

@@ -1,0 +1,107 @@
+#include "ftdi/FTDIDeviceCore.h"
+
+#include "runtime/LibraryUnload.h"
+#include "ConduvexError.h"
+#include "ftdi/FTDIDevice.h"
+#include "runtime/ThreadLife.h"
+
+#include <process.h>
+
+using namespace ftd2xx;
+
+namespace {
+
+HANDLE NewEvent(bool manualReset)
+{
+    const HANDLE event = CreateEventA(nullptr, manualReset, FALSE, nullptr);
+    if (!event)
+        throw EConduvexError("Cannot create an event of the converter reader.", kErrApi);
+    return event;
+}
+
+} // namespace
+
+TFTDIDevicecore::TFTDIDevicecore(TPasskey, TFTDIDevice& device)
+    : stopEvent_(NewEvent(true)), dataEvent_(NewEvent(false)), started_(NewEvent(true)),
+      finished_(NewEvent(true)),
+      device_(&device)
+{
+}
+
+std::shared_ptr<TFTDIDevicecore> TFTDIDevicecore::Start(TFTDIDevice& device, TFtHandle handle,
+                                                        TFtStatus& armed)
+{
+    auto reader = std::make_shared<TFTDIDevicecore>(TPasskey(), device);
+    armed = FT_SetEventNotification(handle, kFtEventRxChar | kFtEventModemStatus,
+                                    reader->dataEvent_.Get());
+    reader->running_ = reader;
+    unsigned threadId = 0;
+    const uintptr_t thread = _beginthreadex(nullptr, 0, &Entry, reader.get(), 0, &threadId);
+    if (thread == 0) {
+        reader->running_.reset();
+        throw EConduvexError("Cannot start the converter reader.", kErrApi);
+    }
+    reader->thread_.Reset(reinterpret_cast<HANDLE>(thread));
+    reader->threadId_ = threadId;
+    SetThreadPriority(reader->thread_.Get(), THREAD_PRIORITY_HIGHEST);
+    WaitForSingleObject(reader->started_.Get(), kThreadStartWaitMs);
+    return reader;
+}
+
+void TFTDIDevicecore::Stop()
+{
+    {
+        const TLockGuard guard(deviceLock_);
+        device_ = nullptr;
+    }
+    SetEvent(stopEvent_.Get());
+    if (GetCurrentThreadId() == threadId_)
+        return;
+    if (WaitForSingleObject(finished_.Get(), kStopWaitMs) == WAIT_OBJECT_0)
+        WaitForSingleObject(thread_.Get(), ThreadExitGraceMs());
+}
+
+unsigned __stdcall TFTDIDevicecore::Entry(void* self)
+{
+    // Keeps the reader alive until its thread is done, whoever let it go first.
+    std::shared_ptr<TFTDIDevicecore> reader = std::move(static_cast<TFTDIDevicecore*>(self)->running_);
+    SetEvent(reader->started_.Get());
+    try {
+        reader->Run();
+    } catch (...) {
+        // A thread entry lets nothing escape; the link just hears no more arrivals.
+    }
+    // The exit runs nothing of this library, so the reader is let go before it.
+    const HANDLE finished = DuplicateForExit(reader->finished_.Get());
+    if (!finished)
+        SetEvent(reader->finished_.Get());
+    reader.reset();
+    if (finished)
+        ExitThreadSetting(finished);
+    return 0;
+}
+
+void TFTDIDevicecore::Run()
+{
+    const HANDLE events[] = {stopEvent_.Get(), dataEvent_.Get()};
+    for (;;) {
+        const DWORD woken = WaitForMultipleObjects(2, events, FALSE, kWaitStepMs);
+        if (woken == WAIT_OBJECT_0 + 1)
+            Announce();
+        else if (woken != WAIT_TIMEOUT)
+            return;
+    }
+}
+
+void TFTDIDevicecore::Announce()
+{
+    TIntfPtr<IFTDISerialPortInterface> device;
+    {
+        const TLockGuard guard(deviceLock_);
+        // A device whose last reference is gone is being freed: it hears nothing more.
+        if (device_ && device_->TryAddRef())
+            device = TIntfPtr<IFTDISerialPortInterface>::Attach(device_);
+    }
+    if (device)
+        device->NotifyDataReceived();
+}

@@ -1,0 +1,53 @@
+#pragma once
+// The reader thread of a converter link: at the highest priority it waits, 100 ms at a
+// time, for the event the driver signals on received characters and modem-status changes,
+// and announces each arrival through the device's NotifyDataReceived, holding a counted
+// reference to the device while it does. It knows the device without holding it
+// otherwise, so a released device stops its reader when it goes away.
+#include "CriticalSection.h"
+#include "ftdi/Ftd2xx.h"
+#include "WinHandle.h"
+
+#include <memory>
+
+class TFTDIDevice;
+
+class TFTDIDevicecore {
+    struct TPasskey {
+        explicit TPasskey() = default;
+    };
+
+public:
+    // Arms the driver's notification on the handle (its status comes back in `armed`) and
+    // starts the thread. Raises when the thread cannot be started.
+    static std::shared_ptr<TFTDIDevicecore> Start(TFTDIDevice& device, ftd2xx::TFtHandle handle,
+                                                  ftd2xx::TFtStatus& armed);
+    TFTDIDevicecore(TPasskey, TFTDIDevice& device);
+    TFTDIDevicecore(const TFTDIDevicecore&) = delete;
+    TFTDIDevicecore& operator=(const TFTDIDevicecore&) = delete;
+
+    // From now on no announcement reaches the device. Waits for the thread to end, except
+    // on the thread itself (a host that closes or releases the link from a data
+    // notification) and when an announcement does not end in time (it waits for a lock
+    // the caller holds): the thread then ends on its own.
+    void Stop();
+
+private:
+    static constexpr DWORD kWaitStepMs = 100;
+    static constexpr DWORD kStopWaitMs = 3000;
+
+    static unsigned __stdcall Entry(void* self);
+    void Run();
+    void Announce();
+
+    TWinHandle stopEvent_;
+    TWinHandle dataEvent_;
+    TWinHandle started_;
+    TWinHandle finished_;
+    TWinHandle thread_;
+    DWORD threadId_ = 0;
+    TCriticalSection deviceLock_;
+    TFTDIDevice* device_;
+    // The thread's own reference, taken over by the thread when it starts.
+    std::shared_ptr<TFTDIDevicecore> running_;
+};

@@ -1,0 +1,126 @@
+#include "socket/MySocket.h"
+
+#include "socket/Ipv4Address.h"
+#include "socket/PacketException.h"
+
+namespace {
+
+// Not 65535: the buffers were always asked for this size.
+constexpr int kSocketBufferSize = 65565;
+constexpr UINT kArrivalMessage = WM_APP + 1;
+
+} // namespace
+
+TMySocket::TMySocket() = default;
+
+TMySocket::~TMySocket()
+{
+    TearDown();
+}
+
+void TMySocket::CreateSocket()
+{
+    if (IsOpen())
+        return;
+    socket_.Reset(socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
+    if (!socket_)
+        throw TPacketException(WSAGetLastError());
+    u_long nonBlocking = 1;
+    if (ioctlsocket(socket_.Get(), FIONBIO, &nonBlocking) != 0) {
+        const int error = WSAGetLastError();
+        TearDown();
+        throw TPacketException(error);
+    }
+    SetBufferSizes();
+    StartThreads();
+}
+
+void TMySocket::SetBufferSizes()
+{
+    const int size = kSocketBufferSize;
+    setsockopt(socket_.Get(), SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&size),
+               sizeof size);
+    setsockopt(socket_.Get(), SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&size),
+               sizeof size);
+}
+
+void TMySocket::StartThreads()
+{
+    try {
+        arrivalWindow_ = std::make_unique<TMessageWindow>([this](UINT message, WPARAM, LPARAM) {
+            if (message == kArrivalMessage)
+                AnnounceArrival();
+        });
+        receiver_ = std::make_unique<TMyReceiver>(this);
+        sender_ = std::make_unique<TMySender>(this);
+    } catch (...) {
+        TearDown();
+        throw;
+    }
+}
+
+void TMySocket::Bind()
+{
+    CreateSocket();
+    const sockaddr_in address = SocketAddress(DottedHostAddress(""), localPort_);
+    if (bind(socket_.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
+        bound_ = true;
+}
+
+void TMySocket::Connect(bool bindFirst)
+{
+    CreateSocket();
+    if (bindFirst && !bound_)
+        Bind();
+    const sockaddr_in address = SocketAddress(DottedHostAddress(host_), port_);
+    if (connect(socket_.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        const int error = WSAGetLastError();
+        TearDown();
+        throw TPacketException(error);
+    }
+    Announce(onConnectSocket_);
+}
+
+void TMySocket::Close()
+{
+    if (!IsOpen())
+        return;
+    TearDown();
+    Announce(onCloseSocket_);
+}
+
+void TMySocket::TearDown()
+{
+    // The threads use the socket until they stop, so they stop first.
+    sender_.reset();
+    receiver_.reset();
+    socket_.Reset();
+    bound_ = false;
+    arrivalWindow_.reset();
+    arrivalPending_ = false;
+    sendQueue_.Clear();
+}
+
+uint16_t TMySocket::GetLocalPort() const
+{
+    return IsOpen() ? BoundPort(socket_.Get()) : 0;
+}
+
+void TMySocket::PacketArrived()
+{
+    // One message at a time: the announcement stands for everything queued before it.
+    if (!arrivalPending_.exchange(true))
+        PostMessageA(arrivalWindow_->Handle(), kArrivalMessage, 0, 0);
+}
+
+void TMySocket::AnnounceArrival()
+{
+    arrivalPending_ = false;
+    Announce(onRead_);
+}
+
+void TMySocket::Announce(const TNotify& handler)
+{
+    if (handler)
+        handler();
+}

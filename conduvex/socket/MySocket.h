@@ -1,0 +1,89 @@
+#pragma once
+// The library's own datagram socket: non-blocking, with a receiver thread that queues
+// every datagram whole and a sender thread that sends queued ones, one per 3 ms. Arrivals
+// are announced on the thread that opened the socket, through its message loop, so the
+// receiver never waits for a listener. Socket errors raise TPacketException.
+#include "runtime/MessageWindow.h"
+#include "socket/MyPacketQuee.h"
+#include "socket/MySocketThread.h"
+#include "socket/SocketHandle.h"
+#include "socket/WinsockSession.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+class TMySocket {
+public:
+    using TNotify = std::function<void()>;
+
+    // Starts the sockets layer for this socket's lifetime.
+    TMySocket();
+    // Closes without announcing.
+    ~TMySocket();
+    TMySocket(const TMySocket&) = delete;
+    TMySocket& operator=(const TMySocket&) = delete;
+
+    // Read when binding and connecting.
+    const std::string& Host() const { return host_; }
+    void SetHost(const std::string& host) { host_ = host; }
+    uint16_t Port() const { return port_; }
+    void SetPort(uint16_t port) { port_ = port; }
+    uint16_t LocalPort() const { return localPort_; }
+    void SetLocalPort(uint16_t port) { localPort_ = port; }
+
+    // Announcements, on the thread that opened the socket.
+    void SetOnConnectSocket(TNotify handler) { onConnectSocket_ = std::move(handler); }
+    void SetOnCloseSocket(TNotify handler) { onCloseSocket_ = std::move(handler); }
+    // Datagrams arrived (one announcement may stand for several).
+    void SetOnRead(TNotify handler) { onRead_ = std::move(handler); }
+
+    bool IsOpen() const { return socket_.Valid(); }
+    // When not open: creates the socket, sets its buffers, starts both threads.
+    void CreateSocket();
+    // Binds to LocalPort on any local address; a failure is ignored.
+    void Bind();
+    // Connects to Host (dotted only; empty = 0.0.0.0) and Port. A failure closes the
+    // socket again, so it never stays open unconnected.
+    void Connect(bool bindFirst);
+    // Stops the threads, then closes the socket; unsent datagrams are dropped.
+    void Close();
+
+    // Queued for the sender thread.
+    void SendData(const std::string& bytes) { sendQueue_.PushData(bytes); }
+    uint32_t ReceivedLength() { return receiveQueue_.TotalBytes(); }
+    std::string ReadData() { return receiveQueue_.PopAllData(); }
+    // The port the open socket is bound to, 0 when closed.
+    uint16_t GetLocalPort() const;
+
+private:
+    friend class TMyReceiver;
+    friend class TMySender;
+
+    // Called by the receiver after it queued a datagram.
+    void PacketArrived();
+    void AnnounceArrival();
+    void SetBufferSizes();
+    void StartThreads();
+    void TearDown();
+    static void Announce(const TNotify& handler);
+
+    TWinsockSession session_;
+    TSocketHandle socket_;
+    TMyPacketQuee receiveQueue_;
+    TMyPacketQuee sendQueue_;
+    uint16_t localPort_ = 0;
+    std::string host_;
+    uint16_t port_ = 0;
+    bool bound_ = false;
+    TNotify onConnectSocket_;
+    TNotify onCloseSocket_;
+    TNotify onRead_;
+    std::atomic<bool> arrivalPending_ = false;
+    // Outlives the threads below, which post to it until they stop.
+    std::unique_ptr<TMessageWindow> arrivalWindow_;
+    std::unique_ptr<TMyReceiver> receiver_;
+    std::unique_ptr<TMySender> sender_;
+};

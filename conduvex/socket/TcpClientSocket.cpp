@@ -1,0 +1,317 @@
+#include "socket/TcpClientSocket.h"
+
+#include "socket/Ipv4Address.h"
+#include "socket/PacketException.h"
+#include "Ticks.h"
+
+#include <algorithm>
+
+namespace {
+
+// Each connect gets its own message number, so a notification still queued for an
+// earlier socket (whose handle value may have been reused) is never taken for the new one.
+constexpr UINT kFirstSocketMessage = WM_APP + 0x100;
+constexpr uint32_t kSocketMessageCount = 0x100;
+constexpr int kSendChunk = 64 * 1024;
+constexpr long kSocketEvents = FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE;
+// Arrivals are taken from the socket as they come, up to this much unread: the sockets
+// layer reports a peer's close only once everything it sent has been taken.
+constexpr uint32_t kReadAheadLimit = 1024 * 1024;
+// How long a closing link goes on sending what is still queued to a peer that reads.
+constexpr uint32_t kCloseFlushMs = 2000;
+
+// Waits until the socket can take more output, at most the given time.
+bool WaitWritable(SOCKET socket, uint32_t ms)
+{
+    fd_set writable;
+    FD_ZERO(&writable);
+    FD_SET(socket, &writable);
+    timeval wait{static_cast<long>(ms / 1000), static_cast<long>(ms % 1000) * 1000};
+    return select(0, nullptr, &writable, nullptr, &wait) == 1;
+}
+
+} // namespace
+
+TTcpClientSocket::TTcpClientSocket(TTcpSocketListener& listener)
+    : listener_(listener), session_(MAKEWORD(1, 1))
+{
+}
+
+TTcpClientSocket::~TTcpClientSocket()
+{
+    TLockGuard guard(lock_);
+    CloseLocked();
+}
+
+std::string TTcpClientSocket::Host()
+{
+    TLockGuard guard(lock_);
+    return host_;
+}
+
+void TTcpClientSocket::SetHost(const std::string& host)
+{
+    TLockGuard guard(lock_);
+    host_ = host;
+}
+
+uint16_t TTcpClientSocket::Port()
+{
+    TLockGuard guard(lock_);
+    return port_;
+}
+
+void TTcpClientSocket::SetPort(uint16_t port)
+{
+    TLockGuard guard(lock_);
+    port_ = port;
+}
+
+bool TTcpClientSocket::Connected()
+{
+    TLockGuard guard(lock_);
+    return state_ == TState::Connected;
+}
+
+void TTcpClientSocket::EnsureWindowOfCallingThread()
+{
+    if (window_ && window_->OwnedByCallingThread())
+        return;
+    window_ = std::make_unique<TMessageWindow>(
+        [this](UINT message, WPARAM wParam, LPARAM lParam) {
+            HandleMessage(message, wParam, lParam);
+        });
+}
+
+void TTcpClientSocket::StartConnect()
+{
+    int error;
+    {
+        TLockGuard guard(lock_);
+        error = BeginConnectLocked();
+    }
+    if (error != 0)
+        listener_.SocketConnectFailed(error);
+}
+
+int TTcpClientSocket::BeginConnectLocked()
+{
+    CloseLocked();
+    EnsureWindowOfCallingThread();
+    message_ = kFirstSocketMessage + (++generation_ % kSocketMessageCount);
+    socket_.Reset(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+    if (!socket_)
+        throw TPacketException(WSAGetLastError());
+    // Also makes the socket non-blocking.
+    if (WSAAsyncSelect(socket_.Get(), window_->Handle(), message_, kSocketEvents) != 0) {
+        const int error = WSAGetLastError();
+        CloseLocked();
+        throw TPacketException(error);
+    }
+    const sockaddr_in address = SocketAddress(ResolvedHostAddress(host_), port_);
+    state_ = TState::Connecting;
+    if (connect(socket_.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 ||
+        WSAGetLastError() == WSAEWOULDBLOCK)
+        return 0;
+    const int error = WSAGetLastError();
+    CloseLocked();
+    return error;
+}
+
+void TTcpClientSocket::Close()
+{
+    FlushBeforeClose();
+    if (DrainAndClose())
+        listener_.SocketDisconnected();
+}
+
+void TTcpClientSocket::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    {
+        TLockGuard guard(lock_);
+        if (message != message_ || !socket_ || static_cast<SOCKET>(wParam) != socket_.Get())
+            return;
+    }
+    switch (WSAGETSELECTEVENT(lParam)) {
+    case FD_CONNECT:
+        ConnectCompleted(WSAGETSELECTERROR(lParam));
+        break;
+    case FD_READ:
+        DataArrived();
+        break;
+    case FD_WRITE:
+        WriteReady();
+        break;
+    case FD_CLOSE:
+        PeerClosed();
+        break;
+    default:
+        break;
+    }
+}
+
+void TTcpClientSocket::ConnectCompleted(int error)
+{
+    {
+        TLockGuard guard(lock_);
+        if (state_ != TState::Connecting)
+            return;
+        if (error == 0)
+            state_ = TState::Connected;
+        else
+            CloseLocked();
+    }
+    if (error == 0)
+        listener_.SocketConnected();
+    else
+        listener_.SocketConnectFailed(error);
+}
+
+void TTcpClientSocket::DataArrived()
+{
+    {
+        TLockGuard guard(lock_);
+        if (state_ != TState::Connected)
+            return;
+        const uint32_t room = kReadAheadLimit - std::min<uint32_t>(kReadAheadLimit, received_.size());
+        ReceiveLocked(std::min(WaitingInSocketLocked(), room), received_);
+    }
+    listener_.SocketDataArrived();
+}
+
+void TTcpClientSocket::PeerClosed()
+{
+    if (DrainAndClose())
+        listener_.SocketDisconnected();
+    else
+        listener_.SocketConnectFailed(WSAECONNREFUSED);
+}
+
+bool TTcpClientSocket::DrainAndClose()
+{
+    TLockGuard guard(lock_);
+    const bool wasConnected = state_ == TState::Connected;
+    DrainInputLocked();
+    CloseLocked();
+    return wasConnected;
+}
+
+void TTcpClientSocket::FlushBeforeClose()
+{
+    TLockGuard guard(lock_);
+    const TTickDeadline deadline(GetTickCount(), kCloseFlushMs);
+    while (state_ == TState::Connected && unsentOffset_ < unsent_.size()) {
+        const uint32_t remaining = deadline.Remaining(GetTickCount());
+        if (remaining == 0 || !WaitWritable(socket_.Get(), remaining) || FlushUnsentLocked() != 0)
+            return;
+    }
+}
+
+void TTcpClientSocket::WriteReady()
+{
+    TLockGuard guard(lock_);
+    if (state_ == TState::Connected && FlushUnsentLocked() != 0) {
+        // The connection is broken; its close notification follows.
+        unsent_.clear();
+        unsentOffset_ = 0;
+    }
+}
+
+void TTcpClientSocket::Send(const std::string& bytes)
+{
+    TLockGuard guard(lock_);
+    if (state_ != TState::Connected)
+        throw EConduvexError(std::string(ResultCodeText(kErrNotOpened)), kErrNotOpened);
+    unsent_ += bytes;
+    const int error = FlushUnsentLocked();
+    if (error != 0) {
+        unsent_.clear();
+        unsentOffset_ = 0;
+        throw TPacketException(error);
+    }
+}
+
+size_t TTcpClientSocket::UnsentLength()
+{
+    TLockGuard guard(lock_);
+    return unsent_.size() - unsentOffset_;
+}
+
+int TTcpClientSocket::FlushUnsentLocked()
+{
+    while (unsentOffset_ < unsent_.size()) {
+        const int chunk =
+            static_cast<int>(std::min<size_t>(unsent_.size() - unsentOffset_, kSendChunk));
+        const int sent = send(socket_.Get(), unsent_.data() + unsentOffset_, chunk, 0);
+        if (sent == SOCKET_ERROR) {
+            const int error = WSAGetLastError();
+            if (error == WSAEWOULDBLOCK)
+                break; // The rest goes when the socket reports it can take more.
+            return error;
+        }
+        unsentOffset_ += static_cast<size_t>(sent);
+    }
+    // Keep the copying of the queue's tail rare while a large write drains.
+    if (unsentOffset_ == unsent_.size() || unsentOffset_ > unsent_.size() / 2) {
+        unsent_.erase(0, unsentOffset_);
+        unsentOffset_ = 0;
+    }
+    return 0;
+}
+
+uint32_t TTcpClientSocket::ReceiveLength()
+{
+    TLockGuard guard(lock_);
+    return static_cast<uint32_t>(received_.size()) + WaitingInSocketLocked();
+}
+
+std::string TTcpClientSocket::ReceiveAll()
+{
+    TLockGuard guard(lock_);
+    std::string bytes = std::move(received_);
+    received_.clear();
+    ReceiveLocked(WaitingInSocketLocked(), bytes);
+    return bytes;
+}
+
+uint16_t TTcpClientSocket::LocalPort()
+{
+    TLockGuard guard(lock_);
+    return state_ == TState::Connected ? BoundPort(socket_.Get()) : 0;
+}
+
+void TTcpClientSocket::CloseLocked()
+{
+    socket_.Reset();
+    state_ = TState::Closed;
+    unsent_.clear();
+    unsentOffset_ = 0;
+}
+
+void TTcpClientSocket::DrainInputLocked()
+{
+    if (state_ == TState::Connected)
+        ReceiveLocked(WaitingInSocketLocked(), received_);
+}
+
+uint32_t TTcpClientSocket::WaitingInSocketLocked()
+{
+    u_long waiting = 0;
+    if (state_ != TState::Connected || ioctlsocket(socket_.Get(), FIONREAD, &waiting) != 0)
+        return 0;
+    return static_cast<uint32_t>(waiting);
+}
+
+void TTcpClientSocket::ReceiveLocked(uint32_t count, std::string& into)
+{
+    const size_t start = into.size();
+    into.resize(start + count);
+    size_t got = 0;
+    while (got < count) {
+        const int n = recv(socket_.Get(), into.data() + start + got, static_cast<int>(count - got), 0);
+        if (n <= 0)
+            break;
+        got += static_cast<size_t>(n);
+    }
+    into.resize(start + got);
+}

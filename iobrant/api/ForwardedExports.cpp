@@ -1,0 +1,74 @@
+// The library's identity, and the Conduvex functions Iobrant offers under their own names:
+// the last error (one for both libraries), Conduvex's handles and its connection dialog.
+#include "binding/ConduvexBinding.h"
+#include "api/IobrantApiFrame.h"
+#include "iobrant.h"
+
+namespace {
+
+constexpr const char* kIobrantVersion = "1.0.0";
+
+// Runs a Conduvex function: a missing library leaves 0x20000015 (which then cannot be
+// stored) and anything thrown 0x20000016; both give `failed`.
+template <class Value, class Call>
+Value ForwardToConduvex(Value failed, Call call) noexcept
+{
+    try {
+        TConduvexBinding& binding = ProcessConduvex();
+        if (!binding.Bind()) {
+            IobrantSetLastError(kErrLibraryMissing);
+            return failed;
+        }
+        return call(binding.Functions());
+    } catch (...) {
+        IobrantSetLastError(kErrCritical);
+        return failed;
+    }
+}
+
+} // namespace
+
+// Tells which Iobrant this is even without Conduvex; leaves the last error alone unless
+// it fails.
+extern "C" uint32_t Q_CALL DllInfo(char* buffer, int32_t* length)
+{
+    try {
+        return PutLibraryText(std::string("Iobrant ") + kIobrantVersion, buffer, length);
+    } catch (...) {
+        return ReportCaughtException();
+    }
+}
+
+extern "C" uint32_t Q_CALL ciGetConnectionStringDlg(char* buffer, int32_t* length, CI_BOOL* accepted,
+                                                    const char* initial, const char* caption)
+{
+    return ForwardToConduvex(kErrLibraryMissing, [&](const TConduvexFunctions& f) {
+        return f.ciGetConnectionStringDlg(buffer, length, accepted, initial, caption);
+    });
+}
+
+extern "C" CI_HANDLE Q_CALL ciHandleByIndex(int32_t index)
+{
+    return ForwardToConduvex(0u, [&](const TConduvexFunctions& f) { return f.ciHandleByIndex(index); });
+}
+
+extern "C" int32_t Q_CALL ciHandlesCount()
+{
+    return ForwardToConduvex(-1, [](const TConduvexFunctions& f) { return f.ciHandlesCount(); });
+}
+
+// Exported as "SetLastError"; the system has a function of that name too.
+extern "C" uint32_t Q_CALL IobrantSetLastErrorExport(uint32_t code, const char* text)
+{
+    return IobrantSetLastError(code, text ? text : "");
+}
+
+extern "C" uint32_t Q_CALL LastErrorText(char* buffer, int32_t* length)
+{
+    return IobrantLastErrorText(buffer, length);
+}
+
+extern "C" uint32_t Q_CALL LastError()
+{
+    return IobrantLastError();
+}
