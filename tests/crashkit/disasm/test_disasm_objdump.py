@@ -19,10 +19,9 @@ import tempfile
 
 WINE_DLL_DIR = "/usr/lib/i386-linux-gnu/wine/i386-windows"
 # Plain C, x87-heavy maths, and a runtime with MMX and SSE routines.
-WINE_DLLS_ALL = ["ntdll.dll", "kernelbase.dll", "user32.dll", "ole32.dll", "d3dx9_43.dll", "gdiplus.dll",
+WINE_DLLS = ["ntdll.dll", "kernelbase.dll", "user32.dll", "ole32.dll", "d3dx9_43.dll", "gdiplus.dll",
              "msvcr120.dll"]
-WINE_DLLS = []
-MAX_REPORTED = 100000
+MAX_REPORTED = 40
 
 CONDITION_SPELLINGS = {"nb": "ae", "z": "e", "nz": "ne"}
 MNEMONIC_SPELLINGS = {"sal": "shl", "pushad": "pusha", "popad": "popa", "pushfd": "pushf", "popfd": "popf",
@@ -42,7 +41,7 @@ LATER_INSTRUCTIONS = {"rdrand", "rdseed", "syscall", "sysret", "popcnt", "movbe"
                       "getsec", "salc", "xabort", "xbegin", "xend", "xtest"}
 # Encodings that later processors gave a meaning the decoder's processors do not know.
 LATER_MEANINGS = {"bndstx", "bndldx", "bndmov", "bndcl", "bndcu", "bndcn", "bndmk", "cldemote", "wbnoinvd",
-                  "rdpid", "rdsspd", "incsspd", "nop"}
+                  "rdpid", "rdsspd", "incsspd"}
 # Prefixes objdump names where they have no effect on the instruction, and how it spells the
 # repeat prefixes; the decoder writes only the prefix words that act.
 IDLE_PREFIXES = {"cs", "ds", "es", "ss", "fs", "gs", "data16", "addr16"}
