@@ -50,11 +50,23 @@ test_arch_line() {
     echo "Architecture tested: $TEST_ARCH ($TEST_ARCH_REASON)"
 }
 
-# The test cases a CTest run reported as skipped, with their reasons, from its log.
+# The test cases a CTest run reported as skipped, from its log: one line a reason, with the
+# number of cases and the first of them.
 report_skipped_tests() { # build folder
     local log=$1/Testing/Temporary/LastTest.log
     [ -f "$log" ] || return 0
     awk '/^\[ RUN      \]/ { reason = "" }
          /: Skipped$/ { getline reason }
-         /^\[  SKIPPED \] .* \([0-9]+ ms\)$/ { print "skipped:", $4, "--", reason }' "$log"
+         /^\[  SKIPPED \] .* \([0-9]+ ms\)$/ {
+             if (!(reason in count)) { order[++reasons] = reason; first[reason] = $4 }
+             count[reason]++
+         }
+         END {
+             for (i = 1; i <= reasons; i++) {
+                 r = order[i]
+                 more = ""
+                 if (count[r] > 1) more = " and " (count[r] - 1) " more"
+                 printf "skipped: %s%s -- %s\n", first[r], more, r
+             }
+         }' "$log"
 }
