@@ -49,6 +49,8 @@ void* TCommunicationInterface::FindInterface(REFIID iid)
         return static_cast<ICommunicationInterface*>(this);
     if (IsEqualIID(iid, IID_ICommunicationInterfaceCore))
         return static_cast<ICommunicationInterfaceCore*>(this);
+    if (IsEqualIID(iid, IID_ILinkArrival))
+        return static_cast<ILinkArrival*>(this);
     return TNodedInterface::FindInterface(iid);
 }
 
@@ -261,7 +263,7 @@ std::string TCommunicationInterface::SendAndReceive(const std::string& request, 
     const uint32_t quietSpan = SaturatingAdd(CeilSpan(charTime_ * 10), 50);
     TTickDeadline deadline(Now(), firstSpan);
     for (;;) {
-        YieldOnce();
+        AwaitArrival(deadline.UntilPassed(Now()));
         if (ReadLength() != 0) {
             answer += Read();
             deadline.Restart(Now(), quietSpan);
@@ -371,4 +373,18 @@ uint32_t TCommunicationInterface::Now()
 void TCommunicationInterface::YieldOnce()
 {
     Sleep(0);
+}
+
+void TCommunicationInterface::AwaitArrival(uint32_t maxMs)
+{
+    constexpr DWORD kPollStepMs = 1;
+    if (ReadLength() != 0)
+        return;
+    if (!WaitForNewBytes(maxMs == 0 ? 1 : maxMs))
+        Sleep(kPollStepMs);
+}
+
+bool TCommunicationInterface::WaitForNewBytes(uint32_t)
+{
+    return false;
 }

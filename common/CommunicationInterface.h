@@ -5,13 +5,16 @@
 #include "CiEventers.h"
 #include "CriticalSection.h"
 #include "ICommunicationInterface.h"
+#include "ILinkArrival.h"
 #include "NodedInterface.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
 
-class TCommunicationInterface : public TNodedInterface, public virtual ICommunicationInterface {
+class TCommunicationInterface : public TNodedInterface,
+                                public virtual ICommunicationInterface,
+                                public virtual ILinkArrival {
 public:
     void SetOnDataReceived(TCiNotifyMethod method) override;
     TCiNotifyMethod GetOnDataReceived() override;
@@ -56,6 +59,9 @@ public:
     void Unlock() override;
     bool GetAuxFlag() override;
     void SetAuxFlag(bool flag) override;
+    // Waits through WaitForNewBytes; polls in 1 ms steps where the transport cannot wait.
+    // A maxMs of 0 counts as 1, so that no caller can spin.
+    void AwaitArrival(uint32_t maxMs) override;
 
     // The node's load, then "connectionstring" when the element has it.
     void LoadFromXML(IXmlElement* element, bool store) override;
@@ -88,7 +94,12 @@ protected:
 
     void SetCharTime(double msPerChar) { charTime_ = msPerChar; }
 
-    // Clock and processor yield of SendAndReceive; tests replace them.
+    // Waits up to maxMs (at least 1) for the transport to report new bytes, returning
+    // early when they come; false, without waiting, when the transport cannot tell.
+    virtual bool WaitForNewBytes(uint32_t maxMs);
+
+    // Clock and the processor yield before the request of SendAndReceive; tests replace
+    // them (and AwaitArrival).
     virtual uint32_t Now();
     virtual void YieldOnce();
 

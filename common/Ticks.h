@@ -20,6 +20,14 @@ public:
         const uint32_t elapsed = now - start_;
         return elapsed >= span_ ? 0 : span_ - elapsed;
     }
+    // Milliseconds until Passed turns true (at least 1 while it is false); saturates.
+    uint32_t UntilPassed(uint32_t now) const
+    {
+        if (Passed(now))
+            return 0;
+        const uint32_t remaining = Remaining(now);
+        return remaining == UINT32_MAX ? remaining : remaining + 1;
+    }
 
 private:
     uint32_t start_ = 0;

@@ -4,6 +4,7 @@
 #include "api/ApiFrame.h"
 #include "serial/SerialPortCoreInterface.h"
 #include "links/SuspendedNotifications.h"
+#include "ILinkArrival.h"
 #include "Ticks.h"
 #include "Vantel97.h"
 #include "conduvex.h"
@@ -19,12 +20,14 @@ enum class TAnswerEnd {
 };
 
 struct TExchangeRule {
-    DWORD pollSleepMs;
     TAnswerEnd end;
 };
 
-constexpr TExchangeRule kPlainExchange{0, TAnswerEnd::QuietGap};
-constexpr TExchangeRule kVantelExchange{1, TAnswerEnd::GoodVantelFrame};
+constexpr TExchangeRule kPlainExchange{TAnswerEnd::QuietGap};
+constexpr TExchangeRule kVantelExchange{TAnswerEnd::GoodVantelFrame};
+
+// A link that cannot wait for its arrivals is looked at in steps of this length.
+constexpr DWORD kPollStepMs = 1;
 
 // The first wait covers the request's own transmission plus this many characters.
 constexpr double kRequestSlackChars = 10;
@@ -58,17 +61,27 @@ std::string RequestBytes(const uint8_t* request, int32_t length)
     return std::string(reinterpret_cast<const char*>(request), static_cast<size_t>(length));
 }
 
+// Sleeps until new bytes arrived on the link or the deadline passed.
+void AwaitArrival(ILinkArrival* arrival, const TTickDeadline& deadline)
+{
+    if (arrival)
+        arrival->AwaitArrival(deadline.UntilPassed(GetTickCount()));
+    else
+        Sleep(kPollStepMs);
+}
+
 // Pulls arrivals into the read-ahead buffer until the rule says the answer is complete;
 // gives the answer so far (the whole buffer, which was empty when the request went out).
 std::string AwaitAnswer(ICommunicationInterface& link, uint32_t firstSpan,
                         const TExchangeRule& rule)
 {
+    const auto arrival = QueryAs<ILinkArrival>(&link, IID_ILinkArrival);
     const uint32_t quietSpan =
         SaturatingAdd(CeilSpan(link.GetCharTime() * kQuietGapChars), kQuietGapExtraMs);
     TTickDeadline deadline(GetTickCount(), firstSpan);
     std::string answer;
     for (;;) {
-        Sleep(rule.pollSleepMs);
+        AwaitArrival(arrival.Get(), deadline);
         if (link.ReadLength() != 0) {
             answer = link.PeekBuffered(-1);
             deadline.Restart(GetTickCount(), quietSpan);

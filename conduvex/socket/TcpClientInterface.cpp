@@ -94,6 +94,11 @@ int32_t TTCPClientInterface::ReadLength()
     return static_cast<int32_t>(socket_.ReceiveLength());
 }
 
+bool TTCPClientInterface::WaitForNewBytes(uint32_t maxMs)
+{
+    return socket_.WaitForInput(maxMs);
+}
+
 std::string TTCPClientInterface::GetID()
 {
     return "TCPC " + GetHost() + ":" + std::to_string(GetPort());

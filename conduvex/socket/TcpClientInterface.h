@@ -56,6 +56,9 @@ protected:
 
     void* FindInterface(REFIID iid) override;
 
+    // A readiness wait on the socket.
+    bool WaitForNewBytes(uint32_t maxMs) override;
+
 private:
     void SocketConnected() override;
     void SocketDataArrived() override;

@@ -30,6 +30,17 @@ bool WaitWritable(SOCKET socket, uint32_t ms)
     return select(0, nullptr, &writable, nullptr, &wait) == 1;
 }
 
+// Waits until the socket has input (or the peer's close) to take, at most the given time:
+// 1 when it has, 0 when the time passed, SOCKET_ERROR when the socket cannot be waited on.
+int WaitReadable(SOCKET socket, uint32_t ms)
+{
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(socket, &readable);
+    timeval wait{static_cast<long>(ms / 1000), static_cast<long>(ms % 1000) * 1000};
+    return select(0, &readable, nullptr, nullptr, &wait);
+}
+
 } // namespace
 
 TTcpClientSocket::TTcpClientSocket(TTcpSocketListener& listener)
@@ -171,7 +182,7 @@ void TTcpClientSocket::DataArrived()
 {
     {
         TLockGuard guard(lock_);
-        if (state_ != TState::Connected)
+        if (state_ != TState::Connected || inputWaiters_ > 0)
             return;
         const uint32_t room = kReadAheadLimit - std::min<uint32_t>(kReadAheadLimit, received_.size());
         ReceiveLocked(std::min(WaitingInSocketLocked(), room), received_);
@@ -272,6 +283,37 @@ std::string TTcpClientSocket::ReceiveAll()
     received_.clear();
     ReceiveLocked(WaitingInSocketLocked(), bytes);
     return bytes;
+}
+
+bool TTcpClientSocket::WaitForInput(uint32_t maxMs)
+{
+    SOCKET socket;
+    {
+        TLockGuard guard(lock_);
+        if (!received_.empty())
+            return true;
+        if (state_ != TState::Connected)
+            return false;
+        socket = socket_.Get();
+        ++inputWaiters_;
+    }
+    const DWORD start = GetTickCount();
+    const int ready = WaitReadable(socket, maxMs);
+    bool peerClosed;
+    {
+        TLockGuard guard(lock_);
+        --inputWaiters_;
+        if (ready == SOCKET_ERROR)
+            return false;
+        // Readable with nothing to take: the peer closed, or the socket went meanwhile.
+        peerClosed = ready == 1 && received_.empty() && WaitingInSocketLocked() == 0;
+    }
+    if (peerClosed) {
+        const DWORD waited = GetTickCount() - start;
+        if (waited < maxMs)
+            Sleep(maxMs - waited);
+    }
+    return true;
 }
 
 uint16_t TTcpClientSocket::LocalPort()

@@ -54,6 +54,9 @@ public:
     // Bytes taken in from the socket (also from an ended connection) plus those it holds.
     uint32_t ReceiveLength();
     std::string ReceiveAll();
+    // Returns once input waits to be taken or maxMs passed; after the peer's close, once
+    // maxMs passed (nothing more can come). False, at once, when not connected.
+    bool WaitForInput(uint32_t maxMs);
     // The local port of the connected socket, else 0.
     uint16_t LocalPort();
 
@@ -91,5 +94,8 @@ private:
     std::string received_;
     std::string unsent_;
     size_t unsentOffset_ = 0;
+    // Threads in WaitForInput: while there are any, arrivals stay in the socket, where
+    // their wait sees them, instead of being taken in by the notification.
+    int inputWaiters_ = 0;
     std::unique_ptr<TMessageWindow> window_;
 };

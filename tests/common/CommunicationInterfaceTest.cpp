@@ -15,8 +15,8 @@
 
 namespace {
 
-// A fake link on a manual clock: every yield is one millisecond, and scripted bytes
-// arrive when the clock reaches their tick.
+// A fake link on a manual clock: every yield and every wait for arrivals is one
+// millisecond, and scripted bytes arrive when the clock reaches their tick.
 class TClockedLink : public TFakeLink {
 public:
     explicit TClockedLink(uint32_t start) : clock_(start) {}
@@ -46,11 +46,15 @@ public:
     uint32_t LastTick() const { return clock_; }
     const std::vector<uint32_t>& ReadTicks() const { return readTicks_; }
     const std::vector<std::string>& Steps() const { return steps_; }
+    void AwaitArrival(uint32_t) override { Step(); }
 
 protected:
     uint32_t Now() override { return clock_; }
 
-    void YieldOnce() override
+    void YieldOnce() override { Step(); }
+
+private:
+    void Step()
     {
         ++clock_;
         const auto due = arrivals_.find(clock_ - writeTick_);
@@ -58,7 +62,6 @@ protected:
             QueueIncoming(due->second);
     }
 
-private:
     uint32_t clock_;
     uint32_t writeTick_ = 0;
     std::map<uint32_t, std::string> arrivals_;

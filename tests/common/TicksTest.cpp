@@ -31,3 +31,13 @@ TEST(TickDeadline, RestartMovesTheDeadline)
     EXPECT_FALSE(deadline.Passed(650));
     EXPECT_TRUE(deadline.Passed(651));
 }
+
+TEST(TickDeadline, UntilPassedIsTheWaitAfterWhichItHasPassed)
+{
+    TTickDeadline deadline(1000, 180);
+    EXPECT_EQ(deadline.UntilPassed(1000), 181u);
+    EXPECT_TRUE(deadline.Passed(1000 + deadline.UntilPassed(1000)));
+    EXPECT_EQ(deadline.UntilPassed(1180), 1u);
+    EXPECT_EQ(deadline.UntilPassed(1181), 0u);
+    EXPECT_EQ(TTickDeadline(0, UINT32_MAX).UntilPassed(0), UINT32_MAX);
+}
