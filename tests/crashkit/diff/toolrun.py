@@ -1,4 +1,6 @@
-"""Runs crashkit-tool for the differential tests; its path is the script's first argument."""
+"""Runs crashkit-tool for the differential tests; its path is the script's first argument.
+CRASHKIT_TOOL_RUNNER names a program that runs it (Wine, for the Windows build)."""
+import os
 import subprocess
 import sys
 
@@ -12,7 +14,9 @@ def take_tool_argument():
 
 
 def run(*arguments, data=b"", check=True):
-    result = subprocess.run([TOOL, *arguments], input=data, capture_output=True, timeout=120)
+    runner = os.environ.get("CRASHKIT_TOOL_RUNNER")
+    command = ([runner] if runner else []) + [TOOL, *arguments]
+    result = subprocess.run(command, input=data, capture_output=True, timeout=120)
     if check and result.returncode != 0:
         raise AssertionError(f"crashkit-tool {' '.join(arguments)} failed ({result.returncode}): "
                              f"{result.stderr.decode(errors='replace')}")
