@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <mutex>
@@ -53,10 +54,14 @@ void Fill(uint8_t* slot, void* context, const void* target)
 
 static_assert(sizeof kCode + sizeof(void*) <= kSlotSize);
 
+// Set once the pool is gone at unload: holders destroyed later have nothing to give back.
+std::atomic<bool> poolReleased{false};
+
 class TThunkPool {
 public:
     ~TThunkPool()
     {
+        poolReleased = true;
         for (void* page : pages_)
             VirtualFree(page, 0, MEM_RELEASE);
     }
@@ -106,14 +111,14 @@ TThunkPool& Pool()
 
 TCallbackThunk::~TCallbackThunk()
 {
-    if (code_)
+    if (code_ && !poolReleased)
         Pool().Give(code_);
 }
 
 TCallbackThunk& TCallbackThunk::operator=(TCallbackThunk&& other) noexcept
 {
     if (this != &other) {
-        if (code_)
+        if (code_ && !poolReleased)
             Pool().Give(code_);
         code_ = other.code_;
         other.code_ = nullptr;
@@ -123,5 +128,5 @@ TCallbackThunk& TCallbackThunk::operator=(TCallbackThunk&& other) noexcept
 
 TCallbackThunk MakeCallbackThunk(void* context, const void* target)
 {
-    return TCallbackThunk(target ? Pool().Take(context, target) : nullptr);
+    return TCallbackThunk(target && !poolReleased ? Pool().Take(context, target) : nullptr);
 }

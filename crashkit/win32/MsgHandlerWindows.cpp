@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -86,9 +87,16 @@ void AllowThroughMessageFilter(HWND window, UINT message)
         filter(message, kAllow);
 }
 
+// Set once the list is gone at unload: later calls find no window.
+std::atomic<bool> windowsReleased{false};
+
 class THandlerWindows {
 public:
-    ~THandlerWindows() { Release(); }
+    ~THandlerWindows()
+    {
+        Release();
+        windowsReleased = true;
+    }
 
     HWND Window(DWORD threadId, bool create)
     {
@@ -253,6 +261,8 @@ LRESULT CALLBACK HandlerWindowProc(HWND window, UINT message, WPARAM wParam, LPA
 {
     LRESULT result = IsWindowUnicode(window) ? DefWindowProcW(window, message, wParam, lParam)
                                              : DefWindowProcA(window, message, wParam, lParam);
+    if (windowsReleased)
+        return result;
     try {
         if (message == WM_NCDESTROY) {
             HandlerWindows().Forget(window);
@@ -272,34 +282,42 @@ LRESULT CALLBACK HandlerWindowProc(HWND window, UINT message, WPARAM wParam, LPA
 
 HWND GetMsgHandlerWindow(DWORD threadId)
 {
+    if (windowsReleased)
+        return nullptr;
     return HandlerWindows().Window(ThreadOrCaller(threadId), true);
 }
 
 UINT AddMsgHandler(TMsgHandlerProc procedure, UINT message, DWORD threadId)
 {
-    if (!procedure)
+    if (!procedure || windowsReleased)
         return 0;
     return HandlerWindows().Add({message, procedure, {}}, ThreadOrCaller(threadId));
 }
 
 UINT AddMsgHandler(TMsgHandlerMethod method, UINT message, DWORD threadId)
 {
-    if (!method.code)
+    if (!method.code || windowsReleased)
         return 0;
     return HandlerWindows().Add({message, nullptr, method}, ThreadOrCaller(threadId));
 }
 
 void DelMsgHandler(TMsgHandlerProc procedure, UINT message, DWORD threadId)
 {
+    if (windowsReleased)
+        return;
     HandlerWindows().Delete({message, procedure, {}}, ThreadOrCaller(threadId));
 }
 
 void DelMsgHandler(TMsgHandlerMethod method, UINT message, DWORD threadId)
 {
+    if (windowsReleased)
+        return;
     HandlerWindows().Delete({message, nullptr, method}, ThreadOrCaller(threadId));
 }
 
 void ReleaseMsgHandlerWindows()
 {
+    if (windowsReleased)
+        return;
     HandlerWindows().Release();
 }
