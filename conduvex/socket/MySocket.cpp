@@ -2,6 +2,7 @@
 
 #include "socket/Ipv4Address.h"
 #include "socket/PacketException.h"
+#include "ConduvexError.h"
 
 namespace {
 
@@ -11,7 +12,13 @@ constexpr UINT kArrivalMessage = WM_APP + 1;
 
 } // namespace
 
-TMySocket::TMySocket() = default;
+TMySocket::TMySocket()
+    : arrived_(CreateEventA(nullptr, FALSE, FALSE, nullptr)),
+      sendQueued_(CreateEventA(nullptr, FALSE, FALSE, nullptr))
+{
+    if (!arrived_ || !sendQueued_)
+        throw EConduvexError("Cannot create an event of the datagram socket.", kErrApi);
+}
 
 TMySocket::~TMySocket()
 {
@@ -106,8 +113,23 @@ uint16_t TMySocket::GetLocalPort() const
     return IsOpen() ? BoundPort(socket_.Get()) : 0;
 }
 
+void TMySocket::SendData(const std::string& bytes)
+{
+    sendQueue_.PushData(bytes);
+    SetEvent(sendQueued_.Get());
+}
+
+bool TMySocket::WaitForArrival(uint32_t maxMs)
+{
+    if (!IsOpen())
+        return false;
+    WaitForSingleObject(arrived_.Get(), maxMs);
+    return true;
+}
+
 void TMySocket::PacketArrived()
 {
+    SetEvent(arrived_.Get());
     // One message at a time: the announcement stands for everything queued before it.
     if (!arrivalPending_.exchange(true))
         PostMessageA(arrivalWindow_->Handle(), kArrivalMessage, 0, 0);

@@ -1,13 +1,15 @@
 #pragma once
 // The library's own datagram socket: non-blocking, with a receiver thread that queues
-// every datagram whole and a sender thread that sends queued ones, one per 3 ms. Arrivals
-// are announced on the thread that opened the socket, through its message loop, so the
-// receiver never waits for a listener. Socket errors raise TPacketException.
+// every datagram whole and a sender thread that sends queued ones, one per 3 ms; both
+// sleep while there is nothing to do. Arrivals are announced on the thread that opened the
+// socket, through its message loop, so the receiver never waits for a listener; a waiter
+// for them (WaitForArrival) is woken at once. Socket errors raise TPacketException.
 #include "runtime/MessageWindow.h"
 #include "socket/MyPacketQuee.h"
 #include "socket/MySocketThread.h"
 #include "socket/SocketHandle.h"
 #include "socket/WinsockSession.h"
+#include "WinHandle.h"
 
 #include <atomic>
 #include <cstdint>
@@ -52,9 +54,12 @@ public:
     void Close();
 
     // Queued for the sender thread.
-    void SendData(const std::string& bytes) { sendQueue_.PushData(bytes); }
+    void SendData(const std::string& bytes);
     uint32_t ReceivedLength() { return receiveQueue_.TotalBytes(); }
     std::string ReadData() { return receiveQueue_.PopAllData(); }
+    // Returns once a datagram arrived or maxMs passed; one that arrived since the last
+    // wait counts. False, at once, when the socket is not open.
+    bool WaitForArrival(uint32_t maxMs);
     // The port the open socket is bound to, 0 when closed.
     uint16_t GetLocalPort() const;
 
@@ -82,6 +87,8 @@ private:
     TNotify onCloseSocket_;
     TNotify onRead_;
     std::atomic<bool> arrivalPending_ = false;
+    TWinHandle arrived_;
+    TWinHandle sendQueued_;
     // Outlives the threads below, which post to it until they stop.
     std::unique_ptr<TMessageWindow> arrivalWindow_;
     std::unique_ptr<TMyReceiver> receiver_;

@@ -85,6 +85,11 @@ int32_t TUDPClientInterface::ReadLength()
     return static_cast<int32_t>(socket_.ReceivedLength());
 }
 
+bool TUDPClientInterface::WaitForNewBytes(uint32_t maxMs)
+{
+    return socket_.WaitForArrival(maxMs);
+}
+
 std::string TUDPClientInterface::GetID()
 {
     return "UDPC " + GetHost() + ":" + std::to_string(GetPort());

@@ -55,6 +55,8 @@ protected:
     ~TUDPClientInterface() override = default;
 
     void* FindInterface(REFIID iid) override;
+    // Woken by the receiver thread.
+    bool WaitForNewBytes(uint32_t maxMs) override;
 
 private:
     void BindSocketEvents();
