@@ -46,7 +46,12 @@ public:
     uint32_t LastTick() const { return clock_; }
     const std::vector<uint32_t>& ReadTicks() const { return readTicks_; }
     const std::vector<std::string>& Steps() const { return steps_; }
-    void AwaitArrival(uint32_t) override { Step(); }
+    void AwaitArrival(uint32_t maxMs) override
+    {
+        waits_.push_back(maxMs);
+        Step();
+    }
+    const std::vector<uint32_t>& Waits() const { return waits_; }
 
 protected:
     uint32_t Now() override { return clock_; }
@@ -67,6 +72,7 @@ private:
     std::map<uint32_t, std::string> arrivals_;
     std::vector<uint32_t> readTicks_;
     std::vector<std::string> steps_;
+    std::vector<uint32_t> waits_;
 };
 
 TIntfPtr<TClockedLink> OpenClockedLink(uint32_t start = 1000)
@@ -129,6 +135,19 @@ TEST(SendAndReceive, EachArrivalMovesTheDeadlineToAQuietGapAfterIt)
     const uint32_t write = link->WriteTick();
     EXPECT_EQ(link->ReadTicks(), (std::vector<uint32_t>{write + 50, write + 170}));
     EXPECT_EQ(link->LastTick() - write, 170u + 151u);
+}
+
+TEST(SendAndReceive, WaitsForArrivalsNoLongerThanTheDeadlineLeaves)
+{
+    auto link = OpenClockedLink();
+    link->ArriveAt(50, "A");
+    EXPECT_EQ(link->SendAndReceive("abc", 100, nullptr), "A");
+    const std::vector<uint32_t>& waits = link->Waits();
+    ASSERT_EQ(waits.size(), 50u + 151u);
+    EXPECT_EQ(waits[0], 181u);  // the first deadline
+    EXPECT_EQ(waits[49], 132u); // just before the arrival
+    EXPECT_EQ(waits[50], 151u); // the quiet gap after it
+    EXPECT_EQ(waits.back(), 1u);
 }
 
 TEST(SendAndReceive, DeadlinesSurviveTheTickCounterWrap)

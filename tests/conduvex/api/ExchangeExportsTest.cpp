@@ -1,6 +1,7 @@
 #include "conduvex/api/ExchangeClock.h"
 #include "conduvex/api/LinkTableFixture.h"
 #include "Vantel97.h"
+#include "support/ProcessProbe.h"
 #include "support/RecordingWindow.h"
 
 #include <atomic>
@@ -105,6 +106,19 @@ TEST_F(ExchangeExportsTest, EachArrivalMovesTheDeadlineToTheQuietGapAfterIt)
     lateDevice.join();
     EXPECT_TRUE(TookAbout(90 + kQuietGapMs, elapsed));
     EXPECT_EQ(4, answerLength_);
+}
+
+TEST_F(ExchangeExportsTest, TheWaitOfEitherExchangeSleepsInsteadOfSpinning)
+{
+    const double cpuBefore = ThreadCpuMs(GetCurrentThreadId());
+    const double elapsed = Timed([&] {
+        EXPECT_EQ(0u, SndGet("abc", 300));
+        EXPECT_EQ(0u, SndGetVantel("abc", 300));
+    });
+    const double cpu = ThreadCpuMs(GetCurrentThreadId()) - cpuBefore;
+    ASSERT_GT(elapsed, 500);
+    // A spin takes the whole of a processor; the measure itself is coarse.
+    EXPECT_LT(cpu, elapsed * 0.25) << cpu << " ms of processor time in " << elapsed << " ms";
 }
 
 TEST_F(ExchangeExportsTest, BytesPendingBeforeTheRequestAreDiscarded)

@@ -1,7 +1,9 @@
 #include "socket/TcpClientInterface.h"
 
+#include "conduvex/api/ExchangeClock.h"
 #include "conduvex/socket/LoopbackPeers.h"
 #include "socket/PacketException.h"
+#include "support/ProcessProbe.h"
 
 #include <atomic>
 #include <thread>
@@ -92,6 +94,74 @@ TEST_F(TcpClientInterfaceTest, ConnectsAndExchangesBothWays)
     ASSERT_TRUE(PumpUntil([&] { return link->ReadLength() == 6; }));
     EXPECT_EQ("world!", link->Read());
     EXPECT_EQ(0, link->ReadLength());
+}
+
+uint16_t StopAtFourBytes(const std::string& answer)
+{
+    return answer.size() >= 4 ? 0 : 1;
+}
+
+TEST_F(TcpClientInterfaceTest, AnExchangeEndsAsSoonAsItsLateAnswerIsComplete)
+{
+    TTcpListener listener;
+    const auto link = LinkTo(listener.Port());
+    ASSERT_TRUE(link->Open());
+    const TSocketHandle peer = listener.Accept();
+    std::atomic<double> answeredAt = 0;
+    std::thread device([&] {
+        ReceiveExactly(peer.Get(), 3);
+        Sleep(100);
+        answeredAt = NowMs();
+        SendAll(peer.Get(), "pong");
+    });
+    std::string answer;
+    const double elapsed = Timed([&] { answer = link->SendAndReceive("req", 2000, StopAtFourBytes); });
+    const double endedAt = NowMs();
+    device.join();
+    EXPECT_EQ("pong", answer);
+    EXPECT_GE(elapsed, 100 - kTickStepMs);
+    // Woken by the arrival itself, not by the next look of a poll.
+    EXPECT_LT(endedAt - answeredAt, 30.0);
+}
+
+TEST_F(TcpClientInterfaceTest, AnArrivalWaitEndsWithTheArrival)
+{
+    TTcpListener listener;
+    const auto link = LinkTo(listener.Port());
+    ASSERT_TRUE(link->Open());
+    const TSocketHandle peer = listener.Accept();
+    std::atomic<double> sentAt = 0;
+    std::thread device([&] {
+        Sleep(100);
+        sentAt = NowMs();
+        SendAll(peer.Get(), "late");
+    });
+    link->AwaitArrival(3000);
+    const double wokeAt = NowMs();
+    device.join();
+    EXPECT_LT(wokeAt - sentAt, 30.0);
+    EXPECT_TRUE(PumpUntil([&] { return link->ReadLength() == 4; }));
+    // Bytes waiting end the wait at once.
+    EXPECT_LT(Timed([&] { link->AwaitArrival(3000); }), 30.0);
+}
+
+TEST_F(TcpClientInterfaceTest, AfterThePeersCloseAnArrivalWaitSleepsItsTimeOut)
+{
+    TTcpListener listener;
+    const auto link = LinkTo(listener.Port());
+    ASSERT_TRUE(link->Open());
+    listener.Accept().Reset();
+    // No messages run here: the link has not heard of the close and its socket stays
+    // readable for good.
+    Sleep(50);
+    const double cpuBefore = ThreadCpuMs(GetCurrentThreadId());
+    const double elapsed = Timed([&] {
+        for (int wait = 0; wait < 3; ++wait)
+            link->AwaitArrival(100);
+    });
+    const double cpu = ThreadCpuMs(GetCurrentThreadId()) - cpuBefore;
+    EXPECT_GE(elapsed, 300 - kTickStepMs);
+    EXPECT_LT(cpu, elapsed * 0.25) << cpu << " ms of processor time in " << elapsed << " ms";
 }
 
 TEST_F(TcpClientInterfaceTest, OpenOnAnOpenLinkKeepsTheConnection)

@@ -1,10 +1,15 @@
 #include "socket/UdpClientInterface.h"
 
+#include "conduvex/api/ExchangeClock.h"
 #include "conduvex/socket/LoopbackPeers.h"
 #include "socket/MyPacketQuee.h"
 #include "socket/MySocketThread.h"
 #include "socket/PacketException.h"
 #include "socket/TcpClientInterface.h"
+#include "support/ProcessProbe.h"
+
+#include <atomic>
+#include <thread>
 
 namespace {
 
@@ -165,6 +170,47 @@ TEST_F(UdpClientInterfaceTest, EachWriteLeavesAsOneDatagram)
     EXPECT_EQ("1", ReceiveDatagram());
     EXPECT_EQ("two", ReceiveDatagram());
     EXPECT_EQ("three", ReceiveDatagram());
+}
+
+TEST_F(UdpClientInterfaceTest, DatagramsLeaveAtLeastThreeMillisecondsApart)
+{
+    const auto link = OpenLink();
+    for (int n = 0; n < 5; ++n)
+        link->Write(std::string(1, static_cast<char>('a' + n)));
+    std::vector<double> arrivals;
+    for (int n = 0; n < 5; ++n) {
+        EXPECT_EQ(std::string(1, static_cast<char>('a' + n)), ReceiveDatagram());
+        arrivals.push_back(NowMs());
+    }
+    // Four gaps of 3 ms at the sender, less what the receiving side may bunch together.
+    EXPECT_GE(arrivals.back() - arrivals.front(), 9.0);
+}
+
+TEST_F(UdpClientInterfaceTest, AnArrivalWaitEndsWithTheDatagram)
+{
+    const auto link = OpenLink();
+    std::atomic<double> sentAt = 0;
+    std::thread device([&] {
+        Sleep(100);
+        sentAt = NowMs();
+        SendToLink(*link, "late");
+    });
+    link->AwaitArrival(3000);
+    const double wokeAt = NowMs();
+    device.join();
+    EXPECT_LT(wokeAt - sentAt, 30.0);
+    EXPECT_EQ(4, link->ReadLength());
+}
+
+TEST_F(UdpClientInterfaceTest, AnOpenIdleLinkCostsAlmostNoProcessorTime)
+{
+    const auto link = OpenLink();
+    Sleep(50);
+    const double cpuBefore = ProcessCpuMs();
+    const double elapsed = Timed([] { Sleep(1000); });
+    const double cpuPerSecond = (ProcessCpuMs() - cpuBefore) * 1000.0 / elapsed;
+    // Threads that woke every 3 ms cost about 40 ms per second here.
+    EXPECT_LT(cpuPerSecond, 15.0);
 }
 
 TEST_F(UdpClientInterfaceTest, OversizedDatagramIsRefused)
