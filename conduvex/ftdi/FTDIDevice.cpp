@@ -90,7 +90,7 @@ void TFTDIDevice::StartReader(TFtHandle handle)
         return;
     TFtStatus armed = kFtOk;
     try {
-        reader_ = TFTDIDevicecore::Start(*this, handle, armed);
+        reader_ = TFTDIDevicecore::Start(*this, handle, arrival_.Get(), armed);
     } catch (...) {
         handle_ = nullptr;
         FT_Close(handle);
@@ -197,6 +197,14 @@ std::string TFTDIDevice::Read()
     }
     ReportDriverError(step, status);
     return bytes;
+}
+
+bool TFTDIDevice::WaitForNewBytes(uint32_t maxMs)
+{
+    if (!arrival_ || !IsActive())
+        return false;
+    WaitForSingleObject(arrival_.Get(), maxMs);
+    return true;
 }
 
 int32_t TFTDIDevice::ReadLength()

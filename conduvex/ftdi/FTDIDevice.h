@@ -77,6 +77,8 @@ public:
 
 protected:
     void* FindInterface(REFIID iid) override;
+    // Woken by the reader thread.
+    bool WaitForNewBytes(uint32_t maxMs) override;
 
 private:
     void ApplyLineSettings();
@@ -91,6 +93,8 @@ private:
     std::atomic<ftd2xx::TFtHandle> handle_ = nullptr;
     std::string name_;
     std::shared_ptr<TFTDIDevicecore> reader_;
+    // Set by the reader on every arrival.
+    TWinHandle arrival_{CreateEventA(nullptr, FALSE, FALSE, nullptr)};
     std::string serialNumber_;
     std::string description_;
     int32_t index_ = -1;

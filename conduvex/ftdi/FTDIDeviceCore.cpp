@@ -19,19 +19,29 @@ HANDLE NewEvent(bool manualReset)
     return event;
 }
 
+// The reader may outlive the device (Stop), so it signals through a handle of its own.
+HANDLE OwnHandle(HANDLE event)
+{
+    HANDLE own = nullptr;
+    if (!event || !DuplicateHandle(GetCurrentProcess(), event, GetCurrentProcess(), &own, 0, FALSE,
+                                   DUPLICATE_SAME_ACCESS))
+        return nullptr;
+    return own;
+}
+
 } // namespace
 
-TFTDIDevicecore::TFTDIDevicecore(TPasskey, TFTDIDevice& device)
-    : stopEvent_(NewEvent(true)), dataEvent_(NewEvent(false)), started_(NewEvent(true)),
-      finished_(NewEvent(true)),
+TFTDIDevicecore::TFTDIDevicecore(TPasskey, TFTDIDevice& device, HANDLE arrival)
+    : stopEvent_(NewEvent(true)), dataEvent_(NewEvent(false)), arrival_(OwnHandle(arrival)),
+      started_(NewEvent(true)), finished_(NewEvent(true)),
       device_(&device)
 {
 }
 
 std::shared_ptr<TFTDIDevicecore> TFTDIDevicecore::Start(TFTDIDevice& device, TFtHandle handle,
-                                                        TFtStatus& armed)
+                                                        HANDLE arrival, TFtStatus& armed)
 {
-    auto reader = std::make_shared<TFTDIDevicecore>(TPasskey(), device);
+    auto reader = std::make_shared<TFTDIDevicecore>(TPasskey(), device, arrival);
     armed = FT_SetEventNotification(handle, kFtEventRxChar | kFtEventModemStatus,
                                     reader->dataEvent_.Get());
     reader->running_ = reader;
@@ -86,8 +96,11 @@ void TFTDIDevicecore::Run()
     const HANDLE events[] = {stopEvent_.Get(), dataEvent_.Get()};
     for (;;) {
         const DWORD woken = WaitForMultipleObjects(2, events, FALSE, kWaitStepMs);
-        if (woken == WAIT_OBJECT_0 + 1)
+        if (woken == WAIT_OBJECT_0 + 1) {
+            if (arrival_)
+                SetEvent(arrival_.Get());
             Announce();
+        }
         else if (woken != WAIT_TIMEOUT)
             return;
     }

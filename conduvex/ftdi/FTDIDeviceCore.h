@@ -1,8 +1,9 @@
 #pragma once
 // The reader thread of a converter link: at the highest priority it waits, 100 ms at a
 // time, for the event the driver signals on received characters and modem-status changes,
-// and announces each arrival through the device's NotifyDataReceived, holding a counted
-// reference to the device while it does. It knows the device without holding it
+// sets the link's arrival event (for an exchange waiting on it) and announces each arrival
+// through the device's NotifyDataReceived, holding a counted reference to the device
+// while it does. It knows the device without holding it
 // otherwise, so a released device stops its reader when it goes away.
 #include "CriticalSection.h"
 #include "ftdi/Ftd2xx.h"
@@ -19,10 +20,11 @@ class TFTDIDevicecore {
 
 public:
     // Arms the driver's notification on the handle (its status comes back in `armed`) and
-    // starts the thread. Raises when the thread cannot be started.
+    // starts the thread, which sets `arrival` (an event of the device; the reader keeps
+    // its own handle of it) on every arrival. Raises when the thread cannot be started.
     static std::shared_ptr<TFTDIDevicecore> Start(TFTDIDevice& device, ftd2xx::TFtHandle handle,
-                                                  ftd2xx::TFtStatus& armed);
-    TFTDIDevicecore(TPasskey, TFTDIDevice& device);
+                                                  HANDLE arrival, ftd2xx::TFtStatus& armed);
+    TFTDIDevicecore(TPasskey, TFTDIDevice& device, HANDLE arrival);
     TFTDIDevicecore(const TFTDIDevicecore&) = delete;
     TFTDIDevicecore& operator=(const TFTDIDevicecore&) = delete;
 
@@ -42,6 +44,7 @@ private:
 
     TWinHandle stopEvent_;
     TWinHandle dataEvent_;
+    TWinHandle arrival_;
     TWinHandle started_;
     TWinHandle finished_;
     TWinHandle thread_;

@@ -3,6 +3,7 @@
 #include "ftdi/FTDIDevice.h"
 
 #include "ConduvexError.h"
+#include "conduvex/api/ExchangeClock.h"
 #include "conduvex/ftdi/FtdiDriverPins.h"
 #include "conduvex/ftdi/FtdiStandInFixture.h"
 #include "LastError.h"
@@ -14,6 +15,7 @@
 #include <algorithm>
 #include <atomic>
 #include <functional>
+#include <thread>
 
 using namespace ftd2xx;
 
@@ -177,6 +179,23 @@ TEST_F(FTDIDeviceTest, ExchangeOverTheLoopback)
     EXPECT_EQ("ping", link->SendAndReceive("ping", 50, nullptr));
     link->PurgeRx();
     EXPECT_TRUE(standIn_.Called("FT_Purge 1"));
+    link->Close();
+}
+
+TEST_F(FTDIDeviceTest, AnArrivalWaitEndsWithTheReadersSignal)
+{
+    const auto link = Link("serial_number=ftq77C;active=1");
+    std::atomic<double> sentAt = 0;
+    std::thread device([&] {
+        Sleep(100);
+        sentAt = NowMs();
+        link->Write("late"); // the loopback brings it back
+    });
+    link->AwaitArrival(3000);
+    const double wokeAt = NowMs();
+    device.join();
+    EXPECT_LT(wokeAt - sentAt, 30.0);
+    EXPECT_EQ(4, link->ReadLength());
     link->Close();
 }
 
