@@ -14,6 +14,9 @@ namespace {
 
 // Distance from a possible text to the end of its module, so that reading it stays inside.
 constexpr CodeAddress kTextMargin = kTextCommentLength;
+// Bytes between areas are shown one a line up to this many; a longer gap is one cut mark, so
+// that a table entry far away cannot blow the text up.
+constexpr CodeAddress kMaxGapLines = 64;
 
 struct TLine {
   std::string text;
@@ -110,6 +113,10 @@ class TFunctionComposer {
   }
 
   void AddDataBytes(CodeAddress from, CodeAddress to) {
+    if (to - from > kMaxGapLines) {
+      AddLine(kCutMark);
+      return;
+    }
     for (CodeAddress at = from; at < to; ++at) {
       std::uint8_t byte = 0;
       reader_.Read(at, &byte, 1);

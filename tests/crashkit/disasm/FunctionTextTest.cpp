@@ -147,14 +147,21 @@ TEST(DisAsmFunction, LineLimitKeepsTheCrashInView) {
   EXPECT_EQ(std::string::npos, Compose(TFixtureProcess({0x90, 0x90, 0x90, 0x90, 0x90, 0xC3}), options).find("[...]"));
 }
 
+// Bytes the walk leaves between areas (too far below the last area to be taken for code).
 TEST(DisAsmFunction, UndecodableBytesBetweenAreas) {
-  // jmp over two bytes that the walk leaves alone because of the jmp; far gaps are db lines
-  std::vector<std::uint8_t> code = {0x0F, 0x84, 0x02, 0x04, 0x00, 0x00, 0xC3};  // jz $408; ret
-  code.resize(0x408, 0xFF);
+  std::vector<std::uint8_t> code = {0x0F, 0x84, 0x03, 0x00, 0x00, 0x00, 0xC3, 0xFF, 0xFF};  // jz $9; ret
+  code.resize(0x411, 0x90);
   code.push_back(0xC3);
   const std::string text = Compose(TFixtureProcess(code));
-  EXPECT_EQ(0u, text.find("00401000   jz loc_401408\r\n00401006   ret\r\n00401007   db ff\r\n00401008   db ff\r\n"));
-  EXPECT_EQ(text.size() - 14, text.find("00401408   ret"));
+  EXPECT_EQ(0u, text.find("00401000   jz loc_401009\r\n00401006   ret\r\n00401007   db ff\r\n00401008   db ff\r\n"
+                          "00401009   nop\r\n"));
+  EXPECT_EQ(text.size() - 14, text.find("00401411   ret"));
+
+  // A far gap is one cut mark.
+  std::vector<std::uint8_t> far = {0x0F, 0x84, 0x02, 0x04, 0x00, 0x00, 0xC3};  // jz $408; ret
+  far.resize(0x408, 0xFF);
+  far.push_back(0xC3);
+  EXPECT_EQ("00401000   jz loc_401408\r\n00401006   ret\r\n[...]\r\n00401408   ret", Compose(TFixtureProcess(far)));
 }
 
 TEST(DisAsmFunction, FailedWalkGivesNoText) {
