@@ -82,7 +82,6 @@ class TOperandWriter {
       case Arg::STi: return in_.rm == 0 ? "st" : "st(" + std::to_string(in_.rm) + ")";
       case Arg::Zb: return GeneralRegister(in_.info.opcode, 1);
       case Arg::Zv: return GeneralRegister(in_.info.opcode, operandSize_);
-      case Arg::Zd: return GeneralRegister(in_.info.opcode, 4);
       case Arg::Seg: return kRegisterNames[kSegmentRegisters + SegmentOfOpcode()];
       case Arg::Xb: return StringOperand(1, kEsi, in_.segment);
       case Arg::Xv: return StringOperand(operandSize_, kEsi, in_.segment);

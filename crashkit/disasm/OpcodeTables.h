@@ -56,7 +56,7 @@ enum class Arg : std::uint8_t {
   Imm,  // as pushed: one byte sign-extended, else as stored
   Ib, Ibs, Iw, Iv, Ap, Ob, Ov, Ib2,
   // fixed operands
-  AL, eAX, AX, CL, DX, One, ST0, STi, Zb, Zv, Zd, Seg,
+  AL, eAX, AX, CL, DX, One, ST0, STi, Zb, Zv, Seg,
   Xb, Xv, Yb, Yv, Xlat,
 };
 
@@ -81,15 +81,14 @@ enum Kind : std::uint8_t {
   kXlat = 49, keAXIb = 50, kIbAL = 51, kIbeAX = 52, kALDX = 53, keAXDX = 54,
   kDXAL = 55, kDXeAX = 56, kEb = 57, kGvEw = 58, kRdCd = 59, kRdDd = 60,
   kCdRd = 61, kDdRd = 62, kVoWps = 63, kWpsVo = 64, kEbGb = 65, kPqQq = 66,
-  kPqQd = 67, kVoMq = 68, kMqVo = 69, kVoWq = 70, kWqVo = 71, kVoQq = 72,
-  kPqWq = 73, kGdWd = 74, kGdWq = 75, kMoVo = 76, kVoWd = 77, kVoEd = 78,
-  kPqEd = 79, kEdPq = 80, kEdVo = 81, kQqPq = 82, kWoVo = 83, kVoWo = 84,
-  kPqQqIb = 85, kVoWoIb = 86, kNqIb = 87, kUoIb = 88, kEvGvIb = 89, kEvGvCL = 90,
-  kVoWpsIb = 91, kMdGd = 92, kPqEswIb = 93, kGdNqIb = 94, kGdUoIb = 95, kZd = 96,
-  kGdNq = 97, kGdUo = 98, kMqPq = 99, kPqNq = 100, kVoUo = 101, kPqUo = 102,
-  kVoNq = 103, kVoMo = 104, kMd = 105, kMq = 106, kMw = 107, kMt = 108,
-  kM = 109, kST0STi = 110, kSTiST0 = 111, kSTi = 112, kAX = 113, kMb = 114,
-  kEw = 115, kMp = 116, kVoEswIb = 117, kDX = 118, kPqWo = 119, kGvEsw = 120,
+  kPqQd = 67, kMqVo = 68, kVoWq = 69, kWqVo = 70, kVoQq = 71, kPqWq = 72,
+  kGdWd = 73, kGdWq = 74, kMoVo = 75, kVoWd = 76, kVoEd = 77, kPqEd = 78,
+  kEdPq = 79, kEdVo = 80, kQqPq = 81, kWoVo = 82, kVoWo = 83, kPqQqIb = 84,
+  kNqIb = 85, kEvGvIb = 86, kEvGvCL = 87, kVoWpsIb = 88, kMdGd = 89, kPqEswIb = 90,
+  kGdNqIb = 91, kGdNq = 92, kGdUo = 93, kMqPq = 94, kPqNq = 95, kPqUo = 96,
+  kVoNq = 97, kVoMo = 98, kMd = 99, kMq = 100, kMw = 101, kMt = 102,
+  kM = 103, kST0STi = 104, kSTiST0 = 105, kSTi = 106, kAX = 107, kMb = 108,
+  kEw = 109, kPqWo = 110, kGvEsw = 111,
 };
 
 extern const std::array<TOperandKind, 128> kOperandKinds;
