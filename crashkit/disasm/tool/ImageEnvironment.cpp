@@ -21,3 +21,8 @@ std::optional<TModuleRange> TImageEnvironment::ModuleOf(CodeAddress address) con
   if (!IsCommitted(address)) return std::nullopt;
   return TModuleRange{reader_.Base(), reader_.End(), fileName_};
 }
+
+std::string TImageEnvironment::NameOf(CodeAddress address) const {
+  const auto found = image_.exports.find(address);
+  return found == image_.exports.end() ? std::string() : found->second;
+}

@@ -16,7 +16,8 @@ class TImageEnvironment : public IFunctionEnvironment, public ISymbolSource {
   CodeAddress CxxThrowRoutine() const override { return 0; }
   std::string SystemMessage(std::uint32_t code) const override;
 
-  std::string NameOf(CodeAddress) const override { return {}; }
+  // Exported names only: a file brings no debug information here.
+  std::string NameOf(CodeAddress address) const override;
   std::uint32_t LineOf(CodeAddress) const override { return 0; }
   std::optional<TModuleRange> ModuleOf(CodeAddress address) const override;
   std::string ClassNameOf(CodeAddress) const override { return {}; }

@@ -6,6 +6,7 @@
 namespace {
 
 constexpr std::uint32_t kMaxImageSize = 512u << 20;
+constexpr std::uint32_t kMaxExportName = 256;
 constexpr std::uint16_t kOptionalHeader32 = 0x10B;
 
 class TFileView {
@@ -32,6 +33,30 @@ std::string SectionName(TFileView file, std::uint64_t offset) {
     name += c;
   }
   return name;
+}
+
+// The names of the export directory, read from the mapped image; forwarders are skipped.
+std::map<CodeAddress, std::string> ExportNames(const TPeImage& image, std::uint32_t directory, std::uint32_t size) {
+  std::map<CodeAddress, std::string> names;
+  const TFileView view(image.mapped);
+  const std::uint32_t count = view.U32(directory + 24);
+  const std::uint32_t functions = view.U32(directory + 28);
+  const std::uint32_t nameTable = view.U32(directory + 32);
+  const std::uint32_t ordinals = view.U32(directory + 36);
+  if (directory == 0 || !view.Has(nameTable, 4ull * count) || !view.Has(ordinals, 2ull * count)) return names;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const std::uint32_t ordinal = view.U16(ordinals + 2ull * i);
+    const std::uint32_t rva = view.U32(functions + 4ull * ordinal);
+    if (rva == 0 || (rva >= directory && rva < directory + size)) continue;
+    std::string name;
+    for (std::uint64_t at = view.U32(nameTable + 4ull * i); view.Has(at, 1) && name.size() < kMaxExportName; ++at) {
+      const char c = static_cast<char>(view.U8(at));
+      if (c == 0) break;
+      name += c;
+    }
+    if (!name.empty()) names.emplace(image.imageBase + rva, name);
+  }
+  return names;
 }
 
 }  // namespace
@@ -80,5 +105,6 @@ std::optional<TPeImage> LoadPeImage(std::span<const std::uint8_t> bytes) {
     image.sections.push_back({SectionName(file, header), image.imageBase + virtualAddress,
                               static_cast<std::uint32_t>(size), file.U32(header + 36)});
   }
+  if (optionalSize >= 104) image.exports = ExportNames(image, file.U32(optional + 96), file.U32(optional + 100));
   return image;
 }

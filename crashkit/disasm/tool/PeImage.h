@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <span>
 #include <string>
@@ -20,6 +21,7 @@ struct TPeImage {
   CodeAddress imageBase = 0;
   std::vector<std::uint8_t> mapped;  // SizeOfImage bytes from imageBase
   std::vector<TPeSection> sections;
+  std::map<CodeAddress, std::string> exports;  // exported routines by address
 
   const TPeSection* FindSection(const std::string& name) const;
   std::span<const std::uint8_t> Bytes(const TPeSection& section) const;

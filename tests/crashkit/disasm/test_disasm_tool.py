@@ -64,6 +64,28 @@ def entry_point(path):
     return base + entry, base
 
 
+def first_export(path):
+    """Name and address of the first exported routine (by the name table)."""
+    with open(path, "rb") as file:
+        data = file.read()
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
+    base, = struct.unpack_from("<I", data, pe + 24 + 28)
+    sections = [struct.unpack_from("<IIII", data, pe + 24 + struct.unpack_from("<H", data, pe + 20)[0] + 40 * i + 8)
+                for i in range(struct.unpack_from("<H", data, pe + 6)[0])]
+
+    def at(rva):
+        for size, address, _, offset in sections:
+            if address <= rva < address + size:
+                return offset + rva - address
+        raise ValueError(rva)
+
+    directory, = struct.unpack_from("<I", data, pe + 24 + 96)
+    functions, names, ordinals = struct.unpack_from("<III", data, at(directory) + 28)
+    name = data[at(struct.unpack_from("<I", data, at(names))[0]):].split(b"\0", 1)[0].decode()
+    ordinal, = struct.unpack_from("<H", data, at(ordinals))
+    return name, base + struct.unpack_from("<I", data, at(functions) + 4 * ordinal)[0]
+
+
 @unittest.skipUnless(os.path.isfile(WINE_DLL), "Wine's i386 DLLs are not installed")
 class FunctionOfAFile(unittest.TestCase):
     def test_entry_point(self):
@@ -74,6 +96,11 @@ class FunctionOfAFile(unittest.TestCase):
         self.assertIn("%08x > " % entry, result.stdout)
         self.assertIn("; valid: yes\n", result.stdout)
         self.assertIn("; entry %x, low address " % entry, result.stdout)
+
+    def test_exported_names(self):
+        name, address = first_export(WINE_DLL)
+        result = run("function", WINE_DLL, "%x" % address)
+        self.assertIn("public %s:  ; function entry point\n" % name, result.stdout)
 
     def test_an_address_outside_the_image(self):
         _, base = entry_point(WINE_DLL)
