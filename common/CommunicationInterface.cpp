@@ -378,9 +378,7 @@ void TCommunicationInterface::YieldOnce()
 void TCommunicationInterface::AwaitArrival(uint32_t maxMs)
 {
     constexpr DWORD kPollStepMs = 1;
-    if (ReadLength() != 0)
-        return;
-    if (!WaitForNewBytes(maxMs == 0 ? 1 : maxMs))
+    if (!WaitForNewBytes(maxMs == 0 ? 1 : maxMs) && ReadLength() == 0)
         Sleep(kPollStepMs);
 }
 

@@ -94,8 +94,9 @@ protected:
 
     void SetCharTime(double msPerChar) { charTime_ = msPerChar; }
 
-    // Waits up to maxMs (at least 1) for the transport to report new bytes, returning
-    // early when they come; false, without waiting, when the transport cannot tell.
+    // Returns at once when bytes wait to be read, else waits up to maxMs (at least 1) for
+    // the transport to report new ones, returning early when they come; false, without
+    // waiting, when the transport cannot tell.
     virtual bool WaitForNewBytes(uint32_t maxMs);
 
     // Clock and the processor yield before the request of SendAndReceive; tests replace

@@ -82,8 +82,10 @@ std::string AwaitAnswer(ICommunicationInterface& link, uint32_t firstSpan,
     std::string answer;
     for (;;) {
         AwaitArrival(arrival.Get(), deadline);
-        if (link.ReadLength() != 0) {
-            answer = link.PeekBuffered(-1);
+        // Pulls whatever arrived: one look at the link instead of two.
+        std::string sofar = link.PeekBuffered(-1);
+        if (sofar != answer) {
+            answer = std::move(sofar);
             deadline.Restart(GetTickCount(), quietSpan);
         }
         if (deadline.Passed(GetTickCount()))

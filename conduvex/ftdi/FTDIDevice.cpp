@@ -203,7 +203,8 @@ bool TFTDIDevice::WaitForNewBytes(uint32_t maxMs)
 {
     if (!arrival_ || !IsActive())
         return false;
-    WaitForSingleObject(arrival_.Get(), maxMs);
+    if (ReadLength() == 0)
+        WaitForSingleObject(arrival_.Get(), maxMs);
     return true;
 }
 

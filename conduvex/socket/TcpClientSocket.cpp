@@ -13,6 +13,7 @@ namespace {
 constexpr UINT kFirstSocketMessage = WM_APP + 0x100;
 constexpr uint32_t kSocketMessageCount = 0x100;
 constexpr int kSendChunk = 64 * 1024;
+constexpr int kReceiveChunk = 64 * 1024;
 constexpr long kSocketEvents = FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE;
 // Arrivals are taken from the socket as they come, up to this much unread: the sockets
 // layer reports a peer's close only once everything it sent has been taken.
@@ -281,7 +282,8 @@ std::string TTcpClientSocket::ReceiveAll()
     TLockGuard guard(lock_);
     std::string bytes = std::move(received_);
     received_.clear();
-    ReceiveLocked(WaitingInSocketLocked(), bytes);
+    if (state_ == TState::Connected)
+        ReceiveWaitingLocked(bytes);
     return bytes;
 }
 
@@ -342,6 +344,19 @@ uint32_t TTcpClientSocket::WaitingInSocketLocked()
     if (state_ != TState::Connected || ioctlsocket(socket_.Get(), FIONREAD, &waiting) != 0)
         return 0;
     return static_cast<uint32_t>(waiting);
+}
+
+void TTcpClientSocket::ReceiveWaitingLocked(std::string& into)
+{
+    // Asking the socket how much waits costs as much as a receive: receive straight away.
+    for (;;) {
+        const size_t start = into.size();
+        into.resize(start + kReceiveChunk);
+        const int n = recv(socket_.Get(), into.data() + start, kReceiveChunk, 0);
+        into.resize(start + (n > 0 ? static_cast<size_t>(n) : 0));
+        if (n < kReceiveChunk)
+            return;
+    }
 }
 
 void TTcpClientSocket::ReceiveLocked(uint32_t count, std::string& into)

@@ -79,6 +79,8 @@ private:
     void DrainInputLocked();
     uint32_t WaitingInSocketLocked();
     void ReceiveLocked(uint32_t count, std::string& into);
+    // Everything the socket holds.
+    void ReceiveWaitingLocked(std::string& into);
     // 0, or the error of a send that failed for another reason than a full buffer.
     int FlushUnsentLocked();
 

@@ -87,7 +87,7 @@ int32_t TUDPClientInterface::ReadLength()
 
 bool TUDPClientInterface::WaitForNewBytes(uint32_t maxMs)
 {
-    return socket_.WaitForArrival(maxMs);
+    return ReadLength() != 0 || socket_.WaitForArrival(maxMs);
 }
 
 std::string TUDPClientInterface::GetID()

@@ -196,6 +196,9 @@ TEST_F(FTDIDeviceTest, AnArrivalWaitEndsWithTheReadersSignal)
     device.join();
     EXPECT_LT(wokeAt - sentAt, 30.0);
     EXPECT_EQ(4, link->ReadLength());
+    // Unread bytes end every later wait at once, also once their signal was taken.
+    for (int wait = 0; wait < 2; ++wait)
+        EXPECT_LT(Timed([&] { link->AwaitArrival(3000); }), 30.0);
     link->Close();
 }
 
