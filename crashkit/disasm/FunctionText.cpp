@@ -24,12 +24,6 @@ struct TLine {
   bool crash = false;
 };
 
-std::optional<std::uint32_t> ReadDword(const ICodeReader& reader, CodeAddress address) {
-  std::uint8_t bytes[4];
-  if (!reader.Read(address, bytes, sizeof bytes)) return std::nullopt;
-  return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
-}
-
 std::string WithComment(std::string line, const std::string& comment) {
   if (line.size() < kCommentColumn) line.resize(kCommentColumn, ' ');
   return line + "  ; " + comment;
@@ -171,11 +165,7 @@ class TFunctionComposer {
     const std::string comment = Comment(in);
     if (!comment.empty()) line = WithComment(line, comment);
     AddLine(line, in.info.start, in.info.next);
-    const bool endsFlow = in.info.opcode == 0xC2 || in.info.opcode == 0xC3 || in.info.opcode == 0xCA ||
-                          in.info.opcode == 0xCB || in.info.opcode == 0xCF || in.info.opcode == 0xE9 ||
-                          in.info.opcode == 0xEA || in.info.opcode == 0xEB ||
-                          (in.info.opcode == 0xFF && (in.reg == 4 || in.reg == 5));
-    if (options_.formatted && endsFlow) AddLine(kSeparatorLine);
+    if (options_.formatted && (IsReturn(in.info.opcode) || IsUnconditionalJump(in))) AddLine(kSeparatorLine);
   }
 
   std::string Comment(const TDecodedInstruction& in) const {

@@ -10,15 +10,6 @@ namespace {
 constexpr std::uint16_t kPushImmediate = 0x68;
 constexpr std::uint8_t kPushImmediateLength = 5;
 
-bool IsReturn(std::uint16_t opcode) {
-  return opcode == 0xC2 || opcode == 0xC3 || opcode == 0xCA || opcode == 0xCB || opcode == 0xCF;
-}
-
-bool IsUnconditionalJump(const TDecodedInstruction& in) {
-  const std::uint16_t opcode = in.info.opcode;
-  return opcode == 0xE9 || opcode == 0xEA || opcode == 0xEB || (opcode == 0xFF && (in.reg == 4 || in.reg == 5));
-}
-
 // ja/jg after the compare: one more entry than compared; jae/jge: as many.
 std::optional<std::uint32_t> CaseCountAfter(std::uint16_t opcode, std::uint32_t compared) {
   switch (opcode) {
@@ -26,12 +17,6 @@ std::optional<std::uint32_t> CaseCountAfter(std::uint16_t opcode, std::uint32_t 
     case 0x73: case 0x7D: case 0x0F83: case 0x0F8D: return compared;
     default: return std::nullopt;
   }
-}
-
-std::optional<std::uint32_t> ReadDword(const ICodeReader& reader, CodeAddress address) {
-  std::uint8_t bytes[4];
-  if (!reader.Read(address, bytes, sizeof bytes)) return std::nullopt;
-  return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
 }
 
 class TFunctionWalker {

@@ -185,12 +185,6 @@ void ReadImmediates(TInstructionBytes& bytes, TDecodedInstruction& out, unsigned
   out.immediate = bytes.Take(out.immediateSize);
 }
 
-std::uint32_t ReadPointer(const ICodeReader& reader, CodeAddress cell) {
-  std::uint8_t bytes[4];
-  if (!reader.Read(cell, bytes, sizeof bytes)) return 0;
-  return bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (static_cast<std::uint32_t>(bytes[3]) << 24);
-}
-
 void SetRelativeBranch(TDecodedInstruction& out, CodeAddress displacementAt) {
   TInstructionInfo& info = out.info;
   info.relativeTarget = true;
@@ -224,7 +218,7 @@ void SetIndirectBranch(TDecodedInstruction& out, const ICodeReader& reader, cons
   info.pointerCell = cell;
   info.targetSize = 4;
   info.canWiden = true;
-  info.target = ReadPointer(reader, cell);
+  info.target = ReadDword(reader, cell).value_or(0);
 }
 
 void SetBranch(TDecodedInstruction& out, const ICodeReader& reader, const TRegisterValues* registers,

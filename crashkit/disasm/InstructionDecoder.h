@@ -46,6 +46,17 @@ struct TDecodedInstruction {
   bool HasRegisterOperand() const { return hasModRm && mod == 3; }
 };
 
+// ret and iret: the flow of code ends.
+inline bool IsReturn(std::uint16_t opcode) {
+  return opcode == 0xC2 || opcode == 0xC3 || opcode == 0xCA || opcode == 0xCB || opcode == 0xCF;
+}
+
+// jmp in all its forms: the flow of code goes elsewhere.
+inline bool IsUnconditionalJump(const TDecodedInstruction& in) {
+  const std::uint16_t opcode = in.info.opcode;
+  return opcode == 0xE9 || opcode == 0xEA || opcode == 0xEB || (opcode == 0xFF && (in.reg == 4 || in.reg == 5));
+}
+
 // Decodes the instruction at address. With registers, their known values resolve indirect
 // branches and are updated by what the instruction writes.
 TDecodedInstruction DecodeInstruction(const ICodeReader& reader, CodeAddress address,
