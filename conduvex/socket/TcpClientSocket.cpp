@@ -183,10 +183,12 @@ void TTcpClientSocket::DataArrived()
 {
     {
         TLockGuard guard(lock_);
-        if (state_ != TState::Connected || inputWaiters_ > 0)
+        if (state_ != TState::Connected)
             return;
-        const uint32_t room = kReadAheadLimit - std::min<uint32_t>(kReadAheadLimit, received_.size());
-        ReceiveLocked(std::min(WaitingInSocketLocked(), room), received_);
+        if (inputWaiters_ == 0) {
+            const uint32_t room = kReadAheadLimit - std::min<uint32_t>(kReadAheadLimit, received_.size());
+            ReceiveLocked(std::min(WaitingInSocketLocked(), room), received_);
+        }
     }
     listener_.SocketDataArrived();
 }

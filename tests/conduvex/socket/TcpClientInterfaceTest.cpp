@@ -124,6 +124,33 @@ TEST_F(TcpClientInterfaceTest, AnExchangeEndsAsSoonAsItsLateAnswerIsComplete)
     EXPECT_LT(endedAt - answeredAt, 30.0);
 }
 
+TEST_F(TcpClientInterfaceTest, AnExchangeOnAnotherThreadEndsWithItsAnswerWhileTheOwnerRunsMessages)
+{
+    TTcpListener listener;
+    const auto link = LinkTo(listener.Port());
+    TLinkRecorder recorder(*link);
+    ASSERT_TRUE(link->Open());
+    const TSocketHandle peer = listener.Accept();
+    std::atomic<bool> done = false;
+    std::string answer;
+    double elapsed = 0;
+    std::thread exchanger([&] {
+        elapsed = Timed([&] { answer = link->SendAndReceive("req", 3000, StopAtFourBytes); });
+        done = true;
+    });
+    EXPECT_EQ("req", ReceiveExactly(peer.Get(), 3));
+    for (const char* part : {"po", "ng"}) {
+        PumpUntil([] { return false; }, 50); // the owner's message loop, 50 ms
+        SendAll(peer.Get(), part);
+    }
+    EXPECT_TRUE(PumpUntil([&] { return done.load(); }));
+    exchanger.join();
+    EXPECT_EQ("pong", answer);
+    EXPECT_LT(elapsed, 1000.0);
+    // The owner's notifications still announce what arrived.
+    EXPECT_TRUE(PumpUntil([&] { return recorder.Saw("data"); }));
+}
+
 TEST_F(TcpClientInterfaceTest, AnArrivalWaitEndsWithTheArrival)
 {
     TTcpListener listener;
