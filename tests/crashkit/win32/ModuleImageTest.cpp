@@ -163,3 +163,69 @@ TEST(MemoryAccess, TicksSinceAPastCount)
 }
 
 } // namespace
+
+namespace {
+
+// Points one export entry of a loaded module elsewhere for the length of a test.
+class TRedirectedExport {
+public:
+    TRedirectedExport(HMODULE module, const char* name, DWORD newRva)
+    {
+        const auto* exports = GetImageExportDirectory(module);
+        const auto* base = reinterpret_cast<const char*>(module);
+        const auto* names = reinterpret_cast<const DWORD*>(base + exports->AddressOfNames);
+        const auto* ordinals = reinterpret_cast<const WORD*>(base + exports->AddressOfNameOrdinals);
+        for (DWORD i = 0; i < exports->NumberOfNames; ++i) {
+            if (std::string(base + names[i]) == name)
+                entry_ = reinterpret_cast<DWORD*>(const_cast<char*>(base) + exports->AddressOfFunctions) + ordinals[i];
+        }
+        if (entry_ && VirtualProtect(entry_, sizeof *entry_, PAGE_READWRITE, &protection_)) {
+            original_ = *entry_;
+            *entry_ = newRva;
+        } else {
+            entry_ = nullptr;
+        }
+    }
+    ~TRedirectedExport()
+    {
+        if (!entry_)
+            return;
+        *entry_ = original_;
+        DWORD ignored = 0;
+        VirtualProtect(entry_, sizeof *entry_, protection_, &ignored);
+    }
+    bool Done() const { return entry_ != nullptr; }
+
+private:
+    DWORD* entry_ = nullptr;
+    DWORD original_ = 0;
+    DWORD protection_ = 0;
+};
+
+TEST(ModuleImage, AnEntryRedirectedInMemoryIsReadFromTheFile)
+{
+    const HMODULE version = LoadLibraryA("version.dll");
+    ASSERT_NE(nullptr, version);
+    const FARPROC original = GetProcAddress(version, "GetFileVersionInfoSizeW");
+    ASSERT_NE(nullptr, original);
+    const IMAGE_NT_HEADERS* headers = GetImageNtHeaders(version);
+    ASSERT_NE(nullptr, headers);
+    {
+        const TRedirectedExport redirected(version, "GetFileVersionInfoSizeW", GetImageSize(headers) + 0x1000);
+        ASSERT_TRUE(redirected.Done());
+        EXPECT_EQ(original, GetImageProcAddress(version, "GetFileVersionInfoSizeW", false));
+    }
+    {
+        // Inside the image the memory entry stands, unless the file is asked for.
+        const DWORD inside = static_cast<DWORD>(reinterpret_cast<const char*>(original) -
+                                                reinterpret_cast<const char*>(version)) + 1;
+        const TRedirectedExport redirected(version, "GetFileVersionInfoSizeW", inside);
+        ASSERT_TRUE(redirected.Done());
+        EXPECT_EQ(reinterpret_cast<const char*>(original) + 1,
+                  reinterpret_cast<const char*>(GetImageProcAddress(version, "GetFileVersionInfoSizeW", false)));
+        EXPECT_EQ(original, GetImageProcAddress(version, "GetFileVersionInfoSizeW", true));
+    }
+    FreeLibrary(version);
+}
+
+} // namespace
