@@ -54,6 +54,42 @@ void Fill(uint8_t* slot, void* context, const void* target)
 
 static_assert(sizeof kCode + sizeof(void*) <= kSlotSize);
 
+#if defined(__x86_64__)
+// Each page starts with the unwind data of its stubs, so that exceptions and stack walks
+// pass through them: one 38h-byte allocation in a 4-byte prologue.
+constexpr size_t kPageHeader = 1024;
+constexpr uint8_t kUnwindInfo[] = {0x01, 0x04, 0x01, 0x00, 0x04, 0x62, 0x00, 0x00};
+constexpr size_t kFunctionTableAt = 16;
+constexpr size_t kSlotsPerPage = (kPoolPage - kPageHeader) / kSlotSize;
+static_assert(kFunctionTableAt + kSlotsPerPage * sizeof(RUNTIME_FUNCTION) <= kPageHeader);
+
+void DescribePage(uint8_t* page)
+{
+    std::memcpy(page, kUnwindInfo, sizeof kUnwindInfo);
+    auto* table = reinterpret_cast<RUNTIME_FUNCTION*>(page + kFunctionTableAt);
+    for (size_t i = 0; i < kSlotsPerPage; ++i) {
+        const auto begin = static_cast<DWORD>(kPageHeader + i * kSlotSize);
+        table[i] = {begin, static_cast<DWORD>(begin + sizeof kCode), 0};
+    }
+    RtlAddFunctionTable(table, kSlotsPerPage, reinterpret_cast<DWORD64>(page));
+}
+
+void ForgetPage(uint8_t* page)
+{
+    RtlDeleteFunctionTable(reinterpret_cast<RUNTIME_FUNCTION*>(page + kFunctionTableAt));
+}
+#else
+constexpr size_t kPageHeader = 0;
+
+void DescribePage(uint8_t*)
+{
+}
+
+void ForgetPage(uint8_t*)
+{
+}
+#endif
+
 // Set once the pool is gone at unload: holders destroyed later have nothing to give back.
 std::atomic<bool> poolReleased{false};
 
@@ -62,8 +98,10 @@ public:
     ~TThunkPool()
     {
         poolReleased = true;
-        for (void* page : pages_)
+        for (void* page : pages_) {
+            ForgetPage(static_cast<uint8_t*>(page));
             VirtualFree(page, 0, MEM_RELEASE);
+        }
     }
 
     void* Take(void* context, const void* target)
@@ -91,7 +129,8 @@ private:
         if (!page)
             return false;
         pages_.push_back(page);
-        for (size_t offset = kPoolPage; offset >= kSlotSize; offset -= kSlotSize)
+        DescribePage(static_cast<uint8_t*>(page));
+        for (size_t offset = kPoolPage; offset >= kPageHeader + kSlotSize; offset -= kSlotSize)
             free_.push_back(static_cast<uint8_t*>(page) + offset - kSlotSize);
         return true;
     }

@@ -4,6 +4,8 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <stdexcept>
+#include <vector>
 
 namespace {
 
@@ -134,6 +136,34 @@ TEST(CallbackThunk, ManyStubsAtOnce)
         EXPECT_EQ(1, records[i].calls);
         EXPECT_EQ(static_cast<intptr_t>(i), records[i].arguments[0]);
     }
+}
+
+} // namespace
+
+namespace {
+
+#if defined(__x86_64__)
+intptr_t CALLBACK Raises(void*, intptr_t, intptr_t, intptr_t, intptr_t)
+{
+    throw std::runtime_error("from the target");
+}
+#endif
+
+TEST(CallbackThunk, ExceptionsPassThroughTheStubOnX64)
+{
+#if defined(__x86_64__)
+    const TCallbackThunk thunk = MakeCallbackThunk(nullptr, reinterpret_cast<const void*>(&Raises));
+    DWORD64 imageBase = 0;
+    EXPECT_NE(nullptr, RtlLookupFunctionEntry(reinterpret_cast<DWORD64>(thunk.Code()), &imageBase, nullptr));
+    try {
+        reinterpret_cast<TFourArgumentCallback>(thunk.Code())(1, 2, 3, 4);
+        FAIL() << "nothing raised";
+    } catch (const std::runtime_error& error) {
+        EXPECT_STREQ("from the target", error.what());
+    }
+#else
+    GTEST_SKIP() << "i686 stubs carry no unwind data: callbacks catch everything themselves";
+#endif
 }
 
 } // namespace
