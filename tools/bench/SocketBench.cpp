@@ -3,8 +3,10 @@
 //   process spends per exchange;
 // - the same request and answer with a plain blocking WinSock client in this process, as
 //   the floor a socket link cannot beat, and the ratio of the two;
-// - the processor time an open, idle UDP link costs per second (its receiver and sender
-//   threads poll in 3 ms steps).
+// - ciSndGet over the same TCP link, which ends at the quiet gap after the answer: the share
+//   of its wall time the calling thread spends on the processor while it waits;
+// - the processor time an open, idle UDP link costs per second.
+// Each figure is printed with the goal it is held against.
 // The simulator runs in a process of its own, so this process's processor time is the
 // library's (or the plain client's) plus a negligible loop around the calls.
 //
@@ -26,6 +28,13 @@ constexpr uint32_t kTimeoutMs = 1000;
 constexpr size_t kFrameHead = 7;
 // Checksum and CR after the data.
 constexpr size_t kFrameTail = 2;
+constexpr int kPlainExchanges = 10;
+
+// The goals: the link's share of the plain client's rate, ciSndGet's processor share of its
+// wall time, an idle UDP link's processor time per second.
+constexpr double kRateShareGoal = 2.0 / 3.0;
+constexpr double kWaitCpuShareGoal = 0.10;
+constexpr double kIdleUdpGoalMs = 5.0;
 
 void PumpMessages()
 {
@@ -94,9 +103,10 @@ struct TConduvex {
     PFN_ciOpen ciOpen = Bind<PFN_ciOpen>(dll, "ciOpen");
     PFN_ciRelease ciRelease = Bind<PFN_ciRelease>(dll, "ciRelease");
     PFN_ciSndGetVantel97 ciSndGetVantel97 = Bind<PFN_ciSndGetVantel97>(dll, "ciSndGetVantel97");
+    PFN_ciSndGet ciSndGet = Bind<PFN_ciSndGet>(dll, "ciSndGet");
     PFN_ciRead ciRead = Bind<PFN_ciRead>(dll, "ciRead");
 
-    bool Complete() const { return ciCreate && ciOpen && ciRelease && ciSndGetVantel97 && ciRead; }
+    bool Complete() const { return ciCreate && ciOpen && ciRelease && ciSndGetVantel97 && ciSndGet && ciRead; }
 
     CI_HANDLE OpenLink(const std::string& connectionString) const
     {
@@ -117,6 +127,43 @@ TRate MeasureLink(const TConduvex& ci, CI_HANDLE link, double seconds)
         PumpMessages(); // As a host's message loop would between calls.
         return taken;
     });
+}
+
+double ThreadCpuMs()
+{
+    FILETIME creation, exit, kernel, user;
+    if (!GetThreadTimes(GetCurrentThread(), &creation, &exit, &kernel, &user))
+        return 0;
+    return CpuMs(kernel, user);
+}
+
+struct TWaitCost {
+    double msPerExchange = 0;
+    double cpuShare = 0;
+};
+
+// ciSndGet exchanges, each ending at the quiet gap after the answer: wall time per exchange
+// and the calling thread's processor time as a share of it; zeros when one failed.
+TWaitCost MeasurePlainExchange(const TConduvex& ci, CI_HANDLE link)
+{
+    const std::string request = ReadInputsFrame(kAddress);
+    const double cpuStart = ThreadCpuMs();
+    const double start = NowMs();
+    for (int i = 0; i < kPlainExchanges; ++i) {
+        int32_t answerLength = 0;
+        if (ci.ciSndGet(link, reinterpret_cast<const uint8_t*>(request.data()),
+                        static_cast<int32_t>(request.size()), &answerLength, kTimeoutMs) != CI_OK ||
+            answerLength == 0)
+            return {};
+        PumpMessages();
+    }
+    const double wall = NowMs() - start;
+    return {wall / kPlainExchanges, (ThreadCpuMs() - cpuStart) / wall};
+}
+
+const char* Verdict(bool met)
+{
+    return met ? "met" : "NOT met";
 }
 
 // Processor time per second of this process while it only waits (and runs its messages).
@@ -153,6 +200,7 @@ int main(int argc, char** argv)
         return 1;
     }
     const TRate link = MeasureLink(ci, tcp, seconds);
+    const TWaitCost plainExchange = MeasurePlainExchange(ci, tcp);
     ci.ciRelease(tcp);
 
     TPlainClient client(simulator.TcpPort());
@@ -173,12 +221,23 @@ int main(int argc, char** argv)
     std::printf("plain blocking WinSock client:      %8.1f exchanges/s, %.3f ms each, CPU %.3f ms per exchange\n",
                 plain.callsPerSecond, plain.callsPerSecond > 0 ? 1000.0 / plain.callsPerSecond : 0.0,
                 plain.cpuMsPerCall);
-    if (link.callsPerSecond > 0 && plain.callsPerSecond > 0)
+    if (link.callsPerSecond > 0 && plain.callsPerSecond > 0) {
         std::printf("Ratio (plain / link): %.2f in rate, %.2f in CPU per exchange\n",
                     plain.callsPerSecond / link.callsPerSecond,
                     plain.cpuMsPerCall > 0 ? link.cpuMsPerCall / plain.cpuMsPerCall : 0.0);
+        const double share = link.callsPerSecond / plain.callsPerSecond;
+        std::printf("  the link's rate is %.0f%% of the plain client's (goal: at least %.0f%%): %s\n",
+                    100.0 * share, 100.0 * kRateShareGoal, Verdict(share >= kRateShareGoal));
+    }
+    std::printf("ciSndGet over TCP (ends at the quiet gap): %.1f ms each, the calling thread on the "
+                "processor %.1f%% of it (goal: under %.0f%%): %s\n",
+                plainExchange.msPerExchange, 100.0 * plainExchange.cpuShare, 100.0 * kWaitCpuShareGoal,
+                Verdict(plainExchange.msPerExchange > 0 && plainExchange.cpuShare < kWaitCpuShareGoal));
+    const double idleUdp = withUdp - baseline;
     std::printf("Idle process: %.1f ms CPU per second; with an open idle UDP link: %.1f ms per second "
-                "(the link: %.1f ms per second)\n",
-                baseline, withUdp, withUdp - baseline);
-    return link.callsPerSecond > 0 && plain.callsPerSecond > 0 && udp != 0 ? 0 : 1;
+                "(the link: %.1f ms per second; goal: under %.0f ms): %s\n",
+                baseline, withUdp, idleUdp, kIdleUdpGoalMs, Verdict(udp != 0 && idleUdp < kIdleUdpGoalMs));
+    return link.callsPerSecond > 0 && plain.callsPerSecond > 0 && plainExchange.msPerExchange > 0 && udp != 0
+               ? 0
+               : 1;
 }
