@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdio>
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string_view>
 
@@ -92,17 +93,11 @@ int Crc32Command(const std::vector<std::string>& arguments)
 {
     if (arguments.size() != 1)
         return kBadArguments;
-    std::FILE* file = std::fopen(arguments[0].c_str(), "rb");
+    // Through the platform's file layer, which takes names outside the ANSI code page.
+    const std::optional<TZipSourceFile> file = ToolZipFiles().ReadWholeFile(UTF8ToWide(arguments[0]));
     if (!file)
         return kFailed;
-    std::string data;
-    try {
-        data = ReadAll(file);
-    } catch (...) {
-        std::fclose(file);
-        throw;
-    }
-    std::fclose(file);
+    const std::string& data = file->contents;
     const uint32_t crc = ~UpdateCrc32(0xFFFFFFFF, data.data(), static_cast<int64_t>(data.size()));
     std::printf("%08x\n", crc);
     return 0;
