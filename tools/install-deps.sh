@@ -7,26 +7,38 @@ set -euo pipefail
 arch=${1:?usage: install-deps.sh i686|x86_64}
 
 packages=(binutils g++-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686 libz-mingw-w64-dev
-          googletest cmake make clang libclang-rt-14-dev llvm zlib1g-dev socat xvfb xauth python3)
+          googletest cmake make clang libclang-rt-14-dev llvm zlib1g-dev socat xvfb xauth python3
+          python3-capstone unzip openssl)
+# Wanted but not needed: on the x86_64 road, 32-bit Wine only provides its i386 system DLLs as
+# files for the disassembler's comparison with objdump.
+optional=()
 case "$arch" in
 i686) packages+=(wine wine32:i386) ;;
-x86_64) packages+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64 wine wine64) ;;
+x86_64)
+  packages+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64 wine wine64)
+  optional+=(wine32:i386)
+  ;;
 *) echo "install-deps.sh: unknown architecture '$arch'" >&2; exit 2 ;;
 esac
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
+missing_of() { for p in "$@"; do installed "$p" || echo "$p"; done; }
 
-missing=()
-for p in "${packages[@]}"; do
-  installed "$p" || missing+=("$p")
-done
-[ ${#missing[@]} -eq 0 ] && exit 0
+mapfile -t missing < <(missing_of "${packages[@]}")
+mapfile -t missing_optional < <(missing_of "${optional[@]}")
+[ ${#missing[@]} -eq 0 ] && [ ${#missing_optional[@]} -eq 0 ] && exit 0
 
 sudo_cmd=()
 [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
-if [ "$arch" = i686 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
   "${sudo_cmd[@]}" dpkg --add-architecture i386
 fi
 export DEBIAN_FRONTEND=noninteractive
 "${sudo_cmd[@]}" apt-get update -qq
-"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+if [ ${#missing[@]} -gt 0 ]; then
+  "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+if [ ${#missing_optional[@]} -gt 0 ]; then
+  "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing_optional[@]}" >/dev/null 2>&1 ||
+    echo "note: ${missing_optional[*]} could not be installed; the disassembler comparison sweeps fewer DLLs"
+fi
