@@ -182,8 +182,10 @@ uint32_t GetImageSize(const IMAGE_NT_HEADERS* headers)
 {
     // The same offset in PE32 and PE32+ optional headers.
     uint32_t size = 0;
+    if (!headers)
+        return 0;
     const auto at = reinterpret_cast<const char*>(headers) + 4 + sizeof(IMAGE_FILE_HEADER) + 56;
-    if (!headers || IsBadReadArea(at, sizeof size))
+    if (IsBadReadArea(at, sizeof size))
         return 0;
     std::memcpy(&size, at, sizeof size);
     return size;

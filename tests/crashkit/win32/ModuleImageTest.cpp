@@ -90,6 +90,7 @@ TEST(ModuleImage, HeadersAndDirectories)
     ASSERT_NE(nullptr, headers);
     EXPECT_EQ(static_cast<DWORD>(IMAGE_NT_SIGNATURE), headers->Signature);
     EXPECT_EQ(headers->OptionalHeader.SizeOfImage, GetImageSize(headers));
+    EXPECT_EQ(0u, GetImageSize(nullptr));
     EXPECT_EQ(sizeof(void*) == 8 ? 0x20B : 0x10B, headers->OptionalHeader.Magic);
     EXPECT_NE(nullptr, GetImageDirectory(program, IMAGE_DIRECTORY_ENTRY_IMPORT));
     EXPECT_NE(nullptr, GetImageExportDirectory(GetModuleHandleA("kernel32.dll")));
