@@ -52,6 +52,7 @@ std::string Architecture()
 
 struct TProbe {
     std::string description;
+    unsigned platform = 0;
     unsigned major = 0;
     unsigned minor = 0;
     int productType = 0;
@@ -94,7 +95,7 @@ TProbe ProbeAs(const std::string& wineVersion)
     std::ifstream file(output);
     TProbe probe;
     std::getline(file, probe.description);
-    file >> probe.major >> probe.minor >> probe.productType;
+    file >> probe.platform >> probe.major >> probe.minor >> probe.productType;
     file.ignore(1);
     std::getline(file, probe.servicePack);
     file.close();
@@ -122,26 +123,32 @@ TEST(OsInfo, OtherVersionsThroughWinesSettings)
         GTEST_SKIP() << "the version is changed through Wine's per-program settings";
     // The name follows the version record the system gives, whatever Wine calls the setting.
     struct TExpected {
-        unsigned major, minor;
+        unsigned platform, major, minor;
         int productType; // 0: any
         const char* name;
     };
-    const TExpected names[] = {{5, 1, 0, "Windows XP"},          {6, 0, 1, "Windows Vista"},
-                               {6, 1, 1, "Windows 7"},           {6, 1, 3, "Windows 2008 R2"},
-                               {6, 3, 1, "Windows 8.1"},         {10, 0, 0, "Windows 10"}};
+    // Wine's 9x versions: 95 is 4.0.950, 98 is 4.10.2222 (the second edition), ME 4.90.3000.
+    const TExpected names[] = {
+        {1, 4, 0, 0, "Windows 95"},    {1, 4, 10, 0, "Windows 98 SE"}, {1, 4, 90, 0, "Windows ME"},
+        {2, 4, 0, 0, "Windows NT 4"},  {2, 5, 0, 0, "Windows 2000"},   {2, 5, 1, 0, "Windows XP"},
+        {2, 6, 0, 1, "Windows Vista"}, {2, 6, 1, 1, "Windows 7"},      {2, 6, 1, 3, "Windows 2008 R2"},
+        {2, 6, 3, 1, "Windows 8.1"},   {2, 10, 0, 0, "Windows 10"}};
     bool workstation61 = false;
     bool server61 = false;
-    for (const char* setting : {"winxp", "vista", "win7", "win2008r2", "win81", "win10"}) {
+    for (const char* setting : {"win95", "win98", "winme", "nt40", "win2k", "winxp", "vista", "win7", "win2008r2",
+                                "win81", "win10"}) {
         const TProbe probe = ProbeAs(setting);
         const TExpected* expected = nullptr;
         for (const TExpected& candidate : names) {
-            if (candidate.major == probe.major && candidate.minor == probe.minor &&
+            if (candidate.platform == probe.platform && candidate.major == probe.major && candidate.minor == probe.minor &&
                 (candidate.productType == 0 || candidate.productType == probe.productType))
                 expected = &candidate;
         }
-        ASSERT_NE(nullptr, expected) << setting << " gave " << probe.major << "." << probe.minor;
+        ASSERT_NE(nullptr, expected) << setting << " gave " << probe.platform << ": " << probe.major << "." << probe.minor
+                                     << " type " << probe.productType;
         const std::string servicePack = probe.servicePack.empty() ? "" : " " + probe.servicePack;
-        EXPECT_EQ(expected->name + Architecture() + servicePack, probe.description) << setting;
+        const std::string architecture = probe.platform == 2 ? Architecture() : "";
+        EXPECT_EQ(expected->name + architecture + servicePack, probe.description) << setting;
         workstation61 = workstation61 || (probe.major == 6 && probe.minor == 1 && probe.productType == 1);
         server61 = server61 || (probe.major == 6 && probe.minor == 1 && probe.productType == 3);
     }
@@ -157,7 +164,8 @@ TEST(OsInfoProbe, WritesTheDescription)
     const OSVERSIONINFOEXW info = SystemVersion();
     std::ofstream file(output);
     file << WideToUTF8(GetOSInfo().description) << "\n"
-         << info.dwMajorVersion << " " << info.dwMinorVersion << " " << int{info.wProductType} << "\n"
+         << info.dwPlatformId << " " << info.dwMajorVersion << " " << info.dwMinorVersion << " "
+         << int{info.wProductType} << "\n"
          << WideToUTF8(reinterpret_cast<const char16_t*>(info.szCSDVersion)) << "\n";
 }
 
