@@ -378,7 +378,7 @@ void TCommunicationInterface::YieldOnce()
 void TCommunicationInterface::AwaitArrival(uint32_t maxMs)
 {
     constexpr DWORD kPollStepMs = 1;
-    if (!WaitForNewBytes(maxMs == 0 ? 1 : maxMs) && ReadLength() == 0)
+    if (!WaitForNewBytes(maxMs == 0 ? 1 : maxMs))
         Sleep(kPollStepMs);
 }
 

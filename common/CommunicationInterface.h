@@ -59,8 +59,9 @@ public:
     void Unlock() override;
     bool GetAuxFlag() override;
     void SetAuxFlag(bool flag) override;
-    // Waits through WaitForNewBytes; polls in 1 ms steps where the transport cannot wait.
-    // A maxMs of 0 counts as 1, so that no caller can spin.
+    // Waits through WaitForNewBytes; where the transport cannot wait, sleeps one 1 ms poll
+    // step (the caller looks before and after). A maxMs of 0 counts as 1, so that no
+    // caller can spin.
     void AwaitArrival(uint32_t maxMs) override;
 
     // The node's load, then "connectionstring" when the element has it.

@@ -12,6 +12,7 @@ inline constexpr GUID IID_ILinkArrival = {
 
 struct ILinkArrival : public virtual IUnknown {
     // Returns at once when bytes wait to be read, else when new ones arrived or maxMs
-    // passed, whichever comes first. A waiter checks what it has before it waits again.
+    // passed, whichever comes first; a link that cannot tell when bytes arrive sleeps one
+    // 1 ms poll step instead. The waiter looks at the link after each return.
     virtual void AwaitArrival(uint32_t maxMs) = 0;
 };
