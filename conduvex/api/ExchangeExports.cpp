@@ -62,7 +62,7 @@ std::string RequestBytes(const uint8_t* request, int32_t length)
 }
 
 // Sleeps until new bytes arrived on the link or the deadline passed.
-void AwaitArrival(ILinkArrival* arrival, const TTickDeadline& deadline)
+void SleepUntilArrival(ILinkArrival* arrival, const TTickDeadline& deadline)
 {
     if (arrival)
         arrival->AwaitArrival(deadline.UntilPassed(GetTickCount()));
@@ -81,7 +81,7 @@ std::string AwaitAnswer(ICommunicationInterface& link, uint32_t firstSpan,
     TTickDeadline deadline(GetTickCount(), firstSpan);
     std::string answer;
     for (;;) {
-        AwaitArrival(arrival.Get(), deadline);
+        SleepUntilArrival(arrival.Get(), deadline);
         // Pulls whatever arrived: one look at the link instead of two.
         std::string sofar = link.PeekBuffered(-1);
         if (sofar != answer) {
