@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -26,6 +27,18 @@ public:
             DoDataReceived();
         return written;
     }
+};
+
+// Waits as a link that can tell when bytes arrive, none arriving: the whole time asked.
+class TQuietWaitingLink : public TFakeLink {
+public:
+    void AwaitArrival(uint32_t maxMs) override
+    {
+        waits.push_back(maxMs);
+        Sleep(maxMs);
+    }
+
+    std::vector<uint32_t> waits;
 };
 
 class TBrokenLineLink : public TFakeLink {
@@ -119,6 +132,26 @@ TEST_F(ExchangeExportsTest, TheWaitOfEitherExchangeSleepsInsteadOfSpinning)
     ASSERT_GT(elapsed, 500);
     // A spin takes the whole of a processor; the measure itself is coarse.
     EXPECT_LT(cpu, elapsed * 0.25) << cpu << " ms of processor time in " << elapsed << " ms";
+}
+
+TEST_F(ExchangeExportsTest, AnExchangeWaitsOnTheLinkForTheRestOfItsDeadlineAtOnce)
+{
+    const auto quiet = MakeObject<TQuietWaitingLink>();
+    const CI_HANDLE handle = Add(quiet);
+    quiet->Open();
+    quiet->SetCharTime(kCharTimeMs);
+    int32_t answerLength = -1;
+    const std::string request = "abc";
+    const double elapsed = Timed([&] {
+        EXPECT_EQ(0u, ciSndGetVantel97(handle, Bytes(request), 3, &answerLength, 100));
+    });
+    EXPECT_TRUE(TookAbout(126, elapsed));
+    // 100 + Ceil((3 + 10) x 2) ms, and one more for the deadline to have passed; then at
+    // most a tick step's remainder.
+    ASSERT_FALSE(quiet->waits.empty());
+    EXPECT_LE(quiet->waits.front(), 127u);
+    EXPECT_GE(quiet->waits.front(), 127u - kTickStepMs);
+    EXPECT_LE(quiet->waits.size(), 3u);
 }
 
 TEST_F(ExchangeExportsTest, BytesPendingBeforeTheRequestAreDiscarded)
