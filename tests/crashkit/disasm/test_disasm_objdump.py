@@ -152,7 +152,8 @@ def normalise_objdump(text):
     words = prefixes + [WORD_FORMS.get(word, word) for word in words]
     text = re.sub(r"\b(aa[md]) 0xa$", r"\1", " ".join(words))
     words = text.split(" ")
-    return re.sub(r"^((?:call|j\w+|loop\w*) )([0-9a-f]+)$", r"\g<1>0x\2", " ".join(words))
+    # A branch target, also behind prefixes ("lock jne 6c9d75a8").
+    return re.sub(r"^((?:\S+ )*?(?:call|j\w+|loop\w*) )([0-9a-f]+)$", r"\g<1>0x\2", " ".join(words))
 
 
 def numbers_agree(a, b):
