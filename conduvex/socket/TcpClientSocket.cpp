@@ -5,6 +5,7 @@
 #include "Ticks.h"
 
 #include <algorithm>
+#include <chrono>
 
 namespace {
 
@@ -301,7 +302,8 @@ bool TTcpClientSocket::WaitForInput(uint32_t maxMs)
         socket = socket_.Get();
         ++inputWaiters_;
     }
-    const DWORD start = GetTickCount();
+    // The tick counter moves in steps too coarse for the rest of a short wait.
+    const auto start = std::chrono::steady_clock::now();
     const int ready = WaitReadable(socket, maxMs);
     bool peerClosed;
     {
@@ -313,9 +315,10 @@ bool TTcpClientSocket::WaitForInput(uint32_t maxMs)
         peerClosed = ready == 1 && received_.empty() && WaitingInSocketLocked() == 0;
     }
     if (peerClosed) {
-        const DWORD waited = GetTickCount() - start;
-        if (waited < maxMs)
-            Sleep(maxMs - waited);
+        const auto rest = std::chrono::ceil<std::chrono::milliseconds>(
+            std::chrono::milliseconds(maxMs) - (std::chrono::steady_clock::now() - start));
+        if (rest.count() > 0)
+            Sleep(static_cast<DWORD>(rest.count()));
     }
     return true;
 }

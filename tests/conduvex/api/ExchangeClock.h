@@ -19,6 +19,9 @@ inline constexpr double kTickStepMs = 20;
 // Scheduling of a loaded machine running several test programs at once.
 inline constexpr double kSchedulingSlackMs = 150;
 
+// How soon after an arrival a waiter for it runs again, on a loaded machine.
+inline constexpr double kArrivalWakeMs = 50;
+
 // Milliseconds the work took.
 template <class Work>
 double Timed(Work&& work)
