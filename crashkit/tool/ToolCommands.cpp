@@ -11,6 +11,7 @@
 #include "crypto/Blowfish.h"
 #include "disasm/tool/DisasmCommands.h"
 #include "text/Utf.h"
+#include "tool/SettingsCommand.h"
 #include "tool/ToolPlatform.h"
 #include "zip/CompressedString.h"
 #include "zip/Crc32.h"
@@ -146,6 +147,7 @@ constexpr TToolCommand kCommands[] = {
     {"base64", "enc|dec (stdin to stdout)", Base64Command},
     {"disasm", "[--section NAME] PE-FILE | --raw FILE --base HEX (one instruction a line)", DisasmCommand},
     {"function", "PE-FILE ADDRESS (the function's text and what its walk found)", FunctionCommand},
+    {"settings", "PE-FILE (the settings resource as the store reads it, one name=value a line)", SettingsCommand},
 };
 
 } // namespace

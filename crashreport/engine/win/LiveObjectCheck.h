@@ -1,0 +1,9 @@
+#pragma once
+// The object check over this process's own memory.
+#include <optional>
+#include <string_view>
+
+#include "engine/ObjectCheck.h"
+
+// The class of the object at the pointer; every read is guarded.
+std::optional<TObjectClass> IsValidObject(const void* pointer, std::string_view ancestorName = {});

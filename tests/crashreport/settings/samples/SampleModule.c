@@ -1,0 +1,2 @@
+/* A module that carries nothing but a settings resource. */
+int crashreport_sample_module;
