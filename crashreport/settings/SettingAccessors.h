@@ -3,6 +3,8 @@
 // IZESettings and IZEModuleSettings add one getter (Name()) and one setter (SetName(value)) per
 // setting, made from the tables below.
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <string_view>
 
 #include "text/ZelTypes.h"
@@ -44,6 +46,9 @@
 
 using TSettingName = std::string_view;
 
+class TIZEFields;
+class TIZEAttachments;
+
 class IZESettingsAccess {
 public:
     virtual ~IZESettingsAccess() = default;
@@ -66,13 +71,28 @@ public:
 
 class IZESettings : public IZESettingsAccess {
 public:
+    ~IZESettings() override { LetGoOfLists(); }
+
     ZE_SETTINGS_GET_SET(ZE_GETTER_SETTER)
+
+    // The additional report fields, read from AddFields on first use and ready for changes.
+    std::shared_ptr<TIZEFields> Fields();
+    // The additional attachments, read from AddAttachs on first use.
+    std::shared_ptr<TIZEAttachments> Attachments();
 
     // Whether the plug-in is one of the "|"-separated items of Plugins.
     bool PluginEnabled(std::u16string_view name);
     // Adds the plug-in to Plugins or takes it out; nothing changes when it already is so.
     void EnablePlugin(std::u16string_view name, bool enabled);
 
+protected:
+    // The lists do not keep their owner alive: they are told when it goes.
+    void LetGoOfLists();
+
+private:
+    std::mutex listsLock_;
+    std::shared_ptr<TIZEFields> fields_;
+    std::shared_ptr<TIZEAttachments> attachments_;
 };
 
 class IZEModuleSettings : public IZESettings {

@@ -76,6 +76,7 @@ TIZESettings::TIZESettings(HMODULE module, bool load) : module_(module ? module 
 
 TIZESettings::~TIZESettings()
 {
+    LetGoOfLists();
     ReleaseModuleSettings(node_);
 }
 
@@ -261,4 +262,9 @@ TSettingsRef GetSettingsOfAddress(const void* address)
     if (!result)
         result = std::make_shared<TIZESettings>(CrashLibraryModule(), true);
     return result;
+}
+
+__attribute__((noinline)) TSettingsRef GetCallerSettings()
+{
+    return GetSettingsOfAddress(__builtin_return_address(0));
 }

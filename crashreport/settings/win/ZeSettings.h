@@ -64,6 +64,8 @@ TSettingsRef GetModuleSettings(HMODULE module);
 TSettingsRef FindMainSettings();
 // The settings of the module that holds a code address.
 TSettingsRef GetSettingsOfAddress(const void* address);
+// The settings of the module whose code called this routine.
+TSettingsRef GetCallerSettings();
 
 // The process-wide main settings of this copy, set at start-up; null before.
 TSettingsRef MainSettings();
