@@ -51,6 +51,29 @@ void RemoveOneEndedThread(TThreadNameBufferData& data)
     }
 }
 
+// A debugger that does not know the naming exception passes it on: it ends here instead of
+// ending the process.
+LONG CALLBACK ContinueAfterThreadName(EXCEPTION_POINTERS* pointers)
+{
+    return pointers->ExceptionRecord->ExceptionCode == kThreadNameException ? EXCEPTION_CONTINUE_EXECUTION
+                                                                             : EXCEPTION_CONTINUE_SEARCH;
+}
+
+class TThreadNameCatcher {
+public:
+    TThreadNameCatcher() : handler_(AddVectoredExceptionHandler(1, ContinueAfterThreadName)) {}
+    ~TThreadNameCatcher()
+    {
+        if (handler_)
+            RemoveVectoredExceptionHandler(handler_);
+    }
+    TThreadNameCatcher(const TThreadNameCatcher&) = delete;
+    TThreadNameCatcher& operator=(const TThreadNameCatcher&) = delete;
+
+private:
+    void* handler_;
+};
+
 } // namespace
 
 void SetThreadEntry(uint32_t threadId, HANDLE thread, const UnicodeString& name, uint32_t creatorThreadId,
@@ -112,6 +135,7 @@ void NameThread(uint32_t threadId, const UnicodeString& name)
         return;
     const AnsiString ansi = WideToSystemAnsi(name);
     const ULONG_PTR arguments[] = {kThreadNameInfoType, reinterpret_cast<ULONG_PTR>(ansi.c_str()), threadId, 0};
+    const TThreadNameCatcher catcher;
     RaiseException(kThreadNameException, 0, 4, arguments);
 }
 
