@@ -8,7 +8,7 @@
 #include "system/PeImage.h"
 #include "text/NumberFormat.h"
 #include "text/Utf.h"
-#include "tool/PeResources.h"
+#include "settings/PeResources.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tool/PeResources.h"
+#include "settings/PeResources.h"
 
 #include "text/ZelTypes.h"
 
