@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "engine/ExceptionObject.h"
 #include "win32/MemoryAccess.h"
 
 namespace {
@@ -32,6 +33,19 @@ std::optional<TObjectClass> IsValidObject(const void* pointer, std::string_view 
         return std::nullopt;
     const TLiveMemoryReader memory;
     const TLiveModuleLocator modules;
-    const TObjectCheckTarget target{memory, modules, sizeof(void*)};
-    return CheckObject(target, reinterpret_cast<uintptr_t>(pointer), ancestorName);
+    return CheckObject({memory, modules, sizeof(void*)}, reinterpret_cast<uintptr_t>(pointer), ancestorName);
+}
+
+UnicodeString GetExceptionClassName(const void* object)
+{
+    const TLiveMemoryReader memory;
+    const TLiveModuleLocator modules;
+    return ExceptionClassName({memory, modules, sizeof(void*)}, reinterpret_cast<uintptr_t>(object));
+}
+
+UnicodeString GetExceptionMessage(const void* object)
+{
+    const TLiveMemoryReader memory;
+    const TLiveModuleLocator modules;
+    return ExceptionMessage({memory, modules, sizeof(void*)}, reinterpret_cast<uintptr_t>(object));
 }

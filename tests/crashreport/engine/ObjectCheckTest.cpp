@@ -1,5 +1,7 @@
 #include "engine/ObjectCheck.h"
 
+#include "engine/ExceptionObject.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -63,6 +65,19 @@ public:
         }
         PutPointer(self + 10 * pointerSize_, parentReference);
         return classPointer;
+    }
+
+    // The runtime's string at rva: its length in characters, then the characters.
+    void PutRuntimeString(uint32_t rva, const std::u16string& text, bool wide)
+    {
+        const auto length = static_cast<int32_t>(text.size());
+        std::memcpy(bytes_.data() + rva, &length, 4);
+        for (size_t i = 0; i < text.size(); ++i) {
+            if (wide)
+                std::memcpy(bytes_.data() + rva + 4 + 2 * i, &text[i], 2);
+            else
+                bytes_[rva + 4 + i] = static_cast<uint8_t>(text[i]);
+        }
     }
 
     void PutPointer(uint32_t rva, uint64_t value) { std::memcpy(bytes_.data() + rva, &value, pointerSize_); }
@@ -159,6 +174,41 @@ TEST_P(ObjectCheck, PointersOutsideReadableMemoryFail)
     EXPECT_FALSE(Check(kBase + kImageSize + 16));
     EXPECT_FALSE(Check(NewObject(0x10)));               // class pointer into nowhere
     EXPECT_FALSE(Check(NewObject(kBase + kImageSize))); // class pointer just past the image
+}
+
+TEST_P(ObjectCheck, ExceptionMessagesComeFromTheMessageFieldInEitherLayout)
+{
+    const uint64_t exceptionClass = image_.AddClass(0x1200, 76, "Exception");
+    image_.PutPointer(0x3400, exceptionClass);
+    const uint64_t derived = image_.AddClass(0x1600, 76, "EMyError", kBase + 0x3400);
+    const uint64_t object = NewObject(derived);
+    image_.PutRuntimeString(0x3A00, u"  Disk\tfull\r\n\u00E9 ", false);
+    image_.PutPointer(0x3800 + image_.PointerSize(), kBase + 0x3A04);
+    EXPECT_EQ(ExceptionClassName({memory_, image_, image_.PointerSize()}, object), u"EMyError");
+    memory_ = TBufferReader(image_.Bytes(), kBase);
+    EXPECT_EQ(ExceptionMessage({memory_, image_, image_.PointerSize()}, object), u"Diskfull\r\n\u00E9");
+
+    const uint64_t newerClass = image_.AddClass(0x1A00, 88, "ZelException");
+    const uint64_t newer = NewObject(newerClass, 0x3900);
+    image_.PutRuntimeString(0x3B00, u"\u20AC gone", true);
+    image_.PutPointer(0x3900 + image_.PointerSize(), kBase + 0x3B04);
+    memory_ = TBufferReader(image_.Bytes(), kBase);
+    EXPECT_EQ(ExceptionMessage({memory_, image_, image_.PointerSize()}, newer), u"\u20AC gone");
+}
+
+TEST_P(ObjectCheck, OtherObjectsGiveTheirClassNameAndNoObjectGivesUnknown)
+{
+    const uint64_t plain = NewObject(image_.AddClass(0x1200, 76, "TWidget"));
+    memory_ = TBufferReader(image_.Bytes(), kBase);
+    const TObjectCheckTarget target{memory_, image_, image_.PointerSize()};
+    EXPECT_EQ(ExceptionMessage(target, plain), u"TWidget");
+    EXPECT_EQ(ExceptionClassName(target, kBase + 0x3F00), u"Unknown");
+    EXPECT_EQ(ExceptionMessage(target, kBase + 0x3F00), u"Unknown");
+    // An exception whose message is empty.
+    image_.PutPointer(0x3400, image_.AddClass(0x1600, 76, "Exception"));
+    const uint64_t silent = NewObject(image_.AddClass(0x1A00, 76, "ESilent", kBase + 0x3400), 0x3900);
+    memory_ = TBufferReader(image_.Bytes(), kBase);
+    EXPECT_EQ(ExceptionMessage(target, silent), u"Unknown");
 }
 
 INSTANTIATE_TEST_SUITE_P(PointerSizes, ObjectCheck, testing::Values(4u, 8u));

@@ -99,6 +99,9 @@ TEST(EngineHelpers, MemoryThatIsNoObjectFailsTheClassTest)
     EXPECT_FALSE(IsValidObject(zeros.data()));
     EXPECT_FALSE(IsValidObject(reinterpret_cast<const void*>(&GetCurrentThreadId)));
     EXPECT_FALSE(IsValidObject(reinterpret_cast<const void*>(16)));
+    EXPECT_EQ(GetExceptionClassName(&value), u"Unknown");
+    EXPECT_EQ(GetExceptionMessage(zeros.data()), u"Unknown");
+    EXPECT_EQ(GetExceptionMessage(reinterpret_cast<const void*>(16)), u"Unknown");
 }
 
 TEST(EngineHelpers, PathsAreMadeAbsoluteAgainstTheMainProgram)
