@@ -3,6 +3,7 @@
 #include <shlobj.h>
 
 #include <array>
+#include <memory>
 
 #include "engine/EngineText.h"
 #include "text/FilePaths.h"
@@ -28,6 +29,10 @@ UnicodeString WithBackslash(UnicodeString path)
         path += u'\\';
     return path;
 }
+
+struct TFindCloser {
+    void operator()(HANDLE search) const { FindClose(search); }
+};
 
 UnicodeString LibraryTempFolderName()
 {
@@ -70,13 +75,13 @@ void EmptyLibraryTempFolder()
         return;
     WIN32_FIND_DATAW found{};
     const UnicodeString pattern = folder + u"*.*";
-    const HANDLE search = FindFirstFileW(Wide(pattern), &found);
-    if (search != INVALID_HANDLE_VALUE) {
+    const HANDLE first = FindFirstFileW(Wide(pattern), &found);
+    if (first != INVALID_HANDLE_VALUE) {
+        const std::unique_ptr<void, TFindCloser> search(first);
         do {
             if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
                 DeleteFileW(Wide(folder + FromWide(found.cFileName)));
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
+        } while (FindNextFileW(search.get(), &found));
     }
     RemoveDirectoryW(Wide(folder));
 }

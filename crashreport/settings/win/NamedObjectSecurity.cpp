@@ -3,6 +3,7 @@
 #include <aclapi.h>
 
 #include <array>
+#include <memory>
 
 namespace {
 
@@ -11,21 +12,24 @@ constexpr DWORD kEveryoneAccess = 4;
 
 using TSetEntriesInAclA = DWORD(WINAPI*)(ULONG, PEXPLICIT_ACCESS_A, PACL, PACL*);
 
+struct THandleCloser {
+    void operator()(HANDLE handle) const { CloseHandle(handle); }
+};
+using TOwnedHandle = std::unique_ptr<void, THandleCloser>;
+
 std::vector<BYTE> ProcessUserSid()
 {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+    HANDLE opened = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &opened))
         return {};
+    const TOwnedHandle token(opened);
     DWORD size = 0;
-    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
     std::vector<BYTE> info(size);
-    std::vector<BYTE> sid;
-    if (size && GetTokenInformation(token, TokenUser, info.data(), size, &size)) {
-        const PSID user = reinterpret_cast<TOKEN_USER*>(info.data())->User.Sid;
-        sid.assign(static_cast<BYTE*>(user), static_cast<BYTE*>(user) + GetLengthSid(user));
-    }
-    CloseHandle(token);
-    return sid;
+    if (!size || !GetTokenInformation(token.get(), TokenUser, info.data(), size, &size))
+        return {};
+    const PSID user = reinterpret_cast<TOKEN_USER*>(info.data())->User.Sid;
+    return std::vector<BYTE>(static_cast<BYTE*>(user), static_cast<BYTE*>(user) + GetLengthSid(user));
 }
 
 EXPLICIT_ACCESS_A Grant(PSID sid, DWORD access)
