@@ -9,6 +9,7 @@
 
 #include "crypto/Base64.h"
 #include "crypto/Blowfish.h"
+#include "debuginfo/tool/LookupCommand.h"
 #include "disasm/tool/DisasmCommands.h"
 #include "text/Utf.h"
 #include "tool/SettingsCommand.h"
@@ -147,6 +148,7 @@ constexpr TToolCommand kCommands[] = {
     {"base64", "enc|dec (stdin to stdout)", Base64Command},
     {"disasm", "[--section NAME] PE-FILE | --raw FILE --base HEX (one instruction a line)", DisasmCommand},
     {"function", "PE-FILE ADDRESS (the function's text and what its walk found)", FunctionCommand},
+    {"lookup", "PE-FILE ADDRESS... (module, unit, function, line and function start of each address)", LookupCommand},
     {"settings", "PE-FILE (the settings resource as the store reads it, one name=value a line)", SettingsCommand},
 };
 

@@ -89,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CheckInstructions(process, size);
   CheckFunction(process);
   if (const std::optional<TPeImage> image = LoadPeImage(bytes)) {
-    for (const TPeSection& section : image->sections)
+    for (const TPeFileSection& section : image->sections)
       Require(section.address - image->imageBase + section.size <= image->mapped.size(), "section beyond image");
   }
   return 0;

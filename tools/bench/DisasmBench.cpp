@@ -23,7 +23,7 @@ constexpr double kMinimumSeconds = 1.0;
 struct TCandidate {
   std::string path;
   TPeImage image;
-  const TPeSection* text = nullptr;
+  const TPeFileSection* text = nullptr;
 };
 
 std::optional<TCandidate> Load(const std::string& path) {
@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: DisasmBench PE-FILE... (the largest .text among them is decoded)\n");
     return 2;
   }
-  const TPeSection& text = *largest->image.FindSection(".text");
+  const TPeFileSection& text = *largest->image.FindSection(".text");
   const TBufferCodeReader reader(largest->image.Bytes(text), text.address);
   std::size_t instructions = 0;
   const double decode = Throughput(text.size, [&] {

@@ -60,7 +60,7 @@ int SweepSection(const std::string& path, const std::string& sectionName) {
   if (!bytes) return Fail("cannot read", path);
   const std::optional<TPeImage> image = LoadPeImage(*bytes);
   if (!image) return Fail("not a 32-bit PE file", path);
-  const TPeSection* section = image->FindSection(sectionName);
+  const TPeFileSection* section = image->FindSection(sectionName);
   if (!section) return Fail("no such section", sectionName);
   const TBufferCodeReader reader(image->Bytes(*section), section->address);
   std::string lines;

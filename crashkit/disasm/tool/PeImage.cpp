@@ -61,13 +61,13 @@ std::map<CodeAddress, std::string> ExportNames(const TPeImage& image, std::uint3
 
 }  // namespace
 
-const TPeSection* TPeImage::FindSection(const std::string& name) const {
-  for (const TPeSection& section : sections)
+const TPeFileSection* TPeImage::FindSection(const std::string& name) const {
+  for (const TPeFileSection& section : sections)
     if (section.name == name) return &section;
   return nullptr;
 }
 
-std::span<const std::uint8_t> TPeImage::Bytes(const TPeSection& section) const {
+std::span<const std::uint8_t> TPeImage::Bytes(const TPeFileSection& section) const {
   return std::span(mapped).subspan(section.address - imageBase, section.size);
 }
 

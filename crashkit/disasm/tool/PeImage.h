@@ -10,7 +10,7 @@
 #include "CodeReader.h"
 
 // A 32-bit PE file laid out as the loader maps it, for the tools that decode files.
-struct TPeSection {
+struct TPeFileSection {
   std::string name;
   CodeAddress address = 0;   // image base + virtual address
   std::uint32_t size = 0;    // bytes the file holds for it, at most its virtual size
@@ -20,11 +20,11 @@ struct TPeSection {
 struct TPeImage {
   CodeAddress imageBase = 0;
   std::vector<std::uint8_t> mapped;  // SizeOfImage bytes from imageBase
-  std::vector<TPeSection> sections;
+  std::vector<TPeFileSection> sections;
   std::map<CodeAddress, std::string> exports;  // exported routines by address
 
-  const TPeSection* FindSection(const std::string& name) const;
-  std::span<const std::uint8_t> Bytes(const TPeSection& section) const;
+  const TPeFileSection* FindSection(const std::string& name) const;
+  std::span<const std::uint8_t> Bytes(const TPeFileSection& section) const;
 };
 
 // nullopt for anything that is not a well-formed 32-bit PE image.

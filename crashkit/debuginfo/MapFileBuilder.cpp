@@ -1,0 +1,83 @@
+#include "debuginfo/MapFileBuilder.h"
+
+#include "debuginfo/DebuggerSymbolData.h"
+#include "debuginfo/JdbgFile.h"
+#include "debuginfo/LinkerMapFile.h"
+#include "debuginfo/ModuleLayout.h"
+#include "debuginfo/OwnDebugInfo.h"
+#include "debuginfo/ResourceLookup.h"
+#include "debuginfo/SymbolDataLocation.h"
+
+namespace {
+
+class TMapFileSources {
+public:
+    TMapFileSources(const TModuleImage& module, const IDebugFiles& files, const IProgramDatabase* database, TMapFile& map)
+        : module_(module), files_(files), database_(database), map_(map) {}
+
+    // The symbol data's "FB0A" form comes before the side files, "FB09" after them.
+    bool Load() { return OwnResource() || SymbolData(false) || SideFiles() || SymbolData(true); }
+
+private:
+    bool OwnResource() const
+    {
+        if (!module_.image)
+            return false;
+        const std::optional<std::string> data = FindResourceData(*module_.image, u"ZEL", u"EXCEPT");
+        return data && LoadOwnDebugInfo(*data, map_);
+    }
+
+    bool SymbolData(bool acceptFB09)
+    {
+        if (!symbolData_)
+            symbolData_ = FindSymbolData(module_.image, module_.fileName, files_).value_or("");
+        return LoadDebuggerSymbolData(*symbolData_, {acceptFB09, map_.Layout().secondCodeSectionOffset}, map_);
+    }
+
+    std::optional<std::string> SideFile(std::u16string_view extension) const
+    {
+        return files_.ReadWholeFile(SideFileName(module_.fileName, extension));
+    }
+
+    bool SideFiles() const
+    {
+        if (database_ && database_->Load(SideFileName(module_.fileName, u".pdb"), module_.fileName, module_.base, map_))
+            return true;
+        // A readable map file ends the search, whatever it holds.
+        if (const std::optional<std::string> text = SideFile(u".map")) {
+            LoadLinkerMap(*text, map_);
+            return true;
+        }
+        if (const std::optional<std::string> data = SideFile(u".zel"); data && LoadOwnDebugInfo(*data, map_))
+            return true;
+        const std::optional<std::string> data = SideFile(u".jdbg");
+        return data && LoadJdbg(*data, map_);
+    }
+
+    const TModuleImage& module_;
+    const IDebugFiles& files_;
+    const IProgramDatabase* database_;
+    TMapFile& map_;
+    std::optional<std::string> symbolData_;
+};
+
+} // namespace
+
+TMapFile BuildMapFile(const TModuleImage& module, const IDebugFiles& files, const IProgramDatabase* database)
+{
+    TMapFile map;
+    map.SetModuleHandle(module.base);
+    map.SetModuleFileName(module.fileName);
+    TModuleImage source = module;
+    // Without readable headers only the side files remain.
+    const std::optional<TModuleLayout> layout = module.image ? ReadModuleLayout(*module.image, module.base) : std::nullopt;
+    if (layout)
+        map.SetLayout(*layout);
+    else
+        source.image = nullptr;
+    const bool loaded = TMapFileSources(source, files, database, map).Load();
+    map.SetValid(loaded);
+    if (loaded && !map.Publics().empty())
+        map.SortLines();
+    return map;
+}

@@ -1,0 +1,16 @@
+#pragma once
+// The debug information of the modules of this process, each built once and kept until the
+// library unloads.
+#include <memory>
+
+#include "debuginfo/Location.h"
+#include "debuginfo/MapFile.h"
+
+// The object of the module holding the address (this library's own module for null).
+std::shared_ptr<const TMapFile> FindMapFile(const void* address);
+
+// The location of the address (the caller's return address for null); false when its module
+// has no debug information. Negative lines become 0.
+bool GetLocation(const void* address, TLocation& location);
+// The location of the caller's return address.
+bool GetMyLocation(TLocation& location);
