@@ -1,0 +1,37 @@
+#pragma once
+// DNS queries for MX and NS records and the parse of their answers. An answer is taken only
+// when it carries the query's identifier and question; every read is bounded by the message
+// and compressed names follow a limited number of pointers.
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+constexpr uint16_t kDnsTypeNs = 2;
+constexpr uint16_t kDnsTypeMx = 15;
+// What a UDP answer may hold without EDNS.
+constexpr size_t kDnsMaxUdpMessage = 512;
+
+// The query (recursion desired, one question of class IN); none for a name that is no valid
+// domain name (an empty label, a label over 63 bytes, over 255 bytes in all).
+std::optional<std::vector<uint8_t>> BuildDnsQuery(uint16_t id, std::string_view domain, uint16_t type);
+
+struct TDnsRecord {
+    uint16_t preference = 0; // MX only
+    std::string name;        // the exchanger or name server, lower case, without the final dot
+};
+
+struct TDnsAnswer {
+    bool valid = false;                  // our identifier and question, response code 0
+    std::vector<TDnsRecord> answers;     // records of the asked type in the answer section
+    std::vector<TDnsRecord> authorities; // NS records of the authority section (referrals)
+    // A-record addresses of the additional section, by owner name.
+    std::vector<std::pair<std::string, uint32_t>> addresses;
+};
+
+TDnsAnswer ParseDnsAnswer(std::span<const uint8_t> message, uint16_t id, std::string_view domain, uint16_t type);
+
+// The exchanger of the lowest preference (the first of equals); empty when there is none.
+std::string LowestPreferenceExchanger(const TDnsAnswer& answer);

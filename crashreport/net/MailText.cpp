@@ -1,0 +1,151 @@
+#include "net/MailText.h"
+
+#include <algorithm>
+#include <array>
+
+#include "crypto/Base64.h"
+#include "text/Utf.h"
+
+namespace {
+
+constexpr std::string_view kUtf8WordStart = "=?UTF-8?B?";
+constexpr std::string_view kLatin1WordStart = "=?ISO-8859-1?Q?";
+constexpr std::string_view kWordEnd = "?=";
+
+struct TMimeTypeRow {
+    std::u16string_view extension;
+    std::string_view type;
+};
+
+constexpr std::array kMimeTypes{
+    TMimeTypeRow{u".txt", "text/plain"},  TMimeTypeRow{u".zbr", "text/plain"},
+    TMimeTypeRow{u".ini", "text/plain"},  TMimeTypeRow{u".jpg", "image/jpeg"},
+    TMimeTypeRow{u".jpeg", "image/jpeg"}, TMimeTypeRow{u".png", "image/png"},
+    TMimeTypeRow{u".zip", "application/zip"},
+};
+constexpr std::string_view kDefaultMimeType = "application/octet-stream";
+
+char16_t LowerAscii(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; }
+
+bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
+
+std::u16string_view Trim(std::u16string_view text)
+{
+    while (!text.empty() && IsBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+TCharSet AllButLettersAndDigits()
+{
+    TCharSet set;
+    for (int c = 0; c < 256; ++c)
+        if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')))
+            set.Add(static_cast<unsigned char>(c));
+    return set;
+}
+
+AnsiString Utf8Word(std::u16string_view text)
+{
+    return AnsiString(kUtf8WordStart) + EncodeBase64Str(WideToUTF8(text)) + AnsiString(kWordEnd);
+}
+
+} // namespace
+
+bool FitsLatin1(std::u16string_view text)
+{
+    return std::all_of(text.begin(), text.end(), [](char16_t c) { return c < 256; });
+}
+
+AnsiString ToLatin1(std::u16string_view text)
+{
+    AnsiString bytes;
+    bytes.reserve(text.size());
+    for (const char16_t c : text)
+        bytes += static_cast<char>(c & 0xFF);
+    return bytes;
+}
+
+AnsiString HeaderSafeLatin1(std::u16string_view text)
+{
+    AnsiString bytes = ToLatin1(text);
+    std::replace_if(bytes.begin(), bytes.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+    return bytes;
+}
+
+AnsiString EncodeBytes(std::string_view text, char escape, const TCharSet& set)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    AnsiString encoded;
+    for (const char c : text) {
+        if (!set.Contains(c)) {
+            encoded += c;
+            continue;
+        }
+        const auto byte = static_cast<unsigned char>(c);
+        encoded += escape;
+        encoded += kHex[byte >> 4];
+        encoded += kHex[byte & 0x0F];
+    }
+    return encoded;
+}
+
+AnsiString EncodeSubject(std::u16string_view subject, bool alwaysUtf8)
+{
+    if (alwaysUtf8 || !FitsLatin1(subject))
+        return Utf8Word(subject);
+    static const TCharSet escaped = AllButLettersAndDigits();
+    return AnsiString(kLatin1WordStart) + EncodeBytes(ToLatin1(subject), '=', escaped) + AnsiString(kWordEnd);
+}
+
+AnsiString EncodeWordIfNeeded(std::u16string_view text, bool alwaysUtf8)
+{
+    return alwaysUtf8 || !FitsLatin1(text) ? Utf8Word(text) : HeaderSafeLatin1(text);
+}
+
+std::vector<UnicodeString> SplitRecipients(std::u16string_view list)
+{
+    std::vector<UnicodeString> items;
+    size_t start = 0;
+    while (start <= list.size()) {
+        const size_t comma = std::min(list.find(u',', start), list.size());
+        const std::u16string_view item = Trim(list.substr(start, comma - start));
+        if (!item.empty())
+            items.emplace_back(item);
+        start = comma + 1;
+    }
+    return items;
+}
+
+UnicodeString MailAddressOf(std::u16string_view item)
+{
+    const size_t open = item.find(u'<');
+    if (open == std::u16string_view::npos)
+        return UnicodeString(Trim(item));
+    const size_t close = item.find(u'>', open);
+    return UnicodeString(Trim(item.substr(open + 1, close == std::u16string_view::npos ? close : close - open - 1)));
+}
+
+AnsiString FormatMailAddress(std::u16string_view item, bool withDisplayName, bool alwaysUtf8)
+{
+    const AnsiString address = "<" + HeaderSafeLatin1(MailAddressOf(item)) + ">";
+    const size_t open = item.find(u'<');
+    if (!withDisplayName || open == std::u16string_view::npos)
+        return address;
+    const std::u16string_view name = Trim(item.substr(0, open));
+    if (name.empty())
+        return address;
+    return EncodeWordIfNeeded(name, alwaysUtf8) + " " + address;
+}
+
+AnsiString GetMimeType(std::u16string_view fileName)
+{
+    UnicodeString lower(fileName);
+    std::transform(lower.begin(), lower.end(), lower.begin(), LowerAscii);
+    for (const TMimeTypeRow& row : kMimeTypes)
+        if (lower.ends_with(row.extension))
+            return AnsiString(row.type);
+    return AnsiString(kDefaultMimeType);
+}

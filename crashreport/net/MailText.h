@@ -1,0 +1,33 @@
+#pragma once
+// Texts of mail headers: encoded words (RFC 2047), addresses with display names, content
+// types. Texts that fit ISO-8859-1 go out as such, others as UTF-8, so that the bytes always
+// match the charset they are labelled with.
+#include <string_view>
+#include <vector>
+
+#include "text/CharSet.h"
+#include "text/ZelTypes.h"
+
+bool FitsLatin1(std::u16string_view text);
+// The low byte of each unit; for texts that fit ISO-8859-1.
+AnsiString ToLatin1(std::u16string_view text);
+// The same with line breaks made blanks, so that a header text cannot start a header of its own.
+AnsiString HeaderSafeLatin1(std::u16string_view text);
+
+// Every byte in `set` replaced by `escape` and two upper-case hexadecimal digits.
+AnsiString EncodeBytes(std::string_view text, char escape, const TCharSet& set);
+
+// Always an encoded word: "=?UTF-8?B?...?=" or "=?ISO-8859-1?Q?...?=" with every byte other
+// than letters and digits escaped.
+AnsiString EncodeSubject(std::u16string_view subject, bool alwaysUtf8);
+// "=?UTF-8?B?...?=" when the text needs UTF-8 (or always is set), else its ISO-8859-1 bytes.
+AnsiString EncodeWordIfNeeded(std::u16string_view text, bool alwaysUtf8);
+
+// Comma-separated recipient items, trimmed, empty ones left out.
+std::vector<UnicodeString> SplitRecipients(std::u16string_view list);
+// The address of an item: inside its angle brackets, else the whole item.
+UnicodeString MailAddressOf(std::u16string_view item);
+// "<address>", or the display name (encoded when needed) and "<address>".
+AnsiString FormatMailAddress(std::u16string_view item, bool withDisplayName, bool alwaysUtf8);
+
+AnsiString GetMimeType(std::u16string_view fileName);
