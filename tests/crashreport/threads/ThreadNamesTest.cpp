@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
+
+#include "settings/win/DualText.h"
 #include "threads/ThreadNameBuffer.h"
 
 namespace {
@@ -100,6 +103,35 @@ TEST_F(ThreadNames, ALookUpGivesUpWhenTheListMutexIsHeldElsewhere)
     CloseHandle(context.taken);
     CloseHandle(context.release);
     EXPECT_TRUE(GetThreadEntry(GetCurrentThreadId()));
+}
+
+TEST_F(ThreadNames, ShortEntriesOfOlderCopiesAreReadAndReplacedByTheirSize)
+{
+    // An entry as an older copy makes it: id, name and next only.
+    constexpr uint32_t kOldThread = 0x7FFF0001;
+    const size_t shortSize = offsetof(TThreadEntry, next) + sizeof(TThreadEntry*);
+    auto* entry = static_cast<TThreadEntry*>(SharedAlloc(shortSize));
+    ASSERT_NE(entry, nullptr);
+    entry->threadId = kOldThread;
+    entry->name = MakeDualText(u"old style");
+    TThreadNameBufferData& data = *ThreadNameBuffer().Data();
+    {
+        const TListMutexLock lock(data, INFINITE);
+        entry->next = data.head;
+        data.head = entry;
+    }
+    const auto read = GetThreadEntry(kOldThread);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->name, u"old style");
+    EXPECT_EQ(read->startAddress, nullptr);
+    const void* start = reinterpret_cast<const void*>(&QuickThread);
+    SetThreadEntry(kOldThread, nullptr, {}, 0, start, u"TOld");
+    const auto replaced = GetThreadEntry(kOldThread);
+    ASSERT_TRUE(replaced);
+    EXPECT_EQ(replaced->name, u"old style"); // kept from the short entry
+    EXPECT_EQ(replaced->startAddress, start);
+    SetThreadEntry(kOldThread, nullptr, {}, 0, nullptr, {});
+    EXPECT_FALSE(GetThreadEntry(kOldThread));
 }
 
 } // namespace

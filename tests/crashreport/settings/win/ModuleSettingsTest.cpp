@@ -128,6 +128,22 @@ TEST_F(ModuleSettings, StoredTextsKeepCharactersBeyondTheCodePage)
     EXPECT_EQ(settings.GetSettingInt("NewNumber"), 0);
 }
 
+TEST_F(ModuleSettings, TheRecordArrayGrowsAndKeepsItsRecords)
+{
+    const TLoadedModule module(L"crashreport_sample_types.dll");
+    TIZESettings settings(module.Get(), true);
+    EXPECT_EQ(settings.Node()->capacity, 147);
+    for (int i = 0; i < 200; ++i)
+        ASSERT_TRUE(settings.SetSettingInt("Extra" + std::to_string(i), i));
+    EXPECT_EQ(settings.Node()->count, 212);
+    EXPECT_EQ(settings.Node()->capacity, 227); // 147, then 20 more each time it was full
+    EXPECT_EQ(settings.GetSettingInt("Extra0"), 0);
+    EXPECT_EQ(settings.GetSettingInt("Extra199"), 199);
+    EXPECT_EQ(settings.MailBody(), u"wide \u20AC\u0416");
+    settings.ReloadSettings();
+    EXPECT_EQ(settings.Node()->count, 12);
+}
+
 TEST_F(ModuleSettings, PlaceholdersAreExpandedButNotInTheFrozenMessage)
 {
     const TLoadedModule module(L"crashreport_sample_types.dll");
