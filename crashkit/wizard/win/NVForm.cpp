@@ -459,6 +459,9 @@ void TNVForm::FormWindowGone()
     window_ = nullptr;
     pressedImage_ = nullptr;
     lastFocus_ = nullptr;
+    // A window closed by a message sent from another thread goes inside GetMessage, which
+    // would go on waiting: wake the modal loop so that it sees the window gone.
+    PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0);
 }
 
 LRESULT CALLBACK TNVForm::WindowProc(void* context, HWND window, UINT message, WPARAM wParam, LPARAM lParam)

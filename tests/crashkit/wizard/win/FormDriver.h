@@ -1,0 +1,127 @@
+#pragma once
+// Drives the wizard forms that the test thread shows, from a thread of its own: waits for a
+// form window, works its items as a user would, and never lets the test thread hang (a form
+// the steps leave open is closed).
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <thread>
+
+namespace form_driver {
+
+inline BOOL CALLBACK FindVisibleForm(HWND window, LPARAM result)
+{
+    wchar_t className[32] = {};
+    GetClassNameW(window, className, 32);
+    if (std::wstring(className) != L"zelNVAssistantWnd" || !IsWindowVisible(window))
+        return TRUE;
+    *reinterpret_cast<HWND*>(result) = window;
+    return FALSE;
+}
+
+// A visible form window of that thread other than `previous`; null after the time-out.
+inline HWND WaitForForm(DWORD threadId, HWND previous = nullptr, DWORD timeoutMs = 10000)
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        HWND found = nullptr;
+        EnumThreadWindows(threadId, &FindVisibleForm, reinterpret_cast<LPARAM>(&found));
+        if (found && found != previous)
+            return found;
+        if (GetTickCount() - start > timeoutMs)
+            return nullptr;
+        Sleep(20);
+    }
+}
+
+inline HWND FocusOf(DWORD threadId)
+{
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(threadId, &info);
+    return info.hwndFocus;
+}
+
+// Waits until the focus of that thread is on the window.
+inline bool WaitForFocus(DWORD threadId, HWND window, DWORD timeoutMs = 3000)
+{
+    const DWORD start = GetTickCount();
+    while (FocusOf(threadId) != window) {
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        Sleep(10);
+    }
+    return true;
+}
+
+// Characters typed into the focused control, through the form's message loop.
+inline void Type(HWND control, const std::wstring& text)
+{
+    for (const wchar_t c : text)
+        PostMessageW(control, WM_CHAR, c, 1);
+}
+
+inline void Key(HWND control, WPARAM key)
+{
+    PostMessageW(control, WM_KEYDOWN, key, 1);
+    PostMessageW(control, WM_KEYUP, key, 0xC0000001);
+}
+
+// Lets the form's thread handle what was posted to it.
+inline void Settle(HWND form)
+{
+    DWORD_PTR result = 0;
+    Sleep(50);
+    SendMessageTimeoutW(form, WM_NULL, 0, 0, SMTO_BLOCK, 2000, &result);
+}
+
+inline bool WaitUntilGone(HWND window, DWORD timeoutMs = 5000)
+{
+    const DWORD start = GetTickCount();
+    while (IsWindow(window)) {
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        Sleep(20);
+    }
+    return true;
+}
+
+class TFormDriver {
+public:
+    explicit TFormDriver(std::function<void(DWORD threadId)> steps)
+        : threadId_(GetCurrentThreadId()), thread_([this, steps = std::move(steps)] { Run(steps); })
+    {
+    }
+    ~TFormDriver() { Join(); }
+    TFormDriver(const TFormDriver&) = delete;
+    TFormDriver& operator=(const TFormDriver&) = delete;
+
+    void Join()
+    {
+        if (thread_.joinable())
+            thread_.join();
+    }
+
+private:
+    void Run(const std::function<void(DWORD)>& steps)
+    {
+        try {
+            steps(threadId_);
+        } catch (...) {
+        }
+        // Whatever is left open is closed, so that the test thread goes on.
+        for (int i = 0; i < 5; ++i) {
+            const HWND left = WaitForForm(threadId_, nullptr, 200);
+            if (!left)
+                break;
+            PostMessageW(left, WM_CLOSE, 0, 0);
+            WaitUntilGone(left);
+        }
+    }
+
+    DWORD threadId_;
+    std::thread thread_;
+};
+
+} // namespace form_driver
