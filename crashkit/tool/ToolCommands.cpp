@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "bitmap/tool/BitmapCommands.h"
 #include "crypto/Base64.h"
 #include "crypto/Blowfish.h"
 #include "debuginfo/tool/LookupCommand.h"
@@ -149,6 +150,8 @@ constexpr TToolCommand kCommands[] = {
     {"disasm", "[--section NAME] PE-FILE | --raw FILE --base HEX (one instruction a line)", DisasmCommand},
     {"function", "PE-FILE ADDRESS (the function's text and what its walk found)", FunctionCommand},
     {"lookup", "PE-FILE ADDRESS... (module, unit, function, line and function start of each address)", LookupCommand},
+    {"png", "[--grey] IN.bmp OUT.png (256 colours, or 16 greys)", PngCommand},
+    {"bmp", "IN.bmp OUT.bmp (the bitmap's own 32-bit BMP image)", BmpCommand},
     {"settings", "PE-FILE (the settings resource as the store reads it, one name=value a line)", SettingsCommand},
 };
 
