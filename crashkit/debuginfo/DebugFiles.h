@@ -11,6 +11,8 @@ public:
     virtual ~IDebugFiles() = default;
     // The whole file; none when it does not exist or cannot be read.
     virtual std::optional<std::string> ReadWholeFile(const UnicodeString& path) const = 0;
+    // The day (whole days since any fixed point) of the file's last write; none when unknown.
+    virtual std::optional<int64_t> WriteDay(const UnicodeString&) const { return std::nullopt; }
 };
 
 class TMapFile;

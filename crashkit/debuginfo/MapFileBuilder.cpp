@@ -19,11 +19,35 @@ public:
     bool Load() { return OwnResource() || SymbolData(false) || SideFiles() || SymbolData(true); }
 
 private:
+    // Reduced data (names left out) gives way to the full data in a ".zel" file that the
+    // module's settings name by its "MinDebugInfo" stamp.
     bool OwnResource() const
     {
         if (!module_.image)
             return false;
         const std::optional<std::string> data = FindResourceData(*module_.image, u"ZEL", u"EXCEPT");
+        const std::optional<TOwnDebugInfoHeader> header = data ? ReadOwnDebugInfoHeader(*data) : std::nullopt;
+        if (!header || (!map_.MinDebugInfo().empty() && map_.MinDebugInfo() != OwnDebugInfoStamp(*data, *header)))
+            return false;
+        map_.SetMinDebugInfo(header->reduced ? MinDebugInfoSetting() : "");
+        if (header->reduced && OwnSideFile())
+            return true;
+        return LoadOwnDebugInfoPayload(*header, map_);
+    }
+
+    // The 31 characters from 18 after "MinDebugInfo" in the settings resource.
+    std::string MinDebugInfoSetting() const
+    {
+        const std::string settings = FindResourceData(*module_.image, u"#10", u"TZELEXCEPT").value_or("");
+        const size_t at = settings.find("MinDebugInfo");
+        if (at == std::string::npos || settings.size() - at < 18)
+            return {};
+        return settings.substr(at + 18, 31);
+    }
+
+    bool OwnSideFile() const
+    {
+        const std::optional<std::string> data = SideFile(u".zel");
         return data && LoadOwnDebugInfo(*data, map_);
     }
 
@@ -48,7 +72,7 @@ private:
             LoadLinkerMap(*text, map_);
             return true;
         }
-        if (const std::optional<std::string> data = SideFile(u".zel"); data && LoadOwnDebugInfo(*data, map_))
+        if (OwnSideFile())
             return true;
         const std::optional<std::string> data = SideFile(u".jdbg");
         return data && LoadJdbg(*data, map_);

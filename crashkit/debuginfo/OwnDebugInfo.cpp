@@ -157,14 +157,19 @@ bool LoadOwnDebugInfo(std::string_view data, TMapFile& map)
     const std::optional<TOwnDebugInfoHeader> header = ReadOwnDebugInfoHeader(data);
     if (!header || (!map.MinDebugInfo().empty() && map.MinDebugInfo() != OwnDebugInfoStamp(data, *header)))
         return false;
-    std::string payload(header->payload);
+    return LoadOwnDebugInfoPayload(*header, map);
+}
+
+bool LoadOwnDebugInfoPayload(const TOwnDebugInfoHeader& header, TMapFile& map)
+{
+    std::string payload(header.payload);
     if (!BlowfishCrypt(payload.data(), payload.size(), false, false, 0, OwnDebugInfoKey(payload.size())))
         return false;
     const std::string content = UncompressStr(payload);
     // The packed string takes a shorter result than its header's length; here that is damage.
     uint32_t declaredLength = 0;
     TMiniStream(payload).ReadUInt32(declaredLength);
-    if (content.empty() || content.size() != declaredLength || !ReadOwnDebugInfoContent(content, header->reduced, map)) {
+    if (content.empty() || content.size() != declaredLength || !ReadOwnDebugInfoContent(content, header.reduced, map)) {
         map.Clear();
         return false;
     }

@@ -29,3 +29,5 @@ bool ReadOwnDebugInfoContent(std::string_view content, bool reduced, TMapFile& m
 // Adds the content to the map (whose layout is set). False, with nothing added, for damaged
 // data, or when the map holds a "MinDebugInfo" text that does not name this data.
 bool LoadOwnDebugInfo(std::string_view data, TMapFile& map);
+// The same without the "MinDebugInfo" check.
+bool LoadOwnDebugInfoPayload(const TOwnDebugInfoHeader& header, TMapFile& map);

@@ -41,6 +41,14 @@ std::optional<std::string> FromDebugDirectory(const TImageView& image, const Uni
     return std::nullopt;
 }
 
+// A ".map" file written on a later day than the ".tds" file is the one to believe.
+bool MapIsNewer(const UnicodeString& tdsName, const UnicodeString& moduleFileName, const IDebugFiles& files)
+{
+    const std::optional<int64_t> tdsDay = files.WriteDay(tdsName);
+    const std::optional<int64_t> mapDay = files.WriteDay(SideFileName(moduleFileName, u".map"));
+    return tdsDay && mapDay && *mapDay > *tdsDay;
+}
+
 // What the module's file holds behind its last section.
 std::optional<std::string> BehindSections(const UnicodeString& moduleFileName, const IDebugFiles& files)
 {
@@ -65,8 +73,9 @@ std::optional<std::string> FindSymbolData(const TImageView* image, const Unicode
 {
     if (image && image->Headers().Directory(kDebugDirectory).size != 0)
         return FromDebugDirectory(*image, moduleFileName, files);
-    const std::optional<std::string> sideFile = files.ReadWholeFile(SideFileName(moduleFileName, u".tds"));
-    if (sideFile && IsSymbolData(*sideFile))
+    const UnicodeString tdsName = SideFileName(moduleFileName, u".tds");
+    const std::optional<std::string> sideFile = files.ReadWholeFile(tdsName);
+    if (sideFile && IsSymbolData(*sideFile) && !MapIsNewer(tdsName, moduleFileName, files))
         return sideFile;
     return BehindSections(moduleFileName, files);
 }

@@ -14,6 +14,8 @@ LPCWSTR Wide(const UnicodeString& text)
 }
 
 // The file's last write as a local DOS date (high word) and time; 0 when unreadable.
+constexpr uint64_t kFileTimeUnitsPerDay = 864000000000; // of 100 ns
+
 uint32_t FileDosTime(const UnicodeString& path)
 {
     WIN32_FILE_ATTRIBUTE_DATA attributes{};
@@ -50,4 +52,15 @@ std::optional<std::string> TWinModuleSystem::ReadWholeFile(const UnicodeString& 
     TWin32ZipFiles files;
     std::optional<TZipSourceFile> file = files.ReadWholeFile(path);
     return file ? std::optional(std::move(file->contents)) : std::nullopt;
+}
+
+std::optional<int64_t> TWinModuleSystem::WriteDay(const UnicodeString& path) const
+{
+    WIN32_FILE_ATTRIBUTE_DATA attributes{};
+    FILETIME local{};
+    if (!GetFileAttributesExW(Wide(path), GetFileExInfoStandard, &attributes) ||
+        !FileTimeToLocalFileTime(&attributes.ftLastWriteTime, &local))
+        return std::nullopt;
+    const uint64_t time = uint64_t{local.dwHighDateTime} << 32 | local.dwLowDateTime;
+    return static_cast<int64_t>(time / kFileTimeUnitsPerDay);
 }

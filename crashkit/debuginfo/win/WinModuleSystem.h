@@ -15,6 +15,7 @@ public:
     std::optional<TModuleIdentity> ModuleAt(uint64_t address) const override;
     const IMemoryReader& Memory() const override { return memory_; }
     std::optional<std::string> ReadWholeFile(const UnicodeString& path) const override;
+    std::optional<int64_t> WriteDay(const UnicodeString& path) const override;
     const IProgramDatabase* ProgramDatabase() const override { return &database_; }
 
 private:

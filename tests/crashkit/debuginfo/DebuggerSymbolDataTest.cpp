@@ -224,15 +224,39 @@ public:
     {
         if (path == u"C:\\Bin\\Mod.tds")
             return SampleFB0A();
+        if (path == u"C:\\Bin\\Mod.map" && withMap)
+            return "";
         return std::nullopt;
     }
+
+    std::optional<int64_t> WriteDay(const UnicodeString& path) const override
+    {
+        if (path == u"C:\\Bin\\Mod.tds")
+            return 100;
+        if (path == u"C:\\Bin\\Mod.map" && withMap)
+            return mapDay;
+        return std::nullopt;
+    }
+
+    bool withMap = false;
+    int64_t mapDay = 0;
 };
 
 TEST(DebuggerSymbolData, BuilderTakesATdsSideFile)
 {
-    const TMapFile map = BuildMapFile({nullptr, 0, u"C:\\Bin\\Mod.dll"}, TSideFiles());
+    TSideFiles files;
+    const TMapFile map = BuildMapFile({nullptr, 0, u"C:\\Bin\\Mod.dll"}, files);
     ASSERT_TRUE(map.Valid());
     EXPECT_EQ(map.FindPublic(0x12).name, u"Run");
+
+    // A map file of the same day does not displace it; one of a later day does (and is empty).
+    files.withMap = true;
+    files.mapDay = 100;
+    EXPECT_EQ(BuildMapFile({nullptr, 0, u"C:\\Bin\\Mod.dll"}, files).FindPublic(0x12).name, u"Run");
+    files.mapDay = 101;
+    const TMapFile newer = BuildMapFile({nullptr, 0, u"C:\\Bin\\Mod.dll"}, files);
+    EXPECT_TRUE(newer.Valid());
+    EXPECT_TRUE(newer.Publics().empty());
 }
 
 } // namespace
