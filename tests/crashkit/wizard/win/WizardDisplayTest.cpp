@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,23 @@ void CountOwnerCall(TNVForm&, TNVAction, TNVItem*, void* userValue)
 }
 
 TActionLog* contactLog = nullptr;
+
+int hookCalls = 0;
+void CountException() noexcept
+{
+    try {
+        throw;
+    } catch (const std::runtime_error&) {
+        ++hookCalls;
+    } catch (...) {
+    }
+}
+
+void ThrowOnChange(TNVForm&, TNVAction action, TNVItem* item, void*)
+{
+    if (action == TNVAction::Change && item)
+        throw std::runtime_error("from the form's callback");
+}
 
 void ContactHandler(TNVForm& form, TNVAction action, TNVItem* item, void*)
 {
@@ -578,6 +596,35 @@ TEST_F(WizardDisplayTest, OwnerIsDisabledWhileShownAndEnabledAfter)
     EXPECT_TRUE(ownedByOwner);
     EXPECT_TRUE(IsWindowEnabled(owner));
     DestroyWindow(owner);
+}
+
+// A callback that throws while the window procedure handles a message does not end the
+// process: the message yields 0, the hook hears of it and the form goes on.
+TEST_F(WizardDisplayTest, ExceptionsInTheWindowProcedureGoToTheHook)
+{
+    TFormBuilder b("Throwing");
+    b.End().Item("TNVCheckBox", "Box").End().End().End();
+    TNVAssistant assistant(u"Throwing", {b.data});
+    TNVForm& form = *assistant.Form(0);
+    form.SetOnAction(&ThrowOnChange, nullptr);
+    hookCalls = 0;
+    SetWizardExceptionHook(&CountException);
+    bool stillShown = false;
+    TFormDriver driver([&](DWORD threadId) {
+        const HWND window = WaitForForm(threadId);
+        if (!window)
+            return;
+        SendMessageW(form.Find<TNVCheckBox>(u"Box")->Handle(), BM_CLICK, 0, 0);
+        Settle(window);
+        stillShown = IsWindowVisible(window) != FALSE;
+        PostMessageW(window, WM_CLOSE, 0, 0);
+    });
+    EXPECT_EQ(TNVModalResult::Cancel, form.ShowModal(nullptr));
+    driver.Join();
+    SetWizardExceptionHook(nullptr);
+    EXPECT_TRUE(stillShown);
+    EXPECT_EQ(1, hookCalls);
+    EXPECT_TRUE(form.Find<TNVCheckBox>(u"Box")->Checked()) << "toggled before the callback threw";
 }
 
 } // namespace
