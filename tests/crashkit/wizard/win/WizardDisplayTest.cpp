@@ -627,4 +627,49 @@ TEST_F(WizardDisplayTest, ExceptionsInTheWindowProcedureGoToTheHook)
     EXPECT_TRUE(form.Find<TNVCheckBox>(u"Box")->Checked()) << "toggled before the callback threw";
 }
 
+void ValidateAddress(TNVForm&, TNVAction action, TNVItem* item, void*)
+{
+    if (action != TNVAction::Change || !item || item->Name() != u"EmailEdit")
+        return;
+    auto& edit = static_cast<TNVEdit&>(*item);
+    edit.SetValid(edit.Text().find(u'@') != UnicodeString::npos);
+}
+
+TEST_F(WizardDisplayTest, AnEditMarkedInvalidKeepsContinueDisabled)
+{
+    auto assistant = LoadLibraryForms({u"ContactForm"});
+    TNVForm& form = *assistant->Form(0);
+    form.SetOnAction(&ValidateAddress, nullptr);
+    auto& email = *form.Find<TNVEdit>(u"EmailEdit");
+    bool enabledWithoutAt = true;
+    bool enabledWithAt = false;
+    bool continueFocused = false;
+    TFormDriver driver([&](DWORD threadId) {
+        const HWND window = WaitForForm(threadId);
+        if (!window)
+            return;
+        const HWND next = form.ContinueButton().Handle();
+        SendMessageW(email.Handle(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"no address"));
+        Settle(window);
+        enabledWithoutAt = IsWindowEnabled(next) != FALSE;
+        SendMessageW(email.Handle(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"jo@example.org"));
+        Settle(window);
+        enabledWithAt = IsWindowEnabled(next) != FALSE;
+        // Return on the focused continue button goes through the dialog manager.
+        for (int i = 0; i < 3 && FocusOf(threadId) != next; ++i) {
+            Key(FocusOf(threadId), VK_TAB);
+            Settle(window);
+        }
+        continueFocused = FocusOf(threadId) == next;
+        Key(next, VK_RETURN);
+    });
+    // The callback is installed after loading, so the resource's routine is not called.
+    EXPECT_EQ(TNVModalResult::Continue, assistant->ShowModal(nullptr));
+    driver.Join();
+    EXPECT_FALSE(enabledWithoutAt);
+    EXPECT_TRUE(enabledWithAt);
+    EXPECT_TRUE(continueFocused);
+    EXPECT_TRUE(email.Valid());
+}
+
 } // namespace
