@@ -1,0 +1,47 @@
+#include "CallSite.h"
+
+#include "InstructionDecoder.h"
+
+namespace {
+
+constexpr uint8_t kCallRelative = 0xE8;
+constexpr uint8_t kCallFar = 0x9A;
+constexpr uint8_t kGroupFF = 0xFF;
+
+// FF /2 and FF /3: the ModRM reg field is 2 or 3.
+bool IsIndirectCall(uint8_t opcode, uint8_t modRm)
+{
+    return opcode == kGroupFF && (modRm & 0x30) == 0x10;
+}
+
+} // namespace
+
+bool EndsInCall(const std::array<uint8_t, 8>& b)
+{
+    return b[3] == kCallRelative || IsIndirectCall(b[6], b[7]) || IsIndirectCall(b[5], b[6]) ||
+           IsIndirectCall(b[4], b[5]) || IsIndirectCall(b[2], b[3]) || IsIndirectCall(b[1], b[2]) || b[1] == kCallFar;
+}
+
+std::optional<TVerifiedCall> VerifyCall(const ICodeReader& code, CodeAddress value)
+{
+    for (CodeAddress start = value - 7; start != value - 1; ++start) {
+        const TInstructionInfo info = ParseCode(code, start);
+        if (info.valid && info.isCall && info.next == value)
+            return TVerifiedCall{start, info.relativeTarget ? info.target : 0};
+    }
+    return std::nullopt;
+}
+
+CodeAddress ResolveThunk(const ICodeReader& code, CodeAddress target)
+{
+    const TDecodedInstruction jump = DecodeInstruction(code, target);
+    if (!jump.info.valid || !IsUnconditionalJump(jump))
+        return target;
+    if (jump.info.relativeTarget && jump.info.target != 0)
+        return jump.info.target;
+    if (jump.info.pointerCell != 0) {
+        if (const std::optional<uint32_t> routine = ReadDword(code, jump.info.pointerCell); routine && *routine != 0)
+            return *routine;
+    }
+    return target;
+}

@@ -1,0 +1,23 @@
+#pragma once
+// Whether a stack value is the return address of a call: the quick test of the 8 bytes before
+// it, and the verification that decodes the call ending there.
+#include <array>
+#include <cstdint>
+#include <optional>
+
+#include "CodeReader.h"
+
+// b[0..7] are the bytes at value - 8 .. value - 1: a direct, register, memory or far call may end
+// at value.
+bool EndsInCall(const std::array<uint8_t, 8>& bytes);
+
+struct TVerifiedCall {
+    CodeAddress start = 0;
+    CodeAddress target = 0; // 0 when the operand is a register or memory
+};
+
+// The call instruction that ends exactly at value, decoded from value - 7 to value - 2.
+std::optional<TVerifiedCall> VerifyCall(const ICodeReader& code, CodeAddress value);
+
+// A call target that is only a jump (an import thunk) leads to the jump's known target.
+CodeAddress ResolveThunk(const ICodeReader& code, CodeAddress target);

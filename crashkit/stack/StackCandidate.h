@@ -1,0 +1,19 @@
+#pragma once
+// A stack value that the tracer keeps while it looks for the chain of calls.
+#include <cstdint>
+
+#include "CodeReader.h"
+
+struct TStackCandidate {
+    CodeAddress stackAddress = 0; // 0 for the exception address and the thread start
+    CodeAddress value = 0;
+    bool forced = false;  // exception address or thread start: listed whatever links it
+    bool anchor = false;  // forced or found in a frame-pointer slot: every chain passes it
+    // The function that the next more recent call must lie in: the call's target for a return
+    // address, the routine itself for the thread start; 0 when the call's operand hides it.
+    CodeAddress callee = 0;
+    // Where the item's own code lies: value - 1 for a return address, the value itself for the
+    // exception address and the thread start.
+    CodeAddress lookupAddress = 0;
+    bool hasLine = false;
+};

@@ -1,0 +1,56 @@
+#pragma once
+// What the stack tracer takes from the thread it traces: its registers, the names of code
+// addresses, and progress and cancel. Memory (stack and code) is read through the function
+// environment of the disassembler, so live traces go through guarded reads and tests through
+// buffers.
+#include <atomic>
+#include <cstdint>
+#include <optional>
+
+#include "FunctionEnvironment.h"
+#include "text/ZelTypes.h"
+
+struct TStackRegisters {
+    CodeAddress instruction = 0;  // the exception or current address; 0 = none
+    CodeAddress stackPointer = 0; // lowest stack address to scan
+    CodeAddress stackTop = 0;     // end of the stack
+    CodeAddress framePointer = 0; // 0 = no frame-pointer walk
+    CodeAddress threadStart = 0;  // 0 = none
+};
+
+// What a module's debug information (or its exports) says of a code address.
+struct TCodeName {
+    UnicodeString module;   // file name without folder
+    UnicodeString unit;     // empty without debug information
+    UnicodeString function; // empty when unknown
+    CodeAddress functionStart = 0; // 0 when unknown
+    int32_t line = 0;              // 0 when unknown
+    bool hasDebugInfo = false;
+};
+
+class ICodeNamer {
+public:
+    virtual ~ICodeNamer() = default;
+    // None for an address outside every known module's code.
+    virtual std::optional<TCodeName> Name(CodeAddress address) const = 0;
+    // The module's "MinDebugInfo" note for the module holding the address; empty when none.
+    virtual UnicodeString ModuleNote(CodeAddress) const { return {}; }
+};
+
+class IStackProgress {
+public:
+    virtual ~IStackProgress() = default;
+    // 0 to 1000.
+    virtual void SetPosition(int position) = 0;
+};
+
+struct TStackTraceOptions {
+    bool hideItemsWithoutLine = false;
+    bool showRelativeAddresses = false;
+    bool showRelativeLines = false;
+    bool exactAddress = false;       // the instruction address is that of the faulting instruction
+    bool noExceptionAddress = false; // the instruction address is not listed
+    bool dumpAllCandidates = false;  // no chain selection
+    const std::atomic<bool>* cancel = nullptr;
+    IStackProgress* progress = nullptr;
+};

@@ -1,0 +1,305 @@
+#include "StackTracer.h"
+
+#include <map>
+#include <mutex>
+#include <stdexcept>
+#include <vector>
+
+#include "CallSite.h"
+#include "ChainSelection.h"
+#include "FunctionWalker.h"
+#include "RecursionRemoval.h"
+#include "StackText.h"
+#include "text/CaseFolding.h"
+
+namespace {
+
+constexpr CodeAddress kLowestCode = 8;
+constexpr int kCollected = 25;
+constexpr int kChecked = 650;
+constexpr int kDone = 1000;
+
+// Traces run one at a time: the analysed functions are shared between them.
+std::mutex& TraceLock()
+{
+    static std::mutex lock;
+    return lock;
+}
+
+class TTrace {
+public:
+    TTrace(const IFunctionEnvironment& memory, const ICodeNamer& namer, const TStackRegisters& registers,
+           const TStackTraceOptions& options)
+        : memory_(memory), namer_(namer), registers_(registers), options_(options)
+    {
+    }
+
+    TStackTraceResult Run();
+
+private:
+    bool Cancelled() const { return options_.cancel && options_.cancel->load(std::memory_order_relaxed); }
+    void Progress(int position) const
+    {
+        if (options_.progress)
+            options_.progress->SetPosition(position);
+    }
+
+    void Collect();
+    void RecordFrameSlots();
+    void TestValue(CodeAddress stackAddress, CodeAddress value);
+    void AddForced(CodeAddress value, bool threadStart);
+    bool CalleeHolds(CodeAddress callee, CodeAddress address);
+    std::vector<TNamedStackItem> Name() const;
+    TNamedStackItem NameItem(const TStackCandidate& candidate) const;
+    bool Listed(const TNamedStackItem& named) const;
+
+    const IFunctionEnvironment& memory_;
+    const ICodeNamer& namer_;
+    const TStackRegisters& registers_;
+    const TStackTraceOptions& options_;
+    std::vector<TStackCandidate> items_;
+    std::vector<CodeAddress> frameSlots_;
+    std::map<CodeAddress, TFunctionInfo> functions_;
+};
+
+void TTrace::RecordFrameSlots()
+{
+    const CodeAddress sp = registers_.stackPointer, top = registers_.stackTop;
+    CodeAddress frame = registers_.framePointer;
+    if (frame == 0)
+        return;
+    if (frame + 4 > sp && frame + 4 < top)
+        frameSlots_.push_back(frame + 4);
+    while (true) {
+        const std::optional<uint32_t> next = ReadDword(memory_.Code(), frame);
+        if (!next || *next >= top - 4 || *next <= frame)
+            break;
+        frame = *next;
+        if (frame + 4 > sp)
+            frameSlots_.push_back(frame + 4);
+    }
+}
+
+void TTrace::AddForced(CodeAddress value, bool threadStart)
+{
+    TStackCandidate candidate;
+    candidate.value = value;
+    candidate.lookupAddress = value;
+    candidate.forced = candidate.anchor = true;
+    // The thread's first routine holds the next more recent call.
+    candidate.callee = threadStart ? value : 0;
+    if (const std::optional<TCodeName> name = namer_.Name(value))
+        candidate.hasLine = name->line > 0;
+    items_.push_back(candidate);
+}
+
+void TTrace::TestValue(CodeAddress stackAddress, CodeAddress value)
+{
+    if (value < kLowestCode)
+        return;
+    const bool frameSlot = std::find(frameSlots_.begin(), frameSlots_.end(), stackAddress) != frameSlots_.end();
+    std::array<uint8_t, 8> before{};
+    if (!memory_.Code().Read(value - 8, before.data(), before.size()) || (!frameSlot && !EndsInCall(before)))
+        return;
+    if (!memory_.IsCommitted(value - 1))
+        return;
+    const std::optional<TCodeName> name = namer_.Name(value - 1);
+    if (!name)
+        return;
+    const std::optional<TVerifiedCall> call = VerifyCall(memory_.Code(), value);
+    if (!call)
+        return;
+    TStackCandidate candidate;
+    candidate.stackAddress = stackAddress;
+    candidate.value = value;
+    candidate.lookupAddress = value - 1;
+    candidate.anchor = frameSlot;
+    candidate.callee = call->target ? ResolveThunk(memory_.Code(), call->target) : 0;
+    candidate.hasLine = name->line > 0;
+    items_.push_back(candidate);
+}
+
+void TTrace::Collect()
+{
+    if (registers_.threadStart)
+        AddForced(registers_.threadStart, true);
+    RecordFrameSlots();
+    const CodeAddress sp = registers_.stackPointer, top = registers_.stackTop;
+    const uint64_t span = top > sp ? top - sp : 0;
+    std::vector<uint8_t> stack(span);
+    if (span != 0 && !memory_.Code().Read(sp, stack.data(), stack.size()))
+        throw std::runtime_error("stack unreadable");
+    for (uint64_t offset = span & ~uint64_t{3}; offset >= 4; offset -= 4) {
+        if (Cancelled())
+            return;
+        const size_t at = offset - 4;
+        const CodeAddress value = stack[at] | stack[at + 1] << 8 | stack[at + 2] << 16 |
+                                  static_cast<uint32_t>(stack[at + 3]) << 24;
+        TestValue(static_cast<CodeAddress>(sp + at), value);
+        Progress(static_cast<int>((span - at) * kCollected / span));
+    }
+    if (registers_.instruction && !options_.noExceptionAddress && (items_.empty() || !items_.back().forced ||
+                                                                  items_.back().value != registers_.instruction))
+        AddForced(registers_.instruction, false);
+    Progress(kCollected);
+}
+
+bool TTrace::CalleeHolds(CodeAddress callee, CodeAddress address)
+{
+    auto found = functions_.find(callee);
+    if (found == functions_.end()) {
+        TFunctionInfo info;
+        ParseFunction(memory_, callee, info);
+        found = functions_.emplace(callee, std::move(info)).first;
+    }
+    for (const TFunctionArea& area : found->second.areas) {
+        if (!area.isCaseTable && !area.isHandlerTable && address >= area.start && address <= area.end)
+            return true;
+    }
+    // A function the walk cannot follow to the address still holds it by its name's start.
+    const std::optional<TCodeName> name = namer_.Name(address);
+    return name && name->functionStart == callee;
+}
+
+TNamedStackItem TTrace::NameItem(const TStackCandidate& candidate) const
+{
+    TNamedStackItem named;
+    named.forced = candidate.forced;
+    TStackItem& item = named.item;
+    item.address = candidate.value;
+    const std::optional<TCodeName> name = namer_.Name(candidate.lookupAddress);
+    if (!name) {
+        item.moduleName = u"???";
+        return named;
+    }
+    item.moduleName = name->module;
+    item.unitName = name->unit;
+    item.functionName = name->function;
+    named.functionStart = name->functionStart;
+    if (name->functionStart != 0 && name->functionStart <= item.address)
+        item.relativeAddress = item.address - name->functionStart;
+    item.relativeLine = name->line;
+    if (options_.showRelativeLines && name->line > 0 && name->functionStart != 0) {
+        const std::optional<TCodeName> first = namer_.Name(name->functionStart);
+        if (first && first->line > 0) {
+            item.line = name->line;
+            item.relativeLine = name->line - first->line;
+        }
+    }
+    return named;
+}
+
+bool TTrace::Listed(const TNamedStackItem& named) const
+{
+    if (named.forced)
+        return true;
+    const bool hasLine = named.item.line > 0 || named.item.relativeLine > 0;
+    return !named.item.functionName.empty() && (hasLine || !options_.hideItemsWithoutLine);
+}
+
+std::vector<TNamedStackItem> TTrace::Name() const
+{
+    std::vector<TNamedStackItem> listed;
+    for (auto it = items_.rbegin(); it != items_.rend(); ++it) {
+        TNamedStackItem named = NameItem(*it);
+        if (Listed(named))
+            listed.push_back(std::move(named));
+    }
+    return listed;
+}
+
+TStackTraceResult TTrace::Run()
+{
+    TStackTraceResult result;
+    const char* phase = "CollectPossibleStackItems";
+    try {
+        Collect();
+        if (Cancelled())
+            return result;
+        phase = "RemoveRecursiveStackAreas";
+        RemoveRepeatedBlocks(items_);
+        Progress(kChecked);
+        if (!options_.dumpAllCandidates) {
+            phase = "RealizeOptimalLinkChains";
+            SelectCallChains(items_, [this](CodeAddress callee, CodeAddress address) {
+                return CalleeHolds(callee, address);
+            }, options_.cancel);
+            if (Cancelled())
+                return result;
+            phase = "RemoveRecursiveAreas";
+            RemoveRepeatedBlocks(items_);
+        }
+        Progress(kDone);
+        phase = "FillFinalOutput";
+        const std::vector<TNamedStackItem> listed = Name();
+        if (!items_.empty())
+            result.mostRecentAddress = items_.back().value;
+        phase = "ComposeResult";
+        result.text = ComposeStackText(listed, options_.showRelativeAddresses, options_.showRelativeLines);
+        for (const TNamedStackItem& named : listed) {
+            result.items.push_back(named.item);
+            result.hasLine = result.hasLine || named.item.line > 0 || named.item.relativeLine > 0;
+            if (result.functionStart == 0 && named.functionStart != 0) {
+                result.functionStart = named.functionStart;
+                result.functionItemAddress = named.item.address;
+            }
+            const UnicodeString note = namer_.ModuleNote(named.item.address);
+            if (note.empty())
+                continue;
+            const UnicodeString entry = named.item.moduleName + u"|" + note;
+            bool known = false;
+            for (const UnicodeString& existing : result.moduleNotes)
+                known = known || SameTextW(existing, entry);
+            if (!known)
+                result.moduleNotes.push_back(entry);
+        }
+        const TCallStackCrcs crcs = CallStackCrcs(listed);
+        result.firstItemCrc = crcs.firstItem;
+        result.callStackCrc = crcs.callStack;
+    } catch (const std::exception&) {
+        result = {};
+        const std::string name = phase;
+        result.text = u">> internal error in " + UnicodeString(name.begin(), name.end());
+        if (options_.exactAddress && registers_.instruction)
+            result.text += u"\r\n>> original exception location: \r\n" +
+                           FormatStackItem(namer_, registers_.instruction, options_.showRelativeAddresses,
+                                           options_.showRelativeLines);
+    }
+    return result;
+}
+
+} // namespace
+
+TStackTraceResult TraceStack(const IFunctionEnvironment& memory, const ICodeNamer& namer,
+                             const TStackRegisters& registers, const TStackTraceOptions& options)
+{
+    const std::lock_guard<std::mutex> lock(TraceLock());
+    return TTrace(memory, namer, registers, options).Run();
+}
+
+UnicodeString FormatStackItem(const ICodeNamer& namer, CodeAddress address, bool showRelativeAddress,
+                              bool showRelativeLine)
+{
+    UnicodeString text = HexAddress(address);
+    const std::optional<TCodeName> name = namer.Name(address);
+    if (!name || !name->hasDebugInfo)
+        return text + (showRelativeAddress ? u" +0" : u"") + u" ???";
+    auto number = [](int64_t value) {
+        const std::string digits = std::to_string(value);
+        return UnicodeString(digits.begin(), digits.end());
+    };
+    if (showRelativeAddress) {
+        char digits[9];
+        std::snprintf(digits, sizeof digits, "%x", name->functionStart <= address ? address - name->functionStart : 0);
+        text += u" +" + UnicodeString(digits, digits + std::char_traits<char>::length(digits));
+    }
+    text += u" " + name->module + u" " + name->unit + u" ";
+    if (name->line > 0)
+        text += number(name->line) + u" ";
+    if (showRelativeLine) {
+        const std::optional<TCodeName> first = namer.Name(name->functionStart);
+        const int32_t firstLine = first && first->line > 0 ? first->line : 0;
+        text += u"+" + number(name->line - firstLine) + u" ";
+    }
+    return text + name->function;
+}

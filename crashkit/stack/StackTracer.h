@@ -1,0 +1,28 @@
+#pragma once
+// The call stack of a thread from its stack, code and registers: every stack value that returns
+// behind a verified call is a candidate; recursion is folded, the best chain of calls between
+// the anchors (exception address, frame-pointer slots, thread start) is kept, and the items are
+// named, written as aligned text and summed into CRCs that survive other load addresses.
+#include <cstdint>
+
+#include "StackItem.h"
+#include "StackSeams.h"
+
+struct TStackTraceResult {
+    UnicodeString text; // lines joined with CR LF, most recent call first
+    TStackTrace items;
+    uint32_t firstItemCrc = 0;
+    uint32_t callStackCrc = 0;
+    bool hasLine = false;
+    TDAUnicodeString moduleNotes; // module file name + "|" + its debug-information note
+    CodeAddress mostRecentAddress = 0;
+    CodeAddress functionStart = 0;       // of the first listed item that has one
+    CodeAddress functionItemAddress = 0; // that item's address
+};
+
+TStackTraceResult TraceStack(const IFunctionEnvironment& memory, const ICodeNamer& namer,
+                             const TStackRegisters& registers, const TStackTraceOptions& options);
+
+// One call-stack line for a single address.
+UnicodeString FormatStackItem(const ICodeNamer& namer, CodeAddress address, bool showRelativeAddress,
+                              bool showRelativeLine);

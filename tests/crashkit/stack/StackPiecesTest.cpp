@@ -1,0 +1,134 @@
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include "CallSite.h"
+#include "RecursionRemoval.h"
+#include "StackText.h"
+
+namespace {
+
+TEST(CallSite, QuickTestKnowsEveryCallLength)
+{
+    using B = std::array<uint8_t, 8>;
+    EXPECT_TRUE(EndsInCall(B{0, 0, 0, 0xE8, 1, 2, 3, 4}));          // call rel32
+    EXPECT_TRUE(EndsInCall(B{0, 0, 0, 0, 0, 0, 0xFF, 0xD0}));       // call eax
+    EXPECT_TRUE(EndsInCall(B{0, 0, 0, 0, 0, 0xFF, 0x55, 0x08}));    // call [ebp+8]
+    EXPECT_TRUE(EndsInCall(B{0, 0, 0, 0, 0xFF, 0x14, 0x24, 0}));    // call [esp+...] 4 bytes
+    EXPECT_TRUE(EndsInCall(B{0, 0, 0xFF, 0x15, 1, 2, 3, 4}));       // call [abs32]
+    EXPECT_TRUE(EndsInCall(B{0, 0xFF, 0x94, 0x24, 1, 2, 3, 4}));    // call [esp+disp32]
+    EXPECT_TRUE(EndsInCall(B{0, 0x9A, 1, 2, 3, 4, 5, 6}));          // far call
+    EXPECT_TRUE(EndsInCall(B{0, 0, 0, 0, 0, 0, 0xFF, 0x18}));       // far indirect call (reg 3)
+    EXPECT_FALSE(EndsInCall(B{0, 0, 0, 0, 0, 0, 0xFF, 0xE0}));      // jmp eax
+    EXPECT_FALSE(EndsInCall(B{0xE8, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_FALSE(EndsInCall(B{}));
+}
+
+class TBytes : public ICodeReader {
+public:
+    TBytes(CodeAddress base, std::vector<uint8_t> bytes) : base_(base), bytes_(std::move(bytes)) {}
+    bool Read(CodeAddress address, uint8_t* buffer, size_t count) const override
+    {
+        if (address < base_ || address - base_ + count > bytes_.size())
+            return false;
+        std::copy_n(bytes_.begin() + (address - base_), count, buffer);
+        return true;
+    }
+
+private:
+    CodeAddress base_;
+    std::vector<uint8_t> bytes_;
+};
+
+TEST(CallSite, VerifiesOnlyACallEndingAtTheValue)
+{
+    // 0x1000: call 0x1100 (E8 FB 00 00 00); 0x1005: call eax; 0x1007: nop; 0x1008: jmp 0x1000
+    const TBytes code(0x1000, {0xE8, 0xFB, 0x00, 0x00, 0x00, 0xFF, 0xD0, 0x90, 0xEB, 0xF6, 0x90, 0x90});
+    const auto direct = VerifyCall(code, 0x1005);
+    ASSERT_TRUE(direct);
+    EXPECT_EQ(0x1000u, direct->start);
+    EXPECT_EQ(0x1100u, direct->target);
+    const auto indirect = VerifyCall(code, 0x1007);
+    ASSERT_TRUE(indirect);
+    EXPECT_EQ(0u, indirect->target);
+    EXPECT_FALSE(VerifyCall(code, 0x1008));
+    EXPECT_FALSE(VerifyCall(code, 0x100A));
+    EXPECT_EQ(0x1000u, ResolveThunk(code, 0x1008));
+    EXPECT_EQ(0x1007u, ResolveThunk(code, 0x1007));
+}
+
+std::vector<TStackCandidate> Values(std::initializer_list<CodeAddress> values)
+{
+    std::vector<TStackCandidate> items;
+    for (const CodeAddress value : values)
+        items.push_back({.value = value});
+    return items;
+}
+
+std::vector<CodeAddress> ValuesOf(const std::vector<TStackCandidate>& items)
+{
+    std::vector<CodeAddress> values;
+    for (const TStackCandidate& item : items)
+        values.push_back(item.value);
+    return values;
+}
+
+TEST(RecursionRemoval, RepeatedBlocksAreKeptOnce)
+{
+    auto direct = Values({1, 5, 5, 5, 5, 9});
+    RemoveRepeatedBlocks(direct);
+    EXPECT_EQ((std::vector<CodeAddress>{1, 5, 9}), ValuesOf(direct));
+    auto mutual = Values({1, 5, 6, 5, 6, 5, 6, 9});
+    RemoveRepeatedBlocks(mutual);
+    EXPECT_EQ((std::vector<CodeAddress>{1, 5, 6, 9}), ValuesOf(mutual));
+    // A value that comes back after other calls is no repeat of a block.
+    auto apart = Values({5, 6, 7, 5, 8});
+    RemoveRepeatedBlocks(apart);
+    EXPECT_EQ((std::vector<CodeAddress>{5, 6, 7, 5, 8}), ValuesOf(apart));
+}
+
+uint32_t ZlibUpdate(uint32_t running, const std::u16string& text)
+{
+    std::string bytes;
+    for (const char16_t c : text) {
+        bytes += static_cast<char>(c & 0xFF);
+        bytes += static_cast<char>(c >> 8);
+    }
+    return ~static_cast<uint32_t>(crc32(~running, reinterpret_cast<const Bytef*>(bytes.data()),
+                                        static_cast<uInt>(bytes.size())));
+}
+
+TEST(StackText, CrcsUseModuleRelativeValuesAndRawAddressesOtherwise)
+{
+    TNamedStackItem named;
+    named.item = {0x401234, 0x34, u"Conduvex.DLL", u"Unit", 0, 12, u"Func"};
+    named.functionStart = 0x401200;
+    TNamedStackItem raw;
+    raw.item.address = 0x77001234;
+    raw.item.moduleName = u"???";
+    const TCallStackCrcs crcs = CallStackCrcs({named, raw});
+    const uint32_t first = ZlibUpdate(ZlibUpdate(ZlibUpdate(0x34, u"conduvex.dll"), u"unit"), u"func");
+    EXPECT_EQ(first, crcs.firstItem);
+    const uint8_t bytes[4] = {0x34, 0x12, 0x00, 0x77};
+    EXPECT_EQ(~static_cast<uint32_t>(crc32(~first, bytes, 4)), crcs.callStack);
+    // Another load address of the same module gives the same CRC.
+    TNamedStackItem moved = named;
+    moved.item.address += 0x10000;
+    moved.functionStart += 0x10000;
+    EXPECT_EQ(crcs.firstItem, CallStackCrcs({moved}).firstItem);
+}
+
+TEST(StackText, ColumnsAreAlignedToTheLongestEntry)
+{
+    TNamedStackItem a;
+    a.item = {0x401234, 0x34, u"A.dll", u"LongUnit", 120, 4, u"First"};
+    TNamedStackItem b;
+    b.item = {0x1c, 0x1c, u"Longer.dll", u"U", 7, 0, u"Second"};
+    EXPECT_EQ(u"00401234 +34 A.dll      LongUnit 120 +4 First\r\n"
+              u"0000001c +1c Longer.dll U          7 +0 Second",
+              ComposeStackText({a, b}, true, true));
+    EXPECT_EQ(u"00401234 A.dll      LongUnit 120 4 First\r\n"
+              u"0000001c Longer.dll U          7   Second",
+              ComposeStackText({a, b}, false, false));
+}
+
+} // namespace
