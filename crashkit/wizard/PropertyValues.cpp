@@ -29,6 +29,12 @@ int32_t ParseNumber(std::u16string_view value)
     return negative ? static_cast<int32_t>(0u - static_cast<uint32_t>(magnitude)) : magnitude;
 }
 
+int32_t ParseMeasure(std::u16string_view value, int32_t lowest, int32_t highest)
+{
+    const int32_t number = ParseNumber(value);
+    return number < lowest ? lowest : number > highest ? highest : number;
+}
+
 UnicodeString ExpandLineBreaks(std::u16string_view value)
 {
     UnicodeString text(value);

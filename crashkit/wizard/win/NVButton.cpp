@@ -97,7 +97,7 @@ void TNVButton::SetCaption(UnicodeString caption)
 void TNVButton::ReadProperty(std::u16string_view name, std::u16string_view value)
 {
     if (name == u"MinWidth")
-        minWidth_ = ParseNumber(value);
+        minWidth_ = ParseMeasure(value, 0, MaxMeasure);
     else if (name == u"Caption")
         caption_ = UnicodeString(value);
     else if (name == u"NoOwnerDraw")

@@ -72,7 +72,7 @@ void TNVEdit::ReadProperty(std::u16string_view name, std::u16string_view value)
     if (name == u"Text")
         text_ = ExpandLineBreaks(value);
     else if (name == u"Lines")
-        lines_ = ParseNumber(value) > 1 ? ParseNumber(value) : 1;
+        lines_ = ParseMeasure(value, 1, MaxEditLines);
     else if (name == u"Optional")
         optional_ = ParseFlag(value);
     else if (name == u"Colored")

@@ -132,7 +132,7 @@ void TNVForm::ReadSource(const TFormSource& source)
 void TNVForm::ReadProperty(std::u16string_view name, std::u16string_view value)
 {
     if (name == u"MinWidth")
-        minWidth_ = ParseNumber(value);
+        minWidth_ = ParseMeasure(value, 0, MaxMeasure);
     else if (name == u"Message")
         message_ = UnicodeString(value);
     else if (name == u"ActiveControl")
@@ -271,8 +271,7 @@ void TNVForm::Layout()
     int width = std::max(minWidth_, DefaultClientWidth);
     int bottomButtonsWidth = 2 * BottomButtonGap;
     for (int i = 0; i < 3; ++i)
-        bottomButtonsWidth += static_cast<TNVButton*>(items_[static_cast<size_t>(i)].get())->MeasureBottom(dc).width +
-                              BottomButtonGap;
+        bottomButtonsWidth += BottomButton(i).MeasureBottom(dc).width + BottomButtonGap;
     width = std::max(width, bottomButtonsWidth);
     for (auto it = items_.begin() + 3; it != items_.end(); ++it)
         width = std::max(width, (*it)->NaturalWidth(dc) + 2 * SideMargin);
@@ -285,7 +284,7 @@ void TNVForm::Layout()
     bottomBandTop_ = itemsBottom + SectionGap;
     int buttonHeight = 0;
     for (int i = 0; i < 3; ++i)
-        buttonHeight = std::max(buttonHeight, static_cast<TNVButton*>(items_[static_cast<size_t>(i)].get())->MeasureBottom(dc).height);
+        buttonHeight = std::max(buttonHeight, BottomButton(i).MeasureBottom(dc).height);
     clientHeight_ = bottomBandTop_ + buttonHeight + 2 * BottomButtonMargin;
 
     RECT frame{0, 0, clientWidth_, clientHeight_};
@@ -318,7 +317,7 @@ void TNVForm::PlaceBottomButtons(HDC measure)
 {
     int right = clientWidth_ - BottomButtonGap - 1;
     for (int i = 2; i >= 0; --i) {
-        auto& button = *static_cast<TNVButton*>(items_[static_cast<size_t>(i)].get());
+        TNVButton& button = BottomButton(i);
         const TSize size = button.MeasureBottom(measure);
         if (button.IsHidden())
             continue;

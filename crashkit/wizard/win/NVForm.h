@@ -44,9 +44,11 @@ public:
 
     int ItemCount() const { return static_cast<int>(items_.size()); }
     TNVItem* Item(int index) const;
-    TNVButton& ContinueButton() const { return *static_cast<TNVButton*>(items_[0].get()); }
-    TNVButton& SkipButton() const { return *static_cast<TNVButton*>(items_[1].get()); }
-    TNVButton& CancelButton() const { return *static_cast<TNVButton*>(items_[2].get()); }
+    // 0 continue, 1 skip, 2 cancel.
+    TNVButton& BottomButton(int index) const { return *static_cast<TNVButton*>(items_[static_cast<size_t>(index)].get()); }
+    TNVButton& ContinueButton() const { return BottomButton(0); }
+    TNVButton& SkipButton() const { return BottomButton(1); }
+    TNVButton& CancelButton() const { return BottomButton(2); }
     // The first item of that name (case-sensitive) and class; null when there is none.
     template <typename Item>
     Item* Find(std::u16string_view name) const

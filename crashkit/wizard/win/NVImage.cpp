@@ -46,9 +46,9 @@ bool TNVImage::Contains(POINT point) const
 void TNVImage::ReadProperty(std::u16string_view name, std::u16string_view value)
 {
     if (name == u"Width")
-        width_ = std::max(0, ParseNumber(value));
+        width_ = ParseMeasure(value, 0, MaxMeasure);
     else if (name == u"Height")
-        height_ = std::max(0, ParseNumber(value));
+        height_ = ParseMeasure(value, 0, MaxMeasure);
     else if (name == u"File")
         file_ = UnicodeString(value);
     else if (name == u"Clickable")

@@ -33,7 +33,7 @@ void TNVItem::SetFocus()
 void TNVItem::ReadProperty(std::u16string_view name, std::u16string_view value)
 {
     if (name == u"Spacing")
-        spacing_ = ParseNumber(value);
+        spacing_ = ParseMeasure(value, -MaxMeasure, MaxMeasure);
     else if (name == u"Enabled")
         enabled_ = ParseFlag(value);
     else if (name == u"OutputType")

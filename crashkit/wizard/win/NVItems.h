@@ -11,6 +11,10 @@
 
 class TNVForm;
 
+// Bounds of the sizes a form resource may ask for.
+constexpr int MaxMeasure = 0x7FFF;
+constexpr int MaxEditLines = 1000;
+
 class TNVItem {
 public:
     TNVItem(TNVForm& form, TNVItemKind kind, UnicodeString name) : form_(form), kind_(kind), name_(std::move(name)) {}

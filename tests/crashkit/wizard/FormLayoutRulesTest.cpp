@@ -91,6 +91,10 @@ TEST(PropertyValues, FlagsNumbersAndTexts)
     EXPECT_EQ(255, ParseNumber(u"$FF"));
     EXPECT_EQ(-16, ParseNumber(u"-0x10"));
     EXPECT_EQ(0, ParseNumber(u""));
+    EXPECT_EQ(32767, ParseMeasure(u"2147483647", 0, 32767)) << "sizes from a resource stay bounded";
+    EXPECT_EQ(0, ParseMeasure(u"-5", 0, 32767));
+    EXPECT_EQ(1, ParseMeasure(u"0", 1, 1000));
+    EXPECT_EQ(8, ParseMeasure(u"8", 1, 1000));
     EXPECT_EQ(u"a\r\nb\r\n", ExpandLineBreaks(u"a%lf%b%LF%"));
     EXPECT_TRUE(IsOwnSectionOutput(u"otOwnSection"));
     EXPECT_TRUE(IsOwnSectionOutput(u"ownsection"));
