@@ -20,6 +20,7 @@ constexpr COLORREF ItemAreaLightening = 0x080808;
 TNVActionProc contactFormHandler = nullptr;
 TNVActionProc screenshotFormHandler = nullptr;
 TWizardExceptionHook exceptionHook = nullptr;
+TWizardActionLookup actionLookup = nullptr;
 
 UnicodeString DecodeAnsi(std::string_view ansi)
 {
@@ -60,7 +61,12 @@ TNVActionProc InstalledHandler(std::u16string_view name)
         return contactFormHandler;
     if (SameTextW(name, u"zelExcept.HandleScreenshotForm"))
         return screenshotFormHandler;
-    return nullptr;
+    if (!actionLookup)
+        return nullptr;
+    // Unit names may hold dots themselves; function names do not.
+    const size_t dot = name.rfind(u'.');
+    return dot == std::u16string_view::npos ? actionLookup(u"", name)
+                                            : actionLookup(name.substr(0, dot), name.substr(dot + 1));
 }
 
 std::unique_ptr<TNVItem> MakeItem(TNVForm& form, TNVItemKind kind, const UnicodeString& name)
@@ -91,6 +97,11 @@ void SetWizardFormHandlers(TNVActionProc contactForm, TNVActionProc screenshotFo
 {
     contactFormHandler = contactForm;
     screenshotFormHandler = screenshotForm;
+}
+
+void SetWizardActionLookup(TWizardActionLookup lookup)
+{
+    actionLookup = lookup;
 }
 
 void SetWizardExceptionHook(TWizardExceptionHook hook)

@@ -157,6 +157,11 @@ private:
 // "zelExcept.HandleScreenshotForm"; installed by the crash library at start-up.
 void SetWizardFormHandlers(TNVActionProc contactForm, TNVActionProc screenshotForm);
 
+// Finds any other "OnAction" routine by unit and function name (the unit empty when the
+// name has none) in this module's debug information; null when there is no such routine.
+using TWizardActionLookup = TNVActionProc (*)(std::u16string_view unitName, std::u16string_view functionName);
+void SetWizardActionLookup(TWizardActionLookup lookup);
+
 // Told about an exception that a form's window procedure caught (the crash capture's hook).
 using TWizardExceptionHook = void (*)() noexcept;
 void SetWizardExceptionHook(TWizardExceptionHook hook);

@@ -672,4 +672,34 @@ TEST_F(WizardDisplayTest, AnEditMarkedInvalidKeepsContinueDisabled)
     EXPECT_TRUE(email.Valid());
 }
 
+std::vector<std::pair<UnicodeString, UnicodeString>> lookedUp;
+TNVActionProc FindHandler(std::u16string_view unitName, std::u16string_view functionName)
+{
+    lookedUp.emplace_back(unitName, functionName);
+    return functionName == u"Known" ? &CountOwnerCall : nullptr;
+}
+
+TEST_F(WizardDisplayTest, OtherActionNamesAreLookedUpByUnitAndFunction)
+{
+    const auto formNamed = [](std::string_view action) {
+        TFormBuilder b("Action");
+        b.Text("OnAction", action).End().End();
+        return b.data;
+    };
+    TNVAssistant unknown(u"", {formNamed("Some.Unit.Known")});
+    EXPECT_EQ(nullptr, unknown.Form(0)->OnAction()) << "without debug information nothing is found";
+    lookedUp.clear();
+    SetWizardActionLookup(&FindHandler);
+    TNVAssistant found(u"", {formNamed("Some.Unit.Known"), formNamed("Known"), formNamed("Unit.Missing"),
+                             formNamed("ZELEXCEPT.handlecontactform")});
+    SetWizardActionLookup(nullptr);
+    EXPECT_EQ(&CountOwnerCall, found.Form(0)->OnAction());
+    EXPECT_EQ(&CountOwnerCall, found.Form(1)->OnAction());
+    EXPECT_EQ(nullptr, found.Form(2)->OnAction()) << "a name that cannot be found leaves no callback";
+    EXPECT_EQ(&ContactHandler, found.Form(3)->OnAction()) << "the installed routines, ignoring case";
+    const std::vector<std::pair<UnicodeString, UnicodeString>> expected{
+        {u"Some.Unit", u"Known"}, {u"", u"Known"}, {u"Unit", u"Missing"}};
+    EXPECT_EQ(expected, lookedUp);
+}
+
 } // namespace
