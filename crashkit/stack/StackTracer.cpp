@@ -19,11 +19,10 @@ constexpr int kCollected = 25;
 constexpr int kChecked = 650;
 constexpr int kDone = 1000;
 
-// Traces run one at a time: the analysed functions are shared between them.
-std::mutex& TraceLock()
+std::mutex& TraceMutex()
 {
-    static std::mutex lock;
-    return lock;
+    static std::mutex mutex;
+    return mutex;
 }
 
 class TTrace {
@@ -270,10 +269,21 @@ TStackTraceResult TTrace::Run()
 
 } // namespace
 
+TStackTraceLock::TStackTraceLock() : lock_(TraceMutex())
+{
+}
+
 TStackTraceResult TraceStack(const IFunctionEnvironment& memory, const ICodeNamer& namer,
                              const TStackRegisters& registers, const TStackTraceOptions& options)
 {
-    const std::lock_guard<std::mutex> lock(TraceLock());
+    const TStackTraceLock lock;
+    return TraceStack(memory, namer, registers, options, lock);
+}
+
+TStackTraceResult TraceStack(const IFunctionEnvironment& memory, const ICodeNamer& namer,
+                             const TStackRegisters& registers, const TStackTraceOptions& options,
+                             const TStackTraceLock&)
+{
     return TTrace(memory, namer, registers, options).Run();
 }
 

@@ -4,6 +4,7 @@
 // the anchors (exception address, frame-pointer slots, thread start) is kept, and the items are
 // named, written as aligned text and summed into CRCs that survive other load addresses.
 #include <cstdint>
+#include <mutex>
 
 #include "StackItem.h"
 #include "StackSeams.h"
@@ -20,8 +21,22 @@ struct TStackTraceResult {
     CodeAddress functionItemAddress = 0; // that item's address
 };
 
+// Traces run one at a time. A caller that stops other threads takes this lock first, so that a
+// stopped thread cannot hold it.
+class TStackTraceLock {
+public:
+    TStackTraceLock();
+
+private:
+    std::lock_guard<std::mutex> lock_;
+};
+
 TStackTraceResult TraceStack(const IFunctionEnvironment& memory, const ICodeNamer& namer,
                              const TStackRegisters& registers, const TStackTraceOptions& options);
+// The same with the lock already held.
+TStackTraceResult TraceStack(const IFunctionEnvironment& memory, const ICodeNamer& namer,
+                             const TStackRegisters& registers, const TStackTraceOptions& options,
+                             const TStackTraceLock& held);
 
 // One call-stack line for a single address.
 UnicodeString FormatStackItem(const ICodeNamer& namer, CodeAddress address, bool showRelativeAddress,

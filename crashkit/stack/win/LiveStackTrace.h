@@ -1,0 +1,14 @@
+#pragma once
+// Stack traces of this process's threads: the calling one, and others while they are
+// suspended. Memory is read through guarded reads of a table of readable ranges.
+#include <windows.h>
+
+#include "StackTracer.h"
+
+// The caller's own stack, most recent item the return address into the caller.
+TStackTraceResult TraceCurrentThread(const ICodeNamer& namer, const TStackTraceOptions& options);
+
+// Another thread: every lock the trace needs (the trace lock and the heaps) is taken before
+// the thread is suspended, so a thread suspended while holding one cannot block the trace.
+// Empty when the thread cannot be suspended or its registers read.
+TStackTraceResult TraceOtherThread(HANDLE thread, const ICodeNamer& namer, const TStackTraceOptions& options);

@@ -1,0 +1,175 @@
+// Live traces of this process's threads. The expected chain is what the compiler reports as
+// each level's return address, not what the tracer finds.
+#include <gtest/gtest.h>
+
+#if defined(__i386__)
+
+#include <windows.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <thread>
+
+#include "LiveStackTrace.h"
+
+namespace {
+
+constexpr uint32_t kFunctionReach = 0x400;
+
+struct TLevels {
+    std::array<CodeAddress, 3> returns{}; // into LevelTwo, LevelOne and the caller of LevelOne
+    TStackTraceResult result;
+};
+
+// Names the level functions of this test only; everything else is unnamed code of the module.
+class TLevelNamer : public ICodeNamer {
+public:
+    void Add(const void* function, const char16_t* name)
+    {
+        functions_.push_back({static_cast<CodeAddress>(reinterpret_cast<uintptr_t>(function)), name});
+    }
+
+    std::optional<TCodeName> Name(CodeAddress address) const override
+    {
+        for (const auto& [start, name] : functions_) {
+            if (address >= start && address - start < kFunctionReach)
+                return TCodeName{u"tests", u"", name, start, 0, false};
+        }
+        HMODULE module = nullptr;
+        if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                reinterpret_cast<LPCWSTR>(static_cast<uintptr_t>(address)), &module) ||
+            module != GetModuleHandleW(nullptr))
+            return std::nullopt;
+        return TCodeName{u"tests", u"", u"", 0, 0, false};
+    }
+
+private:
+    std::vector<std::pair<CodeAddress, const char16_t*>> functions_;
+};
+
+TLevelNamer* Namer();
+HANDLE gReady = nullptr;
+HANDLE gRelease = nullptr;
+
+CodeAddress Low(void* address)
+{
+    return static_cast<CodeAddress>(reinterpret_cast<uintptr_t>(address));
+}
+
+// The innermost level traces its own thread, or (waiting) lets the main thread trace it.
+__attribute__((noinline, optimize("no-omit-frame-pointer"))) void LevelThree(TLevels& levels, bool wait)
+{
+    levels.returns[0] = Low(__builtin_return_address(0));
+    if (wait) {
+        SetEvent(gReady);
+        WaitForSingleObject(gRelease, INFINITE);
+    } else {
+        levels.result = TraceCurrentThread(*Namer(), {});
+    }
+    asm volatile("" ::: "memory");
+}
+
+__attribute__((noinline, optimize("omit-frame-pointer"))) void LevelTwo(TLevels& levels, bool wait)
+{
+    levels.returns[1] = Low(__builtin_return_address(0));
+    LevelThree(levels, wait);
+    asm volatile("" ::: "memory");
+}
+
+__attribute__((noinline, optimize("no-omit-frame-pointer"))) void LevelOne(TLevels& levels, bool wait)
+{
+    levels.returns[2] = Low(__builtin_return_address(0));
+    LevelTwo(levels, wait);
+    asm volatile("" ::: "memory");
+}
+
+TLevelNamer* Namer()
+{
+    static TLevelNamer namer = [] {
+        TLevelNamer made;
+        made.Add(reinterpret_cast<const void*>(&LevelOne), u"LevelOne");
+        made.Add(reinterpret_cast<const void*>(&LevelTwo), u"LevelTwo");
+        made.Add(reinterpret_cast<const void*>(&LevelThree), u"LevelThree");
+        return made;
+    }();
+    return &namer;
+}
+
+std::vector<CodeAddress> Addresses(const TStackTraceResult& result)
+{
+    std::vector<CodeAddress> addresses;
+    for (const TStackItem& item : result.items)
+        addresses.push_back(item.address);
+    return addresses;
+}
+
+std::string Text(const TStackTraceResult& result)
+{
+    std::string text;
+    for (const char16_t c : result.text)
+        text += static_cast<char>(c);
+    return text;
+}
+
+TEST(LiveStackTrace, CurrentThreadListsEveryLevelOnce)
+{
+    TLevels levels;
+    LevelOne(levels, false);
+    const std::vector<CodeAddress> addresses = Addresses(levels.result);
+    // The most recent item is the return into LevelThree; then LevelTwo and LevelOne.
+    ASSERT_GE(addresses.size(), 2u) << Text(levels.result);
+    EXPECT_EQ(u"LevelThree", levels.result.items[0].functionName) << Text(levels.result);
+    const auto two = std::find(addresses.begin(), addresses.end(), levels.returns[0]);
+    ASSERT_NE(addresses.end(), two) << Text(levels.result);
+    ASSERT_NE(addresses.end(), two + 1) << Text(levels.result);
+    EXPECT_EQ(levels.returns[1], *(two + 1)) << Text(levels.result);
+    EXPECT_EQ(1, std::count(addresses.begin(), addresses.end(), levels.returns[1]));
+}
+
+struct THandle {
+    HANDLE handle;
+    explicit THandle(HANDLE h) : handle(h) {}
+    ~THandle()
+    {
+        if (handle)
+            CloseHandle(handle);
+    }
+};
+
+TEST(LiveStackTrace, SuspendedThreadShowsItsWaitingChain)
+{
+    const THandle ready(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    const THandle release(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    gReady = ready.handle;
+    gRelease = release.handle;
+    TLevels levels;
+    std::thread worker([&levels] { LevelOne(levels, true); });
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(ready.handle, 10000));
+    HANDLE thread = nullptr;
+    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), pthread_gethandle(worker.native_handle()), GetCurrentProcess(),
+                                &thread, 0, FALSE, DUPLICATE_SAME_ACCESS));
+    const THandle owned(thread);
+    const TStackTraceResult result = TraceOtherThread(thread, *Namer(), {});
+    SetEvent(release.handle);
+    worker.join();
+    const std::vector<CodeAddress> addresses = Addresses(result);
+    const auto two = std::find(addresses.begin(), addresses.end(), levels.returns[0]);
+    ASSERT_NE(addresses.end(), two) << Text(result);
+    ASSERT_NE(addresses.end(), two + 1) << Text(result);
+    EXPECT_EQ(levels.returns[1], *(two + 1)) << Text(result);
+    // The waiting instruction is outside this module: listed first, as "???".
+    ASSERT_FALSE(result.items.empty());
+    EXPECT_EQ(u"???", result.items[0].moduleName) << Text(result);
+}
+
+} // namespace
+
+#else
+
+TEST(LiveStackTrace, ScanNeedsThirtyTwoBitCode)
+{
+    GTEST_SKIP() << "the live scan and call verification read 32-bit code; this build is x86_64";
+}
+
+#endif
