@@ -35,6 +35,9 @@ public:
     virtual std::optional<TCodeName> Name(CodeAddress address) const = 0;
     // The module's "MinDebugInfo" note for the module holding the address; empty when none.
     virtual UnicodeString ModuleNote(CodeAddress) const { return {}; }
+    // Called before other threads are suspended: loads whatever naming will need, so that no
+    // lock a suspended thread may hold is taken during the trace.
+    virtual void Prepare() const {}
 };
 
 class IStackProgress {

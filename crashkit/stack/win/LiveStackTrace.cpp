@@ -112,6 +112,7 @@ TStackTraceResult TraceOtherThread(HANDLE thread, const ICodeNamer& namer, const
     if (stackTop == 0)
         return {};
     // The trace allocates from heaps that this thread holds locked while the other is stopped.
+    namer.Prepare();
     const TStackTraceLock lock;
     const THeapLocks heaps;
     const TSuspension suspension(thread);

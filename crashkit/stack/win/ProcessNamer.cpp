@@ -1,21 +1,13 @@
 #include "ProcessNamer.h"
 
+#include <windows.h>
+
 #include <cstdint>
 
 #include "debuginfo/Location.h"
 #include "debuginfo/win/ProcessDebugInfo.h"
 
 namespace {
-
-std::shared_ptr<const TMapFile> MapAt(CodeAddress address)
-{
-    if (address == 0)
-        return nullptr; // null asks for this library's own module
-    std::shared_ptr<const TMapFile> map = FindMapFile(reinterpret_cast<const void*>(static_cast<uintptr_t>(address)));
-    if (!map || address < map->Layout().codeStart || address >= map->Layout().codeEnd)
-        return nullptr;
-    return map;
-}
 
 UnicodeString WithoutFolder(const UnicodeString& path)
 {
@@ -25,9 +17,29 @@ UnicodeString WithoutFolder(const UnicodeString& path)
 
 } // namespace
 
+const TMapFile* TProcessNamer::MapAt(CodeAddress address) const
+{
+    // Only mapped images are modules; the region's allocation base is the module handle.
+    MEMORY_BASIC_INFORMATION region{};
+    const auto* pointer = reinterpret_cast<const void*>(static_cast<uintptr_t>(address));
+    if (address == 0 || VirtualQuery(pointer, &region, sizeof region) != sizeof region || region.Type != MEM_IMAGE)
+        return nullptr;
+    const auto handle = reinterpret_cast<uintptr_t>(region.AllocationBase);
+    auto found = modules_.find(handle);
+    if (found == modules_.end()) {
+        if (prepared_)
+            return nullptr;
+        found = modules_.emplace(handle, FindMapFile(pointer)).first;
+    }
+    const TMapFile* map = found->second.get();
+    if (!map || address < map->Layout().codeStart || address >= map->Layout().codeEnd)
+        return nullptr;
+    return map;
+}
+
 std::optional<TCodeName> TProcessNamer::Name(CodeAddress address) const
 {
-    const std::shared_ptr<const TMapFile> map = MapAt(address);
+    const TMapFile* map = MapAt(address);
     if (!map)
         return std::nullopt;
     TCodeName name;
@@ -45,8 +57,23 @@ std::optional<TCodeName> TProcessNamer::Name(CodeAddress address) const
 
 UnicodeString TProcessNamer::ModuleNote(CodeAddress address) const
 {
-    const std::shared_ptr<const TMapFile> map = MapAt(address);
+    const TMapFile* map = MapAt(address);
     if (!map)
         return {};
     return UnicodeString(map->MinDebugInfo().begin(), map->MinDebugInfo().end());
+}
+
+void TProcessNamer::Prepare() const
+{
+    MEMORY_BASIC_INFORMATION region{};
+    for (uintptr_t at = 0; VirtualQuery(reinterpret_cast<const void*>(at), &region, sizeof region) == sizeof region;) {
+        const auto handle = reinterpret_cast<uintptr_t>(region.AllocationBase);
+        if (region.Type == MEM_IMAGE && !modules_.count(handle))
+            modules_.emplace(handle, FindMapFile(region.AllocationBase));
+        const uintptr_t next = reinterpret_cast<uintptr_t>(region.BaseAddress) + region.RegionSize;
+        if (next <= at)
+            break;
+        at = next;
+    }
+    prepared_ = true;
 }
