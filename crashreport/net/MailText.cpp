@@ -102,7 +102,8 @@ AnsiString EncodeSubject(std::u16string_view subject, bool alwaysUtf8)
 
 AnsiString EncodeWordIfNeeded(std::u16string_view text, bool alwaysUtf8)
 {
-    return alwaysUtf8 || !FitsLatin1(text) ? Utf8Word(text) : HeaderSafeLatin1(text);
+    const bool ascii = std::all_of(text.begin(), text.end(), [](char16_t c) { return c < 128; });
+    return ascii && !alwaysUtf8 ? HeaderSafeLatin1(text) : EncodeSubject(text, alwaysUtf8);
 }
 
 std::vector<UnicodeString> SplitRecipients(std::u16string_view list)

@@ -20,7 +20,8 @@ AnsiString EncodeBytes(std::string_view text, char escape, const TCharSet& set);
 // Always an encoded word: "=?UTF-8?B?...?=" or "=?ISO-8859-1?Q?...?=" with every byte other
 // than letters and digits escaped.
 AnsiString EncodeSubject(std::u16string_view subject, bool alwaysUtf8);
-// "=?UTF-8?B?...?=" when the text needs UTF-8 (or always is set), else its ISO-8859-1 bytes.
+// Plain ASCII as it is; other texts as encoded words as the subject is, since header bytes
+// outside ASCII have no charset.
 AnsiString EncodeWordIfNeeded(std::u16string_view text, bool alwaysUtf8);
 
 // Comma-separated recipient items, trimmed, empty ones left out.

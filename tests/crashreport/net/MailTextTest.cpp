@@ -23,6 +23,7 @@ TEST(MailText, DisplayNamesOutsideLatin1AreEncodedWords)
 {
     EXPECT_EQ(FormatMailAddress(u"Jane Roe  <jane@x.org>", true, false), "Jane Roe <jane@x.org>");
     EXPECT_EQ(FormatMailAddress(u"\u0416 <z@x.org>", true, false), "=?UTF-8?B?0JY=?= <z@x.org>");
+    EXPECT_EQ(FormatMailAddress(u"J\u00FCrgen <j@x.org>", true, false), "=?ISO-8859-1?Q?J=FCrgen?= <j@x.org>");
     EXPECT_EQ(FormatMailAddress(u"Jane <jane@x.org>", true, true), "=?UTF-8?B?SmFuZQ==?= <jane@x.org>");
     EXPECT_EQ(FormatMailAddress(u"Jane <jane@x.org>", false, false), "<jane@x.org>");
     EXPECT_EQ(FormatMailAddress(u"jane@x.org", true, false), "<jane@x.org>");

@@ -1,0 +1,48 @@
+#pragma once
+// TLS over a connected mail socket through the system's Schannel security package, loaded by
+// name. The server's certificate is checked here (chain and host name), as the package may
+// not do it by itself; the check can be turned off.
+#include <windows.h>
+#define SECURITY_WIN32
+#include <security.h>
+#include <schannel.h>
+
+#include <string>
+#include <string_view>
+
+#include "mail/SmtpSocket.h"
+#include "text/ZelTypes.h"
+
+class TSchannelStream {
+public:
+    TSchannelStream() = default;
+    ~TSchannelStream();
+    TSchannelStream(const TSchannelStream&) = delete;
+    TSchannelStream& operator=(const TSchannelStream&) = delete;
+
+    bool Handshake(TSmtpSocket& socket, const AnsiString& host, bool checkCertificate);
+    bool Send(TSmtpSocket& socket, std::string_view data);
+    // Appends decrypted data; false at the stream's end or on an error.
+    bool Receive(TSmtpSocket& socket, std::string& into);
+    void Shutdown(TSmtpSocket& socket);
+    // Why the handshake failed, when it was not the connection.
+    const AnsiString& Error() const { return error_; }
+
+private:
+    bool Acquire();
+    bool HandshakeLoop(TSmtpSocket& socket, SECURITY_STATUS status);
+    bool SendToken(TSmtpSocket& socket, SecBuffer& token);
+    bool CertificateTrusted();
+    bool Fail(const AnsiString& text);
+
+    PSecurityFunctionTableW table_ = nullptr;
+    CredHandle credentials_{};
+    bool haveCredentials_ = false;
+    CtxtHandle context_{};
+    bool haveContext_ = false;
+    SecPkgContext_StreamSizes sizes_{};
+    std::wstring host_;
+    // Received and not yet decrypted.
+    std::string pending_;
+    AnsiString error_;
+};

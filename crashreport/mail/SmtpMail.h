@@ -1,0 +1,25 @@
+#pragma once
+// The report mail through a configured server: one MIME mail with the body as text part and
+// each attachment file as a Base64 part.
+#include <vector>
+
+#include "mail/Smtp.h"
+#include "text/ZelTypes.h"
+
+struct TSmtpMail {
+    UnicodeString sender;     // item, with or without display name
+    UnicodeString recipients; // comma-separated items
+    UnicodeString replyTo;    // empty: the sender
+    UnicodeString subject;
+    UnicodeString body;
+    std::vector<UnicodeString> files;       // paths; a file that cannot be opened is left out
+    std::vector<UnicodeString> sendAsNames; // the attachment names, by index of the files
+    bool alwaysUtf8 = false;
+};
+
+struct TSmtpResult {
+    bool sent = false;
+    AnsiString error; // the session's last error text when not sent
+};
+
+TSmtpResult SendSmtpMail(const TSmtpMail& mail, const TSmtpServer& server);

@@ -1,0 +1,171 @@
+#include "mail/SmtpMail.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+
+#include "MailTestServer.h"
+
+namespace {
+
+constexpr char kScript[] = "smtp_server.py";
+
+std::string Hex(const std::string& bytes)
+{
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    for (const char c : bytes) {
+        hex += kDigits[static_cast<unsigned char>(c) >> 4];
+        hex += kDigits[static_cast<unsigned char>(c) & 15];
+    }
+    return hex;
+}
+
+class SmtpMail : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        char folder[MAX_PATH];
+        GetTempPathA(MAX_PATH, folder);
+        folder_ = std::string(folder) + "smtp-mail-test-" + std::to_string(GetCurrentProcessId()) + "\\";
+        CreateDirectoryA(folder_.c_str(), nullptr);
+    }
+
+    UnicodeString WriteFile(const std::string& name, const std::string& content)
+    {
+        std::ofstream(folder_ + name, std::ios::binary) << content;
+        const std::string path = folder_ + name;
+        return UnicodeString(path.begin(), path.end());
+    }
+
+    static TSmtpServer Server(const TMailTestServer& running, const char* host = "127.0.0.1")
+    {
+        TSmtpServer server;
+        server.host = host;
+        server.port = running.Port();
+        server.heloHost = "tester";
+        return server;
+    }
+
+    static TSmtpMail SimpleMail()
+    {
+        TSmtpMail mail;
+        mail.sender = u"app@y.org";
+        mail.recipients = u"support@x.org";
+        mail.subject = u"Crash";
+        mail.body = u"A report.";
+        return mail;
+    }
+
+    std::string folder_;
+};
+
+TEST_F(SmtpMail, MailArrivesWholeWithAttachmentsAndDotLines)
+{
+    const TMailTestServer running(kScript, "");
+    ASSERT_EQ(running.Failure(), "");
+    std::string binary;
+    for (int i = 0; i < 256; ++i)
+        binary += static_cast<char>(i);
+    const std::string report = "Report\r\n.\r\n..two\r\n.\r\nQUIT\r\n";
+    TSmtpMail mail;
+    mail.sender = u"Crash Reporter <app@y.org>";
+    mail.recipients = u"J\u00FCrgen M\u00FCller <jm@x.org>, \u0416\u0430\u043D\u043D\u0430 <z@x.org>";
+    mail.subject = u"Crash in Gr\u00FC\u00DFe 1.0";
+    mail.body = u"Line one\r\n.\r\n..two\r\nlast";
+    mail.files = {WriteFile("bytes.bin", binary), WriteFile("report.txt", report), u"C:\\no\\such\\file.txt",
+                  WriteFile("empty.zip", "")};
+    mail.sendAsNames = {u"bytes.bin", u"bug report.zbr", u"missing.txt", u"\u0416.zip"};
+    const TSmtpResult result = SendSmtpMail(mail, Server(running));
+    EXPECT_TRUE(result.sent) << result.error;
+    const std::string received = running.ReadFile("mail-1.json");
+    EXPECT_NE(received.find("\"rcpt_tos\": [\"jm@x.org\", \"z@x.org\"]"), std::string::npos) << received;
+    EXPECT_NE(received.find("\"mail_from\": \"app@y.org\""), std::string::npos) << received;
+    EXPECT_NE(received.find("\"to\": \"Jürgen Müller <jm@x.org>\""), std::string::npos) << received;
+    EXPECT_NE(received.find("\"from\": \"Crash Reporter <app@y.org>\""), std::string::npos) << received;
+    EXPECT_NE(received.find("\"reply_to\": \"Crash Reporter <app@y.org>\""), std::string::npos) << received;
+    EXPECT_NE(received.find("\"subject\": \"Crash in Grüße 1.0\""), std::string::npos) << received;
+    EXPECT_NE(received.find("\"body\": \"Line one\\r\\n.\\r\\n..two\\r\\nlast\""), std::string::npos) << received;
+    EXPECT_NE(received.find("{\"filename\": \"bytes.bin\", \"type\": \"application/octet-stream\", \"data\": \"" +
+                            Hex(binary) + "\"}"),
+              std::string::npos)
+        << received;
+    EXPECT_NE(received.find("{\"filename\": \"bug report.zbr\", \"type\": \"text/plain\", \"data\": \"" + Hex(report) +
+                            "\"}"),
+              std::string::npos)
+        << received;
+    EXPECT_NE(received.find("{\"filename\": \"Ж.zip\", \"type\": \"application/zip\", \"data\": \"\"}"),
+              std::string::npos)
+        << received;
+    EXPECT_EQ(received.find("missing.txt"), std::string::npos);
+}
+
+TEST_F(SmtpMail, TextOutsideLatin1GoesAsUtf8)
+{
+    const TMailTestServer running(kScript, "");
+    ASSERT_EQ(running.Failure(), "");
+    TSmtpMail mail = SimpleMail();
+    mail.subject = u"\u0421\u0431\u043E\u0439";
+    mail.body = u"\u20AC 5\r\n.\r\n";
+    mail.replyTo = u"Dev <dev@y.org>";
+    ASSERT_TRUE(SendSmtpMail(mail, Server(running)).sent);
+    const std::string received = running.ReadFile("mail-1.json");
+    EXPECT_NE(received.find("\"subject\": \"Сбой\""), std::string::npos) << received;
+    EXPECT_NE(received.find("\"body\": \"€ 5\\r\\n.\\r\\n\""), std::string::npos) << received;
+    EXPECT_NE(received.find("\"reply_to\": \"Dev <dev@y.org>\""), std::string::npos) << received;
+}
+
+TEST_F(SmtpMail, AuthLoginWithTheAccount)
+{
+    const TMailTestServer running(kScript, "--auth reporter:s3cret");
+    ASSERT_EQ(running.Failure(), "");
+    TSmtpServer server = Server(running);
+    server.account = u"reporter";
+    server.password = u"s3cret";
+    const TSmtpResult result = SendSmtpMail(SimpleMail(), server);
+    EXPECT_TRUE(result.sent) << result.error;
+    EXPECT_NE(running.ReadFile("mail-1.json").find("\"authenticated\": true"), std::string::npos);
+    EXPECT_EQ(running.ReadFile("auth.log"), "LOGIN reporter tls=False\n");
+}
+
+TEST_F(SmtpMail, RefusedLoginSendsNoMail)
+{
+    const TMailTestServer running(kScript, "--auth reporter:s3cret");
+    ASSERT_EQ(running.Failure(), "");
+    TSmtpServer server = Server(running);
+    server.account = u"reporter";
+    server.password = u"wrong";
+    const TSmtpResult result = SendSmtpMail(SimpleMail(), server);
+    EXPECT_FALSE(result.sent);
+    EXPECT_EQ(result.error.rfind("Authentication failed (535", 0), 0u) << result.error;
+    EXPECT_EQ(running.ReadFile("mail-1.json"), "");
+}
+
+TEST_F(SmtpMail, NoCredentialsInTheClearWhenTlsIsNotOffered)
+{
+    const TMailTestServer running(kScript, "--auth reporter:s3cret");
+    ASSERT_EQ(running.Failure(), "");
+    TSmtpServer server = Server(running);
+    server.tls = true;
+    server.account = u"reporter";
+    server.password = u"s3cret";
+    const TSmtpResult result = SendSmtpMail(SimpleMail(), server);
+    EXPECT_FALSE(result.sent);
+    EXPECT_EQ(result.error, "TLS failed");
+    EXPECT_EQ(running.ReadFile("auth.log"), "");
+    EXPECT_EQ(running.ReadFile("mail-1.json"), "");
+}
+
+TEST_F(SmtpMail, UnreachableServer)
+{
+    TSmtpServer server;
+    server.host = "127.0.0.1";
+    // Nothing listens on port 1 of the loopback: the connect is refused at once.
+    server.port = 1;
+    const TSmtpResult result = SendSmtpMail(SimpleMail(), server);
+    EXPECT_FALSE(result.sent);
+    EXPECT_EQ(result.error, "No connection to server");
+}
+
+} // namespace

@@ -1,0 +1,112 @@
+#!/usr/bin/python3
+"""A mail server on 127.0.0.1 for the SMTP route's tests.
+
+Every mail it takes is parsed with the email package and written to STATE/mail-N.json (the
+envelope, the decoded headers, the text body and each attachment's bytes in hexadecimal);
+every AUTH attempt is added to STATE/auth.log with whether TLS was up. It writes
+STATE/ready.json with its port once it listens and ends when STATE/stop appears.
+"""
+import argparse
+import asyncio
+import email
+import email.policy
+import json
+import os
+import socket
+import ssl
+import subprocess
+import time
+
+from aiosmtpd.controller import Controller
+from aiosmtpd.smtp import AuthResult, SMTP
+
+
+def free_port():
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+def summary(envelope, session):
+    message = email.message_from_bytes(envelope.original_content, policy=email.policy.default)
+    parts = {"text": None, "attachments": []}
+    for part in message.walk():
+        if part.is_multipart():
+            continue
+        if part.get_content_disposition() == "attachment":
+            parts["attachments"].append({"filename": part.get_filename(), "type": part.get_content_type(),
+                                         "data": part.get_payload(decode=True).hex()})
+        elif parts["text"] is None:
+            parts["text"] = part.get_content()
+    return {"mail_from": envelope.mail_from, "rcpt_tos": envelope.rcpt_tos,
+            "to": str(message["To"]), "from": str(message["From"]), "reply_to": str(message["Reply-To"]),
+            "subject": str(message["Subject"]), "date": str(message["Date"]),
+            "tls": session.ssl is not None, "authenticated": bool(session.authenticated),
+            "body": parts["text"], "attachments": parts["attachments"]}
+
+
+class Handler:
+    def __init__(self, state):
+        self.state = state
+        self.count = 0
+
+    async def handle_DATA(self, server, session, envelope):
+        self.count += 1
+        with open(os.path.join(self.state, "mail-%d.json" % self.count), "w", encoding="utf-8") as out:
+            json.dump(summary(envelope, session), out, ensure_ascii=False)
+        return "250 Message accepted"
+
+
+class Authenticator:
+    def __init__(self, state, account):
+        self.state = state
+        self.account = account
+
+    def __call__(self, server, session, envelope, mechanism, auth_data):
+        login = auth_data.login.decode("latin-1")
+        password = auth_data.password.decode("latin-1")
+        with open(os.path.join(self.state, "auth.log"), "a") as log:
+            log.write("%s %s tls=%s\n" % (mechanism, login, session.ssl is not None))
+        return AuthResult(success=(login + ":" + password) == self.account, handled=False)
+
+
+def make_context(state):
+    cert, key = os.path.join(state, "cert.pem"), os.path.join(state, "key.pem")
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert,
+                    "-days", "2", "-subj", "/CN=localhost", "-addext", "subjectAltName=DNS:localhost"],
+                   check=True, capture_output=True)
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(cert, key)
+    return context
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--state", required=True)
+    parser.add_argument("--auth", help="ACCOUNT:PASSWORD that AUTH accepts; AUTH is offered with it")
+    parser.add_argument("--mode", choices=["plain", "starttls", "implicit"], default="plain")
+    arguments = parser.parse_args()
+    os.makedirs(arguments.state, exist_ok=True)
+    port = free_port()
+    options = {"auth_require_tls": False, "auth_exclude_mechanism": ["PLAIN"]}
+    if arguments.auth:
+        options["authenticator"] = Authenticator(arguments.state, arguments.auth)
+    else:
+        options["auth_exclude_mechanism"] = ["PLAIN", "LOGIN"]
+    context = make_context(arguments.state) if arguments.mode != "plain" else None
+    if arguments.mode == "starttls":
+        options["tls_context"] = context
+    controller = Controller(Handler(arguments.state), hostname="127.0.0.1", port=port,
+                            ssl_context=context if arguments.mode == "implicit" else None, **options)
+    controller.start()
+    with open(os.path.join(arguments.state, "ready.json.part"), "w") as out:
+        json.dump({"port": port, "cert": os.path.join(arguments.state, "cert.pem")}, out)
+    os.rename(os.path.join(arguments.state, "ready.json.part"), os.path.join(arguments.state, "ready.json"))
+    deadline = time.monotonic() + 120
+    while not os.path.exists(os.path.join(arguments.state, "stop")) and time.monotonic() < deadline:
+        time.sleep(0.05)
+    controller.stop()
+
+
+if __name__ == "__main__":
+    main()
