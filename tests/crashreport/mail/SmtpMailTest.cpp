@@ -157,6 +157,43 @@ TEST_F(SmtpMail, NoCredentialsInTheClearWhenTlsIsNotOffered)
     EXPECT_EQ(running.ReadFile("mail-1.json"), "");
 }
 
+TEST_F(SmtpMail, StartTlsBeforeTheLogin)
+{
+    const TMailTestServer running(kScript, "--auth reporter:s3cret --mode starttls");
+    ASSERT_EQ(running.Failure(), "");
+    TSmtpServer server = Server(running, "localhost");
+    server.tls = true;
+    server.account = u"reporter";
+    server.password = u"s3cret";
+    server.acceptAnyCertificate = true;
+    const TSmtpResult result = SendSmtpMail(SimpleMail(), server);
+    EXPECT_TRUE(result.sent) << result.error;
+    const std::string received = running.ReadFile("mail-1.json");
+    EXPECT_NE(received.find("\"tls\": true, \"authenticated\": true"), std::string::npos) << received;
+    EXPECT_EQ(running.ReadFile("auth.log"), "LOGIN reporter tls=True\n");
+}
+
+TEST_F(SmtpMail, SelfSignedCertificateIsRefusedUnlessAllowed)
+{
+    for (const char* mode : {"starttls", "implicit"}) {
+        const TMailTestServer running(kScript, std::string("--auth reporter:s3cret --mode ") + mode);
+        ASSERT_EQ(running.Failure(), "");
+        TSmtpServer server = Server(running, "localhost");
+        server.ssl = std::string(mode) == "implicit";
+        server.tls = !server.ssl;
+        server.account = u"reporter";
+        server.password = u"s3cret";
+        const TSmtpResult refused = SendSmtpMail(SimpleMail(), server);
+        EXPECT_FALSE(refused.sent) << mode;
+        EXPECT_EQ(refused.error, server.ssl ? "SSL failed (certificate not trusted)" : "TLS failed (certificate not trusted)");
+        EXPECT_EQ(running.ReadFile("auth.log"), "") << mode;
+        server.acceptAnyCertificate = true;
+        const TSmtpResult accepted = SendSmtpMail(SimpleMail(), server);
+        EXPECT_TRUE(accepted.sent) << mode << ": " << accepted.error;
+        EXPECT_NE(running.ReadFile("mail-1.json").find("\"tls\": true"), std::string::npos) << mode;
+    }
+}
+
 TEST_F(SmtpMail, UnreachableServer)
 {
     TSmtpServer server;

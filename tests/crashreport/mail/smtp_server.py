@@ -27,7 +27,12 @@ def free_port():
         return probe.getsockname()[1]
 
 
-def summary(envelope, session):
+def tls_up(server, session):
+    """STARTTLS marks the session; implicit TLS shows in the transport."""
+    return session.ssl is not None or server.transport.get_extra_info("ssl_object") is not None
+
+
+def summary(server, envelope, session):
     message = email.message_from_bytes(envelope.original_content, policy=email.policy.default)
     parts = {"text": None, "attachments": []}
     for part in message.walk():
@@ -41,7 +46,7 @@ def summary(envelope, session):
     return {"mail_from": envelope.mail_from, "rcpt_tos": envelope.rcpt_tos,
             "to": str(message["To"]), "from": str(message["From"]), "reply_to": str(message["Reply-To"]),
             "subject": str(message["Subject"]), "date": str(message["Date"]),
-            "tls": session.ssl is not None, "authenticated": bool(session.authenticated),
+            "tls": tls_up(server, session), "authenticated": bool(session.authenticated),
             "body": parts["text"], "attachments": parts["attachments"]}
 
 
@@ -53,7 +58,7 @@ class Handler:
     async def handle_DATA(self, server, session, envelope):
         self.count += 1
         with open(os.path.join(self.state, "mail-%d.json" % self.count), "w", encoding="utf-8") as out:
-            json.dump(summary(envelope, session), out, ensure_ascii=False)
+            json.dump(summary(server, envelope, session), out, ensure_ascii=False)
         return "250 Message accepted"
 
 
@@ -66,7 +71,7 @@ class Authenticator:
         login = auth_data.login.decode("latin-1")
         password = auth_data.password.decode("latin-1")
         with open(os.path.join(self.state, "auth.log"), "a") as log:
-            log.write("%s %s tls=%s\n" % (mechanism, login, session.ssl is not None))
+            log.write("%s %s tls=%s\n" % (mechanism, login, tls_up(server, session)))
         return AuthResult(success=(login + ":" + password) == self.account, handled=False)
 
 
