@@ -7,7 +7,7 @@ void TMapFileNamer::AddModule(const TMapFile& map, UnicodeString fileName)
     modules_.push_back({&map, std::move(fileName)});
 }
 
-const TMapFileNamer::TModule* TMapFileNamer::ModuleAt(CodeAddress address) const
+const TMapFileNamer::TModule* TMapFileNamer::ModuleAt(TItemAddress address) const
 {
     for (const TModule& module : modules_) {
         const TModuleLayout& layout = module.map->Layout();
@@ -17,7 +17,7 @@ const TMapFileNamer::TModule* TMapFileNamer::ModuleAt(CodeAddress address) const
     return nullptr;
 }
 
-std::optional<TCodeName> TMapFileNamer::Name(CodeAddress address) const
+std::optional<TCodeName> TMapFileNamer::Name(TItemAddress address) const
 {
     const TModule* module = ModuleAt(address);
     if (!module)
@@ -30,12 +30,12 @@ std::optional<TCodeName> TMapFileNamer::Name(CodeAddress address) const
     name.hasDebugInfo = true;
     name.unit = location.unitName;
     name.function = location.publicName;
-    name.functionStart = static_cast<CodeAddress>(location.publicAddress);
+    name.functionStart = location.publicAddress;
     name.line = location.line;
     return name;
 }
 
-UnicodeString TMapFileNamer::ModuleNote(CodeAddress address) const
+UnicodeString TMapFileNamer::ModuleNote(TItemAddress address) const
 {
     const TModule* module = ModuleAt(address);
     if (!module)

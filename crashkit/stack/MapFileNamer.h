@@ -10,15 +10,15 @@ public:
     // The maps must outlive the namer; a map without debug information still names its module.
     void AddModule(const TMapFile& map, UnicodeString fileName);
 
-    std::optional<TCodeName> Name(CodeAddress address) const override;
-    UnicodeString ModuleNote(CodeAddress address) const override;
+    std::optional<TCodeName> Name(TItemAddress address) const override;
+    UnicodeString ModuleNote(TItemAddress address) const override;
 
 private:
     struct TModule {
         const TMapFile* map;
         UnicodeString fileName;
     };
-    const TModule* ModuleAt(CodeAddress address) const;
+    const TModule* ModuleAt(TItemAddress address) const;
 
     std::vector<TModule> modules_;
 };

@@ -6,7 +6,7 @@
 #include "text/ZelTypes.h"
 
 struct TStackItem {
-    uint32_t address = 0;         // return address, or the exception address for the first item
+    uint64_t address = 0;         // return address, or the exception address for the first item
     uint32_t relativeAddress = 0; // address - function start; 0 when unknown
     UnicodeString moduleName;
     UnicodeString unitName;

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <optional>
+#include <span>
 
 #include "FunctionEnvironment.h"
 #include "text/ZelTypes.h"
@@ -18,12 +19,15 @@ struct TStackRegisters {
     CodeAddress threadStart = 0;  // 0 = none
 };
 
-// What a module's debug information (or its exports) says of a code address.
+// Code addresses as the naming, the text and the CRCs see them: pointer-sized in the process.
+using TItemAddress = uint64_t;
+
+// What a module's debug information says of a code address.
 struct TCodeName {
     UnicodeString module;   // file name without folder
     UnicodeString unit;     // empty without debug information
     UnicodeString function; // empty when unknown
-    CodeAddress functionStart = 0; // 0 when unknown
+    TItemAddress functionStart = 0; // 0 when unknown
     int32_t line = 0;              // 0 when unknown
     bool hasDebugInfo = false;
 };
@@ -32,9 +36,9 @@ class ICodeNamer {
 public:
     virtual ~ICodeNamer() = default;
     // None for an address outside every known module's code.
-    virtual std::optional<TCodeName> Name(CodeAddress address) const = 0;
+    virtual std::optional<TCodeName> Name(TItemAddress address) const = 0;
     // The module's "MinDebugInfo" note for the module holding the address; empty when none.
-    virtual UnicodeString ModuleNote(CodeAddress) const { return {}; }
+    virtual UnicodeString ModuleNote(TItemAddress) const { return {}; }
     // Called before other threads are suspended: loads whatever naming will need, so that no
     // lock a suspended thread may hold is taken during the trace.
     virtual void Prepare() const {}

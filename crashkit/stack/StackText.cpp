@@ -67,9 +67,10 @@ uint32_t UpdateText(uint32_t running, const UnicodeString& text)
 uint32_t ItemValue(const TNamedStackItem& named)
 {
     const TStackItem& item = named.item;
+    // Addresses above 4 GB (x86_64) count by their low 32 bits.
     if (named.functionStart == 0 || item.moduleName.empty() || item.functionName.empty())
-        return item.address;
-    uint32_t value = UpdateText(item.address - named.functionStart, item.moduleName);
+        return static_cast<uint32_t>(item.address);
+    uint32_t value = UpdateText(static_cast<uint32_t>(item.address - named.functionStart), item.moduleName);
     if (!item.unitName.empty())
         value = UpdateText(value, item.unitName);
     return UpdateText(value, item.functionName);
@@ -77,10 +78,10 @@ uint32_t ItemValue(const TNamedStackItem& named)
 
 } // namespace
 
-UnicodeString HexAddress(uint32_t address)
+UnicodeString HexAddress(uint64_t address)
 {
-    std::array<char, 9> digits{};
-    std::snprintf(digits.data(), digits.size(), "%08x", address);
+    std::array<char, 17> digits{};
+    std::snprintf(digits.data(), digits.size(), "%08llx", static_cast<unsigned long long>(address));
     return Ascii(digits.data());
 }
 

@@ -6,7 +6,7 @@
 
 struct TNamedStackItem {
     TStackItem item;
-    uint32_t functionStart = 0; // 0 when unknown
+    uint64_t functionStart = 0; // 0 when unknown
     bool forced = false;
 };
 
@@ -24,4 +24,5 @@ struct TCallStackCrcs {
 // distance into the function and its lower-cased names; any other by its address.
 TCallStackCrcs CallStackCrcs(const std::vector<TNamedStackItem>& items);
 
-UnicodeString HexAddress(uint32_t address);
+// At least 8 lower-case hex digits.
+UnicodeString HexAddress(uint64_t address);

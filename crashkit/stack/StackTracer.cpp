@@ -25,6 +25,71 @@ std::mutex& TraceMutex()
     return mutex;
 }
 
+// One item named: module, unit, function and lines of its code at lookupAddress.
+TNamedStackItem NameItem(const ICodeNamer& namer, TItemAddress address, TItemAddress lookupAddress, bool forced,
+                         const TStackTraceOptions& options)
+{
+    TNamedStackItem named;
+    named.forced = forced;
+    TStackItem& item = named.item;
+    item.address = address;
+    const std::optional<TCodeName> name = namer.Name(lookupAddress);
+    if (!name) {
+        item.moduleName = u"???";
+        return named;
+    }
+    item.moduleName = name->module;
+    item.unitName = name->unit;
+    item.functionName = name->function;
+    named.functionStart = name->functionStart;
+    if (name->functionStart != 0 && name->functionStart <= item.address)
+        item.relativeAddress = static_cast<uint32_t>(item.address - name->functionStart);
+    item.relativeLine = name->line;
+    if (options.showRelativeLines && name->line > 0 && name->functionStart != 0) {
+        const std::optional<TCodeName> first = namer.Name(name->functionStart);
+        if (first && first->line > 0) {
+            item.line = name->line;
+            item.relativeLine = name->line - first->line;
+        }
+    }
+    return named;
+}
+
+bool Listed(const TNamedStackItem& named, const TStackTraceOptions& options)
+{
+    if (named.forced)
+        return true;
+    const bool hasLine = named.item.line > 0 || named.item.relativeLine > 0;
+    return !named.item.functionName.empty() && (hasLine || !options.hideItemsWithoutLine);
+}
+
+// Text, array, CRCs and module notes of the listed items, most recent first.
+void ComposeResult(const ICodeNamer& namer, const std::vector<TNamedStackItem>& listed,
+                   const TStackTraceOptions& options, TStackTraceResult& result)
+{
+    result.text = ComposeStackText(listed, options.showRelativeAddresses, options.showRelativeLines);
+    for (const TNamedStackItem& named : listed) {
+        result.items.push_back(named.item);
+        result.hasLine = result.hasLine || named.item.line > 0 || named.item.relativeLine > 0;
+        if (result.functionStart == 0 && named.functionStart != 0) {
+            result.functionStart = named.functionStart;
+            result.functionItemAddress = named.item.address;
+        }
+        const UnicodeString note = namer.ModuleNote(named.item.address);
+        if (note.empty())
+            continue;
+        const UnicodeString entry = named.item.moduleName + u"|" + note;
+        bool known = false;
+        for (const UnicodeString& existing : result.moduleNotes)
+            known = known || SameTextW(existing, entry);
+        if (!known)
+            result.moduleNotes.push_back(entry);
+    }
+    const TCallStackCrcs crcs = CallStackCrcs(listed);
+    result.firstItemCrc = crcs.firstItem;
+    result.callStackCrc = crcs.callStack;
+}
+
 class TTrace {
 public:
     TTrace(const IFunctionEnvironment& memory, const ICodeNamer& namer, const TStackRegisters& registers,
@@ -48,9 +113,6 @@ private:
     void TestValue(CodeAddress stackAddress, CodeAddress value);
     void AddForced(CodeAddress value, bool threadStart);
     bool CalleeHolds(CodeAddress callee, CodeAddress address);
-    std::vector<TNamedStackItem> Name() const;
-    TNamedStackItem NameItem(const TStackCandidate& candidate) const;
-    bool Listed(const TNamedStackItem& named) const;
 
     const IFunctionEnvironment& memory_;
     const ICodeNamer& namer_;
@@ -160,53 +222,6 @@ bool TTrace::CalleeHolds(CodeAddress callee, CodeAddress address)
     return name && name->functionStart == callee;
 }
 
-TNamedStackItem TTrace::NameItem(const TStackCandidate& candidate) const
-{
-    TNamedStackItem named;
-    named.forced = candidate.forced;
-    TStackItem& item = named.item;
-    item.address = candidate.value;
-    const std::optional<TCodeName> name = namer_.Name(candidate.lookupAddress);
-    if (!name) {
-        item.moduleName = u"???";
-        return named;
-    }
-    item.moduleName = name->module;
-    item.unitName = name->unit;
-    item.functionName = name->function;
-    named.functionStart = name->functionStart;
-    if (name->functionStart != 0 && name->functionStart <= item.address)
-        item.relativeAddress = item.address - name->functionStart;
-    item.relativeLine = name->line;
-    if (options_.showRelativeLines && name->line > 0 && name->functionStart != 0) {
-        const std::optional<TCodeName> first = namer_.Name(name->functionStart);
-        if (first && first->line > 0) {
-            item.line = name->line;
-            item.relativeLine = name->line - first->line;
-        }
-    }
-    return named;
-}
-
-bool TTrace::Listed(const TNamedStackItem& named) const
-{
-    if (named.forced)
-        return true;
-    const bool hasLine = named.item.line > 0 || named.item.relativeLine > 0;
-    return !named.item.functionName.empty() && (hasLine || !options_.hideItemsWithoutLine);
-}
-
-std::vector<TNamedStackItem> TTrace::Name() const
-{
-    std::vector<TNamedStackItem> listed;
-    for (auto it = items_.rbegin(); it != items_.rend(); ++it) {
-        TNamedStackItem named = NameItem(*it);
-        if (Listed(named))
-            listed.push_back(std::move(named));
-    }
-    return listed;
-}
-
 TStackTraceResult TTrace::Run()
 {
     TStackTraceResult result;
@@ -230,31 +245,16 @@ TStackTraceResult TTrace::Run()
         }
         Progress(kDone);
         phase = "FillFinalOutput";
-        const std::vector<TNamedStackItem> listed = Name();
+        std::vector<TNamedStackItem> listed;
+        for (auto it = items_.rbegin(); it != items_.rend(); ++it) {
+            TNamedStackItem named = NameItem(namer_, it->value, it->lookupAddress, it->forced, options_);
+            if (Listed(named, options_))
+                listed.push_back(std::move(named));
+        }
         if (!items_.empty())
             result.mostRecentAddress = items_.back().value;
         phase = "ComposeResult";
-        result.text = ComposeStackText(listed, options_.showRelativeAddresses, options_.showRelativeLines);
-        for (const TNamedStackItem& named : listed) {
-            result.items.push_back(named.item);
-            result.hasLine = result.hasLine || named.item.line > 0 || named.item.relativeLine > 0;
-            if (result.functionStart == 0 && named.functionStart != 0) {
-                result.functionStart = named.functionStart;
-                result.functionItemAddress = named.item.address;
-            }
-            const UnicodeString note = namer_.ModuleNote(named.item.address);
-            if (note.empty())
-                continue;
-            const UnicodeString entry = named.item.moduleName + u"|" + note;
-            bool known = false;
-            for (const UnicodeString& existing : result.moduleNotes)
-                known = known || SameTextW(existing, entry);
-            if (!known)
-                result.moduleNotes.push_back(entry);
-        }
-        const TCallStackCrcs crcs = CallStackCrcs(listed);
-        result.firstItemCrc = crcs.firstItem;
-        result.callStackCrc = crcs.callStack;
+        ComposeResult(namer_, listed, options_, result);
     } catch (const std::exception&) {
         result = {};
         const std::string name = phase;
@@ -287,7 +287,26 @@ TStackTraceResult TraceStack(const IFunctionEnvironment& memory, const ICodeName
     return TTrace(memory, namer, registers, options).Run();
 }
 
-UnicodeString FormatStackItem(const ICodeNamer& namer, CodeAddress address, bool showRelativeAddress,
+TStackTraceResult ComposeStackTrace(const ICodeNamer& namer, std::span<const TItemAddress> addresses,
+                                    const TStackTraceOptions& options)
+{
+    TStackTraceResult result;
+    std::vector<TNamedStackItem> listed;
+    for (size_t i = 0; i < addresses.size(); ++i) {
+        if (options.cancel && options.cancel->load(std::memory_order_relaxed))
+            return result;
+        const bool first = i == 0;
+        TNamedStackItem named = NameItem(namer, addresses[i], first ? addresses[i] : addresses[i] - 1, first, options);
+        if (Listed(named, options))
+            listed.push_back(std::move(named));
+    }
+    if (!addresses.empty())
+        result.mostRecentAddress = addresses.front();
+    ComposeResult(namer, listed, options, result);
+    return result;
+}
+
+UnicodeString FormatStackItem(const ICodeNamer& namer, TItemAddress address, bool showRelativeAddress,
                               bool showRelativeLine)
 {
     UnicodeString text = HexAddress(address);
@@ -299,8 +318,9 @@ UnicodeString FormatStackItem(const ICodeNamer& namer, CodeAddress address, bool
         return UnicodeString(digits.begin(), digits.end());
     };
     if (showRelativeAddress) {
-        char digits[9];
-        std::snprintf(digits, sizeof digits, "%x", name->functionStart <= address ? address - name->functionStart : 0);
+        char digits[17];
+        std::snprintf(digits, sizeof digits, "%llx",
+                      static_cast<unsigned long long>(name->functionStart <= address ? address - name->functionStart : 0));
         text += u" +" + UnicodeString(digits, digits + std::char_traits<char>::length(digits));
     }
     text += u" " + name->module + u" " + name->unit + u" ";

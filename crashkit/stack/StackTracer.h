@@ -16,9 +16,9 @@ struct TStackTraceResult {
     uint32_t callStackCrc = 0;
     bool hasLine = false;
     TDAUnicodeString moduleNotes; // module file name + "|" + its debug-information note
-    CodeAddress mostRecentAddress = 0;
-    CodeAddress functionStart = 0;       // of the first listed item that has one
-    CodeAddress functionItemAddress = 0; // that item's address
+    TItemAddress mostRecentAddress = 0;
+    TItemAddress functionStart = 0;       // of the first listed item that has one
+    TItemAddress functionItemAddress = 0; // that item's address
 };
 
 // Traces run one at a time. A caller that stops other threads takes this lock first, so that a
@@ -33,11 +33,16 @@ private:
 
 TStackTraceResult TraceStack(const IFunctionEnvironment& memory, const ICodeNamer& namer,
                              const TStackRegisters& registers, const TStackTraceOptions& options);
+// A call stack that the system's unwinder found (x86_64): the return addresses, most recent
+// first, the first of them listed whatever it is; named, written and summed as a scan's items.
+TStackTraceResult ComposeStackTrace(const ICodeNamer& namer, std::span<const TItemAddress> addresses,
+                                    const TStackTraceOptions& options);
+
 // The same with the lock already held.
 TStackTraceResult TraceStack(const IFunctionEnvironment& memory, const ICodeNamer& namer,
                              const TStackRegisters& registers, const TStackTraceOptions& options,
                              const TStackTraceLock& held);
 
 // One call-stack line for a single address.
-UnicodeString FormatStackItem(const ICodeNamer& namer, CodeAddress address, bool showRelativeAddress,
+UnicodeString FormatStackItem(const ICodeNamer& namer, TItemAddress address, bool showRelativeAddress,
                               bool showRelativeLine);

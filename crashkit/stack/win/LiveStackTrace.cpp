@@ -8,6 +8,8 @@
 
 namespace {
 
+#if defined(__i386__)
+
 constexpr ULONG kThreadBasicInformation = 0;
 
 // What NtQueryInformationThread reports of a thread in its basic class.
@@ -41,6 +43,8 @@ CodeAddress StackTopOf(HANDLE thread, const TDATryRead& readable)
         return 0;
     return Low(block.StackBase);
 }
+
+#endif
 
 // Every heap of the process, locked for the lifetime of this object.
 class THeapLocks {
@@ -91,6 +95,8 @@ private:
 
 } // namespace
 
+#if defined(__i386__)
+
 __attribute__((noinline)) TStackTraceResult TraceCurrentThread(const ICodeNamer& namer,
                                                               const TStackTraceOptions& options)
 {
@@ -111,8 +117,8 @@ TStackTraceResult TraceOtherThread(HANDLE thread, const ICodeNamer& namer, const
     const CodeAddress stackTop = StackTopOf(thread, readable);
     if (stackTop == 0)
         return {};
-    // The trace allocates from heaps that this thread holds locked while the other is stopped.
     namer.Prepare();
+    // The trace allocates from heaps that this thread holds locked while the other is stopped.
     const TStackTraceLock lock;
     const THeapLocks heaps;
     const TSuspension suspension(thread);
@@ -123,15 +129,84 @@ TStackTraceResult TraceOtherThread(HANDLE thread, const ICodeNamer& namer, const
     if (!GetThreadContext(thread, &context))
         return {};
     TStackRegisters registers;
-#if defined(_M_IX86) || defined(__i386__)
     registers.instruction = context.Eip;
     registers.stackPointer = context.Esp;
     registers.framePointer = context.Ebp;
-#else
-    registers.instruction = static_cast<CodeAddress>(context.Rip);
-    registers.stackPointer = static_cast<CodeAddress>(context.Rsp);
-    registers.framePointer = static_cast<CodeAddress>(context.Rbp);
-#endif
     registers.stackTop = stackTop;
     return TraceStack(process, namer, registers, options, lock);
 }
+
+#else
+
+namespace {
+
+// More frames than any real call stack: a damaged stack cannot make the walk endless.
+constexpr size_t kMaxFrames = 1024;
+
+// The return addresses the system's unwinder finds from a context, the context's own
+// instruction first. A routine without unwind data is a leaf: its return address is at the
+// stack pointer.
+std::vector<TItemAddress> UnwindFrom(CONTEXT context, const TDATryRead& readable)
+{
+    std::vector<TItemAddress> addresses;
+    while (context.Rip != 0 && addresses.size() < kMaxFrames) {
+        addresses.push_back(context.Rip);
+        const DWORD64 stackPointer = context.Rsp;
+        DWORD64 imageBase = 0;
+        PRUNTIME_FUNCTION function = RtlLookupFunctionEntry(context.Rip, &imageBase, nullptr);
+        if (function) {
+            void* handlerData = nullptr;
+            DWORD64 establisherFrame = 0;
+            RtlVirtualUnwind(UNW_FLAG_NHANDLER, imageBase, context.Rip, function, &context, &handlerData,
+                             &establisherFrame, nullptr);
+        } else {
+            DWORD64 returnAddress = 0;
+            if (!TryRead(context.Rsp, &returnAddress, sizeof returnAddress, &readable))
+                break;
+            context.Rip = returnAddress;
+            context.Rsp += sizeof returnAddress;
+        }
+        if (context.Rsp <= stackPointer)
+            break; // the stack only grows towards older frames
+    }
+    return addresses;
+}
+
+} // namespace
+
+__attribute__((noinline)) TStackTraceResult TraceCurrentThread(const ICodeNamer& namer,
+                                                              const TStackTraceOptions& options)
+{
+    const TDATryRead readable = GetReadableRanges();
+    CONTEXT context{};
+    RtlCaptureContext(&context);
+    std::vector<TItemAddress> addresses = UnwindFrom(context, readable);
+    // This routine's own frame is no part of the caller's stack.
+    if (!addresses.empty())
+        addresses.erase(addresses.begin());
+    const TStackTraceLock lock;
+    return ComposeStackTrace(namer, addresses, options);
+}
+
+TStackTraceResult TraceOtherThread(HANDLE thread, const ICodeNamer& namer, const TStackTraceOptions& options)
+{
+    const TDATryRead readable = GetReadableRanges();
+    namer.Prepare();
+    std::vector<TItemAddress> addresses;
+    {
+        // The unwinder and the trace allocate; the heaps stay locked while the other thread is stopped.
+        const TStackTraceLock lock;
+        const THeapLocks heaps;
+        const TSuspension suspension(thread);
+        if (!suspension.Suspended())
+            return {};
+        CONTEXT context{};
+        context.ContextFlags = CONTEXT_FULL;
+        if (!GetThreadContext(thread, &context))
+            return {};
+        addresses = UnwindFrom(context, readable);
+    }
+    return ComposeStackTrace(namer, addresses, options);
+}
+
+#endif

@@ -17,7 +17,7 @@ UnicodeString WithoutFolder(const UnicodeString& path)
 
 } // namespace
 
-const TMapFile* TProcessNamer::MapAt(CodeAddress address) const
+const TMapFile* TProcessNamer::MapAt(TItemAddress address) const
 {
     // Only mapped images are modules; the region's allocation base is the module handle.
     MEMORY_BASIC_INFORMATION region{};
@@ -37,7 +37,7 @@ const TMapFile* TProcessNamer::MapAt(CodeAddress address) const
     return map;
 }
 
-std::optional<TCodeName> TProcessNamer::Name(CodeAddress address) const
+std::optional<TCodeName> TProcessNamer::Name(TItemAddress address) const
 {
     const TMapFile* map = MapAt(address);
     if (!map)
@@ -50,12 +50,12 @@ std::optional<TCodeName> TProcessNamer::Name(CodeAddress address) const
     name.hasDebugInfo = true;
     name.unit = location.unitName;
     name.function = location.publicName;
-    name.functionStart = static_cast<CodeAddress>(location.publicAddress);
+    name.functionStart = location.publicAddress;
     name.line = location.line;
     return name;
 }
 
-UnicodeString TProcessNamer::ModuleNote(CodeAddress address) const
+UnicodeString TProcessNamer::ModuleNote(TItemAddress address) const
 {
     const TMapFile* map = MapAt(address);
     if (!map)

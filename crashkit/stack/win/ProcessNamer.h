@@ -10,14 +10,14 @@
 // once; one namer serves one thread at a time.
 class TProcessNamer : public ICodeNamer {
 public:
-    std::optional<TCodeName> Name(CodeAddress address) const override;
-    UnicodeString ModuleNote(CodeAddress address) const override;
+    std::optional<TCodeName> Name(TItemAddress address) const override;
+    UnicodeString ModuleNote(TItemAddress address) const override;
     // Looks up every module now; later look-ups of modules loaded since find nothing.
     void Prepare() const override;
 
 private:
     // The map of the module whose code holds the address; null outside every module's code.
-    const TMapFile* MapAt(CodeAddress address) const;
+    const TMapFile* MapAt(TItemAddress address) const;
 
     mutable std::map<uintptr_t, std::shared_ptr<const TMapFile>> modules_; // by module handle
     mutable bool prepared_ = false;

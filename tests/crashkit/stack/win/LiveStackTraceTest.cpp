@@ -1,9 +1,7 @@
-// Live traces of this process's threads. The expected chain is what the compiler reports as
-// each level's return address, not what the tracer finds.
+// Live traces of this process's threads (the scan on i686, the system's unwinder on x86_64).
+// The expected chain is what the compiler reports as each level's return address, not what
+// the tracer finds.
 #include <gtest/gtest.h>
-
-#if defined(__i386__)
-
 #include <windows.h>
 
 #include <algorithm>
@@ -18,7 +16,7 @@ namespace {
 constexpr uint32_t kFunctionReach = 0x400;
 
 struct TLevels {
-    std::array<CodeAddress, 3> returns{}; // into LevelTwo, LevelOne and the caller of LevelOne
+    std::array<TItemAddress, 3> returns{}; // into LevelTwo, LevelOne and the caller of LevelOne
     TStackTraceResult result;
 };
 
@@ -27,10 +25,10 @@ class TLevelNamer : public ICodeNamer {
 public:
     void Add(const void* function, const char16_t* name)
     {
-        functions_.push_back({static_cast<CodeAddress>(reinterpret_cast<uintptr_t>(function)), name});
+        functions_.push_back({reinterpret_cast<uintptr_t>(function), name});
     }
 
-    std::optional<TCodeName> Name(CodeAddress address) const override
+    std::optional<TCodeName> Name(TItemAddress address) const override
     {
         for (const auto& [start, name] : functions_) {
             if (address >= start && address - start < kFunctionReach)
@@ -45,16 +43,16 @@ public:
     }
 
 private:
-    std::vector<std::pair<CodeAddress, const char16_t*>> functions_;
+    std::vector<std::pair<TItemAddress, const char16_t*>> functions_;
 };
 
 TLevelNamer* Namer();
 HANDLE gReady = nullptr;
 HANDLE gRelease = nullptr;
 
-CodeAddress Low(void* address)
+TItemAddress Low(void* address)
 {
-    return static_cast<CodeAddress>(reinterpret_cast<uintptr_t>(address));
+    return reinterpret_cast<uintptr_t>(address);
 }
 
 // The innermost level traces its own thread, or (waiting) lets the main thread trace it.
@@ -96,9 +94,9 @@ TLevelNamer* Namer()
     return &namer;
 }
 
-std::vector<CodeAddress> Addresses(const TStackTraceResult& result)
+std::vector<TItemAddress> Addresses(const TStackTraceResult& result)
 {
-    std::vector<CodeAddress> addresses;
+    std::vector<TItemAddress> addresses;
     for (const TStackItem& item : result.items)
         addresses.push_back(item.address);
     return addresses;
@@ -116,7 +114,7 @@ TEST(LiveStackTrace, CurrentThreadListsEveryLevelOnce)
 {
     TLevels levels;
     LevelOne(levels, false);
-    const std::vector<CodeAddress> addresses = Addresses(levels.result);
+    const std::vector<TItemAddress> addresses = Addresses(levels.result);
     // The most recent item is the return into LevelThree; then LevelTwo and LevelOne.
     ASSERT_GE(addresses.size(), 2u) << Text(levels.result);
     EXPECT_EQ(u"LevelThree", levels.result.items[0].functionName) << Text(levels.result);
@@ -153,7 +151,7 @@ TEST(LiveStackTrace, SuspendedThreadShowsItsWaitingChain)
     const TStackTraceResult result = TraceOtherThread(thread, *Namer(), {});
     SetEvent(release.handle);
     worker.join();
-    const std::vector<CodeAddress> addresses = Addresses(result);
+    const std::vector<TItemAddress> addresses = Addresses(result);
     const auto two = std::find(addresses.begin(), addresses.end(), levels.returns[0]);
     ASSERT_NE(addresses.end(), two) << Text(result);
     ASSERT_NE(addresses.end(), two + 1) << Text(result);
@@ -164,12 +162,3 @@ TEST(LiveStackTrace, SuspendedThreadShowsItsWaitingChain)
 }
 
 } // namespace
-
-#else
-
-TEST(LiveStackTrace, ScanNeedsThirtyTwoBitCode)
-{
-    GTEST_SKIP() << "the live scan and call verification read 32-bit code; this build is x86_64";
-}
-
-#endif
