@@ -1,0 +1,254 @@
+#include "http/WinHttp.h"
+
+#include <shellapi.h>
+
+#include <array>
+#include <memory>
+
+#include "http/WinHttpApi.h"
+#include "net/HttpServerText.h"
+#include "net/MailText.h"
+#include "win32/WinFile.h"
+
+namespace {
+
+constexpr wchar_t kUserAgent[] = L"zelExcept/4.0";
+constexpr DWORD kFileBlock = 2048;
+// One resend after an authentication challenge and one after a dropped connection at most.
+constexpr int kMaxAttempts = 3;
+// The schemes in the order they are preferred.
+constexpr std::array kSchemePreference{WINHTTP_AUTH_SCHEME_NEGOTIATE, WINHTTP_AUTH_SCHEME_NTLM,
+                                       WINHTTP_AUTH_SCHEME_PASSPORT, WINHTTP_AUTH_SCHEME_DIGEST,
+                                       WINHTTP_AUTH_SCHEME_BASIC};
+
+std::wstring Widen(std::string_view text) { return std::wstring(text.begin(), text.end()); }
+
+const wchar_t* Wide(const UnicodeString& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
+
+struct TOpenedFile {
+    std::unique_ptr<TWinFile> file;
+    TFormFile form;
+};
+
+std::vector<TOpenedFile> OpenFiles(const std::vector<TUploadFile>& files)
+{
+    std::vector<TOpenedFile> opened;
+    for (const TUploadFile& upload : files) {
+        auto file = std::make_unique<TWinFile>(CreateFileW(Wide(upload.path), GENERIC_READ,
+                                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                                           FILE_ATTRIBUTE_NORMAL, nullptr));
+        LARGE_INTEGER size{};
+        if (!file->IsOpen() || !GetFileSizeEx(file->Get(), &size))
+            continue;
+        opened.push_back({std::move(file), {upload.fieldName, upload.sendAsName, static_cast<uint64_t>(size.QuadPart)}});
+    }
+    return opened;
+}
+
+} // namespace
+
+TWinHttp::TWinHttp(const THttpServer& server) : settings_(server)
+{
+    const THttpServerText parsed = ParseHttpServerText(server.server);
+    host_ = Widen(parsed.host);
+    path_ = Widen(parsed.path);
+}
+
+TWinHttp::~TWinHttp()
+{
+    CloseRequest();
+    const TWinHttpApi& api = WinHttpApi();
+    if (connection_)
+        api.CloseHandle(connection_);
+    if (session_)
+        api.CloseHandle(session_);
+}
+
+void TWinHttp::CloseRequest()
+{
+    if (request_)
+        WinHttpApi().CloseHandle(request_);
+    request_ = nullptr;
+}
+
+bool TWinHttp::Fail()
+{
+    lastError_ = GetLastError();
+    return false;
+}
+
+bool TWinHttp::OpenRequest(const wchar_t* verb)
+{
+    const TWinHttpApi& api = WinHttpApi();
+    if (!api.loaded) {
+        lastError_ = ERROR_MOD_NOT_FOUND;
+        return false;
+    }
+    if (!session_) {
+        session_ = api.Open(kUserAgent, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
+                            WINHTTP_NO_PROXY_BYPASS, 0);
+        if (!session_)
+            return Fail();
+    }
+    if (!connection_) {
+        const INTERNET_PORT port = settings_.port != 0 ? settings_.port
+                                   : settings_.ssl     ? INTERNET_DEFAULT_HTTPS_PORT
+                                                       : INTERNET_DEFAULT_HTTP_PORT;
+        connection_ = api.Connect(session_, host_.c_str(), port, 0);
+        if (!connection_)
+            return Fail();
+    }
+    CloseRequest();
+    request_ = api.OpenRequest(connection_, verb, path_.c_str(), nullptr, WINHTTP_NO_REFERER,
+                               WINHTTP_DEFAULT_ACCEPT_TYPES, settings_.ssl ? WINHTTP_FLAG_SECURE : 0);
+    if (!request_)
+        return Fail();
+    if (settings_.acceptAnyCertificate) {
+        DWORD ignore = SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_CERT_DATE_INVALID |
+                       SECURITY_FLAG_IGNORE_CERT_CN_INVALID;
+        api.SetOption(request_, WINHTTP_OPTION_SECURITY_FLAGS, &ignore, sizeof(ignore));
+    }
+    if (!settings_.followRedirects) {
+        DWORD disable = WINHTTP_DISABLE_REDIRECTS;
+        api.SetOption(request_, WINHTTP_OPTION_DISABLE_FEATURE, &disable, sizeof(disable));
+    }
+    if (serverScheme_ != 0 &&
+        !api.SetCredentials(request_, WINHTTP_AUTH_TARGET_SERVER, serverScheme_, Wide(settings_.account),
+                            Wide(settings_.password), nullptr))
+        return Fail();
+    return true;
+}
+
+bool TWinHttp::AddHeader(const AnsiString& line)
+{
+    const std::wstring wide = Widen(line);
+    return WinHttpApi().AddRequestHeaders(request_, wide.c_str(), static_cast<DWORD>(wide.size()),
+                                          WINHTTP_ADDREQ_FLAG_ADD) ||
+           Fail();
+}
+
+bool TWinHttp::SendRequest(std::string_view firstData, uint64_t totalLength)
+{
+    // WinHTTP takes 32-bit lengths; a larger upload cannot be announced.
+    if (totalLength > 0xFFFFFFFFull) {
+        lastError_ = ERROR_INVALID_PARAMETER;
+        return false;
+    }
+    if (!WinHttpApi().SendRequest(request_, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0,
+                                  static_cast<DWORD>(totalLength), 0))
+        return Fail();
+    return WriteData(firstData);
+}
+
+bool TWinHttp::WriteData(std::string_view data)
+{
+    while (!data.empty()) {
+        DWORD written = 0;
+        if (!WinHttpApi().WriteData(request_, data.data(), static_cast<DWORD>(std::min<size_t>(data.size(), 1 << 20)),
+                                    &written) ||
+            written == 0)
+            return Fail();
+        data.remove_prefix(written);
+    }
+    return true;
+}
+
+void TWinHttp::TakeAuthScheme()
+{
+    DWORD supported = 0;
+    DWORD first = 0;
+    DWORD target = 0;
+    if (!WinHttpApi().QueryAuthSchemes(request_, &supported, &first, &target))
+        return;
+    for (const DWORD scheme : kSchemePreference) {
+        if (supported & scheme) {
+            serverScheme_ = scheme;
+            resend_ = true;
+            return;
+        }
+    }
+}
+
+bool TWinHttp::ReadResponse(std::string& response)
+{
+    const TWinHttpApi& api = WinHttpApi();
+    resend_ = false;
+    if (!api.ReceiveResponse(request_, nullptr)) {
+        Fail();
+        resend_ = lastError_ == ERROR_WINHTTP_RESEND_REQUEST;
+        return false;
+    }
+    DWORD status = 0;
+    DWORD size = sizeof(status);
+    if (!api.QueryHeaders(request_, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER, WINHTTP_HEADER_NAME_BY_INDEX,
+                          &status, &size, WINHTTP_NO_HEADER_INDEX))
+        return Fail();
+    lastStatus_ = status;
+    if (status == HTTP_STATUS_MOVED || status == HTTP_STATUS_REDIRECT || status == HTTP_STATUS_REDIRECT_METHOD) {
+        wchar_t location[2048] = {};
+        DWORD length = sizeof(location) - sizeof(wchar_t);
+        if (api.QueryHeaders(request_, WINHTTP_QUERY_LOCATION, WINHTTP_HEADER_NAME_BY_INDEX, location, &length,
+                             WINHTTP_NO_HEADER_INDEX) &&
+            settings_.openRedirectTarget && !settings_.quiet) {
+            const std::wstring target(location);
+            if (IsWebUrl(std::string(target.begin(), target.end())))
+                ShellExecuteW(nullptr, L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+        }
+    } else if (status == HTTP_STATUS_DENIED) {
+        if (!settings_.account.empty() && !serverSchemesQueried_) {
+            serverSchemesQueried_ = true;
+            TakeAuthScheme();
+        }
+        return false;
+    } else if (status != HTTP_STATUS_OK) {
+        return false;
+    }
+    for (;;) {
+        DWORD available = 0;
+        if (!api.QueryDataAvailable(request_, &available) || available == 0)
+            return true;
+        std::string block(available, '\0');
+        DWORD read = 0;
+        if (!api.ReadData(request_, block.data(), available, &read) || read == 0)
+            return true;
+        response.append(block.data(), read);
+    }
+}
+
+bool TWinHttp::UploadForm(const UnicodeString& sender, const std::vector<TFormField>& fields,
+                          const std::vector<TUploadFile>& files, bool alwaysUtf8, std::string& response)
+{
+    const std::vector<TOpenedFile> opened = OpenFiles(files);
+    std::vector<TFormFile> forms;
+    for (const TOpenedFile& file : opened)
+        forms.push_back(file.form);
+    const AnsiString fieldParts = FormFieldParts(fields, alwaysUtf8);
+    const uint64_t length = FormBodyLength(fields, forms, alwaysUtf8);
+    bool sent = false;
+    for (int attempt = 0; attempt < kMaxAttempts && !sent && (attempt == 0 || resend_); ++attempt) {
+        response.clear();
+        if (!OpenRequest(L"POST") || !AddHeader(FormContentTypeHeader()) ||
+            (!sender.empty() && !AddHeader("From: " + FormatMailAddress(sender, true, alwaysUtf8))))
+            return false;
+        bool written = SendRequest(fieldParts, length);
+        for (const TOpenedFile& file : opened) {
+            written = written && WriteData(FormFilePartHeader(file.form, alwaysUtf8)) &&
+                      SetFilePointer(file.file->Get(), 0, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER;
+            uint64_t left = file.form.size;
+            char block[kFileBlock];
+            while (written && left != 0) {
+                DWORD read = 0;
+                // A file that shrank would leave the announced length unfilled.
+                written = ReadFile(file.file->Get(), block, static_cast<DWORD>(std::min<uint64_t>(left, kFileBlock)),
+                                   &read, nullptr) &&
+                          read != 0 && WriteData({block, read});
+                left -= written ? read : 0;
+            }
+        }
+        written = written && WriteData(FormClosingText());
+        sent = written && ReadResponse(response);
+        if (!written)
+            resend_ = false;
+    }
+    return sent;
+}

@@ -1,0 +1,137 @@
+#include "http/WinHttp.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+
+#include "MailTestServer.h"
+
+namespace {
+
+constexpr char kScript[] = "../http/http_server.py";
+
+std::string Hex(const std::string& bytes)
+{
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    for (const char c : bytes) {
+        hex += kDigits[static_cast<unsigned char>(c) >> 4];
+        hex += kDigits[static_cast<unsigned char>(c) & 15];
+    }
+    return hex;
+}
+
+class WinHttpUpload : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        char folder[MAX_PATH];
+        GetTempPathA(MAX_PATH, folder);
+        folder_ = std::string(folder) + "http-upload-test-" + std::to_string(GetCurrentProcessId()) + "\\";
+        CreateDirectoryA(folder_.c_str(), nullptr);
+    }
+
+    UnicodeString WriteFile(const std::string& name, const std::string& content)
+    {
+        std::ofstream(folder_ + name, std::ios::binary) << content;
+        const std::string path = folder_ + name;
+        return UnicodeString(path.begin(), path.end());
+    }
+
+    static THttpServer Server(const TMailTestServer& running)
+    {
+        THttpServer server;
+        server.server = "http://127.0.0.1/upload/form.php";
+        server.port = running.Port();
+        server.quiet = true;
+        return server;
+    }
+
+    static std::vector<TFormField> Fields()
+    {
+        return {{u"MailFrom", u"app@y.org"}, {u"MailSubject", u"Crash in Gr\u00FC\u00DFe"}, {u"MailBody", u"\u20AC\r\n."}};
+    }
+
+    std::string folder_;
+};
+
+TEST_F(WinHttpUpload, FieldsAndFilesArriveWithTheAnnouncedLength)
+{
+    const TMailTestServer running(kScript, "");
+    ASSERT_EQ(running.Failure(), "");
+    std::string binary;
+    for (int i = 0; i < 5000; ++i)
+        binary += static_cast<char>(i * 7);
+    TWinHttp http(Server(running));
+    std::string response;
+    const bool sent = http.UploadForm(u"Reporter <app@y.org>", Fields(),
+                                      {{WriteFile("data.bin", binary), u"data.bin", u"file1"},
+                                       {u"C:\\no\\such.bin", u"gone.bin", u"file2"},
+                                       {WriteFile("empty.txt", ""), u"\u0416.txt", u"file3"}},
+                                      false, response);
+    EXPECT_TRUE(sent) << http.LastError() << " " << http.LastStatus();
+    EXPECT_EQ(response, "Report received");
+    const std::string request = running.ReadFile("request-1.json");
+    EXPECT_NE(request.find("\"path\": \"/upload/form.php\""), std::string::npos) << request;
+    const size_t length = request.find("\"length\": ");
+    const size_t received = request.find("\"received\": ");
+    ASSERT_NE(length, std::string::npos) << request;
+    EXPECT_EQ(request.substr(length + 10, request.find(',', length) - length - 10),
+              request.substr(received + 12, request.find(',', received) - received - 12));
+    EXPECT_NE(request.find("\"from\": \"Reporter <app@y.org>\""), std::string::npos) << request;
+    EXPECT_NE(request.find("\"MailSubject\": \"Crash in Grüße\""), std::string::npos) << request;
+    EXPECT_NE(request.find("\"MailBody\": \"€\\r\\n.\""), std::string::npos) << request;
+    EXPECT_NE(request.find("{\"field\": \"file1\", \"filename\": \"data.bin\", \"data\": \"" + Hex(binary) + "\"}"),
+              std::string::npos);
+    EXPECT_NE(request.find("{\"field\": \"file3\", \"filename\": \"Ж.txt\", \"data\": \"\"}"), std::string::npos)
+        << request;
+    EXPECT_EQ(request.find("gone.bin"), std::string::npos);
+}
+
+TEST_F(WinHttpUpload, OneResendWithTheAccountAfter401)
+{
+    const TMailTestServer running(kScript, "--auth reporter:s3cret");
+    ASSERT_EQ(running.Failure(), "");
+    THttpServer server = Server(running);
+    server.account = u"reporter";
+    server.password = u"s3cret";
+    TWinHttp http(server);
+    std::string response;
+    EXPECT_TRUE(http.UploadForm(u"", Fields(), {}, false, response));
+    EXPECT_NE(running.ReadFile("request-1.json").find("\"authorized\": false"), std::string::npos);
+    EXPECT_NE(running.ReadFile("request-2.json").find("\"authorized\": true"), std::string::npos);
+    EXPECT_EQ(running.ReadFile("request-3.json"), "");
+}
+
+TEST_F(WinHttpUpload, WrongOrMissingAccountEndsAfterOneResendAtMost)
+{
+    const TMailTestServer running(kScript, "--auth reporter:s3cret");
+    ASSERT_EQ(running.Failure(), "");
+    THttpServer server = Server(running);
+    server.account = u"reporter";
+    server.password = u"wrong";
+    std::string response;
+    EXPECT_FALSE(TWinHttp(server).UploadForm(u"", Fields(), {}, false, response));
+    EXPECT_NE(running.ReadFile("request-2.json"), "");
+    EXPECT_EQ(running.ReadFile("request-3.json"), "");
+    server.account.clear();
+    TWinHttp anonymous(server);
+    EXPECT_FALSE(anonymous.UploadForm(u"", Fields(), {}, false, response));
+    EXPECT_EQ(anonymous.LastStatus(), 401u);
+    EXPECT_EQ(running.ReadFile("request-4.json"), "");
+}
+
+TEST_F(WinHttpUpload, RedirectCountsAsSuccess)
+{
+    const TMailTestServer running(kScript, "--redirect");
+    ASSERT_EQ(running.Failure(), "");
+    TWinHttp http(Server(running));
+    std::string response;
+    EXPECT_TRUE(http.UploadForm(u"", Fields(), {}, false, response));
+    EXPECT_EQ(http.LastStatus(), 302u);
+    // Redirects are not followed: the one request is all the server saw.
+    EXPECT_EQ(running.ReadFile("request-2.json"), "");
+}
+
+} // namespace

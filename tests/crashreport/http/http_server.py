@@ -1,0 +1,95 @@
+#!/usr/bin/python3
+"""An HTTP server on 127.0.0.1 for the upload route's tests.
+
+Each POST is parsed as multipart/form-data with the email package and written to
+STATE/request-N.json: the path, the announced and received lengths, the From header, whether
+credentials came, each text field decoded and each file's bytes in hexadecimal. With --auth
+ACCOUNT:PASSWORD requests without those Basic credentials get 401; with --redirect the answer
+is 302 to a page of the server. It writes STATE/ready.json once it listens and ends when
+STATE/stop appears.
+"""
+import argparse
+import base64
+import email
+import email.policy
+import http.server
+import json
+import os
+import threading
+import time
+
+
+def parse_form(content_type, body):
+    message = email.message_from_bytes(b"Content-Type: " + content_type.encode() + b"\r\n\r\n" + body,
+                                       policy=email.policy.default)
+    fields, files = {}, []
+    for part in message.iter_parts():
+        name = part.get_param("name", header="content-disposition")
+        filename = part.get_param("filename", header="content-disposition")
+        if filename is None:
+            fields[name] = part.get_content()
+        else:
+            files.append({"field": name, "filename": filename, "data": part.get_payload(decode=True).hex()})
+    return fields, files
+
+
+def make_handler(state, auth, redirect):
+    counter = {"requests": 0}
+
+    class Handler(http.server.BaseHTTPRequestHandler):
+        protocol_version = "HTTP/1.1"
+
+        def log_message(self, *args):
+            pass
+
+        def answer(self, status, headers=(), text=b""):
+            self.send_response(status)
+            for name, value in headers:
+                self.send_header(name, value)
+            self.send_header("Content-Length", str(len(text)))
+            self.end_headers()
+            self.wfile.write(text)
+
+        def do_POST(self):
+            length = int(self.headers.get("Content-Length", "0"))
+            body = self.rfile.read(length)
+            counter["requests"] += 1
+            expected = "Basic " + base64.b64encode(auth.encode()).decode() if auth else None
+            authorized = expected is None or self.headers.get("Authorization") == expected
+            record = {"path": self.path, "length": length, "received": len(body), "from": self.headers.get("From"),
+                      "authorized": authorized}
+            if authorized:
+                record["fields"], record["files"] = parse_form(self.headers.get("Content-Type", ""), body)
+            with open(os.path.join(state, "request-%d.json" % counter["requests"]), "w", encoding="utf-8") as out:
+                json.dump(record, out, ensure_ascii=False)
+            if not authorized:
+                self.answer(401, [("WWW-Authenticate", 'Basic realm="reports"')])
+            elif redirect:
+                self.answer(302, [("Location", "http://127.0.0.1:%d/thanks" % self.server.server_port)])
+            else:
+                self.answer(200, [("Content-Type", "text/plain")], b"Report received")
+
+    return Handler
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--state", required=True)
+    parser.add_argument("--auth")
+    parser.add_argument("--redirect", action="store_true")
+    arguments = parser.parse_args()
+    os.makedirs(arguments.state, exist_ok=True)
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0),
+                                             make_handler(arguments.state, arguments.auth, arguments.redirect))
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    with open(os.path.join(arguments.state, "ready.json.part"), "w") as out:
+        json.dump({"port": server.server_port}, out)
+    os.rename(os.path.join(arguments.state, "ready.json.part"), os.path.join(arguments.state, "ready.json"))
+    deadline = time.monotonic() + 120
+    while not os.path.exists(os.path.join(arguments.state, "stop")) and time.monotonic() < deadline:
+        time.sleep(0.05)
+    server.shutdown()
+
+
+if __name__ == "__main__":
+    main()
