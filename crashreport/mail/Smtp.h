@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <memory>
 #include <string_view>
+#include <vector>
 
+#include "mail/MailExchanger.h"
 #include "mail/SmtpSocket.h"
 #include "net/MimeMail.h"
 #include "text/ZelTypes.h"
@@ -12,7 +14,7 @@
 class TSchannelStream;
 
 struct TSmtpServer {
-    AnsiString host;
+    AnsiString host; // empty: each recipient's own mail exchanger (port 25 unless given)
     uint16_t port = 0; // 0: by the TLS options and credentials
     bool ssl = false;  // TLS from the first byte
     bool tls = false;  // STARTTLS
@@ -21,6 +23,8 @@ struct TSmtpServer {
     AnsiString heloHost; // empty: the computer name
     // Server certificates are checked (chain and host name) unless this is set.
     bool acceptAnyCertificate = false;
+    // Where the exchangers are looked up without a host; empty: the system's DNS servers.
+    std::vector<TDnsServer> dnsServers;
 };
 
 class TSmtp {

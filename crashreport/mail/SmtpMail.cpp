@@ -72,14 +72,9 @@ bool SendAttachment(TSmtp& smtp, const TAttachment& attachment, bool alwaysUtf8)
     }
 }
 
-} // namespace
-
-TSmtpResult SendSmtpMail(const TSmtpMail& mail, const TSmtpServer& server)
+TSmtpResult SendOneMail(const TSmtpMail& mail, const std::vector<UnicodeString>& recipients, const TSmtpServer& server,
+                        const std::vector<TAttachment>& attachments)
 {
-    const std::vector<TAttachment> attachments = OpenAttachments(mail);
-    const std::vector<UnicodeString> recipients = SplitRecipients(mail.recipients);
-    if (recipients.empty())
-        return {false, "No recipient"};
     TSmtp smtp(server);
     if (!smtp.Authenticated())
         return {false, smtp.Error()};
@@ -98,4 +93,37 @@ TSmtpResult SendSmtpMail(const TSmtpMail& mail, const TSmtpServer& server)
     if (!sent || !smtp.Finish())
         return {false, smtp.Error().empty() ? smtp.LastReply() : smtp.Error()};
     return {true, {}};
+}
+
+// A mail of its own to each recipient's exchanger; sent when at least one went out.
+TSmtpResult SendToExchangers(const TSmtpMail& mail, const std::vector<UnicodeString>& recipients,
+                             const TSmtpServer& server, const std::vector<TAttachment>& attachments)
+{
+    const std::vector<TDnsServer> dnsServers = server.dnsServers.empty() ? SystemDnsServers() : server.dnsServers;
+    TSmtpResult total{false, "No mail exchanger found"};
+    for (const UnicodeString& recipient : recipients) {
+        TSmtpServer exchanger = server;
+        exchanger.host = LookupMailExchanger(recipient, dnsServers);
+        if (exchanger.host.empty())
+            continue;
+        const TSmtpResult one = SendOneMail(mail, {recipient}, exchanger, attachments);
+        total.sent = total.sent || one.sent;
+        if (!one.sent)
+            total.error = one.error;
+    }
+    if (total.sent)
+        total.error.clear();
+    return total;
+}
+
+} // namespace
+
+TSmtpResult SendSmtpMail(const TSmtpMail& mail, const TSmtpServer& server)
+{
+    const std::vector<TAttachment> attachments = OpenAttachments(mail);
+    const std::vector<UnicodeString> recipients = SplitRecipients(mail.recipients);
+    if (recipients.empty())
+        return {false, "No recipient"};
+    return server.host.empty() ? SendToExchangers(mail, recipients, server, attachments)
+                               : SendOneMail(mail, recipients, server, attachments);
 }

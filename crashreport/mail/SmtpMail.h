@@ -1,6 +1,6 @@
 #pragma once
-// The report mail through a configured server: one MIME mail with the body as text part and
-// each attachment file as a Base64 part.
+// The report mail through a configured server, or without one to each recipient's own mail
+// exchanger: a MIME mail with the body as text part and each attachment file as a Base64 part.
 #include <vector>
 
 #include "mail/Smtp.h"

@@ -192,13 +192,16 @@ TDnsAnswer ParseDnsAnswer(std::span<const uint8_t> message, uint16_t id, std::st
     const uint16_t answers = reader.Read16();
     const uint16_t authorities = reader.Read16();
     const uint16_t additionals = reader.Read16();
-    if (!reader.Ok() || answerId != id || !(flags & kFlagResponse) || (flags & kResponseCodeMask) != 0 ||
-        questions != 1)
+    if (!reader.Ok() || answerId != id || !(flags & kFlagResponse) || questions != 1)
         return answer;
     const std::string asked = reader.ReadName();
     const uint16_t askedType = reader.Read16();
     const uint16_t askedClass = reader.Read16();
     if (!reader.Ok() || LowerCase(asked) != WithoutFinalDot(domain) || askedType != type || askedClass != kClassIn)
+        return answer;
+    answer.valid = true;
+    answer.responseCode = flags & kResponseCodeMask;
+    if (answer.responseCode != 0)
         return answer;
     const int recordCount = answers + authorities + additionals;
     for (int index = 0; index < recordCount && reader.Ok(); ++index) {
@@ -222,7 +225,6 @@ TDnsAnswer ParseDnsAnswer(std::span<const uint8_t> message, uint16_t id, std::st
             break;
         reader = next;
     }
-    answer.valid = true;
     return answer;
 }
 

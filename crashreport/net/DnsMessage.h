@@ -24,7 +24,8 @@ struct TDnsRecord {
 };
 
 struct TDnsAnswer {
-    bool valid = false;                  // our identifier and question, response code 0
+    bool valid = false;                  // our identifier and question
+    int responseCode = 0;                // records are read only when it is 0 (no error)
     std::vector<TDnsRecord> answers;     // records of the asked type in the answer section
     std::vector<TDnsRecord> authorities; // NS records of the authority section (referrals)
     // A-record addresses of the additional section, by owner name.

@@ -194,6 +194,29 @@ TEST_F(SmtpMail, SelfSignedCertificateIsRefusedUnlessAllowed)
     }
 }
 
+TEST_F(SmtpMail, OwnServerModeSendsToEachRecipientsExchanger)
+{
+    for (const char* spoof : {"", " --spoof"}) {
+        const TMailTestServer exchanger(kScript, "");
+        ASSERT_EQ(exchanger.Failure(), "");
+        const TMailTestServer dns("dns_server.py", std::string("--mx x.test=20:far.x.test,5:localhost") + spoof);
+        ASSERT_EQ(dns.Failure(), "");
+        TSmtpServer server;
+        server.port = exchanger.Port();
+        server.heloHost = "tester";
+        server.dnsServers = {{"127.0.0.1", dns.Port()}};
+        TSmtpMail mail = SimpleMail();
+        mail.recipients = u"Ann <ann@x.test>, nobody@mail.sub.nowhere.test";
+        const TSmtpResult result = SendSmtpMail(mail, server);
+        EXPECT_TRUE(result.sent) << spoof << ": " << result.error;
+        const std::string received = exchanger.ReadFile("mail-1.json");
+        EXPECT_NE(received.find("\"rcpt_tos\": [\"ann@x.test\"]"), std::string::npos) << received;
+        EXPECT_EQ(exchanger.ReadFile("mail-2.json"), "");
+        // The unknown domain is asked for again by its last three labels.
+        EXPECT_EQ(dns.ReadFile("queries.log"), "x.test 15\nmail.sub.nowhere.test 15\nsub.nowhere.test 15\n");
+    }
+}
+
 TEST_F(SmtpMail, UnreachableServer)
 {
     TSmtpServer server;

@@ -105,12 +105,17 @@ TEST(DnsMessage, AnswersToOtherQueriesAreIgnored)
     EXPECT_FALSE(ParseDnsAnswer(message, 0x4321, "example.com", kDnsTypeMx).valid);
     EXPECT_FALSE(ParseDnsAnswer(message, 0x4321, "example.org", kDnsTypeNs).valid);
     EXPECT_TRUE(ParseDnsAnswer(message, 0x4321, "example.org", kDnsTypeMx).valid);
-    // A query, not an answer, and an answer with an error code.
+    // A query, not an answer.
     TBytes query = AnswerHeader(1, 0x1234, 0x0100);
     PutMx(query, 10, "mx");
     EXPECT_FALSE(ParseDnsAnswer(query, 0x1234, "example.org", kDnsTypeMx).valid);
-    TBytes failure = AnswerHeader(0, 0x1234, 0x8183);
-    EXPECT_FALSE(ParseDnsAnswer(failure, 0x1234, "example.org", kDnsTypeMx).valid);
+    // A name error is our answer, with nothing in it.
+    TBytes failure = AnswerHeader(1, 0x1234, 0x8183);
+    PutMx(failure, 10, "mx");
+    const TDnsAnswer nameError = ParseDnsAnswer(failure, 0x1234, "example.org", kDnsTypeMx);
+    EXPECT_TRUE(nameError.valid);
+    EXPECT_EQ(nameError.responseCode, 3);
+    EXPECT_TRUE(nameError.answers.empty());
 }
 
 TEST(DnsMessage, PointerLoopsEndTheParse)
