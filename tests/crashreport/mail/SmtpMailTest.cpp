@@ -1,5 +1,7 @@
 #include "mail/SmtpMail.h"
 
+#include <wincrypt.h>
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -21,6 +23,40 @@ std::string Hex(const std::string& bytes)
     }
     return hex;
 }
+
+// A CA certificate (PEM) trusted in the current user's root store of the test's Wine prefix
+// while the object lives.
+class TTrustedCa {
+public:
+    explicit TTrustedCa(const std::string& pem)
+    {
+        DWORD size = 0;
+        if (!CryptStringToBinaryA(pem.c_str(), 0, CRYPT_STRING_BASE64HEADER, nullptr, &size, nullptr, nullptr))
+            return;
+        std::string der(size, '\0');
+        CryptStringToBinaryA(pem.c_str(), 0, CRYPT_STRING_BASE64HEADER, reinterpret_cast<BYTE*>(der.data()), &size,
+                             nullptr, nullptr);
+        store_ = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, L"Root");
+        if (store_)
+            CertAddEncodedCertificateToStore(store_, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()),
+                                             size, CERT_STORE_ADD_REPLACE_EXISTING, &added_);
+    }
+    ~TTrustedCa()
+    {
+        if (added_)
+            CertDeleteCertificateFromStore(added_);
+        if (store_)
+            CertCloseStore(store_, 0);
+    }
+    TTrustedCa(const TTrustedCa&) = delete;
+    TTrustedCa& operator=(const TTrustedCa&) = delete;
+
+    bool Trusted() const { return added_ != nullptr; }
+
+private:
+    HCERTSTORE store_ = nullptr;
+    PCCERT_CONTEXT added_ = nullptr;
+};
 
 class SmtpMail : public testing::Test {
 protected:
@@ -192,6 +228,26 @@ TEST_F(SmtpMail, SelfSignedCertificateIsRefusedUnlessAllowed)
         EXPECT_TRUE(accepted.sent) << mode << ": " << accepted.error;
         EXPECT_NE(running.ReadFile("mail-1.json").find("\"tls\": true"), std::string::npos) << mode;
     }
+}
+
+TEST_F(SmtpMail, TrustedCaIsAcceptedForItsHostNameOnly)
+{
+    const TMailTestServer running(kScript, "--auth reporter:s3cret --mode starttls --ca");
+    ASSERT_EQ(running.Failure(), "");
+    const TTrustedCa ca(running.ReadFile("ca.pem"));
+    ASSERT_TRUE(ca.Trusted());
+    TSmtpServer server = Server(running, "localhost");
+    server.tls = true;
+    server.account = u"reporter";
+    server.password = u"s3cret";
+    const TSmtpResult accepted = SendSmtpMail(SimpleMail(), server);
+    EXPECT_TRUE(accepted.sent) << accepted.error;
+    // The certificate names "localhost" only.
+    server.host = "127.0.0.1";
+    const TSmtpResult refused = SendSmtpMail(SimpleMail(), server);
+    EXPECT_FALSE(refused.sent);
+    EXPECT_EQ(refused.error, "TLS failed (certificate not trusted)");
+    EXPECT_EQ(running.ReadFile("auth.log"), "LOGIN reporter tls=True\n");
 }
 
 TEST_F(SmtpMail, OwnServerModeSendsToEachRecipientsExchanger)

@@ -75,11 +75,26 @@ class Authenticator:
         return AuthResult(success=(login + ":" + password) == self.account, handled=False)
 
 
-def make_context(state):
+def openssl(*arguments):
+    subprocess.run(["openssl", *arguments], check=True, capture_output=True)
+
+
+def make_context(state, signed_by_ca):
+    """A certificate for "localhost": self-signed, or signed by a CA of its own (STATE/ca.pem)."""
     cert, key = os.path.join(state, "cert.pem"), os.path.join(state, "key.pem")
-    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert,
-                    "-days", "2", "-subj", "/CN=localhost", "-addext", "subjectAltName=DNS:localhost"],
-                   check=True, capture_output=True)
+    if signed_by_ca:
+        ca, ca_key, request = (os.path.join(state, name) for name in ("ca.pem", "ca-key.pem", "request.pem"))
+        extensions = os.path.join(state, "extensions.cnf")
+        with open(extensions, "w") as out:
+            out.write("subjectAltName=DNS:localhost\nextendedKeyUsage=serverAuth\n")
+        openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", ca_key, "-out", ca, "-days", "2",
+                "-subj", "/CN=Crash report test CA")
+        openssl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", request, "-subj", "/CN=localhost")
+        openssl("x509", "-req", "-in", request, "-CA", ca, "-CAkey", ca_key, "-CAcreateserial", "-out", cert,
+                "-days", "2", "-extfile", extensions)
+    else:
+        openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert, "-days", "2",
+                "-subj", "/CN=localhost", "-addext", "subjectAltName=DNS:localhost")
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     context.load_cert_chain(cert, key)
     return context
@@ -90,6 +105,7 @@ def main():
     parser.add_argument("--state", required=True)
     parser.add_argument("--auth", help="ACCOUNT:PASSWORD that AUTH accepts; AUTH is offered with it")
     parser.add_argument("--mode", choices=["plain", "starttls", "implicit"], default="plain")
+    parser.add_argument("--ca", action="store_true", help="sign the certificate by a CA of its own")
     arguments = parser.parse_args()
     os.makedirs(arguments.state, exist_ok=True)
     port = free_port()
@@ -98,7 +114,7 @@ def main():
         options["authenticator"] = Authenticator(arguments.state, arguments.auth)
     else:
         options["auth_exclude_mechanism"] = ["PLAIN", "LOGIN"]
-    context = make_context(arguments.state) if arguments.mode != "plain" else None
+    context = make_context(arguments.state, arguments.ca) if arguments.mode != "plain" else None
     if arguments.mode == "starttls":
         options["tls_context"] = context
     controller = Controller(Handler(arguments.state), hostname="127.0.0.1", port=port,
