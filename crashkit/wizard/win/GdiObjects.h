@@ -40,7 +40,6 @@ private:
 using TFont = TGdiObject<HFONT>;
 using TPen = TGdiObject<HPEN>;
 using TBrush = TGdiObject<HBRUSH>;
-using TBitmap = TGdiObject<HBITMAP>;
 
 // Selects an object into a device context for the owner's lifetime.
 class TSelection {

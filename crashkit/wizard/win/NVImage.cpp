@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "ScreenCapture.h"
 #include "wizard/PropertyValues.h"
 #include "wizard/win/NVForm.h"
 
@@ -9,12 +10,9 @@ namespace {
 
 constexpr int DefaultImageSize = 32;
 
-SIZE BitmapSize(HBITMAP bitmap)
+SIZE BitmapSize(INVBitmap* bitmap)
 {
-    BITMAP info{};
-    if (!bitmap || GetObjectW(bitmap, sizeof info, &info) == 0)
-        return {0, 0};
-    return {info.bmWidth, info.bmHeight < 0 ? -info.bmHeight : info.bmHeight};
+    return bitmap ? SIZE{bitmap->GetWidth(), bitmap->GetHeight()} : SIZE{0, 0};
 }
 
 void Frame(HDC dc, const RECT& rect, int penStyle, COLORREF color)
@@ -32,7 +30,7 @@ RECT Inset(const RECT& rect, int by)
 
 } // namespace
 
-void TNVImage::SetBitmap(TBitmap bitmap)
+void TNVImage::SetBitmap(TIntfPtr<INVBitmap> bitmap)
 {
     bitmap_ = std::move(bitmap);
     Repaint();
@@ -74,15 +72,16 @@ int TNVImage::NaturalWidth(HDC) const
 
 TSize TNVImage::Measure(HDC, int availableWidth)
 {
-    if (!bitmap_ && !file_.empty()) {
-        const std::wstring file = WideOf(file_);
-        bitmap_.Reset(static_cast<HBITMAP>(
-            LoadImageW(nullptr, file.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION)));
-    }
+    if (!bitmap_ && !file_.empty())
+        bitmap_ = LoadBitmapFile(WideOf(file_));
     const TSize picture = PictureSize();
-    const int width = std::min(picture.width, Form().ClientWidth());
+    const int width = std::min({picture.width, Form().ClientWidth(), availableWidth - 2 * FrameWidth()});
     const int height = std::min(picture.height, GetSystemMetrics(SM_CYSCREEN) / 3);
-    return {std::min(width + 2 * FrameWidth(), availableWidth), height + 2 * FrameWidth()};
+    const SIZE bitmap = BitmapSize(bitmap_.Get());
+    TIntfPtr<INVBitmap> scaled;
+    if (bitmap_ && (bitmap.cx != width || bitmap.cy != height) && bitmap_->ScaleToFit(width, height, scaled))
+        bitmap_ = scaled;
+    return {width + 2 * FrameWidth(), height + 2 * FrameWidth()};
 }
 
 void TNVImage::Paint(HDC dc)
@@ -96,15 +95,9 @@ void TNVImage::Paint(HDC dc)
         Frame(dc, picture, PS_SOLID, GetSysColor(COLOR_WINDOWTEXT));
         picture = Inset(picture, 1);
     }
-    if (!bitmap_) {
-        const TBrush face(CreateSolidBrush(GetSysColor(COLOR_BTNFACE)));
-        FillRect(dc, &picture, face.Get());
-        return;
-    }
-    const SIZE size = BitmapSize(bitmap_.Get());
-    const TMemoryDC source;
-    const TSelection selected(source.Get(), bitmap_.Get());
-    SetStretchBltMode(dc, HALFTONE);
-    StretchBlt(dc, picture.left, picture.top, picture.right - picture.left, picture.bottom - picture.top,
-               source.Get(), 0, 0, size.cx, size.cy, SRCCOPY);
+    // A scaled bitmap keeps its aspect ratio and may leave part of the picture uncovered.
+    const TBrush face(CreateSolidBrush(GetSysColor(COLOR_BTNFACE)));
+    FillRect(dc, &picture, face.Get());
+    if (bitmap_)
+        bitmap_->Draw(dc, picture.left, picture.top);
 }

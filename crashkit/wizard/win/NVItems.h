@@ -5,6 +5,7 @@
 
 #include <string_view>
 
+#include "INVBitmap.h"
 #include "text/ZelTypes.h"
 #include "wizard/FormLayoutRules.h"
 #include "wizard/win/GdiObjects.h"
@@ -197,9 +198,9 @@ public:
     TNVImage(TNVForm& form, UnicodeString name) : TNVItem(form, TNVItemKind::Image, std::move(name)) {}
 
     const UnicodeString& File() const { return file_; }
-    HBITMAP Bitmap() const { return bitmap_.Get(); }
-    // Takes the bitmap over; it is drawn scaled to the image's size.
-    void SetBitmap(TBitmap bitmap);
+    INVBitmap* Bitmap() const { return bitmap_.Get(); }
+    // Shown scaled to fit the image's size when the form is laid out.
+    void SetBitmap(TIntfPtr<INVBitmap> bitmap);
     bool Clickable() const { return clickable_; }
     bool Border() const { return border_; }
     int Width() const { return rect_.right - rect_.left; }
@@ -217,7 +218,7 @@ private:
     TSize PictureSize() const;
 
     UnicodeString file_;
-    TBitmap bitmap_;
+    TIntfPtr<INVBitmap> bitmap_;
     bool clickable_ = false;
     bool border_ = false;
     int width_ = 0;

@@ -481,6 +481,8 @@ TEST_F(WizardDisplayTest, AssistantShowsTheLibrarysFormsInOrderAndStopsAtCancel)
     EXPECT_EQ(u"Report the error", assistant->Form(2)->Title());
     TActionLog log;
     assistant->SetOnAction(&CountOwnerCall, &log);
+    TNVImage& shot = *assistant->Form(2)->Find<TNVImage>(u"ScrShotImg");
+    shot.SetBitmap(CreateNVBitmap(640, 400));
     auto* details = assistant->Form(1)->Find<TNVEdit>(u"Error Details");
     ASSERT_NE(nullptr, details);
     EXPECT_TRUE(details->MultiLine());
@@ -541,6 +543,9 @@ TEST_F(WizardDisplayTest, AssistantShowsTheLibrarysFormsInOrderAndStopsAtCancel)
     EXPECT_EQ(TNVModalResult::Cancel, assistant->Form(2)->ModalResult());
     EXPECT_EQ(u"first line\r\nsecond line", details->Text()) << "Return is a line break in a multi-line edit";
     EXPECT_TRUE(imageClicked);
+    ASSERT_NE(nullptr, shot.Bitmap());
+    EXPECT_EQ(320, shot.Bitmap()->GetWidth()) << "a bitmap of another size is scaled to fit the image";
+    EXPECT_EQ(200, shot.Bitmap()->GetHeight());
     EXPECT_TRUE(attachUnchecked) << "clicking the checked box unchecks it";
     EXPECT_GE(log.ownerCalls, 3 + 1 + 1) << "the owner hears every form's actions";
 }
@@ -702,6 +707,28 @@ TEST_F(WizardDisplayTest, OtherActionNamesAreLookedUpByUnitAndFunction)
     const std::vector<std::pair<UnicodeString, UnicodeString>> expected{
         {u"Some.Unit", u"Known"}, {u"", u"Known"}, {u"Unit", u"Missing"}};
     EXPECT_EQ(expected, lookedUp);
+}
+
+TEST_F(WizardDisplayTest, AnImageWithoutSizesTakesItsBitmapsOrThirtyTwo)
+{
+    TFormBuilder b("Images");
+    b.End();
+    b.Item("TNVImage", "Sized").End().End();
+    b.Item("TNVImage", "Empty").Flag("Border", true).End().End();
+    b.End();
+    TNVAssistant assistant(u"Images", {b.data});
+    TNVForm& form = *assistant.Form(0);
+    form.Find<TNVImage>(u"Sized")->SetBitmap(CreateNVBitmap(50, 40));
+    TFormDriver driver([&](DWORD threadId) {
+        if (const HWND window = WaitForForm(threadId))
+            PostMessageW(window, WM_CLOSE, 0, 0);
+    });
+    form.ShowModal(nullptr);
+    driver.Join();
+    EXPECT_EQ(50, form.Find<TNVImage>(u"Sized")->Width());
+    EXPECT_EQ(40, form.Find<TNVImage>(u"Sized")->Height());
+    EXPECT_EQ(32 + 2, form.Find<TNVImage>(u"Empty")->Width()) << "32 and the border";
+    EXPECT_EQ(8, form.Find<TNVImage>(u"Empty")->Rect().top - form.Find<TNVImage>(u"Sized")->Rect().bottom);
 }
 
 } // namespace
