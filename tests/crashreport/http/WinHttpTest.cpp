@@ -134,4 +134,21 @@ TEST_F(WinHttpUpload, RedirectCountsAsSuccess)
     EXPECT_EQ(running.ReadFile("request-2.json"), "");
 }
 
+TEST_F(WinHttpUpload, HttpsCertificatesAreCheckedUnlessAllowed)
+{
+    const TMailTestServer running(kScript, "--tls");
+    ASSERT_EQ(running.Failure(), "");
+    THttpServer server = Server(running);
+    server.server = "https://localhost/upload";
+    server.ssl = true;
+    std::string response;
+    TWinHttp checking(server);
+    EXPECT_FALSE(checking.UploadForm(u"", Fields(), {}, false, response));
+    EXPECT_EQ(running.ReadFile("request-1.json"), "");
+    server.acceptAnyCertificate = true;
+    TWinHttp trusting(server);
+    EXPECT_TRUE(trusting.UploadForm(u"", Fields(), {}, false, response)) << trusting.LastError();
+    EXPECT_NE(running.ReadFile("request-1.json").find("\"path\": \"/upload\""), std::string::npos);
+}
+
 } // namespace

@@ -5,7 +5,7 @@ Each POST is parsed as multipart/form-data with the email package and written to
 STATE/request-N.json: the path, the announced and received lengths, the From header, whether
 credentials came, each text field decoded and each file's bytes in hexadecimal. With --auth
 ACCOUNT:PASSWORD requests without those Basic credentials get 401; with --redirect the answer
-is 302 to a page of the server. It writes STATE/ready.json once it listens and ends when
+is 302 to a page of the server; --tls and --ca make it an https server. It writes STATE/ready.json once it listens and ends when
 STATE/stop appears.
 """
 import argparse
@@ -15,8 +15,12 @@ import email.policy
 import http.server
 import json
 import os
+import sys
 import threading
 import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "mail"))
+from test_certificates import make_context  # noqa: E402
 
 
 def parse_form(content_type, body):
@@ -77,10 +81,14 @@ def main():
     parser.add_argument("--state", required=True)
     parser.add_argument("--auth")
     parser.add_argument("--redirect", action="store_true")
+    parser.add_argument("--tls", action="store_true", help="https with a self-signed certificate for localhost")
+    parser.add_argument("--ca", action="store_true", help="https with a certificate of a CA of its own")
     arguments = parser.parse_args()
     os.makedirs(arguments.state, exist_ok=True)
     server = http.server.ThreadingHTTPServer(("127.0.0.1", 0),
                                              make_handler(arguments.state, arguments.auth, arguments.redirect))
+    if arguments.tls or arguments.ca:
+        server.socket = make_context(arguments.state, arguments.ca).wrap_socket(server.socket, server_side=True)
     threading.Thread(target=server.serve_forever, daemon=True).start()
     with open(os.path.join(arguments.state, "ready.json.part"), "w") as out:
         json.dump({"port": server.server_port}, out)
