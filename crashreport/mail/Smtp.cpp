@@ -53,7 +53,11 @@ TSmtp::TSmtp(const TSmtpServer& server)
         return;
     }
     if (offered && (server.tls || (!server.account.empty() && !OffersAuth(ehloReply_)))) {
-        if (!Command("STARTTLS", 220) || !StartTls(server, false))
+        if (!Command("STARTTLS", 220)) {
+            Fail("TLS failed");
+            return;
+        }
+        if (!StartTls(server, false))
             return;
         if (!Hello(heloHost)) {
             Fail("2nd HELO failed (" + reply_ + ")");

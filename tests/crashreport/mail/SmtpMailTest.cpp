@@ -230,6 +230,22 @@ TEST_F(SmtpMail, SelfSignedCertificateIsRefusedUnlessAllowed)
     }
 }
 
+TEST_F(SmtpMail, PlaintextBehindTheStartTlsAnswerEndsTheSession)
+{
+    const TMailTestServer running("injecting_server.py", "");
+    ASSERT_EQ(running.Failure(), "");
+    TSmtpServer server = Server(running);
+    server.tls = true;
+    server.account = u"reporter";
+    server.password = u"s3cret";
+    const TSmtpResult result = SendSmtpMail(SimpleMail(), server);
+    EXPECT_FALSE(result.sent);
+    EXPECT_EQ(result.error, "TLS failed");
+    const std::string lines = running.ReadFile("lines.log");
+    EXPECT_EQ(lines.find("AUTH"), std::string::npos) << lines;
+    EXPECT_EQ(lines.find("MAIL FROM"), std::string::npos) << lines;
+}
+
 TEST_F(SmtpMail, TrustedCaIsAcceptedForItsHostNameOnly)
 {
     const TMailTestServer running(kScript, "--auth reporter:s3cret --mode starttls --ca");
