@@ -31,8 +31,9 @@ TEST(MultipartForm, LengthIsWhatIsSent)
     for (const TFormFile& file : files) {
         sent += FormFilePartHeader(file, false).size() + file.size;
         // The fixed share of a file part's header is 102 bytes beside the boundary and names.
-        if (file.fieldName == u"file1")
+        if (file.fieldName == u"file1") {
             EXPECT_EQ(FormFilePartHeader(file, false).size(), 102u + kBoundary.size() + 5 + 5);
+        }
     }
     EXPECT_EQ(FormBodyLength(fields, files, false), sent);
     EXPECT_EQ(FormBodyLength({}, {}, false), FormClosingText().size());
