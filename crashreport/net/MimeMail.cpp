@@ -1,5 +1,6 @@
 #include "net/MimeMail.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 
@@ -13,6 +14,8 @@ constexpr std::array<const char*, 12> kMonths{"Jan", "Feb", "Mar", "Apr", "May",
                                               "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 constexpr size_t kBase64LineLength = 76;
 constexpr std::string_view kCrLf = "\r\n";
+// RFC 5322's limit of a line without its CR LF; longer lines cannot go as 8bit.
+constexpr size_t kMaxLineLength = 998;
 
 AnsiString DateText(const TUtcTime& time)
 {
@@ -47,6 +50,18 @@ AnsiString WithCrLf(std::string_view text)
     return out;
 }
 
+bool HasOverlongLine(std::string_view text)
+{
+    size_t start = 0;
+    while (start <= text.size()) {
+        const size_t end = std::min(text.find(kCrLf, start), text.size());
+        if (end - start > kMaxLineLength)
+            return true;
+        start = end + kCrLf.size();
+    }
+    return false;
+}
+
 AnsiString InLines(std::string_view base64)
 {
     AnsiString out;
@@ -66,7 +81,10 @@ TEncodedBody EncodeMailBody(std::u16string_view body, bool alwaysUtf8)
 {
     if (alwaysUtf8 || !FitsLatin1(body))
         return {"utf-8", "base64", InLines(EncodeBase64Str(WideToUTF8(body)))};
-    return {"iso-8859-1", "8bit", WithCrLf(ToLatin1(body))};
+    AnsiString latin1 = WithCrLf(ToLatin1(body));
+    if (HasOverlongLine(latin1))
+        return {"iso-8859-1", "base64", InLines(EncodeBase64Str(latin1))};
+    return {"iso-8859-1", "8bit", std::move(latin1)};
 }
 
 AnsiString MailHeaderText(const TMailHeaderInput& input)

@@ -27,8 +27,8 @@ struct TMailHeaderInput {
     bool alwaysUtf8 = false;
 };
 
-// A body in its transfer form: ISO-8859-1 "8bit" with CR LF line ends, or UTF-8 "base64" in
-// lines of 76 characters.
+// A body in its transfer form: ISO-8859-1 "8bit" with CR LF line ends, or "base64" in lines of
+// 76 characters: UTF-8, or ISO-8859-1 that has a line too long for 8bit.
 struct TEncodedBody {
     AnsiString charset;
     AnsiString encoding;

@@ -152,6 +152,19 @@ TEST_F(SmtpMail, TextOutsideLatin1GoesAsUtf8)
     EXPECT_NE(received.find("\"reply_to\": \"Dev <dev@y.org>\""), std::string::npos) << received;
 }
 
+TEST_F(SmtpMail, LongReportLinesArriveWhole)
+{
+    const TMailTestServer running(kScript, "");
+    ASSERT_EQ(running.Failure(), "");
+    TSmtpMail mail = SimpleMail();
+    mail.body = u"Stack: " + UnicodeString(2000, u'7') + u"\r\n.\r\nend";
+    ASSERT_TRUE(SendSmtpMail(mail, Server(running)).sent);
+    const std::string received = running.ReadFile("mail-1.json");
+    EXPECT_NE(received.find("\"body\": \"Stack: " + std::string(2000, '7') + "\\r\\n.\\r\\nend\""),
+              std::string::npos)
+        << received;
+}
+
 TEST_F(SmtpMail, AuthLoginWithTheAccount)
 {
     const TMailTestServer running(kScript, "--auth reporter:s3cret");

@@ -51,6 +51,16 @@ TEST(MimeMail, BodiesOutsideLatin1AreBase64LinesOfUtf8)
     EXPECT_EQ(EncodeMailBody(u"x", true).encoding, "base64");
 }
 
+TEST(MimeMail, LinesTooLongFor8bitGoAsBase64)
+{
+    const UnicodeString longest(998, u'x');
+    EXPECT_EQ(EncodeMailBody(u"a\r\n" + longest + u"\r\nb", false).encoding, "8bit");
+    const TEncodedBody body = EncodeMailBody(u"a\n" + longest + u"y", false);
+    EXPECT_EQ(body.charset, "iso-8859-1");
+    EXPECT_EQ(body.encoding, "base64");
+    EXPECT_EQ(body.text.substr(0, 8), "YQ0KeHh4");
+}
+
 TEST(MimeMail, AttachmentPartsAndLines)
 {
     EXPECT_EQ(AttachmentPartHeader(u"report.zbr", false),
