@@ -15,6 +15,7 @@ import email.policy
 import http.server
 import json
 import os
+import shutil
 import sys
 import threading
 import time
@@ -101,3 +102,5 @@ def main():
 
 if __name__ == "__main__":
     main()
+    # Kept only when the server failed: its log is the test's message.
+    shutil.rmtree(sys.argv[sys.argv.index("--state") + 1], ignore_errors=True)

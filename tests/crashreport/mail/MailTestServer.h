@@ -1,7 +1,7 @@
 #pragma once
 // tests/crashreport/mail/*.py servers for a test: started through /bin/sh with a state folder
 // of their own under /tmp, where they write ready.json (their port) and what they received;
-// stopped with the test by a "stop" file.
+// stopped with the test by a "stop" file, on which they remove the folder.
 #include <windows.h>
 
 #include <fstream>
@@ -14,9 +14,9 @@ public:
     {
         static int number = 0;
         state_ = "/tmp/crashreport-mail-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++number);
-        const std::string command = "/bin/sh -c \"rm -rf " + state_ + "; exec timeout 150 /usr/bin/python3 " +
-                                    SourceFolder() + script + " --state " + state_ + " " + options + " 2>" + state_ +
-                                    ".log\"";
+        const std::string command = "/bin/sh -c \"rm -rf " + state_ + " && mkdir -p " + state_ +
+                                    " && exec timeout 150 /usr/bin/python3 " + SourceFolder() + script + " --state " +
+                                    state_ + " " + options + " 2>" + state_ + "/server.log\"";
         STARTUPINFOA startup{};
         startup.cb = sizeof(startup);
         PROCESS_INFORMATION process{};
@@ -35,7 +35,7 @@ public:
                 port_ = std::stoi(ready.substr(at + 8));
         }
         if (port_ == 0)
-            failure_ = script + " did not start: " + ReadFile("../" + state_.substr(5) + ".log");
+            failure_ = script + " did not start: " + ReadFile("server.log");
     }
 
     ~TMailTestServer() { std::ofstream(WindowsPath(state_ + "/stop")); }

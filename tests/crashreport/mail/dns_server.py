@@ -9,8 +9,10 @@ it ends when STATE/stop appears.
 import argparse
 import json
 import os
+import shutil
 import socket
 import struct
+import sys
 import time
 
 
@@ -71,3 +73,5 @@ def main():
 
 if __name__ == "__main__":
     main()
+    # Kept only when the server failed: its log is the test's message.
+    shutil.rmtree(sys.argv[sys.argv.index("--state") + 1], ignore_errors=True)

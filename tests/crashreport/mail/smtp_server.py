@@ -11,7 +11,9 @@ import email
 import email.policy
 import json
 import os
+import shutil
 import socket
+import sys
 import time
 
 from aiosmtpd.controller import Controller
@@ -105,3 +107,5 @@ def main():
 
 if __name__ == "__main__":
     main()
+    # Kept only when the server failed: its log is the test's message.
+    shutil.rmtree(sys.argv[sys.argv.index("--state") + 1], ignore_errors=True)
