@@ -344,4 +344,47 @@ TEST_F(StackTracerRealCode, SetCancelFlagEndsTheTraceAtOnce)
     EXPECT_TRUE(result.text.empty());
 }
 
+// The line GNU addr2line gives for an address; 0 when it knows none.
+int32_t Addr2LineLine(const std::string& dll, uint64_t address)
+{
+    char hex[32];
+    std::snprintf(hex, sizeof hex, "%llx", static_cast<unsigned long long>(address));
+    const std::string command = std::string(CRASHKIT_I686_ADDR2LINE) + " -e " + dll + " " + hex;
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    std::array<char, 4096> buffer{};
+    if (!pipe || !fgets(buffer.data(), buffer.size(), pipe.get()))
+        return 0;
+    const std::string line(buffer.data());
+    const size_t colon = line.find_last_of(':');
+    return colon == std::string::npos ? 0 : std::atoi(line.c_str() + colon + 1);
+}
+
+TEST_F(StackTracerRealCode, LinesAgreeWithAddr2lineAndRelativeColumnsAreWritten)
+{
+    if (std::string(CRASHKIT_I686_ADDR2LINE).empty())
+        GTEST_SKIP() << "no i686-w64-mingw32-addr2line";
+    const auto chain = FindChain(dll_->objdump);
+    ASSERT_TRUE(chain);
+    const auto [first, second] = *chain;
+    TStackBuilder stack;
+    stack.Put(kStackTop - 4, first.returnAddress);
+    stack.Put(kStackTop - 0x80, second.returnAddress);
+    TStackTraceOptions options;
+    options.showRelativeAddresses = options.showRelativeLines = true;
+    const TStackTraceResult result = Trace(stack, {second.callee, kStackBase + 0x100, kStackTop, 0, 0}, options);
+    ASSERT_EQ(3u, result.items.size()) << WideToUTF8(result.text);
+    for (size_t i = 0; i < result.items.size(); ++i) {
+        const TStackItem& item = result.items[i];
+        // Return addresses are looked up one byte back, inside their call.
+        const int32_t expected = Addr2LineLine(dll_->path, i == 0 ? item.address : item.address - 1);
+        EXPECT_EQ(expected, item.line > 0 ? item.line : item.relativeLine) << i << "\n" << WideToUTF8(result.text);
+        if (item.line > 0) {
+            const int32_t firstLine = Addr2LineLine(dll_->path, item.address - item.relativeAddress);
+            EXPECT_EQ(item.line - firstLine, item.relativeLine) << i;
+        }
+    }
+    const std::string text = WideToUTF8(result.text);
+    EXPECT_NE(std::string::npos, text.find(" +")) << text;
+}
+
 } // namespace
