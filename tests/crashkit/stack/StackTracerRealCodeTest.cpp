@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -385,6 +386,44 @@ TEST_F(StackTracerRealCode, LinesAgreeWithAddr2lineAndRelativeColumnsAreWritten)
     }
     const std::string text = WideToUTF8(result.text);
     EXPECT_NE(std::string::npos, text.find(" +")) << text;
+}
+
+class TRecordedProgress : public IStackProgress {
+public:
+    void SetPosition(int position) override { positions.push_back(position); }
+    std::vector<int> positions;
+};
+
+TEST_F(StackTracerRealCode, ProgressRisesToTheEndAndSingleItemsFormatLikeTheirLines)
+{
+    const auto chain = FindChain(dll_->objdump);
+    ASSERT_TRUE(chain);
+    TStackBuilder stack;
+    stack.Put(kStackTop - 4, chain->first.returnAddress);
+    TRecordedProgress progress;
+    TStackTraceOptions options;
+    options.progress = &progress;
+    Trace(stack, {chain->second.callee, kStackBase + 0x100, kStackTop, 0, 0}, options);
+    ASSERT_FALSE(progress.positions.empty());
+    EXPECT_TRUE(std::is_sorted(progress.positions.begin(), progress.positions.end()));
+    EXPECT_EQ(1000, progress.positions.back());
+
+    // FormatStackItem of a return address: digits, relative address, module, unit, line,
+    // relative line and function, each part as the namer gives it.
+    const CodeAddress address = chain->first.returnAddress;
+    const std::optional<TCodeName> name = dll_->namer.Name(address);
+    ASSERT_TRUE(name && name->hasDebugInfo && name->line > 0);
+    const std::optional<TCodeName> first = dll_->namer.Name(name->functionStart);
+    ASSERT_TRUE(first);
+    char expected[512];
+    std::snprintf(expected, sizeof expected, "%08x +%llx %s %s %d +%d %s", address,
+                  static_cast<unsigned long long>(address - name->functionStart), WideToUTF8(name->module).c_str(),
+                  WideToUTF8(name->unit).c_str(), name->line, name->line - first->line,
+                  WideToUTF8(name->function).c_str());
+    EXPECT_EQ(expected, WideToUTF8(FormatStackItem(dll_->namer, address, true, true)));
+    char unknown[64];
+    std::snprintf(unknown, sizeof unknown, "%08x +0 ???", 0x1234u);
+    EXPECT_EQ(unknown, WideToUTF8(FormatStackItem(dll_->namer, 0x1234, true, false)));
 }
 
 } // namespace
