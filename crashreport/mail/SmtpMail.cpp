@@ -13,6 +13,7 @@ namespace {
 struct TAttachment {
     std::unique_ptr<TWinFile> file;
     UnicodeString sendAsName;
+    uint64_t size = 0;
 };
 
 std::vector<TAttachment> OpenAttachments(const TSmtpMail& mail)
@@ -22,14 +23,15 @@ std::vector<TAttachment> OpenAttachments(const TSmtpMail& mail)
         auto file = std::make_unique<TWinFile>(CreateFileW(reinterpret_cast<const wchar_t*>(mail.files[index].c_str()),
                                                            GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file->IsOpen())
+        LARGE_INTEGER size{};
+        if (!file->IsOpen() || !GetFileSizeEx(file->Get(), &size))
             continue;
         UnicodeString name = index < mail.sendAsNames.size() ? mail.sendAsNames[index] : UnicodeString();
         if (name.empty()) {
             const UnicodeString& path = mail.files[index];
             name = path.substr(path.find_last_of(u"\\/") == UnicodeString::npos ? 0 : path.find_last_of(u"\\/") + 1);
         }
-        opened.push_back({std::move(file), std::move(name)});
+        opened.push_back({std::move(file), std::move(name), static_cast<uint64_t>(size.QuadPart)});
     }
     return opened;
 }
@@ -55,12 +57,13 @@ bool SendEnvelope(TSmtp& smtp, const TSmtpMail& mail, const std::vector<UnicodeS
     return accepted && smtp.BeginData();
 }
 
-bool SendAttachment(TSmtp& smtp, const TAttachment& attachment, bool alwaysUtf8)
+bool SendAttachment(TSmtp& smtp, const TAttachment& attachment, bool alwaysUtf8, TMailProgress& progress)
 {
     if (SetFilePointer(attachment.file->Get(), 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
         !smtp.SendData(AttachmentPartHeader(attachment.sendAsName, alwaysUtf8)))
         return false;
     uint8_t block[kAttachmentLineBytes];
+    uint64_t sent = 0;
     for (;;) {
         DWORD read = 0;
         if (!ReadFile(attachment.file->Get(), block, sizeof(block), &read, nullptr))
@@ -69,13 +72,16 @@ bool SendAttachment(TSmtp& smtp, const TAttachment& attachment, bool alwaysUtf8)
             return true;
         if (!smtp.SendData(AttachmentLine(block, read)))
             return false;
+        sent += read;
+        progress.AttachmentDone(sent, attachment.size);
     }
 }
 
 TSmtpResult SendOneMail(const TSmtpMail& mail, const std::vector<UnicodeString>& recipients, const TSmtpServer& server,
-                        const std::vector<TAttachment>& attachments)
+                        const std::vector<TAttachment>& attachments, TMailProgress& progress)
 {
     TSmtp smtp(server);
+    progress.Next();
     if (!smtp.Authenticated())
         return {false, smtp.Error()};
     TMailHeaderInput header;
@@ -87,8 +93,11 @@ TSmtpResult SendOneMail(const TSmtpMail& mail, const std::vector<UnicodeString>&
     header.now = Now();
     header.alwaysUtf8 = mail.alwaysUtf8;
     bool sent = SendEnvelope(smtp, mail, recipients) && smtp.SendData(MailHeaderText(header));
-    for (const TAttachment& attachment : attachments)
-        sent = sent && SendAttachment(smtp, attachment, mail.alwaysUtf8);
+    progress.Next();
+    for (const TAttachment& attachment : attachments) {
+        sent = sent && SendAttachment(smtp, attachment, mail.alwaysUtf8, progress);
+        progress.Next();
+    }
     // A mail the server refuses at its end was not sent.
     if (!sent || !smtp.Finish())
         return {false, smtp.Error().empty() ? smtp.LastReply() : smtp.Error()};
@@ -97,16 +106,19 @@ TSmtpResult SendOneMail(const TSmtpMail& mail, const std::vector<UnicodeString>&
 
 // A mail of its own to each recipient's exchanger; sent when at least one went out.
 TSmtpResult SendToExchangers(const TSmtpMail& mail, const std::vector<UnicodeString>& recipients,
-                             const TSmtpServer& server, const std::vector<TAttachment>& attachments)
+                             const TSmtpServer& server, const std::vector<TAttachment>& attachments,
+                             TMailProgress& progress)
 {
     const std::vector<TDnsServer> dnsServers = server.dnsServers.empty() ? SystemDnsServers() : server.dnsServers;
     TSmtpResult total{false, "No mail exchanger found"};
-    for (const UnicodeString& recipient : recipients) {
+    for (size_t index = 0; index < recipients.size(); ++index) {
+        progress.StartMail(index);
         TSmtpServer exchanger = server;
-        exchanger.host = LookupMailExchanger(recipient, dnsServers);
+        exchanger.host = LookupMailExchanger(recipients[index], dnsServers);
+        progress.Next();
         if (exchanger.host.empty())
             continue;
-        const TSmtpResult one = SendOneMail(mail, {recipient}, exchanger, attachments);
+        const TSmtpResult one = SendOneMail(mail, {recipients[index]}, exchanger, attachments, progress);
         total.sent = total.sent || one.sent;
         if (!one.sent)
             total.error = one.error;
@@ -124,6 +136,14 @@ TSmtpResult SendSmtpMail(const TSmtpMail& mail, const TSmtpServer& server)
     const std::vector<UnicodeString> recipients = SplitRecipients(mail.recipients);
     if (recipients.empty())
         return {false, "No recipient"};
-    return server.host.empty() ? SendToExchangers(mail, recipients, server, attachments)
-                               : SendOneMail(mail, recipients, server, attachments);
+    const bool ownServer = server.host.empty();
+    std::vector<uint64_t> sizes;
+    for (const TAttachment& attachment : attachments)
+        sizes.push_back(attachment.size);
+    TMailProgress progress(mail.alert, mail.progressTexts);
+    progress.Plan(sizes, ownServer, ownServer ? recipients.size() : 1);
+    const TSmtpResult result = ownServer ? SendToExchangers(mail, recipients, server, attachments, progress)
+                                         : SendOneMail(mail, recipients, server, attachments, progress);
+    progress.Close();
+    return result;
 }

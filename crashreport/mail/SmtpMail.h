@@ -3,6 +3,7 @@
 // exchanger: a MIME mail with the body as text part and each attachment file as a Base64 part.
 #include <vector>
 
+#include "mail/MailProgress.h"
 #include "mail/Smtp.h"
 #include "text/ZelTypes.h"
 
@@ -15,6 +16,8 @@ struct TSmtpMail {
     std::vector<UnicodeString> files;       // paths; a file that cannot be opened is left out
     std::vector<UnicodeString> sendAsNames; // the attachment names, by index of the files
     bool alwaysUtf8 = false;
+    IProgressAlert* alert = nullptr; // moved through the steps and closed at the end when given
+    TMailProgressTexts progressTexts;
 };
 
 struct TSmtpResult {

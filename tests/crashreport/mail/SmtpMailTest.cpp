@@ -6,6 +6,7 @@
 
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "MailTestServer.h"
 
@@ -56,6 +57,39 @@ public:
 private:
     HCERTSTORE store_ = nullptr;
     PCCERT_CONTEXT added_ = nullptr;
+};
+
+// Records what the route does with its progress alert.
+class TRecordingAlert : public TMyInterfacedObject, public IProgressAlert {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
+    {
+        return TMyInterfacedObject::QueryInterface(iid, out);
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return TMyInterfacedObject::AddRef(); }
+    ULONG STDMETHODCALLTYPE Release() override { return TMyInterfacedObject::Release(); }
+
+    std::wstring GetTitle() override { return {}; }
+    void SetTitle(const std::wstring&) override {}
+    int32_t GetPosition() override { return positions.empty() ? 0 : positions.back(); }
+    void SetPosition(int32_t position) override { positions.push_back(position); }
+    void AddArea(const std::wstring& text, uint64_t weight) override
+    {
+        areas.push_back(std::string(text.begin(), text.end()) + " " + std::to_string(weight));
+    }
+    void ClearAreas() override { areas.clear(); }
+    void NextArea() override { visited.push_back(++area); }
+    int32_t GetArea() override { return area; }
+    void SetArea(int32_t index) override { visited.push_back(area = index); }
+    void ProcessMessages() override {}
+    bool Show(HWND, bool) override { return true; }
+    void Close() override { closed = true; }
+
+    std::vector<std::string> areas;
+    std::vector<int32_t> visited;
+    std::vector<int32_t> positions;
+    int32_t area = 0;
+    bool closed = false;
 };
 
 class SmtpMail : public testing::Test {
@@ -300,6 +334,33 @@ TEST_F(SmtpMail, OwnServerModeSendsToEachRecipientsExchanger)
         // The unknown domain is asked for again by its last three labels.
         EXPECT_EQ(dns.ReadFile("queries.log"), "x.test 15\nmail.sub.nowhere.test 15\nsub.nowhere.test 15\n");
     }
+}
+
+TEST_F(SmtpMail, ProgressAreasPerMailAndAttachment)
+{
+    const TMailTestServer exchanger(kScript, "");
+    ASSERT_EQ(exchanger.Failure(), "");
+    const TMailTestServer dns("dns_server.py", "--mx x.test=5:localhost");
+    ASSERT_EQ(dns.Failure(), "");
+    TSmtpServer server;
+    server.port = exchanger.Port();
+    server.heloHost = "tester";
+    server.dnsServers = {{"127.0.0.1", dns.Port()}};
+    const TIntfPtr<TRecordingAlert> alert = MakeObject<TRecordingAlert>();
+    TSmtpMail mail = SimpleMail();
+    mail.recipients = u"ann@x.test, nobody@nowhere.test";
+    mail.files = {WriteFile("a.bin", std::string(512, 'a')), WriteFile("b.bin", std::string(32, 'b'))};
+    mail.alert = alert.Get();
+    mail.progressTexts = {u"Prep", u"Mx", u"Conn", u"Mail", u"Att", u"Final"};
+    ASSERT_TRUE(SendSmtpMail(mail, server).sent);
+    const std::vector<std::string> areas{"Prep 500", "Mx 500",  "Conn 500",  "Mail 100", "Att 32", "Att 2",  "Final 1000",
+                                         "Mx 500",   "Conn 5000", "Mail 100", "Att 32",   "Att 2", "Final 1000"};
+    EXPECT_EQ(alert->areas, areas);
+    // Past preparing; the first mail's look-up, connection, text and attachments; the second
+    // mail's block and its look-up, which finds nothing.
+    EXPECT_EQ(alert->visited, (std::vector<int32_t>{1, 2, 3, 4, 5, 6, 7, 8}));
+    EXPECT_EQ(alert->positions, (std::vector<int32_t>{498, 996, 1000, 1000}));
+    EXPECT_TRUE(alert->closed);
 }
 
 TEST_F(SmtpMail, UnreachableServer)
