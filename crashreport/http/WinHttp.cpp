@@ -14,6 +14,10 @@ namespace {
 
 constexpr wchar_t kUserAgent[] = L"zelExcept/4.0";
 constexpr DWORD kFileBlock = 2048;
+constexpr uint64_t kPrepareWeight = 500;
+constexpr uint64_t kConnectWeight = 5000;
+constexpr uint64_t kFinalWeight = 1000;
+constexpr uint64_t kBytesPerWeight = 16;
 // One resend after an authentication challenge and one after a dropped connection at most.
 constexpr int kMaxAttempts = 3;
 // The schemes in the order they are preferred.
@@ -22,6 +26,8 @@ constexpr std::array kSchemePreference{WINHTTP_AUTH_SCHEME_NEGOTIATE, WINHTTP_AU
                                        WINHTTP_AUTH_SCHEME_BASIC};
 
 std::wstring Widen(std::string_view text) { return std::wstring(text.begin(), text.end()); }
+
+std::wstring Widen(const UnicodeString& text) { return std::wstring(text.begin(), text.end()); }
 
 const wchar_t* Wide(const UnicodeString& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
 
@@ -47,7 +53,8 @@ std::vector<TOpenedFile> OpenFiles(const std::vector<TUploadFile>& files)
 
 } // namespace
 
-TWinHttp::TWinHttp(const THttpServer& server) : settings_(server)
+TWinHttp::TWinHttp(const THttpServer& server, IProgressAlert* alert, const TUploadProgressTexts& texts)
+    : settings_(server), alert_(alert), texts_(texts)
 {
     const THttpServerText parsed = ParseHttpServerText(server.server);
     host_ = Widen(parsed.host);
@@ -56,6 +63,8 @@ TWinHttp::TWinHttp(const THttpServer& server) : settings_(server)
 
 TWinHttp::~TWinHttp()
 {
+    if (alert_)
+        alert_->Close();
     CloseRequest();
     const TWinHttpApi& api = WinHttpApi();
     if (connection_)
@@ -215,6 +224,19 @@ bool TWinHttp::ReadResponse(std::string& response)
     }
 }
 
+void TWinHttp::PlanProgress(const std::vector<TFormFile>& files)
+{
+    if (!alert_)
+        return;
+    alert_->ClearAreas();
+    alert_->AddArea(Widen(texts_.prepareAttachments), kPrepareWeight);
+    alert_->AddArea(Widen(texts_.connect), kConnectWeight);
+    for (const TFormFile& file : files)
+        alert_->AddArea(Widen(texts_.sendAttachment), file.size / kBytesPerWeight);
+    alert_->AddArea(Widen(texts_.sendFinal), kFinalWeight);
+    alert_->NextArea();
+}
+
 bool TWinHttp::UploadForm(const UnicodeString& sender, const std::vector<TFormField>& fields,
                           const std::vector<TUploadFile>& files, bool alwaysUtf8, std::string& response)
 {
@@ -224,13 +246,22 @@ bool TWinHttp::UploadForm(const UnicodeString& sender, const std::vector<TFormFi
         forms.push_back(file.form);
     const AnsiString fieldParts = FormFieldParts(fields, alwaysUtf8);
     const uint64_t length = FormBodyLength(fields, forms, alwaysUtf8);
+    PlanProgress(forms);
+    const int32_t startArea = alert_ ? alert_->GetArea() : 0;
+    const int32_t startPosition = alert_ ? alert_->GetPosition() : 0;
     bool sent = false;
     for (int attempt = 0; attempt < kMaxAttempts && !sent && (attempt == 0 || resend_); ++attempt) {
         response.clear();
+        if (alert_) {
+            alert_->SetArea(startArea);
+            alert_->SetPosition(startPosition);
+        }
         if (!OpenRequest(L"POST") || !AddHeader(FormContentTypeHeader()) ||
             (!sender.empty() && !AddHeader("From: " + FormatMailAddress(sender, true, alwaysUtf8))))
             return false;
         bool written = SendRequest(fieldParts, length);
+        if (alert_)
+            alert_->NextArea();
         for (const TOpenedFile& file : opened) {
             written = written && WriteData(FormFilePartHeader(file.form, alwaysUtf8)) &&
                       SetFilePointer(file.file->Get(), 0, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER;
@@ -243,7 +274,11 @@ bool TWinHttp::UploadForm(const UnicodeString& sender, const std::vector<TFormFi
                                    &read, nullptr) &&
                           read != 0 && WriteData({block, read});
                 left -= written ? read : 0;
+                if (alert_ && file.form.size != 0)
+                    alert_->SetPosition(static_cast<int32_t>((file.form.size - left) * 1000 / file.form.size));
             }
+            if (alert_)
+                alert_->NextArea();
         }
         written = written && WriteData(FormClosingText());
         sent = written && ReadResponse(response);

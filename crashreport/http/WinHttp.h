@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "IProgressAlert.h"
 #include "net/MultipartForm.h"
 #include "text/ZelTypes.h"
 
@@ -26,6 +27,13 @@ struct THttpServer {
     bool openRedirectTarget = true;
 };
 
+struct TUploadProgressTexts {
+    UnicodeString prepareAttachments; // PrepAttMsg
+    UnicodeString connect;            // ConnMsg
+    UnicodeString sendAttachment;     // SendAttMsg
+    UnicodeString sendFinal;          // SendFinalMsg
+};
+
 struct TUploadFile {
     UnicodeString path;
     UnicodeString sendAsName;
@@ -34,7 +42,8 @@ struct TUploadFile {
 
 class TWinHttp {
 public:
-    explicit TWinHttp(const THttpServer& server);
+    // The alert, when given, is moved through the upload and closed with the object.
+    TWinHttp(const THttpServer& server, IProgressAlert* alert = nullptr, const TUploadProgressTexts& texts = {});
     ~TWinHttp();
     TWinHttp(const TWinHttp&) = delete;
     TWinHttp& operator=(const TWinHttp&) = delete;
@@ -57,7 +66,11 @@ private:
     bool Fail();
     void CloseRequest();
 
+    void PlanProgress(const std::vector<TFormFile>& files);
+
     THttpServer settings_;
+    IProgressAlert* alert_;
+    TUploadProgressTexts texts_;
     std::wstring host_;
     std::wstring path_;
     HINTERNET session_ = nullptr;

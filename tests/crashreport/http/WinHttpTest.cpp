@@ -6,6 +6,7 @@
 #include <string>
 
 #include "MailTestServer.h"
+#include "RecordingAlert.h"
 
 namespace {
 
@@ -102,6 +103,27 @@ TEST_F(WinHttpUpload, OneResendWithTheAccountAfter401)
     EXPECT_NE(running.ReadFile("request-1.json").find("\"authorized\": false"), std::string::npos);
     EXPECT_NE(running.ReadFile("request-2.json").find("\"authorized\": true"), std::string::npos);
     EXPECT_EQ(running.ReadFile("request-3.json"), "");
+}
+
+TEST_F(WinHttpUpload, ProgressStartsOverWithTheResend)
+{
+    const TMailTestServer running(kScript, "--auth reporter:s3cret");
+    ASSERT_EQ(running.Failure(), "");
+    THttpServer server = Server(running);
+    server.account = u"reporter";
+    server.password = u"s3cret";
+    const TIntfPtr<TRecordingAlert> alert = MakeObject<TRecordingAlert>();
+    {
+        TWinHttp http(server, alert.Get(), {u"Prep", u"Conn", u"Att", u"Final"});
+        std::string response;
+        EXPECT_TRUE(http.UploadForm(u"", Fields(), {{WriteFile("a.bin", std::string(4096, 'a')), u"a.bin", u"file1"}},
+                                    false, response));
+        EXPECT_FALSE(alert->closed);
+    }
+    EXPECT_EQ(alert->areas, (std::vector<std::string>{"Prep 500", "Conn 5000", "Att 256", "Final 1000"}));
+    EXPECT_EQ(alert->visited, (std::vector<int32_t>{1, 1, 2, 3, 1, 2, 3}));
+    EXPECT_EQ(alert->positions, (std::vector<int32_t>{0, 500, 1000, 0, 500, 1000}));
+    EXPECT_TRUE(alert->closed);
 }
 
 TEST_F(WinHttpUpload, WrongOrMissingAccountEndsAfterOneResendAtMost)
