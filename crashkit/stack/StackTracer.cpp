@@ -303,6 +303,8 @@ TStackTraceResult ComposeStackTrace(const ICodeNamer& namer, std::span<const TIt
     if (!addresses.empty())
         result.mostRecentAddress = addresses.front();
     ComposeResult(namer, listed, options, result);
+    if (options.progress)
+        options.progress->SetPosition(kDone);
     return result;
 }
 

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <thread>
 
+#include "AlertProgress.h"
 #include "LiveStackTrace.h"
 
 namespace {
@@ -123,6 +124,17 @@ TEST(LiveStackTrace, CurrentThreadListsEveryLevelOnce)
     ASSERT_NE(addresses.end(), two + 1) << Text(levels.result);
     EXPECT_EQ(levels.returns[1], *(two + 1)) << Text(levels.result);
     EXPECT_EQ(1, std::count(addresses.begin(), addresses.end(), levels.returns[1]));
+}
+
+TEST(LiveStackTrace, MovesTheProgressAlertToTheEnd)
+{
+    const TIntfPtr<IProgressAlert> alert = NewProgressAlert(L"Tracing", nullptr, L"");
+    alert->AddArea(L"Threads", 1);
+    TAlertProgress progress(alert);
+    TStackTraceOptions options;
+    options.progress = &progress;
+    TraceCurrentThread(*Namer(), options);
+    EXPECT_EQ(1000, alert->GetPosition());
 }
 
 struct THandle {
