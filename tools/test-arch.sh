@@ -33,8 +33,12 @@ choose_test_arch() {
         ;;
     esac
     if ! command -v as >/dev/null || ! command -v ld >/dev/null; then
-        echo "the architecture probe needs binutils (as, ld)" >&2
-        return 1
+        # The probe is made with the system's assembler and linker.
+        local sudo_cmd=()
+        [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
+        { "${sudo_cmd[@]}" apt-get update -qq &&
+            DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq binutils >/dev/null; } ||
+            { echo "the architecture probe needs binutils (as, ld), which could not be installed" >&2; return 1; }
     fi
     if runs_32bit_programs; then
         TEST_ARCH=i686
