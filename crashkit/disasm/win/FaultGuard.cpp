@@ -6,56 +6,87 @@
 
 namespace {
 
-// The landing point of the guarded copy, in the layout of __builtin_setjmp: frame pointer,
-// resume address, stack pointer.
-using TLanding = void* [5];
+// The landing point of a guarded call, in the layout of __builtin_setjmp: frame pointer,
+// resume address, stack pointer; and which exceptions land there.
+struct TLanding {
+    void* jump[5];
+    bool (*caught)(uint32_t code);
+};
 
 thread_local TLanding* guardedLanding = nullptr;
 
-bool IsReadFault(DWORD code) {
-  return code == EXCEPTION_ACCESS_VIOLATION || code == EXCEPTION_GUARD_PAGE || code == EXCEPTION_IN_PAGE_ERROR;
+bool IsReadFault(uint32_t code)
+{
+    return code == EXCEPTION_ACCESS_VIOLATION || code == EXCEPTION_GUARD_PAGE || code == EXCEPTION_IN_PAGE_ERROR;
 }
 
-// Sends a fault of the guarded copy back to its landing point, where __builtin_setjmp
+// Sends an exception of the guarded code back to its landing point, where __builtin_setjmp
 // returns 1; the system resumes there, so no frame is left behind.
-LONG CALLBACK ResumeGuardedCopy(EXCEPTION_POINTERS* pointers) {
-  TLanding* landing = guardedLanding;
-  if (landing == nullptr || !IsReadFault(pointers->ExceptionRecord->ExceptionCode)) return EXCEPTION_CONTINUE_SEARCH;
-  guardedLanding = nullptr;
-  CONTEXT* context = pointers->ContextRecord;
+LONG CALLBACK ResumeAtLanding(EXCEPTION_POINTERS* pointers)
+{
+    TLanding* landing = guardedLanding;
+    if (landing == nullptr || !landing->caught(pointers->ExceptionRecord->ExceptionCode))
+        return EXCEPTION_CONTINUE_SEARCH;
+    guardedLanding = nullptr;
+    CONTEXT* context = pointers->ContextRecord;
 #if defined(__x86_64__)
-  context->Rbp = reinterpret_cast<DWORD64>((*landing)[0]);
-  context->Rip = reinterpret_cast<DWORD64>((*landing)[1]);
-  context->Rsp = reinterpret_cast<DWORD64>((*landing)[2]);
+    context->Rbp = reinterpret_cast<DWORD64>(landing->jump[0]);
+    context->Rip = reinterpret_cast<DWORD64>(landing->jump[1]);
+    context->Rsp = reinterpret_cast<DWORD64>(landing->jump[2]);
 #else
-  context->Ebp = reinterpret_cast<DWORD>((*landing)[0]);
-  context->Eip = reinterpret_cast<DWORD>((*landing)[1]);
-  context->Esp = reinterpret_cast<DWORD>((*landing)[2]);
+    context->Ebp = reinterpret_cast<DWORD>(landing->jump[0]);
+    context->Eip = reinterpret_cast<DWORD>(landing->jump[1]);
+    context->Esp = reinterpret_cast<DWORD>(landing->jump[2]);
 #endif
-  return EXCEPTION_CONTINUE_EXECUTION;
+    return EXCEPTION_CONTINUE_EXECUTION;
 }
 
-void InstallHandlerOnce() {
-  static std::once_flag installed;
-  std::call_once(installed, [] { AddVectoredExceptionHandler(1, ResumeGuardedCopy); });
+void InstallHandlerOnce()
+{
+    static std::once_flag installed;
+    std::call_once(installed, [] { AddVectoredExceptionHandler(1, ResumeAtLanding); });
 }
 
 // Byte by byte through volatile pointers, so that the compiler keeps every access inside the
 // guarded stretch.
-__attribute__((noinline)) void CopyBytes(volatile unsigned char* destination, const volatile unsigned char* source,
-                                         std::size_t count) {
-  for (std::size_t i = 0; i < count; ++i) destination[i] = source[i];
+struct TCopy {
+    volatile unsigned char* destination;
+    const volatile unsigned char* source;
+    std::size_t count;
+};
+
+void CopyBytes(void* context)
+{
+    const TCopy& copy = *static_cast<const TCopy*>(context);
+    for (std::size_t i = 0; i < copy.count; ++i)
+        copy.destination[i] = copy.source[i];
 }
 
-}  // namespace
+} // namespace
 
-__attribute__((noinline)) bool CopyUnderFaultGuard(void* destination, const void* source, std::size_t count) {
-  InstallHandlerOnce();
-  TLanding landing;
-  if (__builtin_setjmp(landing) != 0) return false;
-  guardedLanding = &landing;
-  CopyBytes(static_cast<volatile unsigned char*>(destination), static_cast<const volatile unsigned char*>(source),
-            count);
-  guardedLanding = nullptr;
-  return true;
+__attribute__((noinline)) bool RunUnderFaultGuard(bool (*caught)(uint32_t code), void (*body)(void*), void* context)
+{
+    InstallHandlerOnce();
+    TLanding landing{{}, caught};
+    TLanding* outer = guardedLanding;
+    if (__builtin_setjmp(landing.jump) != 0) {
+        guardedLanding = outer;
+        return false;
+    }
+    guardedLanding = &landing;
+    try {
+        body(context);
+    } catch (...) {
+        guardedLanding = outer; // no stale landing stays behind a C++ exception
+        throw;
+    }
+    guardedLanding = outer;
+    return true;
+}
+
+bool CopyUnderFaultGuard(void* destination, const void* source, std::size_t count)
+{
+    TCopy copy{static_cast<volatile unsigned char*>(destination), static_cast<const volatile unsigned char*>(source),
+               count};
+    return RunUnderFaultGuard(IsReadFault, CopyBytes, &copy);
 }
