@@ -1,5 +1,7 @@
 #include "MapFileNamer.h"
 
+#include <utility>
+
 #include "debuginfo/Location.h"
 
 void TMapFileNamer::AddModule(const TMapFile& map, UnicodeString fileName)
@@ -17,15 +19,12 @@ const TMapFileNamer::TModule* TMapFileNamer::ModuleAt(TItemAddress address) cons
     return nullptr;
 }
 
-std::optional<TCodeName> TMapFileNamer::Name(TItemAddress address) const
+TCodeName NameInMap(const TMapFile& map, UnicodeString moduleName, TItemAddress address)
 {
-    const TModule* module = ModuleAt(address);
-    if (!module)
-        return std::nullopt;
     TCodeName name;
-    name.module = module->fileName;
+    name.module = std::move(moduleName);
     TLocation location;
-    if (!LocateAddress(*module->map, address, location))
+    if (!LocateAddress(map, address, location))
         return name;
     name.hasDebugInfo = true;
     name.unit = location.unitName;
@@ -35,11 +34,22 @@ std::optional<TCodeName> TMapFileNamer::Name(TItemAddress address) const
     return name;
 }
 
-UnicodeString TMapFileNamer::ModuleNote(TItemAddress address) const
+UnicodeString ModuleNoteOf(const TMapFile& map)
+{
+    const AnsiString& note = map.MinDebugInfo();
+    return UnicodeString(note.begin(), note.end());
+}
+
+std::optional<TCodeName> TMapFileNamer::Name(TItemAddress address) const
 {
     const TModule* module = ModuleAt(address);
     if (!module)
-        return {};
-    const AnsiString& note = module->map->MinDebugInfo();
-    return UnicodeString(note.begin(), note.end());
+        return std::nullopt;
+    return NameInMap(*module->map, module->fileName, address);
+}
+
+UnicodeString TMapFileNamer::ModuleNote(TItemAddress address) const
+{
+    const TModule* module = ModuleAt(address);
+    return module ? ModuleNoteOf(*module->map) : UnicodeString();
 }

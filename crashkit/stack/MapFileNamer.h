@@ -5,6 +5,12 @@
 #include "StackSeams.h"
 #include "debuginfo/MapFile.h"
 
+// The name of an address inside a module whose map is known: the module alone when the map
+// has no debug information for it.
+TCodeName NameInMap(const TMapFile& map, UnicodeString moduleName, TItemAddress address);
+// The map's note on its reduced debug information, as the trace text shows it.
+UnicodeString ModuleNoteOf(const TMapFile& map);
+
 class TMapFileNamer : public ICodeNamer {
 public:
     // The maps must outlive the namer; a map without debug information still names its module.

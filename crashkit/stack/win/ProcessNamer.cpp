@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "debuginfo/Location.h"
+#include "MapFileNamer.h"
 #include "debuginfo/win/ProcessDebugInfo.h"
 
 namespace {
@@ -42,25 +42,13 @@ std::optional<TCodeName> TProcessNamer::Name(TItemAddress address) const
     const TMapFile* map = MapAt(address);
     if (!map)
         return std::nullopt;
-    TCodeName name;
-    name.module = WithoutFolder(map->ModuleFileName());
-    TLocation location;
-    if (!LocateAddress(*map, address, location))
-        return name;
-    name.hasDebugInfo = true;
-    name.unit = location.unitName;
-    name.function = location.publicName;
-    name.functionStart = location.publicAddress;
-    name.line = location.line;
-    return name;
+    return NameInMap(*map, WithoutFolder(map->ModuleFileName()), address);
 }
 
 UnicodeString TProcessNamer::ModuleNote(TItemAddress address) const
 {
     const TMapFile* map = MapAt(address);
-    if (!map)
-        return {};
-    return UnicodeString(map->MinDebugInfo().begin(), map->MinDebugInfo().end());
+    return map ? ModuleNoteOf(*map) : UnicodeString();
 }
 
 void TProcessNamer::Prepare() const
