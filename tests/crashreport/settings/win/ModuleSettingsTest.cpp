@@ -6,31 +6,9 @@
 #include <vector>
 
 #include "settings/win/DualText.h"
+#include "SettingsTestSupport.h"
 
 namespace {
-
-std::vector<AnsiString> g_messages;
-
-void CollectMessage(const AnsiString& message)
-{
-    g_messages.push_back(message);
-}
-
-class TLoadedModule {
-public:
-    explicit TLoadedModule(const wchar_t* name) : module_(LoadLibraryW(name)) {}
-    ~TLoadedModule()
-    {
-        if (module_)
-            FreeLibrary(module_);
-    }
-    TLoadedModule(const TLoadedModule&) = delete;
-    TLoadedModule& operator=(const TLoadedModule&) = delete;
-    HMODULE Get() const { return module_; }
-
-private:
-    HMODULE module_;
-};
 
 class ModuleSettings : public testing::Test {
 protected:

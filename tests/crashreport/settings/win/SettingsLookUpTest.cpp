@@ -9,31 +9,9 @@
 #include "engine/EngineText.h"
 #include "settings/win/NamedObjectSecurity.h"
 #include "settings/win/ZeSettings.h"
+#include "SettingsTestSupport.h"
 
 namespace {
-
-std::vector<AnsiString> g_messages;
-
-void CollectMessage(const AnsiString& message)
-{
-    g_messages.push_back(message);
-}
-
-class TLoadedModule {
-public:
-    explicit TLoadedModule(const wchar_t* name) : module_(LoadLibraryW(name)) {}
-    ~TLoadedModule()
-    {
-        if (module_)
-            FreeLibrary(module_);
-    }
-    TLoadedModule(const TLoadedModule&) = delete;
-    TLoadedModule& operator=(const TLoadedModule&) = delete;
-    HMODULE Get() const { return module_; }
-
-private:
-    HMODULE module_;
-};
 
 __attribute__((noinline)) TSettingsRef CallerSettingsOfThisProgram()
 {
