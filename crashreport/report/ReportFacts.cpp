@@ -1,0 +1,26 @@
+#include "ReportFacts.h"
+
+#include <algorithm>
+
+TReportSection* TReportFacts::Section(const UnicodeString& title)
+{
+    const auto found = std::find_if(sections.begin(), sections.end(),
+                                    [&](const TReportSection& section) { return section.title == title; });
+    return found == sections.end() ? nullptr : &*found;
+}
+
+void TReportFacts::SetField(const UnicodeString& name, const UnicodeString& value)
+{
+    const auto found =
+        std::find_if(header.begin(), header.end(), [&](const TReportField& field) { return field.name == name; });
+    if (found == header.end())
+        header.push_back({name, value});
+    else
+        found->value = value;
+}
+
+bool TReportFacts::Complete() const
+{
+    return std::all_of(sections.begin(), sections.end(),
+                       [](const TReportSection& section) { return section.body.has_value(); });
+}
