@@ -1,0 +1,7 @@
+#include "model/win/ExceptionHooks.h"
+
+TExceptionHooks& ExceptionHooks()
+{
+    static TExceptionHooks hooks;
+    return hooks;
+}

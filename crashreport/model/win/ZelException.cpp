@@ -1,0 +1,1 @@
+#include "model/win/ZelException.h"
