@@ -1,0 +1,69 @@
+#include "trackers/SoapCall.h"
+
+#include "text/Utf.h"
+
+namespace {
+
+constexpr char kEnvelopeStart[] =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+    "<SOAP-ENV:Envelope xmlns:SOAP-ENV=\"http://schemas.xmlsoap.org/soap/envelope/\" "
+    "xmlns:SOAP-ENC=\"http://schemas.xmlsoap.org/soap/encoding/\" "
+    "xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\" xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
+    "xmlns:ns2=\"ns2\" SOAP-ENV:encodingStyle=\"http://schemas.xmlsoap.org/soap/encoding/\"><SOAP-ENV:Body>";
+constexpr char kEnvelopeEnd[] = "</SOAP-ENV:Body></SOAP-ENV:Envelope>";
+
+} // namespace
+
+std::string SoapElement(std::string_view name, std::string_view type, std::string_view value)
+{
+    return "<" + std::string(name) + " xsi:type=\"" + std::string(type) + "\">" + EscapeXml(value) + "</" +
+           std::string(name) + ">";
+}
+
+TSoapCall::TSoapCall(std::string_view method, std::u16string_view account, std::u16string_view password)
+    : method_(method)
+{
+    Parameter("username", "xsd:string", account);
+    Parameter("password", "xsd:string", password);
+}
+
+TSoapCall& TSoapCall::Parameter(std::string_view name, std::string_view type, std::string_view value)
+{
+    parameters_ += SoapElement(name, type, value);
+    return *this;
+}
+
+TSoapCall& TSoapCall::Parameter(std::string_view name, std::string_view type, std::u16string_view value)
+{
+    return Parameter(name, type, std::string_view(WideToUTF8(value)));
+}
+
+TSoapCall& TSoapCall::RawParameter(std::string_view markup)
+{
+    parameters_ += markup;
+    return *this;
+}
+
+TSoapCall& TSoapCall::Referenced(std::string_view markup)
+{
+    referenced_ += markup;
+    return *this;
+}
+
+AnsiString TSoapCall::Text() const
+{
+    return kEnvelopeStart + ("<ns1:" + method_ + " xmlns:ns1=\"ns1\">") + parameters_ + "</ns1:" + method_ + ">" +
+           referenced_ + kEnvelopeEnd;
+}
+
+std::optional<TXmlElement> ReadSoapReturn(std::string_view text)
+{
+    const std::optional<TXmlElement> root = ParseXmlAnswer(text);
+    if (!root || root->name != "Envelope" || root->Find("Fault") || root->Find("faultstring"))
+        return std::nullopt;
+    const TXmlElement* body = root->Child("Body");
+    const TXmlElement* found = body ? body->Find("return") : nullptr;
+    if (!found)
+        return std::nullopt;
+    return *found;
+}
