@@ -1,0 +1,153 @@
+#include "handlers/win/ThreadPause.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "handlers/win/MainThreadHandlers.h"
+#include "threads/ThreadNameBuffer.h"
+#include "threads/ThreadNames.h"
+
+namespace {
+
+std::atomic<int> hookInstalls{0};
+
+void CountHookInstall()
+{
+    ++hookInstalls;
+}
+
+// This program carries the debug-information marker; the system's modules do not.
+void RoutineInThisProgram() {}
+
+// A thread that passes the gate in a loop, as a message loop through the hooks would.
+class TGatedThread {
+public:
+    // As the main thread, it makes itself the library's main thread.
+    explicit TGatedThread(const void* entryStart, bool asMainThread = false)
+        : thread_([this, asMainThread] {
+              id_ = GetCurrentThreadId();
+              if (asMainThread)
+                  MainThreadHandlers().Start();
+              started_ = true;
+              while (!stop_) {
+                  ThreadPause().Gate();
+                  ++passes_;
+                  Sleep(1);
+                  MSG message;
+                  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+                      DispatchMessageW(&message);
+              }
+              if (asMainThread)
+                  MainThreadHandlers().Stop();
+          })
+    {
+        while (!started_)
+            Sleep(1);
+        if (entryStart)
+            SetThreadEntry(id_, nullptr, u"gated", GetCurrentThreadId(), entryStart, {});
+    }
+    ~TGatedThread()
+    {
+        stop_ = true;
+        thread_.join();
+        SetThreadEntry(id_, nullptr, {}, 0, nullptr, {});
+    }
+    TGatedThread(const TGatedThread&) = delete;
+    TGatedThread& operator=(const TGatedThread&) = delete;
+
+    DWORD Id() const { return id_; }
+    // Whether the loop goes on within a while.
+    bool Runs() const
+    {
+        const int before = passes_;
+        Sleep(80);
+        return passes_ - before > 1;
+    }
+
+private:
+    std::atomic<bool> started_{false};
+    std::atomic<bool> stop_{false};
+    std::atomic<int> passes_{0};
+    std::atomic<DWORD> id_{0};
+    std::thread thread_;
+};
+
+bool Contains(const std::vector<DWORD>& ids, DWORD id)
+{
+    return std::find(ids.begin(), ids.end(), id) != ids.end();
+}
+
+class ThreadPauseTest : public testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        ASSERT_NE(ThreadNameBuffer().Open(), TBufferOpen::Failed);
+        ThreadPause().SetHookInstaller(CountHookInstall);
+    }
+    static void TearDownTestSuite()
+    {
+        ThreadPause().Pause(false, 0);
+        ThreadNameBuffer().Close();
+    }
+    void TearDown() override { ThreadPause().Pause(false, 0); }
+};
+
+TEST_F(ThreadPauseTest, OnlyThreadsStartedInModulesWithDebugInformationArePaused)
+{
+    ASSERT_TRUE(IsPausableStart(reinterpret_cast<const void*>(&RoutineInThisProgram)));
+    const void* systemRoutine = reinterpret_cast<const void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "Sleep"));
+    ASSERT_FALSE(IsPausableStart(systemRoutine));
+    EXPECT_FALSE(IsPausableStart(nullptr));
+
+    const TGatedThread ours(reinterpret_cast<const void*>(&RoutineInThisProgram));
+    const TGatedThread system(systemRoutine);
+    const TGatedThread unnamed(nullptr);
+    ThreadPause().Pause(true, 0);
+    const std::vector<DWORD> paused = ThreadPause().PausedThreads();
+    EXPECT_TRUE(Contains(paused, ours.Id()));
+    EXPECT_FALSE(Contains(paused, system.Id()));
+    EXPECT_FALSE(Contains(paused, unnamed.Id()));
+    EXPECT_FALSE(Contains(paused, GetCurrentThreadId()));
+    EXPECT_FALSE(ours.Runs());
+    EXPECT_TRUE(system.Runs());
+    EXPECT_TRUE(unnamed.Runs());
+
+    ThreadPause().Pause(false, 0);
+    EXPECT_TRUE(ours.Runs());
+    EXPECT_TRUE(ThreadPause().PausedThreads().empty());
+    EXPECT_EQ(hookInstalls, 1);
+}
+
+TEST_F(ThreadPauseTest, TheThreadToKeepRunsOn)
+{
+    const TGatedThread kept(reinterpret_cast<const void*>(&RoutineInThisProgram));
+    ThreadPause().Pause(true, kept.Id());
+    EXPECT_FALSE(Contains(ThreadPause().PausedThreads(), kept.Id()));
+    EXPECT_TRUE(kept.Runs());
+}
+
+TEST_F(ThreadPauseTest, TheMainThreadWaitsAtItsGateUntilACallLetsItPass)
+{
+    EXPECT_FALSE(ThreadPause().LetMainThreadPass()); // not paused: the gate is open
+    const TGatedThread mainThread(reinterpret_cast<const void*>(&RoutineInThisProgram), true);
+    ASSERT_EQ(MainThreadHandlers().ThreadId(), mainThread.Id());
+    ThreadPause().Pause(true, 0);
+    EXPECT_FALSE(Contains(ThreadPause().PausedThreads(), mainThread.Id())); // its own gate holds it
+    EXPECT_FALSE(mainThread.Runs());
+
+    EXPECT_TRUE(ThreadPause().LetMainThreadPass());
+    EXPECT_TRUE(mainThread.Runs());
+    EXPECT_FALSE(ThreadPause().LetMainThreadPass()); // open already
+    ThreadPause().CloseMainThreadGate();
+    EXPECT_FALSE(mainThread.Runs());
+
+    ThreadPause().Pause(false, 0);
+    EXPECT_TRUE(mainThread.Runs());
+}
+
+} // namespace
