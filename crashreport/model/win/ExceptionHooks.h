@@ -51,6 +51,9 @@ struct TExceptionHooks {
     std::function<void(TIZEException& exception)> restart;
     std::function<void(TIZEException& exception)> close;
     std::function<void(TIZEException& exception)> show;
+    // Whether the system's loader lock stays held for up to that many milliseconds; a builder
+    // thread is neither started nor waited for then.
+    std::function<bool(int milliseconds)> isLoaderLocked;
     // Captures the screen (only the application's windows when appOnly); null on failure.
     std::function<TIntfPtr<INVBitmap>(bool appOnly)> captureScreen;
 };

@@ -7,7 +7,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <mutex>
 
@@ -21,6 +20,7 @@
 #include "model/win/ExceptionHooks.h"
 #include "model/win/IZEException.h"
 #include "model/win/InnerException.h"
+#include "model/win/OwnSettings.h"
 #include "progress/win/IProgressAlert.h"
 #include "settings/win/ZeSettings.h"
 
@@ -132,7 +132,9 @@ public:
     // A report callback was ever registered: the builder always runs in its own thread.
     bool BuildAsync() const { return buildAsync_.load(); }
     bool IsComplete() const { return complete_.load(); }
-    void SetComplete() { complete_ = true; }
+    // Sets Complete; true when that moved the phase from Shown to Complete, so that the caller
+    // fires the exception handlers once more.
+    bool MarkComplete();
     // Set by the destructor: the builder stops at its next check.
     bool IsTerminating() const { return terminating_.load(); }
     // The builder thread, created suspended or running; waited for by the destructor.
@@ -158,19 +160,19 @@ protected:
 private:
     // IReportChangeSink: the lists' changes.
     void ReportChanged() override;
-    void AnnounceChange();
     void NotifyCallbacks();
-    TReportCallbacks::TCopy CopyCallbacks();
+    void CallNewCallback(const std::function<void(bool, const UnicodeString&)>& call);
     // Fires the action handlers and says whether the work is still to be done.
     bool ActionWanted(HWND window, TUserAction action);
-    HWND DialogWindow(HWND window) const;
-    void FetchAndHand(HWND window, TUserAction before, TUserAction after,
+    // Fetches the whole report and hands it to the work, between the two action codes.
+    void ReportAction(HWND window, TUserAction before, TUserAction after,
                       const std::function<void(const UnicodeString&)>& work);
-    void WaitForBuilder();
+    void StopBuilder();
 
     TSettingsRef ownerSettings_;
-    std::deque<TSettingRecord> ownSettings_; // this exception's own settings
+    TOwnSettings ownSettings_;
     TExceptionFacts facts_;
+    std::mutex phaseLock_; // phase and Complete move together
     std::atomic<uint8_t> phase_{static_cast<uint8_t>(TExceptPhase::Created)};
     std::atomic<bool> canContinue_{true};
     std::atomic<bool> createBugReport_{false};
@@ -191,7 +193,7 @@ private:
     bool contextValid_ = false;
     EXCEPTION_RECORD exceptionRecord_{};
     SYSTEMTIME exceptTime_{};
-    uint32_t callstackCrc_[3] = {};
+    std::atomic<uint32_t> callstackCrc_[3] = {};
 
     std::mutex factsLock_; // the texts computed or replaced later, the screenshot, the alert
     bool classKnown_ = false;
