@@ -5,9 +5,11 @@
 #include <array>
 #include <memory>
 
+#include "crypto/Base64.h"
 #include "http/WinHttpApi.h"
 #include "net/HttpServerText.h"
 #include "net/MailText.h"
+#include "text/Utf.h"
 #include "win32/WinFile.h"
 
 namespace {
@@ -18,8 +20,6 @@ constexpr uint64_t kPrepareWeight = 500;
 constexpr uint64_t kConnectWeight = 5000;
 constexpr uint64_t kFinalWeight = 1000;
 constexpr uint64_t kBytesPerWeight = 16;
-// One resend after an authentication challenge and one after a dropped connection at most.
-constexpr int kMaxAttempts = 3;
 // The schemes in the order they are preferred.
 constexpr std::array kSchemePreference{WINHTTP_AUTH_SCHEME_NEGOTIATE, WINHTTP_AUTH_SCHEME_NTLM,
                                        WINHTTP_AUTH_SCHEME_PASSPORT, WINHTTP_AUTH_SCHEME_DIGEST,
@@ -35,6 +35,16 @@ struct TOpenedFile {
     std::unique_ptr<TWinFile> file;
     TFormFile form;
 };
+
+// A server that closes the connection without a (readable) answer, or WinHTTP asking for the
+// request again.
+bool IsDroppedConnection(DWORD error)
+{
+    return error == ERROR_WINHTTP_RESEND_REQUEST || error == ERROR_WINHTTP_CONNECTION_ERROR ||
+           error == ERROR_WINHTTP_INVALID_SERVER_RESPONSE;
+}
+
+const wchar_t* OrNone(const std::wstring& text) { return text.empty() ? nullptr : text.c_str(); }
 
 std::vector<TOpenedFile> OpenFiles(const std::vector<TUploadFile>& files)
 {
@@ -65,12 +75,7 @@ TWinHttp::~TWinHttp()
 {
     if (alert_)
         alert_->Close();
-    CloseRequest();
-    const TWinHttpApi& api = WinHttpApi();
-    if (connection_)
-        api.CloseHandle(connection_);
-    if (session_)
-        api.CloseHandle(session_);
+    CloseSession();
 }
 
 void TWinHttp::CloseRequest()
@@ -80,13 +85,25 @@ void TWinHttp::CloseRequest()
     request_ = nullptr;
 }
 
+void TWinHttp::CloseSession()
+{
+    CloseRequest();
+    const TWinHttpApi& api = WinHttpApi();
+    if (connection_)
+        api.CloseHandle(connection_);
+    if (session_)
+        api.CloseHandle(session_);
+    connection_ = nullptr;
+    session_ = nullptr;
+}
+
 bool TWinHttp::Fail()
 {
     lastError_ = GetLastError();
     return false;
 }
 
-bool TWinHttp::OpenRequest(const wchar_t* verb)
+bool TWinHttp::OpenSession()
 {
     const TWinHttpApi& api = WinHttpApi();
     if (!api.loaded) {
@@ -94,8 +111,12 @@ bool TWinHttp::OpenRequest(const wchar_t* verb)
         return false;
     }
     if (!session_) {
-        session_ = api.Open(kUserAgent, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
-                            WINHTTP_NO_PROXY_BYPASS, 0);
+        // The proxy goes with the session: not every WinHTTP takes the proxy option of a request.
+        const std::wstring list = foundProxy_ ? foundProxy_->list : Widen(settings_.proxy.list);
+        const std::wstring bypass = foundProxy_ ? foundProxy_->bypass : Widen(settings_.proxy.bypass);
+        session_ = list.empty() ? api.Open(kUserAgent, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
+                                           WINHTTP_NO_PROXY_BYPASS, 0)
+                                : api.Open(kUserAgent, WINHTTP_ACCESS_TYPE_NAMED_PROXY, list.c_str(), OrNone(bypass), 0);
         if (!session_)
             return Fail();
     }
@@ -107,8 +128,17 @@ bool TWinHttp::OpenRequest(const wchar_t* verb)
         if (!connection_)
             return Fail();
     }
+    return true;
+}
+
+bool TWinHttp::OpenRequest(const wchar_t* verb, const std::wstring& path)
+{
+    if (!OpenSession())
+        return false;
+    const TWinHttpApi& api = WinHttpApi();
     CloseRequest();
-    request_ = api.OpenRequest(connection_, verb, path_.c_str(), nullptr, WINHTTP_NO_REFERER,
+    requestPath_ = path;
+    request_ = api.OpenRequest(connection_, verb, path.c_str(), nullptr, WINHTTP_NO_REFERER,
                                WINHTTP_DEFAULT_ACCEPT_TYPES, settings_.ssl ? WINHTTP_FLAG_SECURE : 0);
     if (!request_)
         return Fail();
@@ -143,10 +173,42 @@ bool TWinHttp::SendRequest(std::string_view firstData, uint64_t totalLength)
         lastError_ = ERROR_INVALID_PARAMETER;
         return false;
     }
-    if (!WinHttpApi().SendRequest(request_, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0,
-                                  static_cast<DWORD>(totalLength), 0))
+    const TWinHttpApi& api = WinHttpApi();
+    // Basic proxy credentials go with the request itself: not every WinHTTP sends those it was
+    // given before the proxy asks again, and then a streamed body cannot be sent a second time.
+    if (proxyScheme_ == WINHTTP_AUTH_SCHEME_BASIC) {
+        if (!AddHeader("Proxy-Authorization: Basic " +
+                       EncodeBase64Str(WideToUTF8(settings_.proxy.account + u":" + settings_.proxy.password))))
+            return false;
+    } else if (proxyScheme_ != 0 &&
+               !api.SetCredentials(request_, WINHTTP_AUTH_TARGET_PROXY, proxyScheme_, Wide(settings_.proxy.account),
+                                   Wide(settings_.proxy.password), nullptr)) {
         return Fail();
+    }
+    if (!api.SendRequest(request_, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0,
+                         static_cast<DWORD>(totalLength), 0)) {
+        Fail();
+        resend_ = lastError_ != ERROR_WINHTTP_SECURE_FAILURE && UseFoundProxy(requestPath_);
+        return false;
+    }
     return WriteData(firstData);
+}
+
+// Once, and only without a configured proxy: a proxy found for the address is taken by a new
+// session.
+bool TWinHttp::UseFoundProxy(const std::wstring& path)
+{
+    if (!settings_.proxy.list.empty() || autoProxyTried_)
+        return false;
+    autoProxyTried_ = true;
+    const std::wstring url = (settings_.ssl ? L"https://" : L"http://") + host_ + path;
+    foundProxy_ = settings_.findProxy ? settings_.findProxy(session_, url) : FindSystemProxy(session_, url);
+    if (!foundProxy_ || foundProxy_->list.empty()) {
+        foundProxy_.reset();
+        return false;
+    }
+    CloseSession();
+    return true;
 }
 
 bool TWinHttp::WriteData(std::string_view data)
@@ -162,29 +224,40 @@ bool TWinHttp::WriteData(std::string_view data)
     return true;
 }
 
-void TWinHttp::TakeAuthScheme()
+// The first supported of the preferred schemes; false when there is none.
+bool TWinHttp::TakeAuthScheme(DWORD& scheme)
 {
     DWORD supported = 0;
     DWORD first = 0;
     DWORD target = 0;
     if (!WinHttpApi().QueryAuthSchemes(request_, &supported, &first, &target))
-        return;
-    for (const DWORD scheme : kSchemePreference) {
-        if (supported & scheme) {
-            serverScheme_ = scheme;
-            resend_ = true;
-            return;
+        return false;
+    for (const DWORD preferred : kSchemePreference) {
+        if (supported & preferred) {
+            scheme = preferred;
+            return true;
         }
     }
+    return false;
+}
+
+// Not once credentials are in play (a drop then answers them) and only a few times an exchange:
+// the server may have taken the report already.
+bool TWinHttp::ResendAfterConnectionError()
+{
+    if (!IsDroppedConnection(lastError_) || serverScheme_ != 0 || proxyScheme_ != 0 ||
+        connectionResends_ >= kMaxConnectionResends)
+        return false;
+    ++connectionResends_;
+    return true;
 }
 
 bool TWinHttp::ReadResponse(std::string& response)
 {
     const TWinHttpApi& api = WinHttpApi();
-    resend_ = false;
     if (!api.ReceiveResponse(request_, nullptr)) {
         Fail();
-        resend_ = lastError_ == ERROR_WINHTTP_RESEND_REQUEST;
+        resend_ = ResendAfterConnectionError();
         return false;
     }
     DWORD status = 0;
@@ -206,7 +279,13 @@ bool TWinHttp::ReadResponse(std::string& response)
     } else if (status == HTTP_STATUS_DENIED) {
         if (!settings_.account.empty() && !serverSchemesQueried_) {
             serverSchemesQueried_ = true;
-            TakeAuthScheme();
+            resend_ = TakeAuthScheme(serverScheme_);
+        }
+        return false;
+    } else if (status == HTTP_STATUS_PROXY_AUTH_REQ) {
+        if (!settings_.proxy.account.empty() && !proxySchemesQueried_) {
+            proxySchemesQueried_ = true;
+            resend_ = TakeAuthScheme(proxyScheme_);
         }
         return false;
     } else if (status != HTTP_STATUS_OK) {
@@ -222,6 +301,34 @@ bool TWinHttp::ReadResponse(std::string& response)
             return true;
         response.append(block.data(), read);
     }
+}
+
+// Each resend is gated by a flag set once (an authentication scheme taken, a proxy looked for)
+// or by the count of dropped connections, so the loop ends.
+bool TWinHttp::Exchange(const wchar_t* verb, const std::wstring& path, const std::vector<AnsiString>& headerLines,
+                        const TBodySender& sendBody, std::string& response)
+{
+    connectionResends_ = 0;
+    for (;;) {
+        response.clear();
+        resend_ = false;
+        if (!OpenRequest(verb, path))
+            return false;
+        for (const AnsiString& line : headerLines) {
+            if (!AddHeader(line))
+                return false;
+        }
+        if (sendBody() && ReadResponse(response))
+            return true;
+        if (!resend_)
+            return false;
+    }
+}
+
+bool TWinHttp::Request(const wchar_t* verb, const AnsiString& path, const std::vector<AnsiString>& headerLines,
+                       std::string_view body, std::string& response)
+{
+    return Exchange(verb, Widen(path), headerLines, [&] { return SendRequest(body, body.size()); }, response);
 }
 
 void TWinHttp::PlanProgress(const std::vector<TFormFile>& files)
@@ -249,41 +356,45 @@ bool TWinHttp::UploadForm(const UnicodeString& sender, const std::vector<TFormFi
     PlanProgress(forms);
     const int32_t startArea = alert_ ? alert_->GetArea() : 0;
     const int32_t startPosition = alert_ ? alert_->GetPosition() : 0;
-    bool sent = false;
-    for (int attempt = 0; attempt < kMaxAttempts && !sent && (attempt == 0 || resend_); ++attempt) {
-        response.clear();
+    std::vector<AnsiString> headers{FormContentTypeHeader()};
+    if (!sender.empty())
+        headers.push_back("From: " + FormatMailAddress(sender, true, alwaysUtf8));
+    // Each attempt starts the alert over.
+    const TBodySender sendBody = [&] {
         if (alert_) {
             alert_->SetArea(startArea);
             alert_->SetPosition(startPosition);
         }
-        if (!OpenRequest(L"POST") || !AddHeader(FormContentTypeHeader()) ||
-            (!sender.empty() && !AddHeader("From: " + FormatMailAddress(sender, true, alwaysUtf8))))
-            return false;
         bool written = SendRequest(fieldParts, length);
         if (alert_)
             alert_->NextArea();
         for (const TOpenedFile& file : opened) {
-            written = written && WriteData(FormFilePartHeader(file.form, alwaysUtf8)) &&
-                      SetFilePointer(file.file->Get(), 0, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER;
-            uint64_t left = file.form.size;
-            char block[kFileBlock];
-            while (written && left != 0) {
-                DWORD read = 0;
-                // A file that shrank would leave the announced length unfilled.
-                written = ReadFile(file.file->Get(), block, static_cast<DWORD>(std::min<uint64_t>(left, kFileBlock)),
-                                   &read, nullptr) &&
-                          read != 0 && WriteData({block, read});
-                left -= written ? read : 0;
-                if (alert_ && file.form.size != 0)
-                    alert_->SetPosition(static_cast<int32_t>((file.form.size - left) * 1000 / file.form.size));
-            }
+            written = written && SendFilePart(file.file->Get(), file.form, alwaysUtf8);
             if (alert_)
                 alert_->NextArea();
         }
-        written = written && WriteData(FormClosingText());
-        sent = written && ReadResponse(response);
-        if (!written)
-            resend_ = false;
+        return written && WriteData(FormClosingText());
+    };
+    return Exchange(L"POST", path_, headers, sendBody, response);
+}
+
+bool TWinHttp::SendFilePart(HANDLE file, const TFormFile& form, bool alwaysUtf8)
+{
+    if (!WriteData(FormFilePartHeader(form, alwaysUtf8)) ||
+        SetFilePointer(file, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER)
+        return false;
+    uint64_t left = form.size;
+    char block[kFileBlock];
+    while (left != 0) {
+        DWORD read = 0;
+        // A file that shrank would leave the announced length unfilled.
+        if (!ReadFile(file, block, static_cast<DWORD>(std::min<uint64_t>(left, kFileBlock)), &read,
+                      nullptr) ||
+            read == 0 || !WriteData({block, read}))
+            return false;
+        left -= read;
+        if (alert_)
+            alert_->SetPosition(static_cast<int32_t>((form.size - left) * 1000 / form.size));
     }
-    return sent;
+    return true;
 }

@@ -1,17 +1,32 @@
 #pragma once
 // The HTTP(S) client of the upload route over WinHTTP: one session and connection, a request
-// at a time, resends after 401/407 and dropped connections, each capped.
+// at a time, resends after 401/407, after a proxy was found and after dropped connections,
+// each capped.
 #include <windows.h>
 #include <winhttp.h>
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "IProgressAlert.h"
+#include "http/SystemProxy.h"
 #include "net/MultipartForm.h"
 #include "text/ZelTypes.h"
+
+struct THttpProxy {
+    UnicodeString list;   // "host:port" entries separated by ";"; empty: none configured
+    UnicodeString bypass; // hosts reached directly
+    UnicodeString account; // for 407
+    UnicodeString password;
+};
+
+// Asked once, when a request without a configured proxy cannot be sent, for the proxy of an
+// address (scheme, host and path).
+using THttpProxyFinder = std::function<std::optional<THttpProxyList>(HINTERNET session, const std::wstring& url)>;
 
 struct THttpServer {
     AnsiString server; // "[scheme://]host[/path]"
@@ -25,6 +40,9 @@ struct THttpServer {
     bool followRedirects = false;
     // Redirect targets (http and https only) are opened in the shell when not quiet.
     bool openRedirectTarget = true;
+    THttpProxy proxy;
+    // Empty: the user's browser settings, then automatic detection.
+    THttpProxyFinder findProxy;
 };
 
 struct TUploadProgressTexts {
@@ -42,6 +60,9 @@ struct TUploadFile {
 
 class TWinHttp {
 public:
+    // Resends of one exchange after dropped connections.
+    static constexpr int kMaxConnectionResends = 2;
+
     // The alert, when given, is moved through the upload and closed with the object.
     TWinHttp(const THttpServer& server, IProgressAlert* alert = nullptr, const TUploadProgressTexts& texts = {});
     ~TWinHttp();
@@ -53,18 +74,32 @@ public:
     bool UploadForm(const UnicodeString& sender, const std::vector<TFormField>& fields,
                     const std::vector<TUploadFile>& files, bool alwaysUtf8, std::string& response);
 
+    // One exchange with a body held in memory, to an absolute path on the server; true for 200
+    // or a redirect, the response is the answer's body.
+    bool Request(const wchar_t* verb, const AnsiString& path, const std::vector<AnsiString>& headerLines,
+                 std::string_view body, std::string& response);
+
     uint32_t LastError() const { return lastError_; }
     uint32_t LastStatus() const { return lastStatus_; }
 
 private:
-    bool OpenRequest(const wchar_t* verb);
+    using TBodySender = std::function<bool()>;
+
+    bool Exchange(const wchar_t* verb, const std::wstring& path, const std::vector<AnsiString>& headerLines,
+                  const TBodySender& sendBody, std::string& response);
+    bool OpenSession();
+    bool OpenRequest(const wchar_t* verb, const std::wstring& path);
     bool AddHeader(const AnsiString& line);
     bool SendRequest(std::string_view firstData, uint64_t totalLength);
     bool WriteData(std::string_view data);
+    bool SendFilePart(HANDLE file, const TFormFile& form, bool alwaysUtf8);
     bool ReadResponse(std::string& response);
-    void TakeAuthScheme();
+    bool ResendAfterConnectionError();
+    bool TakeAuthScheme(DWORD& scheme);
+    bool UseFoundProxy(const std::wstring& path);
     bool Fail();
     void CloseRequest();
+    void CloseSession();
 
     void PlanProgress(const std::vector<TFormFile>& files);
 
@@ -76,9 +111,15 @@ private:
     HINTERNET session_ = nullptr;
     HINTERNET connection_ = nullptr;
     HINTERNET request_ = nullptr;
+    std::wstring requestPath_;
+    std::optional<THttpProxyList> foundProxy_;
+    bool autoProxyTried_ = false;
     DWORD serverScheme_ = 0;
     bool serverSchemesQueried_ = false;
+    DWORD proxyScheme_ = 0;
+    bool proxySchemesQueried_ = false;
     bool resend_ = false;
+    int connectionResends_ = 0;
     uint32_t lastError_ = 0;
     uint32_t lastStatus_ = 0;
 };

@@ -18,7 +18,9 @@ TWinHttpApi Load()
     api.loaded = Find(library, "WinHttpOpen", api.Open) & Find(library, "WinHttpConnect", api.Connect) &
                  Find(library, "WinHttpOpenRequest", api.OpenRequest) &
                  Find(library, "WinHttpAddRequestHeaders", api.AddRequestHeaders) &
-                 Find(library, "WinHttpSendRequest", api.SendRequest) & Find(library, "WinHttpSetOption", api.SetOption) &
+                 Find(library, "WinHttpSendRequest", api.SendRequest) &
+                 Find(library, "WinHttpGetIEProxyConfigForCurrentUser", api.GetIEProxyConfigForCurrentUser) &
+                 Find(library, "WinHttpGetProxyForUrl", api.GetProxyForUrl) & Find(library, "WinHttpSetOption", api.SetOption) &
                  Find(library, "WinHttpWriteData", api.WriteData) &
                  Find(library, "WinHttpReceiveResponse", api.ReceiveResponse) &
                  Find(library, "WinHttpQueryHeaders", api.QueryHeaders) &

@@ -11,6 +11,8 @@ struct TWinHttpApi {
     decltype(&::WinHttpOpenRequest) OpenRequest = nullptr;
     decltype(&::WinHttpAddRequestHeaders) AddRequestHeaders = nullptr;
     decltype(&::WinHttpSendRequest) SendRequest = nullptr;
+    decltype(&::WinHttpGetIEProxyConfigForCurrentUser) GetIEProxyConfigForCurrentUser = nullptr;
+    decltype(&::WinHttpGetProxyForUrl) GetProxyForUrl = nullptr;
     decltype(&::WinHttpSetOption) SetOption = nullptr;
     decltype(&::WinHttpWriteData) WriteData = nullptr;
     decltype(&::WinHttpReceiveResponse) ReceiveResponse = nullptr;

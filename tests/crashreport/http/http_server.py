@@ -3,9 +3,13 @@
 
 Each POST is parsed as multipart/form-data with the email package and written to
 STATE/request-N.json: the path, the announced and received lengths, the From header, whether
-credentials came, each text field decoded and each file's bytes in hexadecimal. With --auth
-ACCOUNT:PASSWORD requests without those Basic credentials get 401; with --redirect the answer
-is 302 to a page of the server; --tls and --ca make it an https server. It writes STATE/ready.json once it listens and ends when
+credentials came, each text field decoded and each file's bytes in hexadecimal; other requests
+(GET too) are written with their method, content type and body text. With --auth
+ACCOUNT:PASSWORD requests without those Basic credentials get 401; with --proxy-auth
+ACCOUNT:PASSWORD it also acts as a proxy that answers 407 to requests without those Basic proxy
+credentials (checked before --auth); with --redirect the answer is 302 to a page of the server;
+with --drop it closes each connection after reading the request, without an answer; --tls and
+--ca make it an https server. It writes STATE/ready.json once it listens and ends when
 STATE/stop appears.
 """
 import argparse
@@ -38,7 +42,11 @@ def parse_form(content_type, body):
     return fields, files
 
 
-def make_handler(state, auth, redirect):
+def basic(account):
+    return "Basic " + base64.b64encode(account.encode()).decode() if account else None
+
+
+def make_handler(state, auth, proxy_auth, redirect, drop):
     counter = {"requests": 0}
 
     class Handler(http.server.BaseHTTPRequestHandler):
@@ -59,20 +67,29 @@ def make_handler(state, auth, redirect):
             length = int(self.headers.get("Content-Length", "0"))
             body = self.rfile.read(length)
             counter["requests"] += 1
-            expected = "Basic " + base64.b64encode(auth.encode()).decode() if auth else None
-            authorized = expected is None or self.headers.get("Authorization") == expected
+            proxy_authorized = proxy_auth is None or self.headers.get("Proxy-Authorization") == basic(proxy_auth)
+            authorized = auth is None or self.headers.get("Authorization") == basic(auth)
             record = {"path": self.path, "length": length, "received": len(body), "from": self.headers.get("From"),
-                      "authorized": authorized}
-            if authorized:
-                record["fields"], record["files"] = parse_form(self.headers.get("Content-Type", ""), body)
+                      "proxy_authorized": proxy_authorized, "authorized": authorized}
+            content_type = self.headers.get("Content-Type", "")
+            if authorized and content_type.startswith("multipart/"):
+                record["fields"], record["files"] = parse_form(content_type, body)
+            elif authorized:
+                record["method"], record["content_type"], record["body"] = self.command, content_type, body.decode()
             with open(os.path.join(state, "request-%d.json" % counter["requests"]), "w", encoding="utf-8") as out:
                 json.dump(record, out, ensure_ascii=False)
-            if not authorized:
+            if drop:
+                self.close_connection = True
+            elif not proxy_authorized:
+                self.answer(407, [("Proxy-Authenticate", 'Basic realm="proxy"')])
+            elif not authorized:
                 self.answer(401, [("WWW-Authenticate", 'Basic realm="reports"')])
             elif redirect:
                 self.answer(302, [("Location", "http://127.0.0.1:%d/thanks" % self.server.server_port)])
             else:
                 self.answer(200, [("Content-Type", "text/plain")], b"Report received")
+
+        do_GET = do_POST
 
     return Handler
 
@@ -81,13 +98,16 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--state", required=True)
     parser.add_argument("--auth")
+    parser.add_argument("--proxy-auth")
     parser.add_argument("--redirect", action="store_true")
+    parser.add_argument("--drop", action="store_true")
     parser.add_argument("--tls", action="store_true", help="https with a self-signed certificate for localhost")
     parser.add_argument("--ca", action="store_true", help="https with a certificate of a CA of its own")
     arguments = parser.parse_args()
     os.makedirs(arguments.state, exist_ok=True)
     server = http.server.ThreadingHTTPServer(("127.0.0.1", 0),
-                                             make_handler(arguments.state, arguments.auth, arguments.redirect))
+                                             make_handler(arguments.state, arguments.auth, arguments.proxy_auth,
+                                                          arguments.redirect, arguments.drop))
     if arguments.tls or arguments.ca:
         server.socket = make_context(arguments.state, arguments.ca).wrap_socket(server.socket, server_side=True)
     threading.Thread(target=server.serve_forever, daemon=True).start()
