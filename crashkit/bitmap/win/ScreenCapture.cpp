@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "NVBitmap.h"
+#include "ScreenCursor.h"
 
 namespace {
 
@@ -114,24 +115,6 @@ bool OwnWindowsArea(int x, int y, int width, int height, RECT& area, TRegion& vi
     return GetRgnBox(visible.Get(), &box) != NULLREGION;
 }
 
-void DrawCursor(HDC target, int originX, int originY)
-{
-    CURSORINFO info{};
-    info.cbSize = sizeof info;
-    if (!GetCursorInfo(&info) || !(info.flags & CURSOR_SHOWING) || !info.hCursor)
-        return;
-    ICONINFO icon{};
-    if (!GetIconInfo(info.hCursor, &icon))
-        return;
-    if (icon.hbmMask)
-        DeleteObject(icon.hbmMask);
-    if (icon.hbmColor)
-        DeleteObject(icon.hbmColor);
-    DrawIconEx(target, info.ptScreenPos.x - static_cast<int>(icon.xHotspot) - originX,
-               info.ptScreenPos.y - static_cast<int>(icon.yHotspot) - originY, info.hCursor, 0, 0, 0, nullptr,
-               DI_NORMAL);
-}
-
 TIntfPtr<INVBitmap> CopyArea(HDC source, int x, int y, bool appOnly, bool drawCursor, int height, int width)
 {
     TRegion visible(appOnly ? CreateRectRgn(0, 0, 0, 0) : nullptr);
@@ -157,8 +140,10 @@ TIntfPtr<INVBitmap> CopyArea(HDC source, int x, int y, bool appOnly, bool drawCu
     SelectClipRgn(target, nullptr);
     if (!copied)
         return nullptr;
-    if (drawCursor)
-        DrawCursor(target, x, y);
+    if (drawCursor) {
+        if (const std::optional<TScreenCursor> cursor = ShowingCursor(BoundGetCursorInfo()))
+            DrawScreenCursor(target, POINT{x, y}, *cursor);
+    }
     return bitmap;
 }
 
