@@ -79,7 +79,7 @@ UnicodeString PhysicalMemoryText(uint64_t freeBytes, uint64_t totalBytes)
     return RoundedMegabytes(freeBytes) + u"/" + RoundedMegabytes(totalBytes) + u" MB (free/total)";
 }
 
-std::optional<TReportField> ProcessorField(std::u16string_view name, int count)
+std::optional<THeaderField> ProcessorField(std::u16string_view name, int count)
 {
     UnicodeString cleaned(name);
     while (ReplaceStrW(cleaned, u"  ", u" ", false)) {
@@ -87,8 +87,8 @@ std::optional<TReportField> ProcessorField(std::u16string_view name, int count)
     if (cleaned.empty())
         return std::nullopt;
     if (count <= 1)
-        return TReportField{u"processor", cleaned};
-    return TReportField{u"processors", IntToStrW(count) + u"x " + cleaned};
+        return THeaderField{u"processor", cleaned};
+    return THeaderField{u"processors", IntToStrW(count) + u"x " + cleaned};
 }
 
 UnicodeString DriveSpaceText(char16_t drive, int64_t freeBytes, char16_t decimalSeparator)

@@ -19,7 +19,7 @@ UnicodeString ProgramUpTimeText(int64_t milliseconds);
 // Each rounded to the nearest MB: "1023/2047 MB (free/total)".
 UnicodeString PhysicalMemoryText(uint64_t freeBytes, uint64_t totalBytes);
 // "processor" = name, or "processors" = count + "x " + name; none for an empty name.
-std::optional<TReportField> ProcessorField(std::u16string_view name, int count);
+std::optional<THeaderField> ProcessorField(std::u16string_view name, int count);
 // "(C:) 12.34 GB"
 UnicodeString DriveSpaceText(char16_t drive, int64_t freeBytes, char16_t decimalSeparator);
 // "1024x768, 32 bit"

@@ -12,7 +12,7 @@ TReportSection* TReportFacts::Section(const UnicodeString& title)
 void TReportFacts::SetField(const UnicodeString& name, const UnicodeString& value)
 {
     const auto found =
-        std::find_if(header.begin(), header.end(), [&](const TReportField& field) { return field.name == name; });
+        std::find_if(header.begin(), header.end(), [&](const THeaderField& field) { return field.name == name; });
     if (found == header.end())
         header.push_back({name, value});
     else

@@ -10,11 +10,11 @@ inline constexpr char16_t kSectionPlaceholder[] = u">> will be calculated soon";
 inline constexpr char16_t kFieldPlaceholder[] = u"will be calculated soon";
 inline constexpr char16_t kCallstackCrcField[] = u"callstack crc";
 
-struct TReportField {
+struct THeaderField {
     UnicodeString name;
     UnicodeString value;
 };
-using TReportFields = std::vector<TReportField>;
+using THeaderFields = std::vector<THeaderField>;
 
 struct TReportSection {
     UnicodeString title;
@@ -23,7 +23,7 @@ struct TReportSection {
 using TReportSections = std::vector<TReportSection>;
 
 struct TReportFacts {
-    TReportFields header;
+    THeaderFields header;
     TReportSections sections;
 
     // The section of that title; null when none was announced.

@@ -45,14 +45,14 @@ UnicodeString SingleLineValue(std::u16string_view value)
     return result;
 }
 
-UnicodeString HeaderText(std::span<const TReportField> header)
+UnicodeString HeaderText(std::span<const THeaderField> header)
 {
     size_t width = 0;
-    for (const TReportField& field : header)
+    for (const THeaderField& field : header)
         width = std::max(width, field.name.size());
     ++width;
     UnicodeString text;
-    for (const TReportField& field : header) {
+    for (const THeaderField& field : header) {
         if (!text.empty())
             text += kLineBreak;
         text += field.name;

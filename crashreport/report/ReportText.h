@@ -11,7 +11,7 @@
 UnicodeString SingleLineValue(std::u16string_view value);
 
 // Lines joined by CR LF; every name padded with blanks to the longest name + 1.
-UnicodeString HeaderText(std::span<const TReportField> header);
+UnicodeString HeaderText(std::span<const THeaderField> header);
 
 // CR LF, CR LF, the title (":" appended when it holds none), then one CR LF-led line per body
 // line: trailing blanks removed, an empty line written as ".". A body not yet calculated is

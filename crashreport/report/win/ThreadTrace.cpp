@@ -1,0 +1,76 @@
+#include "ThreadTrace.h"
+
+#include "GuardedRead.h"
+#include "LiveProcess.h"
+#include "LiveStackTrace.h"
+#include "MachineState.h"
+#include "WinHandle.h"
+#include "engine/win/ProcessLists.h"
+
+namespace {
+
+TThreadTrace Traced(TStackTraceResult result)
+{
+    const bool accessible = !result.text.empty() || !result.items.empty();
+    return {accessible, std::move(result)};
+}
+
+TThreadTrace TraceLiveThread(uint32_t threadId, const ICodeNamer& namer, const TStackTraceOptions& options)
+{
+    if (threadId == GetCurrentThreadId())
+        return Traced(TraceCurrentThread(namer, options));
+    TWinHandle thread(OpenThreadHandle(threadId, THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT | THREAD_QUERY_INFORMATION));
+    if (!thread)
+        thread.Reset(OpenThreadHandle(threadId, THREAD_GET_CONTEXT));
+    if (!thread)
+        return {};
+    return Traced(TraceOtherThread(thread.Get(), namer, options));
+}
+
+#if defined(__i386__)
+
+// The registers were saved when the exception was raised; the thread waits for its report,
+// so its stack above the saved stack pointer is still that of the exception.
+TThreadTrace TraceSavedContext(const CONTEXT& context, uintptr_t exceptAddress, const ICodeNamer& namer,
+                               TStackTraceOptions options)
+{
+    MEMORY_BASIC_INFORMATION region{};
+    if (VirtualQuery(reinterpret_cast<const void*>(static_cast<uintptr_t>(context.Esp)), &region, sizeof region) !=
+        sizeof region)
+        return {};
+    TStackRegisters registers;
+    registers.instruction = static_cast<CodeAddress>(exceptAddress ? exceptAddress : context.Eip);
+    registers.stackPointer = context.Esp;
+    registers.framePointer = context.Ebp;
+    registers.stackTop = static_cast<CodeAddress>(reinterpret_cast<uintptr_t>(region.BaseAddress) + region.RegionSize);
+    options.exactAddress = registers.instruction == context.Eip;
+    namer.Prepare();
+    const TDATryRead readable = GetReadableRanges();
+    const TLiveProcess process(&readable);
+    const TStackTraceLock lock;
+    return Traced(TraceStack(process, namer, registers, options, lock));
+}
+
+#else
+
+// The unwinder of x86_64 traces live threads only: the exception's thread is traced where it
+// waits for its report, which holds the exception's frames.
+TThreadTrace TraceSavedContext(const CONTEXT&, uintptr_t, const ICodeNamer&, TStackTraceOptions)
+{
+    return {};
+}
+
+#endif
+
+} // namespace
+
+TThreadTrace TraceReportThread(const TReportThread& thread, const std::optional<CONTEXT>& context,
+                               uintptr_t exceptAddress, const ICodeNamer& namer, const TStackTraceOptions& options)
+{
+    if (thread.exceptionThread && context) {
+        TThreadTrace trace = TraceSavedContext(*context, exceptAddress, namer, options);
+        if (trace.accessible)
+            return trace;
+    }
+    return TraceLiveThread(thread.threadId, namer, options);
+}
