@@ -1,6 +1,10 @@
 #include "CallSite.h"
 
+#include <algorithm>
+#include <array>
+
 #include "InstructionDecoder.h"
+#include "text/CaseFolding.h"
 
 namespace {
 
@@ -14,7 +18,19 @@ bool IsIndirectCall(uint8_t opcode, uint8_t modRm)
     return opcode == kGroupFF && (modRm & 0x30) == 0x10;
 }
 
+// Parts of the names of the runtime's and the system's raising routines, lower-cased; routines
+// that report errors by raising carry "error" in their names.
+constexpr std::array<std::u16string_view, 4> kRaisingNameParts = {u"raiseexcept", u"cxa_throw", u"cxxthrowexception",
+                                                                  u"error"};
+
 } // namespace
+
+bool IsRaisingRoutineName(const UnicodeString& name)
+{
+    const UnicodeString lower = LowerCaseW(name);
+    return std::any_of(kRaisingNameParts.begin(), kRaisingNameParts.end(),
+                       [&lower](std::u16string_view part) { return lower.find(part) != UnicodeString::npos; });
+}
 
 bool EndsInCall(const std::array<uint8_t, 8>& b)
 {

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "CodeReader.h"
+#include "text/ZelTypes.h"
 
 // b[0..7] are the bytes at value - 8 .. value - 1: a direct, register, memory or far call may end
 // at value.
@@ -18,6 +19,10 @@ struct TVerifiedCall {
 
 // The call instruction that ends exactly at value, decoded from value - 7 to value - 2.
 std::optional<TVerifiedCall> VerifyCall(const ICodeReader& code, CodeAddress value);
+
+// Whether a routine of this name raises exceptions, so that a return address behind a call to
+// it is where the exception was raised.
+bool IsRaisingRoutineName(const UnicodeString& name);
 
 // A call target that is only a jump (an import thunk) leads to the jump's known target.
 CodeAddress ResolveThunk(const ICodeReader& code, CodeAddress target);

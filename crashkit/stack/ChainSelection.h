@@ -8,6 +8,8 @@
 #include "StackCandidate.h"
 
 // Keeps the anchors and, between them, the items on the best-scoring chain; items oldest first.
+// Before the oldest anchor (and after the most recent one) the best chain from it stays as far
+// as it leads; without anchors the best chain anywhere.
 // A set cancel flag stops the selection with the items as they stand.
 // calleeHolds(callee, address) tells whether the function at callee holds the address.
 using TCalleeTest = std::function<bool(CodeAddress callee, CodeAddress address)>;

@@ -4,9 +4,9 @@
 
 #include "debuginfo/Location.h"
 
-void TMapFileNamer::AddModule(const TMapFile& map, UnicodeString fileName)
+void TMapFileNamer::AddModule(const TMapFile& map, UnicodeString fileName, const TExportTable* exports)
 {
-    modules_.push_back({&map, std::move(fileName)});
+    modules_.push_back({&map, std::move(fileName), exports});
 }
 
 const TMapFileNamer::TModule* TMapFileNamer::ModuleAt(TItemAddress address) const
@@ -19,13 +19,18 @@ const TMapFileNamer::TModule* TMapFileNamer::ModuleAt(TItemAddress address) cons
     return nullptr;
 }
 
-TCodeName NameInMap(const TMapFile& map, UnicodeString moduleName, TItemAddress address)
+TCodeName NameInMap(const TMapFile& map, UnicodeString moduleName, TItemAddress address, const TExportTable* exports)
 {
     TCodeName name;
     name.module = std::move(moduleName);
     TLocation location;
-    if (!LocateAddress(map, address, location))
+    if (!LocateAddress(map, address, location)) {
+        if (const std::optional<TExportFunction> function = exports ? exports->FunctionAt(address) : std::nullopt) {
+            name.function = function->name;
+            name.functionStart = function->start;
+        }
         return name;
+    }
     name.hasDebugInfo = true;
     name.unit = location.unitName;
     name.function = location.publicName;
@@ -45,7 +50,7 @@ std::optional<TCodeName> TMapFileNamer::Name(TItemAddress address) const
     const TModule* module = ModuleAt(address);
     if (!module)
         return std::nullopt;
-    return NameInMap(*module->map, module->fileName, address);
+    return NameInMap(*module->map, module->fileName, address, module->exports);
 }
 
 UnicodeString TMapFileNamer::ModuleNote(TItemAddress address) const

@@ -21,7 +21,8 @@ bool RemoveOneRepeat(std::vector<TStackCandidate>& items)
             if (items[p].value != items[k].value)
                 continue;
             const size_t length = k - p;
-            if (RepeatsBefore(items, p + 1, length) && !items[k].forced) {
+            // A forced item goes only with its forced twin left in place.
+            if (RepeatsBefore(items, p + 1, length) && (!items[k].forced || items[p].forced)) {
                 items.erase(items.begin() + static_cast<ptrdiff_t>(p + 1),
                             items.begin() + static_cast<ptrdiff_t>(k + 1));
                 return true;

@@ -15,5 +15,7 @@ struct TStackCandidate {
     // Where the item's own code lies: value - 1 for a return address, the value itself for the
     // exception address and the thread start.
     CodeAddress lookupAddress = 0;
-    bool hasLine = false;
+    bool hasLine = false;      // its code has a line in the debug information
+    bool hasDebugInfo = false; // its module has debug information
+    bool calleeRaises = false; // the call leads into a routine that raises exceptions
 };

@@ -55,9 +55,17 @@ struct TStackTraceOptions {
     bool hideItemsWithoutLine = false;
     bool showRelativeAddresses = false;
     bool showRelativeLines = false;
-    bool exactAddress = false;       // the instruction address is that of the faulting instruction
+    // The instruction address is that of the faulting instruction: a stack value equal to it is
+    // listed whatever precedes it.
+    bool exactAddress = false;
+    // The instruction address is not a return address behind a call to a raising routine, even
+    // when one precedes it; else such a call is where the exception came from.
+    bool notAfterRaisingCall = false;
     bool noExceptionAddress = false; // the instruction address is not listed
     bool dumpAllCandidates = false;  // no chain selection
+    // Stack values to test instead of the stack and the frame-pointer walk (see
+    // ParseExplicitCandidates); empty = none.
+    AnsiString explicitCandidates;
     const std::atomic<bool>* cancel = nullptr;
     IStackProgress* progress = nullptr;
 };

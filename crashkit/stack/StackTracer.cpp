@@ -1,12 +1,17 @@
 #include "StackTracer.h"
 
+#include <algorithm>
+#include <array>
 #include <map>
 #include <mutex>
-#include <stdexcept>
+#include <exception>
+#include <span>
 #include <vector>
 
 #include "CallSite.h"
 #include "ChainSelection.h"
+#include "ExplicitCandidates.h"
+#include "InstructionDecoder.h"
 #include "FunctionWalker.h"
 #include "RecursionRemoval.h"
 #include "StackText.h"
@@ -108,10 +113,15 @@ private:
             options_.progress->SetPosition(position);
     }
 
-    void Collect();
+    void Collect(std::span<const uint8_t> stack);
     void RecordFrameSlots();
-    void TestValue(CodeAddress stackAddress, CodeAddress value);
+    void ScanStack(std::span<const uint8_t> stack);
+    void TestExplicitCandidates();
+    void TestValue(CodeAddress stackAddress, CodeAddress value, bool withoutCall);
     void AddForced(CodeAddress value, bool threadStart);
+    void AddForcedFromStack(CodeAddress stackAddress, CodeAddress value);
+    void NameCandidate(TStackCandidate& candidate) const;
+    void SetCallee(TStackCandidate& candidate, CodeAddress target) const;
     bool CalleeHolds(CodeAddress callee, CodeAddress address);
 
     const IFunctionEnvironment& memory_;
@@ -141,64 +151,125 @@ void TTrace::RecordFrameSlots()
     }
 }
 
+// What the debug information says of a candidate's own code.
+void TTrace::NameCandidate(TStackCandidate& candidate) const
+{
+    if (const std::optional<TCodeName> name = namer_.Name(candidate.lookupAddress)) {
+        candidate.hasLine = name->line > 0;
+        candidate.hasDebugInfo = name->hasDebugInfo;
+    }
+}
+
+// The routine a call leads to, through an import thunk, and whether it raises.
+void TTrace::SetCallee(TStackCandidate& candidate, CodeAddress target) const
+{
+    candidate.callee = target ? ResolveThunk(memory_.Code(), target) : 0;
+    const std::optional<TCodeName> name = candidate.callee ? namer_.Name(candidate.callee) : std::nullopt;
+    candidate.calleeRaises = name && IsRaisingRoutineName(name->function);
+}
+
 void TTrace::AddForced(CodeAddress value, bool threadStart)
 {
     TStackCandidate candidate;
     candidate.value = value;
     candidate.lookupAddress = value;
     candidate.forced = candidate.anchor = true;
-    // The thread's first routine holds the next more recent call.
-    candidate.callee = threadStart ? value : 0;
-    if (const std::optional<TCodeName> name = namer_.Name(value))
-        candidate.hasLine = name->line > 0;
+    if (threadStart) {
+        // The thread's first routine holds the next more recent call.
+        candidate.callee = value;
+    } else if (!options_.notAfterRaisingCall) {
+        // Raised by a call: the exception comes from that call, which lies before the address.
+        TStackCandidate raising = candidate;
+        const std::optional<TVerifiedCall> call = VerifyCall(memory_.Code(), value);
+        if (call && call->target) {
+            SetCallee(raising, call->target);
+            if (raising.calleeRaises) {
+                raising.lookupAddress = value - 1;
+                candidate = raising;
+            }
+        }
+    }
+    NameCandidate(candidate);
     items_.push_back(candidate);
 }
 
-void TTrace::TestValue(CodeAddress stackAddress, CodeAddress value)
+// The faulting instruction's address found on the stack: listed like the exception address
+// when it decodes as an instruction of a known module.
+void TTrace::AddForcedFromStack(CodeAddress stackAddress, CodeAddress value)
+{
+    if (!memory_.IsCommitted(value) || !namer_.Name(value) || !ParseCode(memory_.Code(), value).valid)
+        return;
+    TStackCandidate candidate;
+    candidate.stackAddress = stackAddress;
+    candidate.value = candidate.lookupAddress = value;
+    candidate.forced = candidate.anchor = true;
+    NameCandidate(candidate);
+    items_.push_back(candidate);
+}
+
+void TTrace::TestValue(CodeAddress stackAddress, CodeAddress value, bool withoutCall)
 {
     if (value < kLowestCode)
         return;
+    if (options_.exactAddress && registers_.instruction && value == registers_.instruction)
+        return AddForcedFromStack(stackAddress, value);
     const bool frameSlot = std::find(frameSlots_.begin(), frameSlots_.end(), stackAddress) != frameSlots_.end();
     std::array<uint8_t, 8> before{};
-    if (!memory_.Code().Read(value - 8, before.data(), before.size()) || (!frameSlot && !EndsInCall(before)))
+    const bool endsInCall = memory_.Code().Read(value - 8, before.data(), before.size()) && EndsInCall(before);
+    if ((!endsInCall && !frameSlot && !withoutCall) || !memory_.IsCommitted(value - 1) || !namer_.Name(value - 1))
         return;
-    if (!memory_.IsCommitted(value - 1))
-        return;
-    const std::optional<TCodeName> name = namer_.Name(value - 1);
-    if (!name)
-        return;
-    const std::optional<TVerifiedCall> call = VerifyCall(memory_.Code(), value);
-    if (!call)
+    const std::optional<TVerifiedCall> call = endsInCall || frameSlot ? VerifyCall(memory_.Code(), value) : std::nullopt;
+    if (!call && !withoutCall)
         return;
     TStackCandidate candidate;
     candidate.stackAddress = stackAddress;
     candidate.value = value;
     candidate.lookupAddress = value - 1;
     candidate.anchor = frameSlot;
-    candidate.callee = call->target ? ResolveThunk(memory_.Code(), call->target) : 0;
-    candidate.hasLine = name->line > 0;
+    if (call)
+        SetCallee(candidate, call->target);
+    NameCandidate(candidate);
     items_.push_back(candidate);
 }
 
-void TTrace::Collect()
+void TTrace::ScanStack(std::span<const uint8_t> stack)
 {
-    if (registers_.threadStart)
-        AddForced(registers_.threadStart, true);
-    RecordFrameSlots();
-    const CodeAddress sp = registers_.stackPointer, top = registers_.stackTop;
-    const uint64_t span = top > sp ? top - sp : 0;
-    std::vector<uint8_t> stack(span);
-    if (span != 0 && !memory_.Code().Read(sp, stack.data(), stack.size()))
-        throw std::runtime_error("stack unreadable");
+    const CodeAddress sp = registers_.stackPointer;
+    const uint64_t span = stack.size();
     for (uint64_t offset = span & ~uint64_t{3}; offset >= 4; offset -= 4) {
         if (Cancelled())
             return;
         const size_t at = offset - 4;
         const CodeAddress value = stack[at] | stack[at + 1] << 8 | stack[at + 2] << 16 |
                                   static_cast<uint32_t>(stack[at + 3]) << 24;
-        TestValue(static_cast<CodeAddress>(sp + at), value);
+        TestValue(static_cast<CodeAddress>(sp + at), value, false);
         Progress(static_cast<int>((span - at) * kCollected / span));
     }
+}
+
+void TTrace::TestExplicitCandidates()
+{
+    const std::vector<TExplicitCandidate> entries = ParseExplicitCandidates(options_.explicitCandidates);
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (Cancelled())
+            return;
+        TestValue(0, entries[i].value, entries[i].withoutCall);
+        Progress(static_cast<int>(i * kCollected / entries.size()));
+    }
+}
+
+void TTrace::Collect(std::span<const uint8_t> stack)
+{
+    if (registers_.threadStart)
+        AddForced(registers_.threadStart, true);
+    if (options_.explicitCandidates.empty()) {
+        RecordFrameSlots();
+        ScanStack(stack);
+    } else {
+        TestExplicitCandidates();
+    }
+    if (Cancelled())
+        return;
     if (registers_.instruction && !options_.noExceptionAddress && (items_.empty() || !items_.back().forced ||
                                                                   items_.back().value != registers_.instruction))
         AddForced(registers_.instruction, false);
@@ -225,9 +296,13 @@ bool TTrace::CalleeHolds(CodeAddress callee, CodeAddress address)
 TStackTraceResult TTrace::Run()
 {
     TStackTraceResult result;
+    const CodeAddress sp = registers_.stackPointer, top = registers_.stackTop;
+    std::vector<uint8_t> stack(top > sp ? top - sp : 0);
+    if (!stack.empty() && !memory_.Code().Read(sp, stack.data(), stack.size()))
+        return result;
     const char* phase = "CollectPossibleStackItems";
     try {
-        Collect();
+        Collect(stack);
         if (Cancelled())
             return result;
         phase = "RemoveRecursiveStackAreas";

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "MapFileNamer.h"
+#include "win32/MemoryAccess.h"
 #include "debuginfo/win/ProcessDebugInfo.h"
 
 namespace {
@@ -17,7 +18,18 @@ UnicodeString WithoutFolder(const UnicodeString& path)
 
 } // namespace
 
-const TMapFile* TProcessNamer::MapAt(TItemAddress address) const
+void TProcessNamer::Add(uintptr_t handle) const
+{
+    TModule& module = modules_[handle];
+    module.map = FindMapFile(reinterpret_cast<const void*>(handle));
+    if (!module.map || module.map->Valid())
+        return;
+    const TLiveMemoryReader memory;
+    if (const std::optional<TPeHeaders> headers = ReadPeHeaders(memory, handle))
+        module.exports = TExportTable(TLoadedImage(memory, handle, *headers), handle, module.map->Layout());
+}
+
+const TProcessNamer::TModule* TProcessNamer::ModuleAt(TItemAddress address) const
 {
     // Only mapped images are modules; the region's allocation base is the module handle.
     MEMORY_BASIC_INFORMATION region{};
@@ -25,30 +37,30 @@ const TMapFile* TProcessNamer::MapAt(TItemAddress address) const
     if (address == 0 || VirtualQuery(pointer, &region, sizeof region) != sizeof region || region.Type != MEM_IMAGE)
         return nullptr;
     const auto handle = reinterpret_cast<uintptr_t>(region.AllocationBase);
-    auto found = modules_.find(handle);
-    if (found == modules_.end()) {
+    if (!modules_.count(handle)) {
         if (prepared_)
             return nullptr;
-        found = modules_.emplace(handle, FindMapFile(pointer)).first;
+        Add(handle);
     }
-    const TMapFile* map = found->second.get();
+    const TModule& module = modules_.at(handle);
+    const TMapFile* map = module.map.get();
     if (!map || address < map->Layout().codeStart || address >= map->Layout().codeEnd)
         return nullptr;
-    return map;
+    return &module;
 }
 
 std::optional<TCodeName> TProcessNamer::Name(TItemAddress address) const
 {
-    const TMapFile* map = MapAt(address);
-    if (!map)
+    const TModule* module = ModuleAt(address);
+    if (!module)
         return std::nullopt;
-    return NameInMap(*map, WithoutFolder(map->ModuleFileName()), address);
+    return NameInMap(*module->map, WithoutFolder(module->map->ModuleFileName()), address, &module->exports);
 }
 
 UnicodeString TProcessNamer::ModuleNote(TItemAddress address) const
 {
-    const TMapFile* map = MapAt(address);
-    return map ? ModuleNoteOf(*map) : UnicodeString();
+    const TModule* module = ModuleAt(address);
+    return module ? ModuleNoteOf(*module->map) : UnicodeString();
 }
 
 void TProcessNamer::Prepare() const
@@ -57,7 +69,7 @@ void TProcessNamer::Prepare() const
     for (uintptr_t at = 0; VirtualQuery(reinterpret_cast<const void*>(at), &region, sizeof region) == sizeof region;) {
         const auto handle = reinterpret_cast<uintptr_t>(region.AllocationBase);
         if (region.Type == MEM_IMAGE && !modules_.count(handle))
-            modules_.emplace(handle, FindMapFile(region.AllocationBase));
+            Add(handle);
         const uintptr_t next = reinterpret_cast<uintptr_t>(region.BaseAddress) + region.RegionSize;
         if (next <= at)
             break;

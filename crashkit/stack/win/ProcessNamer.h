@@ -3,6 +3,7 @@
 #include <map>
 #include <memory>
 
+#include "ExportTable.h"
 #include "StackSeams.h"
 #include "debuginfo/MapFile.h"
 
@@ -16,9 +17,14 @@ public:
     void Prepare() const override;
 
 private:
-    // The map of the module whose code holds the address; null outside every module's code.
-    const TMapFile* MapAt(TItemAddress address) const;
+    struct TModule {
+        std::shared_ptr<const TMapFile> map;
+        TExportTable exports; // empty when the map has debug information
+    };
+    // The module whose code holds the address; null outside every module's code.
+    const TModule* ModuleAt(TItemAddress address) const;
+    void Add(uintptr_t handle) const;
 
-    mutable std::map<uintptr_t, std::shared_ptr<const TMapFile>> modules_; // by module handle
+    mutable std::map<uintptr_t, TModule> modules_; // by module handle
     mutable bool prepared_ = false;
 };

@@ -2,6 +2,7 @@
 #include <zlib.h>
 
 #include "CallSite.h"
+#include "ExplicitCandidates.h"
 #include "RecursionRemoval.h"
 #include "StackText.h"
 
@@ -38,6 +39,33 @@ private:
     CodeAddress base_;
     std::vector<uint8_t> bytes_;
 };
+
+TEST(CallSite, RaisingRoutinesAreKnownByTheirNamesInAnyCase)
+{
+    EXPECT_TRUE(IsRaisingRoutineName(u"RaiseException"));
+    EXPECT_TRUE(IsRaisingRoutineName(u"__cxa_throw"));
+    EXPECT_TRUE(IsRaisingRoutineName(u"_CxxThrowException"));
+    EXPECT_TRUE(IsRaisingRoutineName(u"std::__throw_length_error(char const*)"));
+    EXPECT_TRUE(IsRaisingRoutineName(u"ERRORBOX"));
+    EXPECT_FALSE(IsRaisingRoutineName(u"RaiseExcep"));
+    EXPECT_FALSE(IsRaisingRoutineName(u""));
+}
+
+TEST(ExplicitCandidates, EntriesAreFlagAndValueAfterTheirCount)
+{
+    using namespace std::string_view_literals;
+    const auto entries =
+        ParseExplicitCandidates("\x02\x00\x00\x00" "\x00\x78\x56\x34\x12" "\x07\x01\x00\x00\x80"sv);
+    ASSERT_EQ(2u, entries.size());
+    EXPECT_EQ(0x12345678u, entries[0].value);
+    EXPECT_FALSE(entries[0].withoutCall);
+    EXPECT_EQ(0x80000001u, entries[1].value);
+    EXPECT_TRUE(entries[1].withoutCall);
+    // A count beyond the bytes yields the complete entries; a cut count none.
+    EXPECT_EQ(1u, ParseExplicitCandidates("\xFF\xFF\xFF\xFF" "\x00\x01\x00\x00\x00" "\x01\x02\x00"sv).size());
+    EXPECT_TRUE(ParseExplicitCandidates("\x01\x00\x00"sv).empty());
+    EXPECT_TRUE(ParseExplicitCandidates("\x00\x00\x00\x00" "\x00\x01\x00\x00\x00"sv).empty());
+}
 
 TEST(CallSite, VerifiesOnlyACallEndingAtTheValue)
 {

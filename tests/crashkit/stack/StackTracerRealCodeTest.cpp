@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "ImageEnvironment.h"
+#include "ExportTable.h"
 #include "MapFileNamer.h"
 #include "StackTracer.h"
 #include "debuginfo/MapFileBuilder.h"
@@ -31,9 +32,10 @@ struct TCall {
     CodeAddress target;
 };
 
-// Functions by start, with their direct calls, from objdump's disassembly.
+// Functions by start, with their direct calls and their symbol names, from objdump's disassembly.
 struct TObjdumpCode {
     std::map<CodeAddress, std::vector<TCall>> functions;
+    std::map<CodeAddress, std::string> names;
 };
 
 TObjdumpCode ReadObjdump(const std::string& dll)
@@ -43,7 +45,7 @@ TObjdumpCode ReadObjdump(const std::string& dll)
     std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
     if (!pipe)
         return code;
-    const std::regex header(R"(^([0-9a-f]+) <.*>:$)");
+    const std::regex header(R"(^([0-9a-f]+) <(.*)>:$)");
     const std::regex instruction(R"(^\s*([0-9a-f]+):\s+(\S+)\s*(.*)$)");
     const std::regex directCall(R"(^([0-9a-f]+) <.*>$)");
     std::vector<TCall>* current = nullptr;
@@ -55,7 +57,12 @@ TObjdumpCode ReadObjdump(const std::string& dll)
             line.pop_back();
         std::smatch match;
         if (std::regex_match(line, match, header)) {
-            current = &code.functions[static_cast<CodeAddress>(std::stoul(match[1], nullptr, 16))];
+            const auto start = static_cast<CodeAddress>(std::stoul(match[1], nullptr, 16));
+            // A call that ends its function returns to where the next one starts.
+            if (current && pendingTarget)
+                current->push_back({start, *pendingTarget});
+            current = &code.functions[start];
+            code.names[start] = match[2];
             pendingTarget.reset();
         } else if (current && std::regex_match(line, match, instruction)) {
             const auto address = static_cast<CodeAddress>(std::stoul(match[1], nullptr, 16));
@@ -427,3 +434,251 @@ TEST_F(StackTracerRealCode, ProgressRisesToTheEndAndSingleItemsFormatLikeTheirLi
 }
 
 } // namespace
+
+namespace {
+
+// A stale return address: a call of a function outside the chain to another one outside it.
+std::optional<TLink> FindStale(const TObjdumpCode& code, const TLink& first, const TLink& second)
+{
+    const std::set<CodeAddress> used = {first.caller, first.callee, second.callee};
+    for (const auto& [start, calls] : code.functions) {
+        for (const TLink& link : CallsOf(code, start)) {
+            if (!used.count(link.caller) && !used.count(link.callee))
+                return link;
+        }
+    }
+    return std::nullopt;
+}
+
+// The explicit candidate list as its callers write it: a count, then a flag byte and a value.
+std::string ExplicitList(uint32_t count, std::initializer_list<std::pair<bool, CodeAddress>> entries)
+{
+    std::string bytes;
+    auto put = [&bytes](uint32_t value) {
+        for (int i = 0; i < 4; ++i)
+            bytes += static_cast<char>(value >> (8 * i));
+    };
+    put(count);
+    for (const auto& [withoutCall, value] : entries) {
+        bytes += static_cast<char>(withoutCall ? 1 : 0);
+        put(value);
+    }
+    return bytes;
+}
+
+} // namespace
+
+TEST_F(StackTracerRealCode, ExplicitCandidatesReplaceTheStackScan)
+{
+    const auto chain = FindChain(dll_->objdump);
+    ASSERT_TRUE(chain);
+    const auto [first, second] = *chain;
+    const std::optional<TLink> stale = FindStale(dll_->objdump, first, second);
+    ASSERT_TRUE(stale);
+    // The stack holds a stale return address, and a frame that the walk would record.
+    TStackBuilder stack;
+    stack.Put(kStackTop - 0x40, stale->returnAddress);
+    stack.Put(kStackTop - 0x50, 0);
+    stack.Put(kStackTop - 0x4C, stale->returnAddress);
+    const CodeAddress exception = second.callee;
+    const TStackRegisters registers{exception, kStackBase + 0x100, kStackTop, kStackTop - 0x50, 0};
+    TStackTraceOptions options;
+    options.explicitCandidates = ExplicitList(2, {{false, first.returnAddress}, {false, second.returnAddress}});
+    const TStackTraceResult result = Trace(stack, registers, options);
+    EXPECT_EQ((std::vector<CodeAddress>{exception, second.returnAddress, first.returnAddress}), Addresses(result))
+        << WideToUTF8(result.text);
+
+    // No call ends at stale + 1: only its flag makes it an item. A count beyond the entries given
+    // reads the entries there are.
+    options.dumpAllCandidates = true;
+    const CodeAddress noCall = stale->returnAddress + 1;
+    options.explicitCandidates = ExplicitList(2, {{false, first.returnAddress}, {true, noCall}});
+    EXPECT_EQ((std::vector<CodeAddress>{exception, noCall, first.returnAddress}), Addresses(Trace(stack, registers, options)));
+    options.explicitCandidates = ExplicitList(7, {{false, first.returnAddress}, {false, noCall}});
+    EXPECT_EQ((std::vector<CodeAddress>{exception, first.returnAddress}), Addresses(Trace(stack, registers, options)));
+}
+
+TEST_F(StackTracerRealCode, ExactExceptionAddressOnTheStackIsForced)
+{
+    const auto chain = FindChain(dll_->objdump);
+    ASSERT_TRUE(chain);
+    const auto [first, second] = *chain;
+    // The exception lies at the start of the middle function: an instruction, no return address.
+    const CodeAddress exception = first.callee;
+    for (const auto& [start, calls] : dll_->objdump.functions) {
+        for (const TCall& call : calls)
+            ASSERT_NE(exception, call.returnAddress);
+    }
+    TStackBuilder stack;
+    stack.Put(kStackTop - 4, first.returnAddress);
+    stack.Put(kStackTop - 0x40, exception);
+    stack.Put(kStackTop - 0x80, second.returnAddress);
+    const TStackRegisters registers{exception, kStackBase + 0x100, kStackTop, 0, 0};
+    TStackTraceOptions options;
+    options.dumpAllCandidates = true;
+    EXPECT_EQ((std::vector<CodeAddress>{exception, second.returnAddress, first.returnAddress}),
+              Addresses(Trace(stack, registers, options)));
+    options.exactAddress = true;
+    const TStackTraceResult exact = Trace(stack, registers, options);
+    EXPECT_EQ((std::vector<CodeAddress>{exception, second.returnAddress, exception, first.returnAddress}),
+              Addresses(exact))
+        << WideToUTF8(exact.text);
+}
+
+TEST_F(StackTracerRealCode, ExceptionRaisedByACallLiesAtThatCallUnlessTheCallerSaysNot)
+{
+    // A call that ends its function, into a routine whose name says it raises: its return
+    // address is already the start of the next function.
+    const TObjdumpCode& code = dll_->objdump;
+    std::optional<TLink> raising;
+    for (const auto& [start, calls] : code.functions) {
+        for (const TCall& call : calls) {
+            const auto callee = code.names.find(call.target);
+            std::string name = callee == code.names.end() ? "" : callee->second;
+            std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+            if (!raising && name.find("error") != std::string::npos && code.functions.count(call.returnAddress))
+                raising = TLink{start, call.returnAddress, call.target};
+        }
+    }
+    if (!raising)
+        GTEST_SKIP() << "no function of the DLL ends in a call to a raising routine";
+    std::optional<TLink> outer;
+    for (const auto& [start, calls] : code.functions) {
+        for (const TLink& link : CallsOf(code, start)) {
+            if (!outer && link.callee == raising->caller)
+                outer = link;
+        }
+    }
+    TStackBuilder stack;
+    if (outer)
+        stack.Put(kStackTop - 4, outer->returnAddress);
+    const CodeAddress exception = raising->returnAddress;
+    const TStackRegisters registers{exception, kStackBase + 0x100, kStackTop, 0, 0};
+    const TStackTraceResult atCall = Trace(stack, registers);
+    ASSERT_FALSE(atCall.items.empty());
+    EXPECT_EQ(exception, atCall.items[0].address);
+    EXPECT_EQ(exception - raising->caller, atCall.items[0].relativeAddress) << WideToUTF8(atCall.text);
+    EXPECT_EQ(dll_->namer.Name(exception - 1)->function, atCall.items[0].functionName);
+    if (outer) {
+        EXPECT_EQ((std::vector<CodeAddress>{exception, outer->returnAddress}), Addresses(atCall))
+            << WideToUTF8(atCall.text);
+    }
+    TStackTraceOptions options;
+    options.notAfterRaisingCall = true;
+    const TStackTraceResult asGiven = Trace(stack, registers, options);
+    ASSERT_FALSE(asGiven.items.empty());
+    EXPECT_EQ(0u, asGiven.items[0].relativeAddress) << WideToUTF8(asGiven.text);
+    EXPECT_EQ(dll_->namer.Name(exception)->function, asGiven.items[0].functionName);
+    EXPECT_NE(atCall.items[0].functionName, asGiven.items[0].functionName);
+}
+
+namespace {
+
+// The code exports of the DLL and its entry point, from objdump's headers; absolute addresses.
+struct TObjdumpExports {
+    std::map<CodeAddress, std::string> byStart;
+    CodeAddress entryPoint = 0;
+};
+
+TObjdumpExports ReadObjdumpExports(const std::string& dll, const TObjdumpCode& code)
+{
+    TObjdumpExports exports;
+    const std::string command = std::string(CRASHKIT_I686_OBJDUMP) + " -p " + dll;
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    if (!pipe)
+        return exports;
+    const std::regex base(R"(^ImageBase\s+([0-9a-f]+)$)");
+    const std::regex entry(R"(^AddressOfEntryPoint\s+([0-9a-f]+)$)");
+    const std::regex address(R"(^\s+\[\s*(\d+)\] \+base\[\s*(\d+)\] ([0-9a-f]+) Export RVA$)");
+    const std::regex name(R"(^\t\[\s*(\d+)\] (\S+)$)");
+    CodeAddress imageBase = 0, entryRva = 0;
+    std::map<int, std::pair<CodeAddress, int>> byIndex; // rva and ordinal
+    std::map<int, std::string> names;
+    std::array<char, 4096> buffer;
+    while (fgets(buffer.data(), buffer.size(), pipe.get())) {
+        std::string line(buffer.data());
+        if (!line.empty() && line.back() == '\n')
+            line.pop_back();
+        std::smatch match;
+        if (std::regex_match(line, match, base))
+            imageBase = static_cast<CodeAddress>(std::stoul(match[1], nullptr, 16));
+        else if (std::regex_match(line, match, entry))
+            entryRva = static_cast<CodeAddress>(std::stoul(match[1], nullptr, 16));
+        else if (std::regex_match(line, match, address))
+            byIndex[std::stoi(match[1])] = {static_cast<CodeAddress>(std::stoul(match[3], nullptr, 16)), std::stoi(match[2])};
+        else if (std::regex_match(line, match, name))
+            names[std::stoi(match[1])] = match[2];
+    }
+    for (const auto& [index, entryOf] : byIndex) {
+        const CodeAddress start = imageBase + entryOf.first;
+        if (!code.functions.count(start))
+            continue; // not code
+        const auto named = names.find(index);
+        exports.byStart[start] = named != names.end() ? named->second : "#" + std::to_string(entryOf.second);
+    }
+    exports.entryPoint = entryRva ? imageBase + entryRva : 0;
+    return exports;
+}
+
+} // namespace
+
+TEST_F(StackTracerRealCode, WithoutDebugInformationTheNearestExportNamesTheCode)
+{
+    const TObjdumpExports exports = ReadObjdumpExports(dll_->path, dll_->objdump);
+    ASSERT_FALSE(exports.byStart.empty());
+    ASSERT_NE(0u, exports.entryPoint);
+    // The nearest export at or below the address, or the entry point when that lies nearer.
+    auto expected = [&exports](CodeAddress address) -> std::pair<CodeAddress, std::string> {
+        std::pair<CodeAddress, std::string> best{0, ""};
+        for (const auto& [start, name] : exports.byStart) {
+            if (start <= address)
+                best = {start, name};
+        }
+        if (exports.entryPoint <= address && exports.entryPoint > best.first)
+            best = {exports.entryPoint, ""};
+        return best;
+    };
+    TMapFile bare;
+    bare.SetLayout(dll_->map.Layout());
+    const TExportTable table(*dll_->image, dll_->pe->imageBase, bare.Layout());
+    TMapFileNamer namer;
+    const std::string module = dll_->path.substr(dll_->path.find_last_of('/') + 1);
+    namer.AddModule(bare, UTF8ToWide(module), &table);
+
+    std::vector<CodeAddress> probes = {static_cast<CodeAddress>(bare.Layout().codeStart), exports.entryPoint,
+                                       exports.entryPoint + 1};
+    for (const auto& [start, name] : exports.byStart) {
+        probes.push_back(start);
+        probes.push_back(start + 1);
+        probes.push_back(start - 1);
+    }
+    for (const CodeAddress probe : probes) {
+        const std::optional<TCodeName> name = namer.Name(probe);
+        ASSERT_TRUE(name) << std::hex << probe;
+        const auto [start, function] = expected(probe);
+        EXPECT_EQ(function, WideToUTF8(name->function)) << std::hex << probe;
+        EXPECT_EQ(start, name->functionStart) << std::hex << probe;
+        EXPECT_TRUE(name->unit.empty());
+        EXPECT_EQ(0, name->line);
+        EXPECT_FALSE(name->hasDebugInfo);
+    }
+
+    // A traced chain: each return address carries the export that holds its call, and one
+    // without a function name is left out.
+    const auto chain = FindChain(dll_->objdump);
+    ASSERT_TRUE(chain);
+    const auto [first, second] = *chain;
+    TStackBuilder stack;
+    stack.Put(kStackTop - 4, first.returnAddress);
+    stack.Put(kStackTop - 0x80, second.returnAddress);
+    const TStackedProcess process(*dll_->environment, stack.bytes_);
+    const TStackTraceResult result = TraceStack(process, namer, {second.callee, kStackBase + 0x100, kStackTop, 0, 0}, {});
+    std::vector<CodeAddress> listed = {second.callee};
+    for (const CodeAddress returnAddress : {second.returnAddress, first.returnAddress}) {
+        if (!expected(returnAddress - 1).second.empty())
+            listed.push_back(returnAddress);
+    }
+    EXPECT_EQ(listed, Addresses(result)) << WideToUTF8(result.text);
+    for (size_t i = 1; i < result.items.size(); ++i)
+        EXPECT_EQ(expected(result.items[i].address - 1).second, WideToUTF8(result.items[i].functionName));
+}

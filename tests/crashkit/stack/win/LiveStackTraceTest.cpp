@@ -11,6 +11,7 @@
 
 #include "AlertProgress.h"
 #include "LiveStackTrace.h"
+#include "ProcessNamer.h"
 
 namespace {
 
@@ -171,6 +172,42 @@ TEST(LiveStackTrace, SuspendedThreadShowsItsWaitingChain)
     // The waiting instruction is outside this module: listed first, as "???".
     ASSERT_FALSE(result.items.empty());
     EXPECT_EQ(u"???", result.items[0].moduleName) << Text(result);
+}
+
+TEST(LiveStackTrace, SystemCodeWithoutDebugInformationCarriesItsExportNames)
+{
+    const THandle release(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    std::thread worker([&release] { WaitForSingleObject(release.handle, 10000); });
+    HANDLE thread = nullptr;
+    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), pthread_gethandle(worker.native_handle()), GetCurrentProcess(),
+                                &thread, 0, FALSE, DUPLICATE_SAME_ACCESS));
+    const THandle owned(thread);
+    // Until the worker waits, its instruction lies in the system's code.
+    TStackTraceResult result;
+    const TProcessNamer namer;
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        result = TraceOtherThread(thread, namer, {});
+        if (!result.items.empty() && result.items[0].moduleName != u"???")
+            break;
+        Sleep(10);
+    }
+    SetEvent(release.handle);
+    worker.join();
+    // Every named item of a system module names the export that the loader finds at its start.
+    int exportNamed = 0;
+    for (const TStackItem& item : result.items) {
+        const std::wstring module(item.moduleName.begin(), item.moduleName.end());
+        const HMODULE handle = GetModuleHandleW(module.c_str());
+        if (!handle || handle == GetModuleHandleW(nullptr) || item.functionName.empty() || item.functionName[0] == u'#')
+            continue;
+        const std::string name(item.functionName.begin(), item.functionName.end());
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(GetProcAddress(handle, name.c_str())), item.address - item.relativeAddress)
+            << name << "\n" << Text(result);
+        EXPECT_TRUE(item.unitName.empty());
+        EXPECT_EQ(0, item.line);
+        ++exportNamed;
+    }
+    EXPECT_GT(exportNamed, 0) << Text(result);
 }
 
 } // namespace
