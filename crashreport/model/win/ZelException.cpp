@@ -70,6 +70,8 @@ TIZEException::~TIZEException()
 {
     terminating_ = true;
     StopBuilder();
+    const std::lock_guard guard(listsLock_);
+    // Lists still held elsewhere no longer tell this object of their changes.
     if (header_)
         header_->ForgetOwner();
     if (sections_)

@@ -154,6 +154,22 @@ TEST_F(ZelExceptionActionsTest, DetailsArePostedToTheGivenWindow)
     EXPECT_EQ(message.message, kShowBugReportMessage);
 }
 
+// PostMessage to no window would land in this thread's own queue.
+TEST_F(ZelExceptionActionsTest, WithoutADialogNothingIsPostedOrSent)
+{
+    handledAction = TUserAction::SendAfter;
+    ExceptionHooks().fireActionHandlers = [](TIZEException&, HWND target, TUserAction action) {
+        EXPECT_EQ(target, nullptr);
+        g_events.push_back("action " + std::to_string(static_cast<int>(action)));
+        return false;
+    };
+    exception->ShowBugReportDetails(nullptr);
+    exception->ContinueApplication(nullptr);
+    MSG message{};
+    EXPECT_FALSE(PeekMessageW(&message, nullptr, kShowBugReportMessage, kCloseDialogMessage, PM_REMOVE));
+    EXPECT_EQ(g_events, TEvents{"action 11"});
+}
+
 // The builder thread of these tests: runs until the exception object says it is going.
 struct TBuilderThread {
     TIZEException* exception;

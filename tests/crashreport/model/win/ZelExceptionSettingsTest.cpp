@@ -1,0 +1,67 @@
+#include "model/win/ZelException.h"
+
+#include <gtest/gtest.h>
+
+#include "settings/win/SharedSettings.h"
+
+namespace {
+
+// A module with a settings resource, loaded for one test.
+class TSampleModule {
+public:
+    TSampleModule() : module_(LoadLibraryW(L"crashreport_sample_types.dll")) {}
+    ~TSampleModule()
+    {
+        if (module_)
+            FreeLibrary(module_);
+    }
+    TSampleModule(const TSampleModule&) = delete;
+    TSampleModule& operator=(const TSampleModule&) = delete;
+    HMODULE Get() const { return module_; }
+
+private:
+    HMODULE module_;
+};
+
+class ZelExceptionSettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(OpenSettingsBuffer()); }
+    void TearDown() override { CloseSettingsBuffer(); }
+};
+
+TEST_F(ZelExceptionSettingsTest, TheModulesSettingsApplyAndSettingsItLacksStayWithTheException)
+{
+    const TSampleModule sample;
+    ASSERT_NE(sample.Get(), nullptr);
+    const auto owner = std::make_shared<TIZESettings>(sample.Get(), true);
+    ASSERT_TRUE(owner->HasSettings());
+    const TIntfPtr<TIZEException> first = NewZelException(owner, {});
+    const TIntfPtr<TIZEException> second = NewZelException(owner, {});
+    IZEModuleSettings& settings = first->Settings();
+
+    EXPECT_EQ(settings.FreezeTimeout(), 123456);
+    const int32_t builtinPort = owner->HttpPort();
+    EXPECT_TRUE(settings.SetHttpPort(builtinPort + 8080));
+    EXPECT_EQ(settings.HttpPort(), builtinPort + 8080);
+    EXPECT_EQ(owner->HttpPort(), builtinPort);
+    EXPECT_EQ(second->Settings().HttpPort(), builtinPort);
+
+    EXPECT_TRUE(settings.SetMailFrom(u"crash@example.test"));
+    EXPECT_EQ(settings.MailFrom(), u"crash@example.test");
+    EXPECT_EQ(second->Settings().MailFrom(), owner->MailFrom());
+}
+
+TEST_F(ZelExceptionSettingsTest, ASettingTheModuleHoldsIsTheModulesOwn)
+{
+    const TSampleModule sample;
+    ASSERT_NE(sample.Get(), nullptr);
+    const auto owner = std::make_shared<TIZESettings>(sample.Get(), true);
+    const TIntfPtr<TIZEException> exception = NewZelException(owner, {});
+    ASSERT_TRUE(owner->AutoSave());
+    EXPECT_TRUE(exception->Settings().SetAutoSave(false));
+    EXPECT_FALSE(owner->AutoSave());
+    owner->SetAutoSave(true);
+    EXPECT_TRUE(exception->Settings().AutoSave());
+}
+
+} // namespace
