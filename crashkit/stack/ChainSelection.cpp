@@ -34,6 +34,14 @@ uint64_t AddBonus(uint64_t score, unsigned exponent)
 
 enum class TLink : uint8_t { Unchecked, None, Unknown, Known };
 
+// Both halves of a pair key count, also where size_t has 32 bits.
+struct TPairHash {
+    size_t operator()(uint64_t key) const
+    {
+        return static_cast<size_t>((key ^ (key >> 32)) * 0x9E3779B97F4A7C15ull >> 16);
+    }
+};
+
 bool Cancelled(const std::atomic<bool>* cancel)
 {
     return cancel && cancel->load(std::memory_order_relaxed);
@@ -71,7 +79,7 @@ private:
     const std::vector<TStackCandidate>& items_;
     const TCalleeTest& calleeHolds_;
     const std::atomic<bool>* cancel_;
-    std::unordered_map<uint64_t, TLink> links_; // by older << 32 | newer
+    std::unordered_map<uint64_t, TLink, TPairHash> links_; // by older << 32 | newer
     std::vector<bool> keep_;
 };
 
