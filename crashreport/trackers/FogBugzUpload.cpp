@@ -180,18 +180,22 @@ struct TCaseChoices {
 std::optional<TCaseChoices> ChooseFromLists(TFogBugzSession& session, const TTrackerCase& report)
 {
     const auto projects = session.List("listProjects", {{"fWrite", u"1"}}, "project", "sProject");
-    const auto areas = session.List("listAreas", {{"sProject", report.project}}, "area", "sArea", report.project);
-    const auto categories = session.List("listCategories", {}, "category", "sCategory");
-    const auto priorities = session.List("listPriorities", {}, "priority", "sPriority");
-    const auto people = session.List("listPeople", {}, "person", "sFullName");
-    if (!projects || !areas || !categories || !priorities || !people)
+    const TTrackerItem* project = projects ? projects->Find(report.project) : nullptr;
+    // The areas are asked for in the server's own spelling of the project.
+    const UnicodeString projectName = project ? project->name : report.project;
+    const auto areas = projects ? session.List("listAreas", {{"sProject", projectName}}, "area", "sArea", projectName)
+                                : std::nullopt;
+    const auto categories = areas ? session.List("listCategories", {}, "category", "sCategory") : std::nullopt;
+    const auto priorities = categories ? session.List("listPriorities", {}, "priority", "sPriority") : std::nullopt;
+    const auto people = priorities ? session.List("listPeople", {}, "person", "sFullName") : std::nullopt;
+    if (!people)
         return std::nullopt;
     TCaseChoices choices;
-    if (const TTrackerItem* project = projects->Find(report.project)) {
+    if (project) {
         choices.project = project->name;
-        const TTrackerItem* area = areas->FindInProject(report.area, report.project);
+        const TTrackerItem* area = areas->FindInProject(report.area, projectName);
         if (!area)
-            area = areas->FindInProject(u"not spam", report.project);
+            area = areas->FindInProject(u"not spam", projectName);
         choices.area = area ? area->name : UnicodeString();
     }
     choices.category = LookUpName(*categories, u"bug");

@@ -316,6 +316,8 @@ std::string EscapeXml(std::string_view text)
         case '>': escaped += "&gt;"; break;
         case '"': escaped += "&quot;"; break;
         case '\'': escaped += "&apos;"; break;
+        // Readers turn a bare CR LF into LF; the reference keeps the CR.
+        case '\r': escaped += "&#13;"; break;
         default: escaped += c;
         }
     }

@@ -29,5 +29,5 @@ struct TXmlElement {
 // The document's root element.
 std::optional<TXmlElement> ParseXmlAnswer(std::string_view text);
 
-// "&", "<", ">", '"' and "'" written as entities.
+// "&", "<", ">", '"' and "'" written as entities, CR as a character reference.
 std::string EscapeXml(std::string_view text);

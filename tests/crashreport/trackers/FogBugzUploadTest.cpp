@@ -95,7 +95,7 @@ TEST(FogBugzUpload, LogsOnFetchesTheListsPostsTheCaseAndLogsOff)
     EXPECT_EQ(server.tracker.seen[1].path,
               "/fb/api.asp?cmd=logon&email=reporter%40x%2Eorg&password=p%26ss%20w%C3%B6rd");
     EXPECT_EQ(server.tracker.seen[2].path, "/fb/api.asp?cmd=listProjects&token=tok123&fWrite=1");
-    EXPECT_EQ(server.tracker.seen[3].path, "/fb/api.asp?cmd=listAreas&token=tok123&sProject=desktop");
+    EXPECT_EQ(server.tracker.seen[3].path, "/fb/api.asp?cmd=listAreas&token=tok123&sProject=Desktop");
     EXPECT_EQ(server.tracker.seen[8].path, "/fb/api.asp?cmd=logoff&token=tok123");
 
     const TSeenRequest& posted = server.tracker.seen[7];

@@ -52,6 +52,9 @@ TEST(XmlAnswer, EscapesAllFiveSpecialCharacters)
 {
     EXPECT_EQ(EscapeXml("a&b<c>d\"e'f"), "a&amp;b&lt;c&gt;d&quot;e&apos;f");
     EXPECT_EQ(EscapeXml("plain \xC3\xBC"), "plain \xC3\xBC");
+    // A reader would make a bare CR LF a LF.
+    EXPECT_EQ(EscapeXml("a\r\nb"), "a&#13;\nb");
+    EXPECT_EQ(ParseXmlAnswer("<a>" + EscapeXml("a\r\nb") + "</a>")->text, "a\r\nb");
 }
 
 TEST(TrackerList, LooksUpIgnoringCaseAndFallsBackToTheFirstEntry)
