@@ -4,6 +4,7 @@
 #include <iphlpapi.h>
 
 #include <algorithm>
+#include <optional>
 #include <random>
 
 #include "net/DnsMessage.h"
@@ -12,6 +13,10 @@
 namespace {
 
 constexpr int kAnswerTimeoutMs = 5000;
+constexpr uint16_t kDnsPort = 53;
+constexpr int kMaxReferralRounds = 10;
+// a.root-servers.net and c.root-servers.net
+constexpr const char* kRootServers[] = {"198.41.0.4", "192.33.4.12"};
 
 class TUdpSocket {
 public:
@@ -54,14 +59,14 @@ bool WaitReadable(SOCKET socket, int milliseconds)
     return select(0, &readable, nullptr, nullptr, &timeout) == 1;
 }
 
-// One MX query to one server; answers that are not ours (another identifier, source or
-// question) are dropped and the wait goes on until its end.
-AnsiString QueryMx(SOCKET socket, const TDnsServer& server, const AnsiString& domain)
+// One query to one server: the first answer that is ours. Answers of another identifier,
+// source or question are dropped and the wait goes on until its end.
+std::optional<TDnsAnswer> Query(SOCKET socket, const TDnsServer& server, const AnsiString& name, uint16_t type)
 {
     const uint16_t id = RandomId();
-    const auto query = BuildDnsQuery(id, domain, kDnsTypeMx);
+    const auto query = BuildDnsQuery(id, name, type);
     if (!query)
-        return {};
+        return std::nullopt;
     sockaddr_in target{};
     target.sin_family = AF_INET;
     target.sin_port = htons(server.port);
@@ -69,12 +74,12 @@ AnsiString QueryMx(SOCKET socket, const TDnsServer& server, const AnsiString& do
     if (target.sin_addr.s_addr == INADDR_NONE ||
         sendto(socket, reinterpret_cast<const char*>(query->data()), static_cast<int>(query->size()), 0,
                reinterpret_cast<const sockaddr*>(&target), sizeof(target)) != static_cast<int>(query->size()))
-        return {};
+        return std::nullopt;
     const DWORD deadline = GetTickCount() + kAnswerTimeoutMs;
     for (;;) {
         const int left = static_cast<int>(deadline - GetTickCount());
         if (left <= 0 || !WaitReadable(socket, left))
-            return {};
+            return std::nullopt;
         uint8_t answer[kDnsMaxUdpMessage];
         sockaddr_in from{};
         int fromSize = sizeof(from);
@@ -82,23 +87,52 @@ AnsiString QueryMx(SOCKET socket, const TDnsServer& server, const AnsiString& do
                                   reinterpret_cast<sockaddr*>(&from), &fromSize);
         if (size <= 0 || from.sin_addr.s_addr != target.sin_addr.s_addr || from.sin_port != target.sin_port)
             continue;
-        const TDnsAnswer parsed = ParseDnsAnswer({answer, static_cast<size_t>(size)}, id, domain, kDnsTypeMx);
+        TDnsAnswer parsed = ParseDnsAnswer({answer, static_cast<size_t>(size)}, id, name, type);
         if (parsed.valid)
-            return LowestPreferenceExchanger(parsed);
+            return parsed;
     }
 }
 
-AnsiString QueryAll(const std::vector<TDnsServer>& servers, const AnsiString& domain)
+AnsiString QueryMx(SOCKET socket, const std::vector<TDnsServer>& servers, const AnsiString& domain)
 {
-    TUdpSocket socket;
-    if (socket.Get() == INVALID_SOCKET)
-        return {};
     for (const TDnsServer& server : servers) {
-        AnsiString exchanger = QueryMx(socket.Get(), server, domain);
+        const std::optional<TDnsAnswer> answer = Query(socket, server, domain, kDnsTypeMx);
+        AnsiString exchanger = answer ? LowestPreferenceExchanger(*answer) : AnsiString();
         if (!exchanger.empty())
             return exchanger;
     }
     return {};
+}
+
+std::vector<TDnsServer> ServersAt(const std::vector<uint32_t>& addresses)
+{
+    std::vector<TDnsServer> servers;
+    for (const uint32_t address : addresses) {
+        in_addr dotted{};
+        dotted.s_addr = htonl(address);
+        servers.push_back({inet_ntoa(dotted), kDnsPort});
+    }
+    return servers;
+}
+
+// Down from the given servers: the name servers of each referral (by the addresses the answer
+// gives for them) are asked again until an answer refers no further; those asked last serve
+// the domain.
+std::vector<TDnsServer> WalkDown(SOCKET socket, std::vector<TDnsServer> servers, const AnsiString& domain)
+{
+    for (int round = 0; round < kMaxReferralRounds; ++round) {
+        std::vector<uint32_t> referred;
+        for (const TDnsServer& server : servers) {
+            if (const std::optional<TDnsAnswer> answer = Query(socket, server, domain, kDnsTypeNs)) {
+                referred = ReferralAddresses(*answer);
+                break;
+            }
+        }
+        if (referred.empty())
+            break;
+        servers = ServersAt(referred);
+    }
+    return servers;
 }
 
 } // namespace
@@ -116,7 +150,7 @@ std::vector<TDnsServer> SystemDnsServers()
     auto add = [&servers](const char* address) {
         if (address && *address &&
             std::none_of(servers.begin(), servers.end(), [&](const TDnsServer& s) { return s.address == address; }))
-            servers.push_back({address, 53});
+            servers.push_back({address, kDnsPort});
     };
     if (info->CurrentDnsServer)
         add(info->CurrentDnsServer->IpAddress.String);
@@ -148,14 +182,27 @@ AnsiString ShortDomain(const AnsiString& domain)
     return domain.substr(cut + 1);
 }
 
-AnsiString LookupMailExchanger(const UnicodeString& recipient, const std::vector<TDnsServer>& servers)
+std::vector<TDnsServer> RootDnsServers()
+{
+    std::vector<TDnsServer> roots;
+    for (const char* address : kRootServers)
+        roots.push_back({address, kDnsPort});
+    return roots;
+}
+
+AnsiString LookupMailExchanger(const UnicodeString& recipient, const std::vector<TDnsServer>& servers,
+                               const std::vector<TDnsServer>& roots)
 {
     const AnsiString domain = RecipientDomain(recipient);
     if (domain.empty())
         return {};
-    AnsiString exchanger = QueryAll(servers, domain);
+    TUdpSocket socket;
+    if (socket.Get() == INVALID_SOCKET)
+        return {};
     const AnsiString shortDomain = ShortDomain(domain);
+    const std::vector<TDnsServer> asked = servers.empty() ? WalkDown(socket.Get(), roots, shortDomain) : servers;
+    AnsiString exchanger = QueryMx(socket.Get(), asked, domain);
     if (exchanger.empty() && shortDomain != domain)
-        exchanger = QueryAll(servers, shortDomain);
+        exchanger = QueryMx(socket.Get(), asked, shortDomain);
     return exchanger;
 }

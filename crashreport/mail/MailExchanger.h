@@ -15,9 +15,15 @@ struct TDnsServer {
 // The system's DNS servers: the current one first, then the list, without repeats.
 std::vector<TDnsServer> SystemDnsServers();
 
+// Two of the root servers: where the walk down to a domain's own name servers starts when no
+// DNS server is known.
+std::vector<TDnsServer> RootDnsServers();
+
 // The domain after "@" (without a closing ">") and its last three labels.
 AnsiString RecipientDomain(const UnicodeString& recipient);
 AnsiString ShortDomain(const AnsiString& domain);
 
-// Empty when no server gives an exchanger for the domain or its short form.
-AnsiString LookupMailExchanger(const UnicodeString& recipient, const std::vector<TDnsServer>& servers);
+// Asks the servers, or without any the name servers found by the walk from the roots; empty
+// when none gives an exchanger for the domain or its short form.
+AnsiString LookupMailExchanger(const UnicodeString& recipient, const std::vector<TDnsServer>& servers,
+                               const std::vector<TDnsServer>& roots = RootDnsServers());

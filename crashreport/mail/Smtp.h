@@ -23,8 +23,11 @@ struct TSmtpServer {
     AnsiString heloHost; // empty: the computer name
     // Server certificates are checked (chain and host name) unless this is set.
     bool acceptAnyCertificate = false;
-    // Where the exchangers are looked up without a host; empty: the system's DNS servers.
+    // Where the exchangers are looked up without a host; empty: the system's DNS servers, and
+    // without any the walk down from the root servers.
     std::vector<TDnsServer> dnsServers;
+    // The walk's start; empty: RootDnsServers().
+    std::vector<TDnsServer> rootServers;
 };
 
 class TSmtp {

@@ -110,11 +110,12 @@ TSmtpResult SendToExchangers(const TSmtpMail& mail, const std::vector<UnicodeStr
                              TMailProgress& progress)
 {
     const std::vector<TDnsServer> dnsServers = server.dnsServers.empty() ? SystemDnsServers() : server.dnsServers;
+    const std::vector<TDnsServer> roots = server.rootServers.empty() ? RootDnsServers() : server.rootServers;
     TSmtpResult total{false, "No mail exchanger found"};
     for (size_t index = 0; index < recipients.size(); ++index) {
         progress.StartMail(index);
         TSmtpServer exchanger = server;
-        exchanger.host = LookupMailExchanger(recipients[index], dnsServers);
+        exchanger.host = LookupMailExchanger(recipients[index], dnsServers, roots);
         progress.Next();
         if (exchanger.host.empty())
             continue;

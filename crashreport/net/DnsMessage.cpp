@@ -228,6 +228,20 @@ TDnsAnswer ParseDnsAnswer(std::span<const uint8_t> message, uint16_t id, std::st
     return answer;
 }
 
+std::vector<uint32_t> ReferralAddresses(const TDnsAnswer& answer)
+{
+    std::vector<uint32_t> addresses;
+    if (!answer.answers.empty())
+        return addresses;
+    for (const TDnsRecord& server : answer.authorities) {
+        for (const auto& [owner, address] : answer.addresses) {
+            if (owner == server.name && std::find(addresses.begin(), addresses.end(), address) == addresses.end())
+                addresses.push_back(address);
+        }
+    }
+    return addresses;
+}
+
 std::string LowestPreferenceExchanger(const TDnsAnswer& answer)
 {
     const auto lowest = std::min_element(answer.answers.begin(), answer.answers.end(),

@@ -34,5 +34,9 @@ struct TDnsAnswer {
 
 TDnsAnswer ParseDnsAnswer(std::span<const uint8_t> message, uint16_t id, std::string_view domain, uint16_t type);
 
+// The addresses (from additional A records) of the name servers a referral names; empty when
+// the answer is no referral: it answers the question, or none of its name servers has an address.
+std::vector<uint32_t> ReferralAddresses(const TDnsAnswer& answer);
+
 // The exchanger of the lowest preference (the first of equals); empty when there is none.
 std::string LowestPreferenceExchanger(const TDnsAnswer& answer);

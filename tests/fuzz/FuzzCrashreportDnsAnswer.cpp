@@ -19,6 +19,10 @@ void Check(std::span<const uint8_t> message, uint16_t type)
         if (record.name.size() > 255)
             __builtin_trap();
     LowestPreferenceExchanger(answer);
+    // A referral leads only to addresses the answer gives, each once.
+    const std::vector<uint32_t> referred = ReferralAddresses(answer);
+    if (referred.size() > answer.addresses.size())
+        __builtin_trap();
 }
 
 } // namespace

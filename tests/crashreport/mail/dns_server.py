@@ -1,7 +1,10 @@
 #!/usr/bin/python3
-"""A DNS server on 127.0.0.1 (UDP) that answers MX queries for the mail route's tests.
+"""A DNS server (UDP) for the mail route's tests, on 127.0.0.1 or --listen ADDRESS, at a free
+port or --port PORT.
 
---mx DOMAIN=PREF:HOST,PREF:HOST gives a domain's exchangers (repeatable); other names get
+--mx DOMAIN=PREF:HOST,PREF:HOST gives a domain's exchangers and --ns DOMAIN=HOST:ADDRESS its
+name server with that address (both repeatable); --refer SUFFIX=HOST:ADDRESS refers every other
+name under SUFFIX to that name server, as a root or top-level server does; other names get
 "name error". With --spoof every answer is preceded by one with another identifier that
 names "evil.test". Each query is added to STATE/queries.log; STATE/ready.json holds the port;
 it ends when STATE/stop appears.
@@ -29,28 +32,60 @@ def read_question(packet):
     return ".".join(labels), qtype, packet[12:at + 5]
 
 
-def answer(ident, question, records, rcode=0):
-    header = struct.pack(">HHHHHH", ident, 0x8180 | rcode, 1, len(records), 0, 0)
-    body = b""
-    for preference, host in records:
-        data = struct.pack(">H", preference) + encode_name(host)
-        body += b"\xc0\x0c" + struct.pack(">HHIH", 15, 1, 300, len(data)) + data
-    return header + question + body
+def record(owner, rtype, data):
+    return encode_name(owner) + struct.pack(">HHIH", rtype, 1, 300, len(data)) + data
+
+
+def message(ident, question, rcode, answers=(), authorities=(), additionals=()):
+    header = struct.pack(">HHHHHH", ident, 0x8180 | rcode, 1, len(answers), len(authorities), len(additionals))
+    return header + question + b"".join(answers) + b"".join(authorities) + b"".join(additionals)
+
+
+def mx_answer(ident, question, name, records):
+    return message(ident, question, 0, [record(name, 15, struct.pack(">H", preference) + encode_name(host))
+                                        for preference, host in records])
+
+
+def name_server_records(owner, host, address):
+    return [record(owner, 2, encode_name(host))], [record(host, 1, socket.inet_aton(address))]
+
+
+def respond(zones, name, qtype, ident, question):
+    name = name.lower()
+    if qtype == 15 and name in zones["mx"]:
+        return mx_answer(ident, question, name, zones["mx"][name])
+    if qtype == 2 and name in zones["ns"]:
+        records, glue = name_server_records(name, *zones["ns"][name])
+        return message(ident, question, 0, answers=records, additionals=glue)
+    for suffix, (host, address) in zones["refer"].items():
+        if name == suffix or name.endswith("." + suffix):
+            records, glue = name_server_records(suffix, host, address)
+            return message(ident, question, 0, authorities=records, additionals=glue)
+    known = name in zones["mx"] or name in zones["ns"]
+    return message(ident, question, 0 if known else 3)
+
+
+def pairs(items):
+    return {item.split("=")[0].lower(): tuple(item.split("=")[1].split(":")) for item in items}
 
 
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--state", required=True)
+    parser.add_argument("--listen", default="127.0.0.1")
+    parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--mx", action="append", default=[])
+    parser.add_argument("--ns", action="append", default=[])
+    parser.add_argument("--refer", action="append", default=[])
     parser.add_argument("--spoof", action="store_true")
     arguments = parser.parse_args()
     os.makedirs(arguments.state, exist_ok=True)
-    zones = {}
+    zones = {"mx": {}, "ns": pairs(arguments.ns), "refer": pairs(arguments.refer)}
     for item in arguments.mx:
         domain, records = item.split("=")
-        zones[domain.lower()] = [(int(r.split(":")[0]), r.split(":")[1]) for r in records.split(",")]
+        zones["mx"][domain.lower()] = [(int(r.split(":")[0]), r.split(":")[1]) for r in records.split(",")]
     server = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-    server.bind(("127.0.0.1", 0))
+    server.bind((arguments.listen, arguments.port))
     server.settimeout(0.05)
     with open(os.path.join(arguments.state, "ready.json.part"), "w") as out:
         json.dump({"port": server.getsockname()[1]}, out)
@@ -66,9 +101,8 @@ def main():
         with open(os.path.join(arguments.state, "queries.log"), "a") as log:
             log.write("%s %d\n" % (name, qtype))
         if arguments.spoof:
-            server.sendto(answer(ident ^ 0x5555, question, [(0, "evil.test")]), client)
-        records = zones.get(name.lower())
-        server.sendto(answer(ident, question, records or [], 0 if records else 3), client)
+            server.sendto(mx_answer(ident ^ 0x5555, question, name, [(0, "evil.test")]), client)
+        server.sendto(respond(zones, name, qtype, ident, question), client)
 
 
 if __name__ == "__main__":

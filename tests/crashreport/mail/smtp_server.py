@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""A mail server on 127.0.0.1 for the SMTP route's tests.
+"""A mail server on 127.0.0.1 (at a free port or --port PORT) for the SMTP route's tests.
 
 Every mail it takes is parsed with the email package and written to STATE/mail-N.json (the
 envelope, the decoded headers, the text body and each attachment's bytes in hexadecimal);
@@ -82,9 +82,10 @@ def main():
     parser.add_argument("--auth", help="ACCOUNT:PASSWORD that AUTH accepts; AUTH is offered with it")
     parser.add_argument("--mode", choices=["plain", "starttls", "implicit"], default="plain")
     parser.add_argument("--ca", action="store_true", help="sign the certificate by a CA of its own")
+    parser.add_argument("--port", type=int)
     arguments = parser.parse_args()
     os.makedirs(arguments.state, exist_ok=True)
-    port = free_port()
+    port = arguments.port or free_port()
     options = {"auth_require_tls": False, "auth_exclude_mechanism": ["PLAIN"]}
     if arguments.auth:
         options["authenticator"] = Authenticator(arguments.state, arguments.auth)

@@ -192,4 +192,24 @@ TEST(DnsMessage, ReferralsAndTheirAddressesAreCollected)
     EXPECT_EQ(answer.addresses[0].second, 0x7F000035u);
 }
 
+TEST(DnsMessage, ReferralLeadsOnlyToNameServersWithAddresses)
+{
+    TDnsAnswer referral;
+    referral.valid = true;
+    referral.authorities = {{0, "a.nic.test"}, {0, "b.nic.test"}, {0, "c.elsewhere"}};
+    referral.addresses = {{"b.nic.test", 0x7F000202u}, {"unrelated.test", 0x7F000909u}, {"a.nic.test", 0x7F000201u},
+                          {"b.nic.test", 0x7F000203u}, {"a.nic.test", 0x7F000201u}};
+    // In the order of the name servers; repeats once; addresses of names no server has are not taken.
+    EXPECT_EQ(ReferralAddresses(referral), (std::vector<uint32_t>{0x7F000201u, 0x7F000202u, 0x7F000203u}));
+
+    TDnsAnswer withoutGlue = referral;
+    withoutGlue.addresses = {{"unrelated.test", 0x7F000909u}};
+    EXPECT_TRUE(ReferralAddresses(withoutGlue).empty());
+
+    // The domain's own servers answer the question: the walk has arrived.
+    TDnsAnswer arrived = referral;
+    arrived.answers = {{0, "ns.x.test"}};
+    EXPECT_TRUE(ReferralAddresses(arrived).empty());
+}
+
 } // namespace

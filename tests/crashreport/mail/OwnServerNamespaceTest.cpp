@@ -1,0 +1,86 @@
+// Own-server mode with DNS servers on port 53, as it meets them: run by in_network_namespace.sh
+// inside a network namespace of the test's own, where the servers may take port 53 and 25 of any
+// 127.x address and /etc/resolv.conf names dnsmasq on 127.0.0.1.
+#include "mail/SmtpMail.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "MailTestServer.h"
+
+namespace {
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+class OwnServerInNamespace : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!std::getenv("CRASHREPORT_NETWORK_NAMESPACE"))
+            GTEST_SKIP() << "needs the network namespace that in_network_namespace.sh makes";
+    }
+
+    static TSmtpMail Mail(const char16_t* recipients)
+    {
+        TSmtpMail mail;
+        mail.sender = u"app@y.org";
+        mail.recipients = recipients;
+        mail.subject = u"Crash";
+        mail.body = u"A report.";
+        return mail;
+    }
+};
+
+TEST_F(OwnServerInNamespace, SystemDnsServerNamesTheExchangerAndItsAddress)
+{
+    const TMailTestServer exchanger("smtp_server.py", "--port 25");
+    ASSERT_EQ(exchanger.Failure(), "");
+    const TMailTestServer dnsmasq("dnsmasq_server.py",
+                                  "--mx x.test=20:far.x.test --mx x.test=10:mx.x.test --host mx.x.test=127.0.0.1");
+    ASSERT_EQ(dnsmasq.Failure(), "");
+    const std::vector<TDnsServer> system = SystemDnsServers();
+    ASSERT_EQ(system.size(), 1u);
+    EXPECT_EQ(system[0].address, "127.0.0.1");
+    // No server, no port: the exchanger of each recipient at port 25, by the system's DNS server.
+    TSmtpServer server;
+    server.heloHost = "tester";
+    const TSmtpResult result = SendSmtpMail(Mail(u"Ann <ann@x.test>, nobody@nowhere.test"), server);
+    EXPECT_TRUE(result.sent) << result.error;
+    const std::string received = exchanger.ReadFile("mail-1.json");
+    EXPECT_TRUE(Has(received, "\"rcpt_tos\": [\"ann@x.test\"]")) << received;
+    EXPECT_EQ(exchanger.ReadFile("mail-2.json"), "");
+}
+
+TEST_F(OwnServerInNamespace, WalkFromTheRootsFindsTheDomainsOwnServers)
+{
+    const TMailTestServer root("dns_server.py", "--listen 127.0.1.1 --port 53 --refer test=a.nic.test:127.0.2.1");
+    const TMailTestServer topLevel("dns_server.py",
+                                   "--listen 127.0.2.1 --port 53 --refer x.test=ns.x.test:127.0.3.1");
+    const TMailTestServer own("dns_server.py", "--listen 127.0.3.1 --port 53 --ns dept.x.test=ns.x.test:127.0.3.1 "
+                                               "--mx dept.x.test=10:mx.dept.x.test");
+    for (const TMailTestServer* server : {&root, &topLevel, &own})
+        ASSERT_EQ(server->Failure(), "");
+    EXPECT_EQ(LookupMailExchanger(u"Ann <ann@mail.dept.x.test>", {}, {{"127.0.1.1", 53}}), "mx.dept.x.test");
+    // The walk asks for the servers of the short domain (the last three labels); they are asked
+    // for the whole domain's exchanger first, for the short one's next.
+    EXPECT_EQ(root.ReadFile("queries.log"), "dept.x.test 2\n");
+    EXPECT_EQ(topLevel.ReadFile("queries.log"), "dept.x.test 2\n");
+    EXPECT_EQ(own.ReadFile("queries.log"), "dept.x.test 2\nmail.dept.x.test 15\ndept.x.test 15\n");
+}
+
+TEST_F(OwnServerInNamespace, WalkEndsAfterTenReferralsAndAsksTheLastServers)
+{
+    // A server that refers every name under .test back to itself.
+    const TMailTestServer looping("dns_server.py",
+                                  "--listen 127.0.4.1 --port 53 --refer test=ns.loop.test:127.0.4.1 --mx x.test=10:mx.x.test");
+    ASSERT_EQ(looping.Failure(), "");
+    EXPECT_EQ(LookupMailExchanger(u"ann@x.test", {}, {{"127.0.4.1", 53}}), "mx.x.test");
+    std::string expected;
+    for (int round = 0; round < 10; ++round)
+        expected += "x.test 2\n";
+    EXPECT_EQ(looping.ReadFile("queries.log"), expected + "x.test 15\n");
+}
+
+} // namespace
