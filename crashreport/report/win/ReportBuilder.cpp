@@ -137,6 +137,12 @@ void TReportBuilder::BuildPlugins(IReportSink& sink) const
 
 void TReportBuilder::Build(IReportSink& sink, IStackProgress* progress)
 {
+    BuildSections(sink, progress);
+    WriteChecksums(sink);
+}
+
+void TReportBuilder::BuildSections(IReportSink& sink, IStackProgress* progress)
+{
     if (threads_.empty() || sink.Terminating())
         return;
     const TProcessNamer namer;
@@ -154,7 +160,11 @@ void TReportBuilder::Build(IReportSink& sink, IStackProgress* progress)
             crc_.Continue(result.callStackCrc);
         sink.SetSection(threads_[index].title, result.body);
     }
-    if (sink.Terminating())
+}
+
+void TReportBuilder::WriteChecksums(IReportSink& sink) const
+{
+    if (threads_.empty() || sink.Terminating())
         return;
     sink.SetField(kCallstackCrcField, crc_.Text());
     for (const UnicodeString& note : moduleNotes_) {

@@ -24,8 +24,12 @@ public:
     THeaderFields Header() const;
     // Plans the threads and names every section, in report order, without bodies.
     TReportSections Announce();
-    // Calculates every announced section in order; stops early when the sink terminates.
+    // Calculates every announced section in order, then writes the checksums; stops early when
+    // the sink terminates.
     void Build(IReportSink& sink, IStackProgress* progress = nullptr);
+    // The two halves of Build: the sections, then the checksum field and the modules' notes.
+    void BuildSections(IReportSink& sink, IStackProgress* progress = nullptr);
+    void WriteChecksums(IReportSink& sink) const;
 
     const std::vector<TReportThread>& Threads() const { return threads_; }
     // The call stack of each thread, by thread index, once built.

@@ -1,0 +1,237 @@
+#include "ModelReportBuilder.h"
+
+#include "HeaderGatherer.h"
+#include "LoaderLock.h"
+#include "model/PluginRegistry.h"
+#include "report/ReportText.h"
+#include "settings/win/DualText.h"
+
+namespace {
+
+// The exception object's lists as the builder's sink: one change of the report per call.
+class TExceptionSink : public IReportSink {
+public:
+    TExceptionSink(TIZEException& exception, TZelReportFields& sections, TZelReportFields& header)
+        : exception_(exception), sections_(sections), header_(header) {}
+
+    // The lists drop a field whose value is empty; an empty body reads "." in the text anyway.
+    void SetSection(const UnicodeString& title, const UnicodeString& body) override
+    {
+        exception_.BeginUpdate();
+        sections_.SetValue(title, body.empty() ? UnicodeString(u".") : body);
+        exception_.EndUpdate();
+    }
+    void SetField(const UnicodeString& name, const UnicodeString& value) override
+    {
+        exception_.BeginUpdate();
+        header_.SetValue(name, value);
+        exception_.EndUpdate();
+    }
+    bool Terminating() const override { return exception_.IsTerminating(); }
+
+private:
+    TIZEException& exception_;
+    TZelReportFields& sections_;
+    TZelReportFields& header_;
+};
+
+struct TBuilderStart {
+    TIZEException* exception;
+    std::unique_ptr<TReportBuilder> builder;
+    TZelReportFields* sections;
+};
+
+std::vector<TReportPlugin> PluginsOf(TIZEException& exception, bool inSections)
+{
+    std::vector<TReportPlugin> plugins;
+    IZEException* asked = &exception;
+    for (const TBugReportPlugin& plugin :
+         SelectBugReportPlugins(exception.Settings().GetSettingText("Plugins"), inSections)) {
+        plugins.push_back({plugin.name, [plugin, asked] {
+                               return BugReportPluginText(plugin, asked, [](std::string_view text) {
+                                   return SystemAnsiToWide(text);
+                               });
+                           }});
+    }
+    return plugins;
+}
+
+TReportOptions OptionsOf(IZEModuleSettings& settings)
+{
+    TReportOptions options;
+    options.listThreads = settings.ListThreads();
+    options.cpuRegs = settings.CpuRegs();
+    options.stackDump = settings.StackDump();
+    options.showDisAsm = settings.ShowDisAsm();
+    options.hideUglyItems = settings.HideUglyItems();
+    options.showRelAddrs = settings.ShowRelAddrs();
+    options.showRelLines = settings.ShowRelLines();
+    options.formatDisAsm = settings.FormatDisAsm();
+    options.limitDisAsm = settings.LimitDisAsm();
+    options.frozenMsg = settings.FrozenMsg();
+    return options;
+}
+
+void RecordThreads(TIZEException& exception, const TReportBuilder& builder)
+{
+    exception.EditThreads([&](TDAThreadStack& threads) {
+        threads.clear();
+        for (const TReportThread& thread : builder.Threads()) {
+            TThreadStack record;
+            record.threadId = thread.threadId;
+            record.title = thread.title;
+            record.innerLevel = thread.innerLevel;
+            threads.push_back(record);
+        }
+    });
+}
+
+} // namespace
+
+TReportSubject SubjectOf(TIZEException& exception)
+{
+    TReportSubject subject;
+    subject.frozen = exception.GetExceptType() == TExceptType::Frozen;
+    subject.crashedThreadId = exception.GetCrashedThreadId();
+    subject.exceptAddress = exception.GetExceptAddress();
+    if (const CONTEXT* context = exception.GetContext())
+        subject.context = *context;
+    if (!subject.frozen) {
+        subject.exceptClass = exception.GetExceptClass();
+        subject.exceptMessage = exception.GetExceptMessage();
+    }
+    subject.exceptTime = exception.ExceptTime();
+    subject.module = exception.Module();
+    subject.versionText = exception.VersionText();
+    subject.options = OptionsOf(exception.Settings());
+    subject.headerPlugins = PluginsOf(exception, false);
+    subject.sectionPlugins = PluginsOf(exception, true);
+    // Inner exceptions were raised on the thread that raised this one.
+    for (const TInnerException& inner : exception.InnerExceptions()) {
+        TInnerExceptionFacts facts{subject.crashedThreadId, inner.address, inner.className, inner.message, {}};
+        if (inner.contextValid)
+            facts.context = inner.context;
+        subject.innerExceptions.push_back(facts);
+    }
+    return subject;
+}
+
+void TModelReportBuilder::FillHeader(TIZEException& exception, TZelReportFields& header)
+{
+    const THeaderFields fields = GatherHeader(SubjectOf(exception));
+    header.BeginUpdate();
+    for (const THeaderField& field : fields)
+        header.Add(field.name, field.value);
+    header.EndUpdate();
+    // Fields added later (the modules' notes) go before the checksums.
+    header.SetCurrentIndex(header.IndexOf(kCallstackCrcField));
+}
+
+void TModelReportBuilder::StartSections(TIZEException& exception, TZelReportFields& sections)
+{
+    auto builder = std::make_unique<TReportBuilder>(SubjectOf(exception));
+    const TReportSections announced = builder->Announce();
+    RecordThreads(exception, *builder);
+    sections.BeginUpdate();
+    for (const TReportSection& section : announced)
+        sections.Add(section.title, kSectionPlaceholder);
+    sections.EndUpdate();
+    if (exception.BuildOnDemand()) {
+        const std::lock_guard guard(pendingLock_);
+        pending_[&exception] = {std::move(builder), &sections};
+        return;
+    }
+    // The thread that raised waits for its report: it cannot build it while it is traced.
+    const bool ownThread = exception.BuildAsync() || GetCurrentThreadId() != exception.GetCrashedThreadId();
+    if (ownThread && !IsLoaderLocked()) {
+        auto start = std::make_unique<TBuilderStart>(TBuilderStart{&exception, std::move(builder), &sections});
+        DWORD threadId = 0;
+        TWinHandle thread(CreateThread(nullptr, 0, BuilderThread, start.get(), CREATE_SUSPENDED, &threadId));
+        if (thread) {
+            SetThreadPriority(thread.Get(), THREAD_PRIORITY_ABOVE_NORMAL);
+            const HANDLE running = thread.Get();
+            exception.SetBuilderThread(std::move(thread), threadId);
+            start.release();
+            ResumeThread(running);
+            return;
+        }
+        builder = std::move(start->builder);
+    }
+    Build(exception, *builder, sections);
+}
+
+DWORD WINAPI TModelReportBuilder::BuilderThread(void* parameter)
+{
+    const std::unique_ptr<TBuilderStart> start(static_cast<TBuilderStart*>(parameter));
+    try {
+        Build(*start->exception, *start->builder, *start->sections);
+    } catch (...) {
+        // The report stays as far as it got; the thread must not take the process with it.
+    }
+    return 0;
+}
+
+void TModelReportBuilder::Build(TIZEException& exception, TReportBuilder& builder, TZelReportFields& sections)
+{
+    const TReportFieldsRef header = exception.GetBugReportHeader();
+    TExceptionSink sink(exception, sections, *header);
+    builder.BuildSections(sink);
+    if (exception.IsTerminating())
+        return;
+    exception.BeginUpdate();
+    builder.WriteChecksums(sink);
+    for (int index = 0; index < 3; ++index)
+        exception.SetCallstackCrc(index, builder.Crc().Value(index));
+    exception.EditThreads([&](TDAThreadStack& threads) {
+        for (size_t index = 0; index < threads.size() && index < builder.Stacks().size(); ++index)
+            threads[index].stack = builder.Stacks()[index];
+    });
+    const bool phaseMoved = exception.MarkComplete();
+    exception.EndUpdate();
+    if (phaseMoved) {
+        if (const auto& fire = ExceptionHooks().fireExceptionHandlers)
+            fire(exception);
+    }
+}
+
+void TModelReportBuilder::WaitForReport(TIZEException& exception)
+{
+    if (exception.IsComplete())
+        return;
+    TPending pending;
+    {
+        const std::lock_guard guard(pendingLock_);
+        const auto found = pending_.find(&exception);
+        if (found != pending_.end()) {
+            pending = std::move(found->second);
+            pending_.erase(found);
+        }
+    }
+    if (pending.builder) {
+        Build(exception, *pending.builder, *pending.sections);
+        return;
+    }
+    const HANDLE thread = exception.BuilderThread();
+    if (!thread || exception.GetBuilderThreadId() == GetCurrentThreadId() || IsLoaderLocked())
+        return;
+    // A caller that shows it is waiting wants the report soon.
+    if (exception.Settings().PlWaitBox())
+        SetThreadPriority(thread, THREAD_PRIORITY_HIGHEST);
+    WaitForSingleObject(thread, INFINITE);
+}
+
+UnicodeString TModelReportBuilder::AssembleText(const TReportFieldList& header, const TReportFieldList& sections)
+{
+    TReportFacts facts;
+    for (const TReportField& field : header)
+        facts.header.push_back({field.name, field.value});
+    for (const TReportField& section : sections)
+        facts.sections.push_back({section.name, section.value});
+    return ReportText(facts);
+}
+
+void InstallReportBuilder()
+{
+    static TModelReportBuilder builder;
+    ExceptionHooks().builder = &builder;
+}

@@ -1,0 +1,177 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <regex>
+
+#include "CrashSite.h"
+#include "ModelReportBuilder.h"
+#include "ReportChecker.h"
+#include "model/PluginRegistry.h"
+#include "settings/win/SharedSettings.h"
+#include "text/Utf.h"
+#include "threads/ThreadNameBuffer.h"
+
+namespace {
+
+// The section plug-in "slow": it notes its thread's priority, then waits to be let go or to
+// see its priority raised.
+struct TSlowPlugin {
+    HANDLE go = nullptr;
+    HANDLE entered = nullptr;
+    bool untilRaised = false;
+    std::atomic<int> firstPriority{THREAD_PRIORITY_ERROR_RETURN};
+    std::atomic<int> lastPriority{THREAD_PRIORITY_ERROR_RETURN};
+} slow;
+
+void SlowPluginText(UnicodeString& text)
+{
+    slow.firstPriority = GetThreadPriority(GetCurrentThread());
+    SetEvent(slow.entered);
+    if (slow.untilRaised) {
+        for (int i = 0; i < 600 && GetThreadPriority(GetCurrentThread()) != THREAD_PRIORITY_HIGHEST; ++i)
+            Sleep(5);
+    } else {
+        WaitForSingleObject(slow.go, 5000);
+    }
+    slow.lastPriority = GetThreadPriority(GetCurrentThread());
+    text = u"slow text";
+}
+
+struct TCallbackLog {
+    std::vector<bool> completes;
+    UnicodeString lastText;
+} callbackLog;
+
+void LogReport(bool complete, const UnicodeString& text, IZEException*)
+{
+    callbackLog.completes.push_back(complete);
+    callbackLog.lastText = text;
+}
+
+std::string Narrow(const UnicodeString& text)
+{
+    return WideToUTF8(text);
+}
+
+class ModelReportBuilder : public testing::Test {
+protected:
+    static void SetUpTestSuite() { ASSERT_NE(ThreadNameBuffer().Open(), TBufferOpen::Failed); }
+    static void TearDownTestSuite() { ThreadNameBuffer().Close(); }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(OpenSettingsBuffer());
+        ExceptionHooks() = TExceptionHooks{};
+        InstallReportBuilder();
+        RegisterBugReportPlugin(u"slow", u"waits", SlowPluginText, true);
+        slow.go = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        slow.entered = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        slow.untilRaised = false;
+        callbackLog = {};
+    }
+    void TearDown() override
+    {
+        SetEvent(slow.go);
+        ExceptionHooks() = TExceptionHooks{};
+        UnregisterBugReportPlugin(u"slow");
+        CloseHandle(slow.go);
+        CloseHandle(slow.entered);
+        CloseSettingsBuffer();
+    }
+
+    TIntfPtr<TIZEException> NewException(const TCrash& crash, bool onDemand = false)
+    {
+        TExceptionFacts facts;
+        facts.exceptAddress = crash.Address();
+        facts.crashedThreadId = crash.ThreadId();
+        facts.context = &crash.Context();
+        facts.buildOnDemand = onDemand;
+        TIntfPtr<TIZEException> exception = NewZelException(GetModuleSettings(nullptr), facts);
+        exception->SetCreateBugReport(true);
+        EXPECT_TRUE(exception->Settings().SetSettingText("Plugins", u"slow"));
+        EXPECT_TRUE(exception->Settings().SetSettingBool("ListThreads", false));
+        return exception;
+    }
+};
+
+} // namespace
+
+TEST_F(ModelReportBuilder, TextWithoutWaitingShowsPlaceholdersUntilTheBuilderIsDone)
+{
+    const TCrash crash(TCrashSite::A, u"crasher");
+    const TIntfPtr<TIZEException> exception = NewException(crash);
+    exception->GetBugReportSections();
+    EXPECT_NE(0u, exception->GetBuilderThreadId()) << "another thread asked: the builder runs in its own";
+    const TCheckedReport early = CheckReport(exception->GetBugReportText(false));
+    EXPECT_TRUE(early.problems.empty()) << early.problems.front();
+    EXPECT_EQ("will be calculated soon", early.Field("callstack crc"));
+    ASSERT_NE(nullptr, early.Section("slow:"));
+    EXPECT_EQ(std::vector<std::string>{">> will be calculated soon"}, early.Section("slow:")->lines);
+    EXPECT_FALSE(exception->IsComplete());
+
+    SetEvent(slow.go);
+    const TCheckedReport done = CheckReport(exception->GetBugReport());
+    EXPECT_TRUE(exception->IsComplete());
+    EXPECT_TRUE(done.problems.empty()) << done.problems.front();
+    EXPECT_EQ(std::vector<std::string>{"slow text"}, done.Section("slow:")->lines);
+    char expected[40];
+    std::snprintf(expected, sizeof expected, "$%08x, $%08x, $%08x", exception->GetCallstackCrc(0),
+                  exception->GetCallstackCrc(1), exception->GetCallstackCrc(2));
+    EXPECT_EQ(expected, done.Field("callstack crc"));
+    for (const TCheckedSection& section : done.sections)
+        EXPECT_NE(">> will be calculated soon", section.lines.front()) << section.title;
+}
+
+TEST_F(ModelReportBuilder, TheBuilderRunsAboveNormalAndIsRaisedWhileACallerWaits)
+{
+    const TCrash crash(TCrashSite::A, u"crasher");
+    const TIntfPtr<TIZEException> exception = NewException(crash);
+    EXPECT_TRUE(exception->Settings().SetSettingBool("PlWaitBox", true));
+    slow.untilRaised = true;
+    exception->GetBugReportSections();
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(slow.entered, 5000));
+    exception->GetBugReport();
+    EXPECT_EQ(THREAD_PRIORITY_ABOVE_NORMAL, slow.firstPriority.load());
+    EXPECT_EQ(THREAD_PRIORITY_HIGHEST, slow.lastPriority.load());
+}
+
+TEST_F(ModelReportBuilder, ThreadRecordsFollowTheSections)
+{
+    const TCrash crash(TCrashSite::B, u"crasher");
+    const TIntfPtr<TIZEException> exception = NewException(crash);
+    SetEvent(slow.go);
+    const TCheckedReport report = CheckReport(exception->GetBugReport());
+    ASSERT_FALSE(report.sections.empty());
+    EXPECT_EQ(crash.ThreadId(), exception->GetThreadId(0));
+    EXPECT_EQ(0u, exception->GetThreadId(1)) << "ListThreads is off";
+    EXPECT_FALSE(exception->GetThreadStack(0).empty());
+    EXPECT_EQ(report.sections[0].lines.size(), exception->GetThreadStack(0).size());
+}
+
+TEST_F(ModelReportBuilder, OnDemandTheReportIsBuiltWhenItsTextIsFirstWaitedFor)
+{
+    const TCrash crash(TCrashSite::A, u"crasher");
+    const TIntfPtr<TIZEException> exception = NewException(crash, true);
+    SetEvent(slow.go);
+    exception->GetBugReportSections();
+    EXPECT_EQ(0u, exception->GetBuilderThreadId());
+    EXPECT_NE(std::string::npos, Narrow(exception->GetBugReportText(false)).find(">> will be calculated soon"));
+    EXPECT_FALSE(exception->IsComplete());
+    const std::string text = Narrow(exception->GetBugReport());
+    EXPECT_TRUE(exception->IsComplete());
+    EXPECT_EQ(std::string::npos, text.find("will be calculated soon")) << text;
+}
+
+TEST_F(ModelReportBuilder, CallbacksSeeTheReportGrowAndLastTheCompleteText)
+{
+    const TCrash crash(TCrashSite::A, u"crasher");
+    const TIntfPtr<TIZEException> exception = NewException(crash);
+    exception->RegisterBugReportCallback(LogReport, false);
+    exception->GetBugReportSections();
+    SetEvent(slow.go);
+    const UnicodeString text = exception->GetBugReport();
+    ASSERT_GE(callbackLog.completes.size(), 3u) << "at registration, per section and at the end";
+    EXPECT_FALSE(callbackLog.completes.front());
+    EXPECT_TRUE(callbackLog.completes.back());
+    EXPECT_EQ(text, callbackLog.lastText);
+}
