@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "InterfacedObject.h"
+#include "handlers/HandlerException.h"
 #include "model/ReportFields.h"
 #include "text/ZelTypes.h"
 
@@ -51,6 +52,8 @@ struct TExceptionHooks {
     std::function<void(TIZEException& exception)> restart;
     std::function<void(TIZEException& exception)> close;
     std::function<void(TIZEException& exception)> show;
+    // Runs the send (0), save (1) or print (2) assistant over the owner window.
+    std::function<TAssistantOutcome(TIZEException& exception, uint8_t action, void* owner)> runAssistant;
     // Whether the system's loader lock stays held for up to that many milliseconds; a builder
     // thread is neither started nor waited for then.
     std::function<bool(int milliseconds)> isLoaderLocked;
