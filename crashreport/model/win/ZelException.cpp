@@ -253,7 +253,7 @@ void TIZEException::SetBugReport(const UnicodeString& text)
 
 TIntfPtr<INVBitmap> TIZEException::GetScreenShot()
 {
-    const std::lock_guard guard(factsLock_);
+    const std::lock_guard guard(screenShotLock_);
     if (screenShot_ || !createScreenShot_.load())
         return screenShot_;
     const auto& capture = ExceptionHooks().captureScreen;
@@ -266,7 +266,7 @@ TIntfPtr<INVBitmap> TIZEException::GetScreenShot()
 
 void TIZEException::SetScreenShot(const TIntfPtr<INVBitmap>& bitmap)
 {
-    const std::lock_guard guard(factsLock_);
+    const std::lock_guard guard(screenShotLock_);
     screenShot_ = bitmap;
 }
 

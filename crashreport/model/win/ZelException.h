@@ -195,12 +195,13 @@ private:
     SYSTEMTIME exceptTime_{};
     std::atomic<uint32_t> callstackCrc_[3] = {};
 
-    std::mutex factsLock_; // the texts computed or replaced later, the screenshot, the alert
+    std::mutex factsLock_; // the texts computed or replaced later, the alert
     bool classKnown_ = false;
     bool messageKnown_ = false;
     UnicodeString exceptClass_;
     UnicodeString exceptMessage_;
     UnicodeString assistant_;
+    std::mutex screenShotLock_; // held while the screen is captured
     TIntfPtr<INVBitmap> screenShot_;
     TIntfPtr<IProgressAlert> pleaseWaitAlert_;
     TDAInnerException innerExceptions_;

@@ -33,8 +33,7 @@ public:
     UnicodeString AssembleText(const TReportFieldList& header, const TReportFieldList& sections) override
     {
         ++assemblies;
-        if (changeWhileAssembling) {
-            changeWhileAssembling = false;
+        if (changeWhileAssembling.exchange(false)) {
             changeTarget->SetValue(u"modules", u"changed meanwhile");
         }
         UnicodeString text;
@@ -47,8 +46,8 @@ public:
 
     int starts = 0;
     int waits = 0;
-    int assemblies = 0;
-    bool changeWhileAssembling = false;
+    std::atomic<int> assemblies{0};
+    std::atomic<bool> changeWhileAssembling{false};
     TZelReportFields* changeTarget = nullptr;
 };
 
@@ -65,6 +64,14 @@ void LogCallback(bool complete, const UnicodeString& text, IZEException*)
 }
 
 void OtherCallback(bool, const UnicodeString&, IZEException*) {}
+
+std::atomic<int> g_counted{0};
+
+void CountingCallback(bool, const UnicodeString& text, IZEException*)
+{
+    if (text.find(u"modules") != UnicodeString::npos)
+        ++g_counted;
+}
 
 void LogMethod(void* object, bool, const UnicodeString& text, IZEException*)
 {
@@ -344,6 +351,44 @@ TEST_F(ZelExceptionTest, AScreenShotIsTakenOnceAndKept)
     ASSERT_TRUE(shot);
     EXPECT_EQ(exception->GetScreenShot().Get(), shot.Get());
     EXPECT_EQ(captures, 1);
+}
+
+// The builder writes sections while the dialog reads the text and callbacks come and go.
+TEST_F(ZelExceptionTest, WritersReadersAndCallbacksWorkAtOnce)
+{
+    const auto exception = NewException();
+    exception->GetBugReportText(false);
+    const TReportFieldsRef sections = exception->GetBugReportSections();
+    constexpr int kWrites = 300;
+    g_counted = 0;
+    std::atomic<int> textsWithoutSections{0};
+    std::thread writer([&] {
+        for (int i = 0; i < kWrites; ++i) {
+            exception->BeginUpdate();
+            sections->SetValue(u"modules", u"v" + UnicodeString(1, static_cast<char16_t>(u'0' + i % 10)));
+            sections->SetValue(u"main thread:", u"stack " + UnicodeString(1, static_cast<char16_t>(u'a' + i % 26)));
+            exception->EndUpdate();
+        }
+        sections->SetValue(u"modules", u"last");
+    });
+    std::thread reader([&] {
+        for (int i = 0; i < kWrites; ++i)
+            if (exception->GetBugReportText(false).find(u"modules") == UnicodeString::npos)
+                ++textsWithoutSections;
+    });
+    std::thread registrar([&] {
+        for (int i = 0; i < kWrites / 3; ++i) {
+            exception->RegisterBugReportCallback(CountingCallback, i % 2 == 0);
+            exception->UnregisterBugReportCallback(CountingCallback);
+        }
+    });
+    writer.join();
+    reader.join();
+    registrar.join();
+    EXPECT_EQ(textsWithoutSections.load(), 0);
+    EXPECT_GE(g_counted.load(), kWrites / 3); // each registration calls once at least
+    EXPECT_NE(exception->GetBugReportText(false).find(u"moduleslast;"), UnicodeString::npos);
+    EXPECT_FALSE(exception->AnyCallbackFlagged());
 }
 
 } // namespace
