@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <array>
 #include <memory>
 
@@ -42,6 +43,19 @@ bool IsDroppedConnection(DWORD error)
 {
     return error == ERROR_WINHTTP_RESEND_REQUEST || error == ERROR_WINHTTP_CONNECTION_ERROR ||
            error == ERROR_WINHTTP_INVALID_SERVER_RESPONSE;
+}
+
+// Errors of a server that was reached and whose TLS failed: a proxy would not help.
+constexpr std::array kSecurityErrors{
+    ERROR_WINHTTP_SECURE_FAILURE,           ERROR_WINHTTP_SECURE_CHANNEL_ERROR,
+    ERROR_WINHTTP_SECURE_INVALID_CA,        ERROR_WINHTTP_SECURE_CERT_CN_INVALID,
+    ERROR_WINHTTP_SECURE_CERT_DATE_INVALID, ERROR_WINHTTP_SECURE_INVALID_CERT,
+    ERROR_WINHTTP_SECURE_CERT_REVOKED,      ERROR_WINHTTP_SECURE_CERT_WRONG_USAGE,
+    ERROR_WINHTTP_SECURE_CERT_REV_FAILED,   ERROR_WINHTTP_CLIENT_AUTH_CERT_NEEDED};
+
+bool IsSecurityError(DWORD error)
+{
+    return std::find(kSecurityErrors.begin(), kSecurityErrors.end(), error) != kSecurityErrors.end();
 }
 
 const wchar_t* OrNone(const std::wstring& text) { return text.empty() ? nullptr : text.c_str(); }
@@ -188,7 +202,7 @@ bool TWinHttp::SendRequest(std::string_view firstData, uint64_t totalLength)
     if (!api.SendRequest(request_, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0,
                          static_cast<DWORD>(totalLength), 0)) {
         Fail();
-        resend_ = lastError_ != ERROR_WINHTTP_SECURE_FAILURE && UseFoundProxy(requestPath_);
+        resend_ = !IsSecurityError(lastError_) && UseFoundProxy(requestPath_);
         return false;
     }
     return WriteData(firstData);

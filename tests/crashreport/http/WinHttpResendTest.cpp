@@ -53,7 +53,7 @@ TEST_F(WinHttpProxy, NamedProxyGetsTheRequestAndItsAccountAfter407)
     ASSERT_EQ(proxy.Failure(), "");
     TProxyLookups lookups;
     THttpServer server = BehindProxy(proxy);
-    server.findProxy = lookups.Finder(L"");
+    server.findProxy = lookups.Finder(L"127.0.0.1:1");
     TWinHttp http(server);
     std::string response;
     EXPECT_TRUE(http.UploadForm(u"", Fields(), {{WriteFile("a.bin", "abc"), u"a.bin", u"file1"}}, false, response))
@@ -145,6 +145,23 @@ TEST_F(WinHttpProxy, ProxyIsLookedForOnceWhenTheServerCannotBeReached)
     EXPECT_FALSE(direct.UploadForm(u"", Fields(), {}, false, response));
     EXPECT_EQ(none.urls.size(), 1u);
     EXPECT_EQ(direct.LastError(), static_cast<uint32_t>(ERROR_WINHTTP_CANNOT_CONNECT));
+}
+
+TEST_F(WinHttpProxy, RefusedCertificateIsNoReasonToLookForAProxy)
+{
+    const TMailTestServer running(kScript, "--tls");
+    ASSERT_EQ(running.Failure(), "");
+    THttpServer server = Server(running);
+    server.server = "https://localhost/upload";
+    server.ssl = true;
+    TProxyLookups lookups;
+    server.findProxy = lookups.Finder(L"127.0.0.1:1");
+    TWinHttp http(server);
+    std::string response;
+    EXPECT_FALSE(http.UploadForm(u"", Fields(), {}, false, response));
+    // Which TLS error is reported differs between WinHTTPs; none of them is a connect failure.
+    EXPECT_NE(http.LastError(), static_cast<uint32_t>(ERROR_WINHTTP_CANNOT_CONNECT));
+    EXPECT_TRUE(lookups.urls.empty());
 }
 
 TEST_F(WinHttpUpload, DroppedConnectionsAreResentTwiceAtMost)
