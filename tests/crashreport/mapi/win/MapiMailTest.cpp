@@ -86,25 +86,6 @@ TEST_F(MapiMail, WatchdogPausesAroundTheCallAndTheLoaderLockStopsIt)
     EXPECT_EQ(events.size(), 2u);
 }
 
-TEST_F(MapiMail, TopMostParentStepsBackWhileTheProgramRuns)
-{
-    const HWND parent = CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"parent", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                                        nullptr, nullptr);
-    if (!parent)
-        GTEST_SKIP() << "no top-level windows without a display";
-    bool wasTopMost = true;
-    TMailClientHooks hooks;
-    hooks.pauseWatchdog = [&](bool pause) {
-        if (pause)
-            wasTopMost = (GetWindowLongPtrW(parent, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
-    };
-    EXPECT_EQ(SendViaMapi(Mail(), parent, false, hooks, kStandIn), TMapiResult::Sent);
-    EXPECT_FALSE(wasTopMost);
-    EXPECT_NE(GetWindowLongPtrW(parent, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
-    EXPECT_NE(Record().find("parent=set\n"), std::string::npos);
-    DestroyWindow(parent);
-}
-
 TEST_F(MapiMail, ProviderWithoutTheCallOrMissingIsNotSent)
 {
     EXPECT_EQ(SendViaMapi(Mail(), nullptr, false, {}, L"kernel32.dll"), TMapiResult::NotSent);
