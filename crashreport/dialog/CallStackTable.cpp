@@ -166,14 +166,19 @@ std::vector<std::u16string_view> SplitStackPieces(std::u16string_view text)
     if (text.empty())
         return pieces;
     const std::vector<TDALine> lines = SplitSectionLines(text);
+    const auto startsWith = [&](size_t i, std::u16string_view prefix) {
+        return text.substr(static_cast<size_t>(lines[i].start), prefix.size()) == prefix;
+    };
     size_t pieceStart = 0;
     for (size_t i = 1; i < lines.size(); ++i) {
-        const std::u16string_view line = text.substr(static_cast<size_t>(lines[i].start));
-        const bool created = lines[i].length < 0 && line.substr(0, 10) == u">> created";
-        if (!created || lines[i - 1].length <= 0)
+        const bool created = lines[i].length < 0 && startsWith(i, u">> created") && lines[i - 1].length > 0;
+        // The next thread section: an empty line and its heading.
+        const bool nextSection = lines[i].length == 0 && i + 1 < lines.size() && lines[i + 1].length < 0;
+        if (!created && !nextSection)
             continue;
-        const size_t previousEnd = static_cast<size_t>(lines[i - 1].start + lines[i - 1].length);
-        pieces.push_back(text.substr(pieceStart, previousEnd - pieceStart));
+        const size_t previousEnd = static_cast<size_t>(lines[i - 1].start + std::max(lines[i - 1].length, 0));
+        const size_t end = lines[i - 1].length < 0 ? text.find_first_of(u"\r\n", previousEnd) : previousEnd;
+        pieces.push_back(text.substr(pieceStart, std::min(end, text.size()) - pieceStart));
         pieceStart = static_cast<size_t>(lines[i].start);
     }
     pieces.push_back(text.substr(pieceStart));
@@ -201,22 +206,25 @@ TViewTable BuildCallStackTable(std::u16string_view text)
     TViewTable table;
     table.columns = ParseColumnSpec(spec);
     table.hasHeader = true;
-    // A trace that failed at once has no heading to set apart.
-    const bool internalError = !texts.empty() && texts.front().find(u">> internal error") != std::u16string_view::npos;
     bool previousEmpty = false;
     for (size_t p = 0; p < pieces.size(); ++p) {
         const TSectionLayout& piece = pieces[p];
+        // A trace that failed at once has no heading to set apart.
+        const bool failed = texts[p].find(u">> internal error") != std::u16string_view::npos;
+        bool headingSeen = false;
         for (size_t line = 0; line < piece.LineCount(); ++line) {
             const UnicodeString trimmed = TrimW(piece.Line(line));
             TViewRow row;
             if (IsSpanningLine(trimmed)) {
+                const bool heading = !trimmed.empty() && !headingSeen;
+                headingSeen = headingSeen || heading;
                 row.spanning = true;
                 row.cells.push_back(trimmed.size() > 3 ? trimmed.substr(3) : UnicodeString());
-                row.followsBlank = table.rows.empty() ? !internalError : previousEmpty;
-            } else if (piece.ColumnCount() == 1) {
-                row.cells.push_back(trimmed);
+                row.followsBlank = (table.rows.empty() || previousEmpty) && !(heading && failed);
             } else {
-                row.cells = StackCells(piece, line, roles[p], captioned);
+                headingSeen = true;
+                row.cells = piece.ColumnCount() == 1 ? std::vector<UnicodeString>{trimmed}
+                                                     : StackCells(piece, line, roles[p], captioned);
             }
             previousEmpty = trimmed.empty();
             table.rows.push_back(std::move(row));

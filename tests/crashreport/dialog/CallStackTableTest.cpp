@@ -154,12 +154,37 @@ TEST(CallStackTableTest, HeadingsFollowTheEmptyLineBetweenThreads)
     EXPECT_EQ(Row(table, 4), (std::vector<std::string>{"will be calculated soon"}));
 }
 
+TEST(CallStackTableTest, ThreadSectionsOfDifferentLayoutsAreAnalysedApart)
+{
+    const UnicodeString text = Lines({
+        u">> main ($1a4):",
+        u"00401a2c +1c  app.exe Unit1   12 +4 Foo",
+        u"00401b00 +200 app.exe Unit22 345 +1 Barr",
+        u"",
+        u">> worker ($2b0):",
+        u"00403a10 +30 app.exe Thread.cpp 77 +12 Run",
+    });
+    const std::vector<std::u16string_view> pieces = SplitStackPieces(text);
+    ASSERT_EQ(pieces.size(), 2u);
+    EXPECT_EQ(pieces[1].substr(0, 5), u"\r\n>> ");
+    const TViewTable table = BuildCallStackTable(text);
+    ASSERT_EQ(table.rows.size(), 6u);
+    EXPECT_EQ(Row(table, 2), (std::vector<std::string>{"00401b00", "+200", "app.exe", "Unit22", "345", "+1", "Barr"}));
+    EXPECT_EQ(Row(table, 5), (std::vector<std::string>{"00403a10", "+30", "app.exe", "Thread.cpp", "77", "+12", "Run"}));
+    EXPECT_TRUE(table.rows[3].spanning);
+    EXPECT_TRUE(table.rows[4].followsBlank);
+}
+
 TEST(CallStackTableTest, NoHeadingMarkWhenTheFirstBlockIsAnInternalError)
 {
-    const UnicodeString text = Lines({u">> main ($1a4):", u">> internal error in FillFinalOutput:", u"00401000 +0 ???"});
+    const UnicodeString text = Lines({u">> main ($1a4):", u">> internal error in FillFinalOutput:", u"00401000 +0 ???",
+                                      u"", u">> worker ($2b0):", u">> internal error in InDeepChecks:", u"",
+                                      u">> third ($3c0):", u">> stack not accessible"});
     const TViewTable table = BuildCallStackTable(text);
-    ASSERT_FALSE(table.rows.empty());
+    ASSERT_EQ(table.rows.size(), 9u);
     EXPECT_FALSE(table.rows[0].followsBlank);
+    EXPECT_FALSE(table.rows[4].followsBlank);
+    EXPECT_TRUE(table.rows[7].followsBlank);
 }
 
 TEST(CallStackTableTest, ALineOfABlockWithoutBreaksIsOneCell)
