@@ -1,11 +1,9 @@
 #include <windows.h>
 #include <setupapi.h>
 
-#include <optional>
-
-#include "engine/win/RegistryText.h"
 #include "plugins/HardwareList.h"
 #include "plugins/win/BoundLibrary.h"
+#include "plugins/win/DriverRegistry.h"
 #include "plugins/win/ListPlugins.h"
 
 namespace {
@@ -15,8 +13,6 @@ using TDestroyDeviceInfoList = BOOL(WINAPI*)(HDEVINFO set);
 using TEnumDeviceInfo = BOOL(WINAPI*)(HDEVINFO set, DWORD index, SP_DEVINFO_DATA* data);
 using TGetDeviceRegistryPropertyW = BOOL(WINAPI*)(HDEVINFO set, SP_DEVINFO_DATA* data, DWORD property,
                                                   DWORD* type, BYTE* buffer, DWORD size, DWORD* required);
-
-constexpr wchar_t kDriverClasses[] = L"System\\CurrentControlSet\\Control\\Class\\";
 
 struct TSetupRoutines {
     TGetClassDevsW getClassDevs;
@@ -38,33 +34,6 @@ UnicodeString DeviceProperty(const TSetupRoutines& routines, HDEVINFO set, SP_DE
                               nullptr))
         return {};
     return UnicodeString(reinterpret_cast<const char16_t*>(buffer.data()));
-}
-
-UnicodeString DriverClassKey(const UnicodeString& driverKey)
-{
-    return UnicodeString(reinterpret_cast<const char16_t*>(kDriverClasses)) + driverKey;
-}
-
-// The driver's "Characteristics" when it is a 4-byte value.
-std::optional<uint32_t> DriverCharacteristics(const UnicodeString& driverKey)
-{
-    DWORD value = 0;
-    DWORD size = sizeof value;
-    DWORD type = 0;
-    const UnicodeString key = DriverClassKey(driverKey);
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, reinterpret_cast<const wchar_t*>(key.c_str()), L"Characteristics",
-                     RRF_RT_ANY, &type, &value, &size) != ERROR_SUCCESS ||
-        size != sizeof value || (type != REG_DWORD && type != REG_BINARY))
-        return std::nullopt;
-    return value;
-}
-
-UnicodeString DriverVersionSuffix(const UnicodeString& driverKey)
-{
-    const UnicodeString key = DriverClassKey(driverKey);
-    return DriverSuffix(RegReadStr(HKEY_LOCAL_MACHINE, key, u"ProviderName"),
-                        RegReadStr(HKEY_LOCAL_MACHINE, key, u"DriverVersion"),
-                        RegReadStr(HKEY_LOCAL_MACHINE, key, u"DriverDate"));
 }
 
 void CollectDevices(const TSetupRoutines& routines, THardwareList& list)
