@@ -202,7 +202,7 @@ bool TWinHttp::SendRequest(std::string_view firstData, uint64_t totalLength)
     if (!api.SendRequest(request_, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0,
                          static_cast<DWORD>(totalLength), 0)) {
         Fail();
-        resend_ = !IsSecurityError(lastError_) && UseFoundProxy(requestPath_);
+        resend_ = !IsSecurityError(lastError_) && UseFoundProxy();
         return false;
     }
     return WriteData(firstData);
@@ -210,12 +210,12 @@ bool TWinHttp::SendRequest(std::string_view firstData, uint64_t totalLength)
 
 // Once, and only without a configured proxy: a proxy found for the address is taken by a new
 // session.
-bool TWinHttp::UseFoundProxy(const std::wstring& path)
+bool TWinHttp::UseFoundProxy()
 {
     if (!settings_.proxy.list.empty() || autoProxyTried_)
         return false;
     autoProxyTried_ = true;
-    const std::wstring url = (settings_.ssl ? L"https://" : L"http://") + host_ + path;
+    const std::wstring url = (settings_.ssl ? L"https://" : L"http://") + host_ + requestPath_;
     foundProxy_ = settings_.findProxy ? settings_.findProxy(session_, url) : FindSystemProxy(session_, url);
     if (!foundProxy_ || foundProxy_->list.empty()) {
         foundProxy_.reset();

@@ -96,7 +96,7 @@ private:
     bool ReadResponse(std::string& response);
     bool ResendAfterConnectionError();
     bool TakeAuthScheme(DWORD& scheme);
-    bool UseFoundProxy(const std::wstring& path);
+    bool UseFoundProxy();
     bool Fail();
     void CloseRequest();
     void CloseSession();

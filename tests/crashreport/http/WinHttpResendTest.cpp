@@ -106,13 +106,26 @@ TEST_F(WinHttpProxy, WrongOrMissingProxyAccountEndsAfterOneResendAtMost)
     EXPECT_EQ(proxy.ReadFile("request-4.json"), "");
 }
 
+TEST_F(WinHttpProxy, HostsOfTheBypassListAreReachedDirectly)
+{
+    const TMailTestServer running(kScript, "");
+    ASSERT_EQ(running.Failure(), "");
+    THttpServer server = Server(running);
+    // Nothing listens on port 1 of the loopback: a request through this proxy would fail.
+    server.proxy.list = u"127.0.0.1:1";
+    server.proxy.bypass = u"127.0.0.1";
+    TWinHttp http(server);
+    std::string response;
+    EXPECT_TRUE(http.UploadForm(u"", Fields(), {}, false, response)) << http.LastError();
+    EXPECT_TRUE(Has(running.ReadFile("request-1.json"), "\"path\": \"/upload/form.php\""));
+}
+
 TEST_F(WinHttpProxy, UnreachableConfiguredProxyIsNotReplacedByAFoundOne)
 {
     TProxyLookups lookups;
     THttpServer server;
     server.server = kUnresolvable;
     server.quiet = true;
-    // Nothing listens on port 1 of the loopback: the connect is refused at once.
     server.proxy.list = u"127.0.0.1:1";
     server.findProxy = lookups.Finder(L"127.0.0.1:2");
     TWinHttp http(server);
