@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs the benchmark programs under Wine: link round trips over a pty pair, and
 # Iobrant's qGetInputs against the same exchange made directly through Conduvex, and socket
-# links against a plain WinSock client and an idle UDP link's cost. They print
+# links against a plain WinSock client and an idle UDP link's cost, and a bug report of a process
+# with 10 threads. They print
 # rates and ratios; they are not tests. Runs on the architecture the tests run on (see
 # tools/test-arch.sh). Installs what is missing first.
 set -euo pipefail
@@ -13,7 +14,7 @@ choose_test_arch
 test_arch_line
 "$root/tools/install-deps.sh" "$TEST_ARCH"
 source "$root/tools/wine-road.sh"
-cross_build "$test_toolchain" "$test_build" LinkBench TarvoBench SocketBench Iobrant Conduvex
+cross_build "$test_toolchain" "$test_build" LinkBench TarvoBench SocketBench ReportBench Iobrant Conduvex
 
 trap 'wine_stop; "$root/tools/pty-ports.sh" stop "$build/ptys"' EXIT
 wine_start
@@ -26,3 +27,5 @@ echo "== Iobrant stack overhead (qGetInputs against ciSndGetVantel97, module sim
 wine_run TarvoBench.exe 3
 echo "== Socket links (ciSndGetVantel97 over TCP against a plain WinSock client; idle UDP link)"
 wine_run SocketBench.exe 3
+echo "== Bug report of a process with 10 threads (aim: under 300 ms)"
+wine_run ReportBench.exe
