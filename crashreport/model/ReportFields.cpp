@@ -153,18 +153,26 @@ std::shared_ptr<TZelReportFields> TZelReportFields::Copy()
     return copy;
 }
 
-void TZelReportFields::BeginUpdate()
+IReportChangeSink* TZelReportFields::PinnedOwner()
 {
     const std::lock_guard guard(ownerLock_);
-    if (owner_)
-        owner_->BeginUpdate();
+    return owner_ && owner_->Pin() ? owner_ : nullptr;
+}
+
+void TZelReportFields::BeginUpdate()
+{
+    if (IReportChangeSink* owner = PinnedOwner()) {
+        owner->BeginUpdate();
+        owner->Unpin();
+    }
 }
 
 void TZelReportFields::EndUpdate()
 {
-    const std::lock_guard guard(ownerLock_);
-    if (owner_)
-        owner_->EndUpdate();
+    if (IReportChangeSink* owner = PinnedOwner()) {
+        owner->EndUpdate();
+        owner->Unpin();
+    }
 }
 
 void TZelReportFields::ForgetOwner()
@@ -185,9 +193,11 @@ void TZelReportFields::SetReady()
     ready_ = true;
 }
 
+// The owner's last reference may go with the unpinning: nothing of this list is touched after it.
 void TZelReportFields::Announce()
 {
-    const std::lock_guard guard(ownerLock_);
-    if (owner_)
-        owner_->ReportChanged();
+    if (IReportChangeSink* owner = PinnedOwner()) {
+        owner->ReportChanged();
+        owner->Unpin();
+    }
 }

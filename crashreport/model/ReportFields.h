@@ -1,7 +1,8 @@
 #pragma once
 // The name/value list of a bug report: its header fields and its sections (title to body). The
-// exception object that owns a list is told of every change, outside the list's data lock, so
-// that its callbacks may read any list; the owner is forgotten by its destructor.
+// exception object that owns a list is told of every change while the list holds a reference to
+// it and no lock, so that its callbacks may read and change any list from any thread; the owner
+// is forgotten by its destructor.
 #include <memory>
 #include <mutex>
 #include <string_view>
@@ -13,6 +14,9 @@
 // What a list tells its owner.
 class IReportChangeSink {
 public:
+    // Keeps the owner alive while it is told; false once it is being destroyed.
+    virtual bool Pin() = 0;
+    virtual void Unpin() = 0;
     virtual void BeginUpdate() = 0;
     virtual void EndUpdate() = 0;
     virtual void ReportChanged() = 0;
@@ -62,7 +66,7 @@ public:
     void BeginUpdate();
     void EndUpdate();
 
-    // Waits for an announcement in progress; called by the owner's destructor.
+    // Called by the owner's destructor.
     void ForgetOwner();
     void SetCurrentIndex(int index);
     void SetReady();
@@ -71,10 +75,12 @@ private:
     int Find(std::u16string_view name) const;
     void Insert(const UnicodeString& name, const UnicodeString& value);
     bool EraseAt(int index);
+    // The owner, pinned; null without one.
+    IReportChangeSink* PinnedOwner();
     void Announce();
 
     std::recursive_mutex dataLock_;
-    std::recursive_mutex ownerLock_;
+    std::mutex ownerLock_;
     IReportChangeSink* owner_;
     TReportFieldList fields_;
     int currentIndex_ = 0;

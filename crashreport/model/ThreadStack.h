@@ -2,6 +2,7 @@
 // One thread section of a report, in section order: what the stack tracer is given for the
 // thread and what it handed back.
 #include <cstdint>
+#include <vector>
 
 #include "stack/StackItem.h"
 #include "text/ZelTypes.h"

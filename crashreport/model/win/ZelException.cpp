@@ -1,7 +1,6 @@
 #include "model/win/ZelException.h"
 
 #include "engine/win/LiveObjectCheck.h"
-#include "settings/win/DualText.h"
 
 namespace {
 

@@ -159,6 +159,8 @@ protected:
 
 private:
     // IReportChangeSink: the lists' changes.
+    bool Pin() override { return TryAddRef(); }
+    void Unpin() override { Release(); }
     void ReportChanged() override;
     void NotifyCallbacks();
     void CallNewCallback(const std::function<void(bool, const UnicodeString&)>& call);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <future>
@@ -10,6 +11,14 @@ namespace {
 
 class TCountingSink : public IReportChangeSink {
 public:
+    bool Pin() override
+    {
+        if (!alive)
+            return false;
+        ++pins;
+        return true;
+    }
+    void Unpin() override { --pins; }
     void BeginUpdate() override { ++begins; }
     void EndUpdate() override { ++ends; }
     void ReportChanged() override
@@ -19,9 +28,11 @@ public:
             onChange();
     }
 
+    bool alive = true;
+    std::atomic<int> pins{0};
     int begins = 0;
     int ends = 0;
-    int changes = 0;
+    std::atomic<int> changes{0};
     std::function<void()> onChange;
 };
 
@@ -45,7 +56,7 @@ TEST(ReportFieldsNotReady, ChangesNothingUntilReady)
     fields.SetValue(u"a", u"1");
     fields.Add(u"b", u"2");
     EXPECT_EQ(fields.Count(), 0);
-    EXPECT_EQ(sink.changes, 0);
+    EXPECT_EQ(sink.changes.load(), 0);
     fields.SetReady();
     fields.Add(u"b", u"2");
     EXPECT_EQ(fields.Snapshot(), Pairs({{u"b", u"2"}}));
@@ -63,7 +74,7 @@ TEST_F(ReportFieldsTest, SetValueTrimsReplacesIgnoringCaseAndDeletesOnEmpty)
 
     fields.SetValue(u"user", u" \r\n ");
     EXPECT_EQ(fields.Snapshot(), Pairs({{u"DATE/time", u"later"}}));
-    EXPECT_EQ(sink.changes, 4);
+    EXPECT_EQ(sink.changes.load(), 4);
 }
 
 TEST_F(ReportFieldsTest, UnchangedValueAndMissingDeletesAnnounceNothing)
@@ -76,7 +87,7 @@ TEST_F(ReportFieldsTest, UnchangedValueAndMissingDeletesAnnounceNothing)
     fields.Delete(-1);
     fields.Rename(0, u"a");
     fields.Rename(3, u"b");
-    EXPECT_EQ(sink.changes, 1);
+    EXPECT_EQ(sink.changes.load(), 1);
     EXPECT_EQ(fields.Snapshot(), Pairs({{u"a", u"1"}}));
 }
 
@@ -130,14 +141,14 @@ TEST_F(ReportFieldsTest, UpdatesGoToTheOwnerUntilItIsForgotten)
     fields.EndUpdate();
     EXPECT_EQ(sink.begins, 1);
     EXPECT_EQ(sink.ends, 1);
-    EXPECT_EQ(sink.changes, 1);
+    EXPECT_EQ(sink.changes.load(), 1);
 
     fields.ForgetOwner();
     fields.BeginUpdate();
     fields.Add(u"b", u"2");
     fields.EndUpdate();
     EXPECT_EQ(sink.begins, 1);
-    EXPECT_EQ(sink.changes, 1);
+    EXPECT_EQ(sink.changes.load(), 1);
     EXPECT_EQ(fields.Count(), 2);
 }
 
@@ -154,6 +165,33 @@ TEST_F(ReportFieldsTest, OwnerMayReadTheListFromAnotherThreadWhileTold)
     EXPECT_EQ(seen, 1);
 }
 
+// A callback may wait for another thread that changes the same list.
+TEST_F(ReportFieldsTest, OwnerMayWaitForAnotherThreadChangingTheListWhileTold)
+{
+    bool nested = false;
+    sink.onChange = [&] {
+        if (nested)
+            return;
+        nested = true;
+        auto writer = std::async(std::launch::async, [&] { fields.SetValue(u"b", u"2"); });
+        ASSERT_EQ(writer.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    };
+    fields.Add(u"a", u"1");
+    EXPECT_EQ(fields.Count(), 2);
+    EXPECT_EQ(sink.changes.load(), 2);
+    EXPECT_EQ(sink.pins.load(), 0);
+}
+
+TEST_F(ReportFieldsTest, AnOwnerThatIsGoingIsNotTold)
+{
+    sink.alive = false;
+    fields.BeginUpdate();
+    fields.Add(u"a", u"1");
+    fields.EndUpdate();
+    EXPECT_EQ(sink.begins + sink.ends + sink.changes.load(), 0);
+    EXPECT_EQ(fields.Count(), 1);
+}
+
 TEST_F(ReportFieldsTest, CopyHoldsThePairsWithoutOwner)
 {
     fields.Add(u"a", u"1");
@@ -163,7 +201,7 @@ TEST_F(ReportFieldsTest, CopyHoldsThePairsWithoutOwner)
     copy->SetValue(u"a", u"changed");
     EXPECT_EQ(copy->Value(u"a"), u"changed");
     EXPECT_EQ(fields.Value(u"a"), u"1");
-    EXPECT_EQ(sink.changes, 2);
+    EXPECT_EQ(sink.changes.load(), 2);
 }
 
 } // namespace
