@@ -42,16 +42,19 @@ std::vector<TDALine> SplitSectionLines(std::u16string_view text)
 TSectionLayout::TSectionLayout(std::u16string_view text, bool requireTwoSupporters)
     : text_(text), lines_(SplitSectionLines(text))
 {
+    for (const TDALine& line : lines_) {
+        size_t end = static_cast<size_t>(line.start);
+        while (end < text_.size() && text_[end] != u'\r' && text_[end] != u'\n')
+            ++end;
+        lineEnds_.push_back(end);
+    }
     FindBreaks(requireTwoSupporters);
 }
 
 std::u16string_view TSectionLayout::Line(size_t line) const
 {
     const size_t start = static_cast<size_t>(lines_[line].start);
-    size_t end = start;
-    while (end < text_.size() && text_[end] != u'\r' && text_[end] != u'\n')
-        ++end;
-    return std::u16string_view(text_).substr(start, end - start);
+    return std::u16string_view(text_).substr(start, lineEnds_[line] - start);
 }
 
 int TSectionLayout::ColumnEnd(int column) const

@@ -51,5 +51,7 @@ private:
 
     UnicodeString text_;
     std::vector<TDALine> lines_;
+    // Where each line ends, comment lines included.
+    std::vector<size_t> lineEnds_;
     TDAPiece breaks_;
 };
