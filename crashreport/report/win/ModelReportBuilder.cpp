@@ -2,6 +2,7 @@
 
 #include "HeaderGatherer.h"
 #include "LoaderLock.h"
+#include "PleaseWait.h"
 #include "model/PluginRegistry.h"
 #include "report/ReportText.h"
 #include "settings/win/DualText.h"
@@ -86,6 +87,14 @@ void RecordThreads(TIZEException& exception, const TReportBuilder& builder)
     });
 }
 
+// The start-up's check when installed; it may also wait a little for a loader at work.
+bool LoaderLocked()
+{
+    constexpr int kLoaderLockWaitMs = 250;
+    const auto& check = ExceptionHooks().isLoaderLocked;
+    return check ? check(kLoaderLockWaitMs) : IsLoaderLocked();
+}
+
 } // namespace
 
 TReportSubject SubjectOf(TIZEException& exception)
@@ -143,7 +152,7 @@ void TModelReportBuilder::StartSections(TIZEException& exception, TZelReportFiel
     }
     // The thread that raised waits for its report: it cannot build it while it is traced.
     const bool ownThread = exception.BuildAsync() || GetCurrentThreadId() != exception.GetCrashedThreadId();
-    if (ownThread && !IsLoaderLocked()) {
+    if (ownThread && !LoaderLocked()) {
         auto start = std::make_unique<TBuilderStart>(TBuilderStart{&exception, std::move(builder), &sections});
         DWORD threadId = 0;
         TWinHandle thread(CreateThread(nullptr, 0, BuilderThread, start.get(), CREATE_SUSPENDED, &threadId));
@@ -157,7 +166,13 @@ void TModelReportBuilder::StartSections(TIZEException& exception, TZelReportFiel
         }
         builder = std::move(start->builder);
     }
-    Build(exception, *builder, sections);
+    BuildHere(exception, *builder, sections);
+}
+
+void TModelReportBuilder::BuildHere(TIZEException& exception, TReportBuilder& builder, TZelReportFields& sections)
+{
+    const TPleaseWait pleaseWait(exception);
+    Build(exception, builder, sections);
 }
 
 DWORD WINAPI TModelReportBuilder::BuilderThread(void* parameter)
@@ -175,7 +190,8 @@ void TModelReportBuilder::Build(TIZEException& exception, TReportBuilder& builde
 {
     const TReportFieldsRef header = exception.GetBugReportHeader();
     TExceptionSink sink(exception, sections, *header);
-    builder.BuildSections(sink);
+    TExceptionProgress progress(exception);
+    builder.BuildSections(sink, &progress);
     if (exception.IsTerminating())
         return;
     exception.BeginUpdate();
@@ -208,16 +224,24 @@ void TModelReportBuilder::WaitForReport(TIZEException& exception)
         }
     }
     if (pending.builder) {
-        Build(exception, *pending.builder, *pending.sections);
+        BuildHere(exception, *pending.builder, *pending.sections);
         return;
     }
     const HANDLE thread = exception.BuilderThread();
-    if (!thread || exception.GetBuilderThreadId() == GetCurrentThreadId() || IsLoaderLocked())
+    if (!thread || exception.GetBuilderThreadId() == GetCurrentThreadId() || LoaderLocked())
         return;
-    // A caller that shows it is waiting wants the report soon.
+    constexpr DWORD kPumpIntervalMs = 50;
+    TPleaseWait pleaseWait(exception);
+    // A caller that shows it is waiting wants the report soon, whether or not the alert could
+    // be shown.
     if (exception.Settings().PlWaitBox())
         SetThreadPriority(thread, THREAD_PRIORITY_HIGHEST);
-    WaitForSingleObject(thread, INFINITE);
+    if (!pleaseWait.Shown()) {
+        WaitForSingleObject(thread, INFINITE);
+        return;
+    }
+    while (WaitForSingleObject(thread, kPumpIntervalMs) == WAIT_TIMEOUT)
+        pleaseWait.Pump();
 }
 
 UnicodeString TModelReportBuilder::AssembleText(const TReportFieldList& header, const TReportFieldList& sections)

@@ -29,6 +29,8 @@ private:
     static DWORD WINAPI BuilderThread(void* parameter);
     // The builder procedure: every section, the checksums, completion.
     static void Build(TIZEException& exception, TReportBuilder& builder, TZelReportFields& sections);
+    // The same in the caller, with the please-wait alert shown meanwhile.
+    static void BuildHere(TIZEException& exception, TReportBuilder& builder, TZelReportFields& sections);
 
     // Reports built on demand wait here until their text is first waited for.
     std::mutex pendingLock_;
