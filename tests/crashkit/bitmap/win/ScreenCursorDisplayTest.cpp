@@ -2,6 +2,7 @@
 // state of the thread whose window lies under the mouse, and drawn at its hot spot.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <thread>
 
 #include "NVBitmap.h"
@@ -58,8 +59,6 @@ public:
         thread_ = std::thread([this, cursor] { Serve(cursor); });
         WaitForSingleObject(ready_.Get(), 10000);
         SetCursorPos(kMouse.x, kMouse.y);
-        // The window's thread sets its cursor as it takes the mouse move.
-        Sleep(100);
     }
     ~TOtherThreadWindow()
     {
@@ -122,27 +121,66 @@ COLORREF ColourAt(INVBitmap* bitmap, int x, int y)
     return RGB(pixel[2], pixel[1], pixel[0]);
 }
 
-TEST(ScreenCursorDisplay, WithoutCursorInfoTheCursorOfTheThreadUnderTheMouseShows)
+// One window of another thread under the mouse for the tests that need it: closing a window
+// costs Wine seconds.
+class ScreenCursorOverWindow : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        black_ = std::make_unique<TBlackCursor>();
+        window_ = std::make_unique<TOtherThreadWindow>(black_->Get());
+    }
+    static void TearDownTestSuite()
+    {
+        window_.reset();
+        black_.reset();
+    }
+
+    static std::unique_ptr<TBlackCursor> black_;
+    static std::unique_ptr<TOtherThreadWindow> window_;
+};
+
+std::unique_ptr<TBlackCursor> ScreenCursorOverWindow::black_;
+std::unique_ptr<TOtherThreadWindow> ScreenCursorOverWindow::window_;
+
+TEST_F(ScreenCursorOverWindow, WithoutCursorInfoTheCursorOfTheThreadUnderTheMouseShows)
 {
-    const TBlackCursor black;
-    ASSERT_TRUE(black.Get());
-    const TOtherThreadWindow window(black.Get());
-    ASSERT_TRUE(window.Window());
+    ASSERT_TRUE(black_->Get());
+    ASSERT_TRUE(window_->Window());
     POINT mouse{};
     ASSERT_TRUE(GetCursorPos(&mouse));
-    ASSERT_EQ(window.Window(), WindowFromPoint(mouse));
+    ASSERT_EQ(window_->Window(), WindowFromPoint(mouse));
     // This thread's own cursor is another one: only the attached input gives the black one.
-    SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW)));
+    ASSERT_NE(black_->Get(), GetCursor());
     for (const TGetCursorInfo missing : {TGetCursorInfo{}, &FailingCursorInfo}) {
         const std::optional<TScreenCursor> cursor = ShowingCursor(missing);
         ASSERT_TRUE(cursor);
-        EXPECT_EQ(black.Get(), cursor->cursor);
+        EXPECT_EQ(black_->Get(), cursor->cursor);
         EXPECT_EQ(mouse.x, cursor->position.x);
         EXPECT_EQ(mouse.y, cursor->position.y);
     }
     // Attached only for the look-up: this thread's cursor is its own again.
-    EXPECT_NE(black.Get(), GetCursor());
+    EXPECT_NE(black_->Get(), GetCursor());
     EXPECT_FALSE(ShowingCursor(&HiddenCursorInfo));
+}
+
+TEST_F(ScreenCursorOverWindow, ScreenshotShowsTheCursorOverTheWindow)
+{
+    // The window's thread sets its cursor as it takes the mouse move, and its white reaches the
+    // screen when the display has drawn it, each in its own time.
+    const int x = kMouse.x - GetSystemMetrics(SM_XVIRTUALSCREEN), y = kMouse.y - GetSystemMetrics(SM_YVIRTUALSCREEN);
+    TIntfPtr<INVBitmap> screen;
+    for (int wait = 0; wait < 300; ++wait, Sleep(10)) {
+        const std::optional<TScreenCursor> cursor = ShowingCursor(BoundGetCursorInfo());
+        screen = CaptureScreen(false);
+        if (cursor && cursor->cursor == black_->Get() && screen &&
+            ColourAt(screen.Get(), x + kSize, y + kSize) == RGB(255, 255, 255))
+            break;
+    }
+    ASSERT_TRUE(screen);
+    EXPECT_EQ(RGB(0, 0, 0), ColourAt(screen.Get(), x - kHotX + 2, y - kHotY + 2));
+    EXPECT_EQ(RGB(0, 0, 0), ColourAt(screen.Get(), x - kHotX + kSize - 1, y - kHotY + kSize - 1));
+    EXPECT_EQ(RGB(255, 255, 255), ColourAt(screen.Get(), x - kHotX - 2, y - kHotY - 2));
 }
 
 TEST(ScreenCursorDisplay, CursorIsDrawnWithItsHotSpotAtItsPositionInTheArea)
@@ -161,17 +199,6 @@ TEST(ScreenCursorDisplay, CursorIsDrawnWithItsHotSpotAtItsPositionInTheArea)
     EXPECT_EQ(RGB(255, 255, 255), ColourAt(bitmap.Get(), left - 1, top));
     EXPECT_EQ(RGB(255, 255, 255), ColourAt(bitmap.Get(), left, top - 1));
     EXPECT_EQ(RGB(255, 255, 255), ColourAt(bitmap.Get(), left + kSize, top + kSize));
-}
-
-TEST(ScreenCursorDisplay, ScreenshotShowsTheCursorOverTheWindow)
-{
-    const TBlackCursor black;
-    const TOtherThreadWindow window(black.Get());
-    const TIntfPtr<INVBitmap> screen = CaptureScreen(false);
-    ASSERT_TRUE(screen);
-    const int x = kMouse.x - GetSystemMetrics(SM_XVIRTUALSCREEN), y = kMouse.y - GetSystemMetrics(SM_YVIRTUALSCREEN);
-    EXPECT_EQ(RGB(0, 0, 0), ColourAt(screen.Get(), x - kHotX + 2, y - kHotY + 2));
-    EXPECT_EQ(RGB(255, 255, 255), ColourAt(screen.Get(), x - kHotX - 2, y - kHotY - 2));
 }
 
 } // namespace
