@@ -338,6 +338,21 @@ TEST_F(StackTracerRealCode, EmptyStackListsTheExceptionAddressAlone)
     EXPECT_EQ((std::vector<CodeAddress>{chain->second.callee}), Addresses(result));
 }
 
+TEST_F(StackTracerRealCode, UnreadableStackGivesEmptyResults)
+{
+    const auto chain = FindChain(dll_->objdump);
+    ASSERT_TRUE(chain);
+    TStackBuilder stack;
+    stack.Put(kStackTop - 4, chain->first.returnAddress);
+    TStackTraceOptions options;
+    options.exactAddress = true;
+    // The stack pointer lies below the readable stack.
+    const TStackTraceResult result = Trace(stack, {chain->second.callee, kStackBase - 0x100, kStackTop, 0, 0}, options);
+    EXPECT_TRUE(result.items.empty());
+    EXPECT_TRUE(result.text.empty()) << WideToUTF8(result.text);
+    EXPECT_EQ(0u, result.mostRecentAddress);
+}
+
 TEST_F(StackTracerRealCode, SetCancelFlagEndsTheTraceAtOnce)
 {
     const auto chain = FindChain(dll_->objdump);
