@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <regex>
 #include <stdexcept>
@@ -269,4 +270,33 @@ TEST_F(ReportBuilder, PluginsThatFailGetTheirFailureAsTextAndTheReportCompletes)
     EXPECT_EQ("nightly", report.Field("build"));
     EXPECT_EQ(std::nullopt, report.Field("broken"));
     EXPECT_NE("will be calculated soon", report.Field("callstack crc"));
+}
+
+TEST_F(ReportBuilder, AThreadStartedByANamedThreadNamesItsCreatorBeforeItsOldestCall)
+{
+    const TWaitingThreads waiting({u"child"});
+    SetThreadEntry(waiting.ThreadId(0), nullptr, u"child", GetCurrentThreadId(), nullptr, u"");
+    const TCrash crash(TCrashSite::A, u"crasher");
+    const TCheckedReport report = CheckedReport(CrashSubject(crash));
+    const TCheckedSection* child = report.Section(ThreadTitle("child", waiting.ThreadId(0)));
+    ASSERT_NE(nullptr, child);
+    ASSERT_GE(child->lines.size(), 2u);
+    EXPECT_EQ(">> created by main at:", child->lines[child->lines.size() - 2]);
+    EXPECT_EQ(1, std::count(child->lines.begin(), child->lines.end(), ">> created by main at:"));
+}
+
+TEST_F(ReportBuilder, InnerExceptionsGetSectionsOfTheirOwnLedByTheirClassAndMessage)
+{
+    const TCrash crash(TCrashSite::A, u"crasher");
+    TReportSubject subject = CrashSubject(crash);
+    subject.options.listThreads = false;
+    subject.innerExceptions = {{crash.ThreadId(), crash.Address(), u"EInner", u"first failure", crash.Context()}};
+    const TCheckedReport report = CheckedReport(subject);
+    EXPECT_TRUE(report.problems.empty()) << report.problems.front();
+    ASSERT_GE(report.sections.size(), 2u);
+    EXPECT_EQ(ThreadTitle("crasher", crash.ThreadId()) + ":", report.sections[0].title);
+    EXPECT_EQ(ThreadTitle("crasher", crash.ThreadId()) + ", inner exception level 1:", report.sections[1].title);
+    ASSERT_GE(report.sections[1].lines.size(), 2u);
+    EXPECT_EQ(">> EInner, first failure", report.sections[1].lines[0]);
+    EXPECT_EQ(report.sections[0].lines[0], report.sections[1].lines[1]) << "traced from the same registers";
 }
