@@ -6,6 +6,7 @@
 
 #include "delivery/BugReportFile.h"
 #include "engine/win/LibraryFolders.h"
+#include "settings/win/DualText.h"
 #include "settings/win/SettingPlaceholders.h"
 #include "text/FilePaths.h"
 #include "win32/WinFile.h"
@@ -18,17 +19,6 @@ constexpr DWORD kFileNameCharacters = 260;
 const wchar_t* Wide(const UnicodeString& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
 
 bool HasBackslash(const UnicodeString& path) { return path.find(u'\\') != UnicodeString::npos; }
-
-std::string ToAnsi(const UnicodeString& text)
-{
-    if (text.empty())
-        return {};
-    const int length =
-        WideCharToMultiByte(CP_ACP, 0, Wide(text), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string ansi(static_cast<size_t>(length), '\0');
-    WideCharToMultiByte(CP_ACP, 0, Wide(text), static_cast<int>(text.size()), ansi.data(), length, nullptr, nullptr);
-    return ansi;
-}
 
 // "%userappdata%\<program>\<file>": where the file goes when the program's folder is closed
 // to the user.
@@ -170,7 +160,7 @@ bool SaveBugReport(const UnicodeString& fileName, const UnicodeString& report, H
     std::string before;
     if (!file.IsOpen() || !ReadAll(file.Get(), before))
         return false;
-    const std::string after = UpdateBugReportFile(before, ToAnsi(report), RulesOf(settings));
+    const std::string after = UpdateBugReportFile(before, WideToSystemAnsi(report), RulesOf(settings));
     const bool written = WriteChanges(file.Get(), before, after);
     if (written && configuredFile && hooks.markSaved)
         hooks.markSaved();

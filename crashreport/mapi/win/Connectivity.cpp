@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "mapi/IcmpEcho.h"
+#include "plugins/win/BoundLibrary.h"
 
 namespace {
 
@@ -77,27 +78,11 @@ std::string PingedHost()
     return pingedHost;
 }
 
-class TLoadedLibrary {
-public:
-    explicit TLoadedLibrary(const wchar_t* name) : module_(LoadLibraryW(name)) {}
-    ~TLoadedLibrary()
-    {
-        if (module_)
-            FreeLibrary(module_);
-    }
-    TLoadedLibrary(const TLoadedLibrary&) = delete;
-    TLoadedLibrary& operator=(const TLoadedLibrary&) = delete;
-    FARPROC Find(const char* name) const { return module_ ? GetProcAddress(module_, name) : nullptr; }
-
-private:
-    HMODULE module_;
-};
-
 bool AttemptDialUp()
 {
     using TAttemptConnect = DWORD(WINAPI*)(DWORD);
-    const TLoadedLibrary wininet(L"wininet.dll");
-    const auto attempt = reinterpret_cast<TAttemptConnect>(reinterpret_cast<void*>(wininet.Find("InternetAttemptConnect")));
+    const TBoundLibrary wininet(L"wininet.dll");
+    const auto attempt = wininet.Bind<TAttemptConnect>("InternetAttemptConnect");
     return attempt && attempt(0) == ERROR_SUCCESS;
 }
 

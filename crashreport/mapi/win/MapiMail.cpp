@@ -3,37 +3,10 @@
 #include <mapi.h>
 
 #include "net/MailText.h"
+#include "plugins/win/BoundLibrary.h"
+#include "settings/win/DualText.h"
 
 namespace {
-
-class TLoadedLibrary {
-public:
-    explicit TLoadedLibrary(const std::wstring& name) : module_(LoadLibraryW(name.c_str())) {}
-    ~TLoadedLibrary()
-    {
-        if (module_)
-            FreeLibrary(module_);
-    }
-    TLoadedLibrary(const TLoadedLibrary&) = delete;
-    TLoadedLibrary& operator=(const TLoadedLibrary&) = delete;
-
-    FARPROC Find(const char* name) const { return module_ ? GetProcAddress(module_, name) : nullptr; }
-
-private:
-    HMODULE module_;
-};
-
-// The 8-bit code page's form of a text; what it cannot show becomes its default character.
-std::string Ansi(const UnicodeString& text)
-{
-    if (text.empty())
-        return {};
-    const auto* wide = reinterpret_cast<const wchar_t*>(text.c_str());
-    const int length = WideCharToMultiByte(CP_ACP, 0, wide, static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string ansi(static_cast<size_t>(length), '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide, static_cast<int>(text.size()), ansi.data(), length, nullptr, nullptr);
-    return ansi;
-}
 
 struct TRecipientTexts {
     std::string name;
@@ -48,7 +21,7 @@ std::vector<TRecipientTexts> Recipients(const UnicodeString& list)
         UnicodeString name = open == UnicodeString::npos ? item : item.substr(0, open);
         while (!name.empty() && name.back() == u' ')
             name.pop_back();
-        recipients.push_back({Ansi(name), "SMTP:" + Ansi(MailAddressOf(item))});
+        recipients.push_back({WideToSystemAnsi(name), "SMTP:" + WideToSystemAnsi(MailAddressOf(item))});
     }
     return recipients;
 }
@@ -88,8 +61,8 @@ TMapiResult SendViaMapi(const TMapiMail& mail, HWND parent, bool automatic, cons
 {
     if (hooks.loaderLocked && hooks.loaderLocked())
         return TMapiResult::NotSent;
-    const TLoadedLibrary provider(library);
-    const auto sendMail = reinterpret_cast<LPMAPISENDMAIL>(reinterpret_cast<void*>(provider.Find("MAPISendMail")));
+    const TBoundLibrary provider(library.c_str());
+    const auto sendMail = provider.Bind<LPMAPISENDMAIL>("MAPISendMail");
     if (!sendMail)
         return TMapiResult::NotSent;
 
@@ -103,8 +76,8 @@ TMapiResult SendViaMapi(const TMapiMail& mail, HWND parent, bool automatic, cons
     std::vector<std::string> paths;
     std::vector<std::string> names;
     for (const TMapiAttachment& file : mail.files) {
-        paths.push_back(Ansi(file.path));
-        names.push_back(Ansi(file.sendAsName));
+        paths.push_back(WideToSystemAnsi(file.path));
+        names.push_back(WideToSystemAnsi(file.sendAsName));
     }
     std::vector<MapiFileDesc> files(mail.files.size());
     for (size_t i = 0; i < files.size(); ++i) {
@@ -112,8 +85,8 @@ TMapiResult SendViaMapi(const TMapiMail& mail, HWND parent, bool automatic, cons
         files[i].lpszPathName = paths[i].data();
         files[i].lpszFileName = names[i].data();
     }
-    std::string subject = Ansi(mail.subject);
-    std::string body = Ansi(mail.body);
+    std::string subject = WideToSystemAnsi(mail.subject);
+    std::string body = WideToSystemAnsi(mail.body);
     MapiMessage message{};
     message.lpszSubject = subject.data();
     message.lpszNoteText = body.data();
