@@ -5,6 +5,7 @@
 #include "PleaseWait.h"
 #include "model/PluginRegistry.h"
 #include "report/ReportText.h"
+#include "settings/FieldsList.h"
 #include "settings/win/DualText.h"
 
 namespace {
@@ -87,6 +88,13 @@ void RecordThreads(TIZEException& exception, const TReportBuilder& builder)
     });
 }
 
+UnicodeString ErrorDetailsOf(TIZEException& exception)
+{
+    constexpr char16_t kErrorDetailsField[] = u"Error Details";
+    const std::shared_ptr<TIZEFields> fields = exception.Settings().Fields();
+    return fields ? fields->Value(kErrorDetailsField) : UnicodeString();
+}
+
 // The start-up's check when installed; it may also wait a little for a loader at work.
 bool LoaderLocked()
 {
@@ -112,6 +120,7 @@ TReportSubject SubjectOf(TIZEException& exception)
     subject.exceptTime = exception.ExceptTime();
     subject.module = exception.Module();
     subject.versionText = exception.VersionText();
+    subject.errorDetails = ErrorDetailsOf(exception);
     subject.options = OptionsOf(exception.Settings());
     subject.headerPlugins = PluginsOf(exception, false);
     subject.sectionPlugins = PluginsOf(exception, true);
@@ -196,6 +205,10 @@ void TModelReportBuilder::Build(TIZEException& exception, TReportBuilder& builde
         return;
     exception.BeginUpdate();
     builder.WriteChecksums(sink);
+    // The user may have described the error while the report was built.
+    const UnicodeString details = ErrorDetailsOf(exception);
+    if (!details.empty())
+        sink.SetSection(kErrorDetailsSection, details);
     for (int index = 0; index < 3; ++index)
         exception.SetCallstackCrc(index, builder.Crc().Value(index));
     exception.EditThreads([&](TDAThreadStack& threads) {

@@ -27,6 +27,8 @@ TReportSections TReportBuilder::Announce()
     TReportSections sections;
     for (const TReportThread& thread : threads_)
         sections.push_back({thread.title, std::nullopt});
+    if (!subject_.errorDetails.empty())
+        sections.push_back({kErrorDetailsSection, subject_.errorDetails});
     for (const TReportPlugin& plugin : subject_.sectionPlugins)
         sections.push_back({plugin.name, std::nullopt});
     if (subject_.options.cpuRegs && HasContext())

@@ -14,6 +14,7 @@
 inline constexpr char16_t kRegistersSection[] = u"cpu registers";
 inline constexpr char16_t kStackDumpSection[] = u"stack dump";
 inline constexpr char16_t kDisassemblySection[] = u"disassembling";
+inline constexpr char16_t kErrorDetailsSection[] = u"error details";
 
 class TReportBuilder {
 public:

@@ -48,6 +48,7 @@ struct TReportSubject {
     SYSTEMTIME exceptTime{};
     HMODULE module = nullptr; // whose settings govern the report
     UnicodeString versionText;
+    UnicodeString errorDetails; // what the user said happened; empty for none
     TReportOptions options;
     bool disassembler = true; // the disassembler is linked in
     std::vector<TReportPlugin> headerPlugins;

@@ -7,6 +7,7 @@
 #include "ModelReportBuilder.h"
 #include "ReportChecker.h"
 #include "model/PluginRegistry.h"
+#include "settings/FieldsList.h"
 #include "settings/win/SharedSettings.h"
 #include "text/Utf.h"
 #include "threads/ThreadNameBuffer.h"
@@ -174,4 +175,17 @@ TEST_F(ModelReportBuilder, CallbacksSeeTheReportGrowAndLastTheCompleteText)
     EXPECT_FALSE(callbackLog.completes.front());
     EXPECT_TRUE(callbackLog.completes.back());
     EXPECT_EQ(text, callbackLog.lastText);
+}
+
+TEST_F(ModelReportBuilder, TheErrorDetailsFieldGivesItsSection)
+{
+    const TCrash crash(TCrashSite::A, u"crasher");
+    const TIntfPtr<TIZEException> exception = NewException(crash);
+    exception->GetBugReportSections();
+    // Described while the builder works.
+    exception->Settings().Fields()->SetValue(u"Error Details", u"pressed print");
+    SetEvent(slow.go);
+    const TCheckedReport report = CheckReport(exception->GetBugReport());
+    ASSERT_NE(nullptr, report.Section("error details:"));
+    EXPECT_EQ(std::vector<std::string>{"pressed print"}, report.Section("error details:")->lines);
 }

@@ -300,3 +300,16 @@ TEST_F(ReportBuilder, InnerExceptionsGetSectionsOfTheirOwnLedByTheirClassAndMess
     EXPECT_EQ(">> EInner, first failure", report.sections[1].lines[0]);
     EXPECT_EQ(report.sections[0].lines[0], report.sections[1].lines[1]) << "traced from the same registers";
 }
+
+TEST_F(ReportBuilder, ErrorDetailsFromTheUserBecomeASectionOfTheirOwn)
+{
+    const TCrash crash(TCrashSite::A, u"crasher");
+    TReportSubject subject = CrashSubject(crash);
+    subject.options.listThreads = false;
+    const TCheckedReport without = CheckedReport(subject);
+    EXPECT_EQ(nullptr, without.Section("error details"));
+    subject.errorDetails = u"saved twice\r\nthen it broke  ";
+    const TCheckedReport report = CheckedReport(subject);
+    ASSERT_NE(nullptr, report.Section("error details:"));
+    EXPECT_EQ((std::vector<std::string>{"saved twice", "then it broke"}), report.Section("error details:")->lines);
+}
