@@ -8,9 +8,9 @@ credentials came, each text field decoded and each file's bytes in hexadecimal; 
 ACCOUNT:PASSWORD requests without those Basic credentials get 401; with --proxy-auth
 ACCOUNT:PASSWORD it also acts as a proxy that answers 407 to requests without those Basic proxy
 credentials (checked before --auth); with --redirect the answer is 302 to a page of the server;
-with --drop it closes each connection after reading the request, without an answer; --tls and
---ca make it an https server. It writes STATE/ready.json once it listens and ends when
-STATE/stop appears.
+with --drop it closes each connection after reading the request, without an answer; --tls,
+--ca and --ca-dir FOLDER (a certificate of the CA in that folder) make it an https server. It
+writes STATE/ready.json once it listens and ends when STATE/stop appears.
 """
 import argparse
 import base64
@@ -103,13 +103,15 @@ def main():
     parser.add_argument("--drop", action="store_true")
     parser.add_argument("--tls", action="store_true", help="https with a self-signed certificate for localhost")
     parser.add_argument("--ca", action="store_true", help="https with a certificate of a CA of its own")
+    parser.add_argument("--ca-dir", help="https with a certificate of the CA in this folder")
     arguments = parser.parse_args()
     os.makedirs(arguments.state, exist_ok=True)
     server = http.server.ThreadingHTTPServer(("127.0.0.1", 0),
                                              make_handler(arguments.state, arguments.auth, arguments.proxy_auth,
                                                           arguments.redirect, arguments.drop))
-    if arguments.tls or arguments.ca:
-        server.socket = make_context(arguments.state, arguments.ca).wrap_socket(server.socket, server_side=True)
+    if arguments.tls or arguments.ca or arguments.ca_dir:
+        context = make_context(arguments.state, arguments.ca, arguments.ca_dir)
+        server.socket = context.wrap_socket(server.socket, server_side=True)
     threading.Thread(target=server.serve_forever, daemon=True).start()
     with open(os.path.join(arguments.state, "ready.json.part"), "w") as out:
         json.dump({"port": server.server_port}, out)

@@ -1,6 +1,6 @@
-// Own-server mode with DNS servers on port 53, as it meets them: run by in_network_namespace.sh
-// inside a network namespace of the test's own, where the servers may take port 53 and 25 of any
-// 127.x address and /etc/resolv.conf names dnsmasq on 127.0.0.1.
+// The SMTP route as it meets the system: run by in_network_namespace.sh inside a network and
+// mount namespace of the test's own, where the servers may take port 53 and 25 of any 127.x
+// address, /etc/resolv.conf names dnsmasq on 127.0.0.1 and the system trusts a CA of the tests.
 #include "mail/SmtpMail.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +14,7 @@ namespace {
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-class OwnServerInNamespace : public testing::Test {
+class MailInNamespace : public testing::Test {
 protected:
     void SetUp() override
     {
@@ -33,7 +33,29 @@ protected:
     }
 };
 
-TEST_F(OwnServerInNamespace, SystemDnsServerNamesTheExchangerAndItsAddress)
+TEST_F(MailInNamespace, CertificateOfASystemTrustedCaIsAcceptedForItsHostNameOnly)
+{
+    const char* caFolder = std::getenv("CRASHREPORT_TEST_CA_DIR");
+    ASSERT_NE(caFolder, nullptr);
+    const TMailTestServer running("smtp_server.py",
+                                  std::string("--auth reporter:s3cret --mode starttls --ca-dir ") + caFolder);
+    ASSERT_EQ(running.Failure(), "");
+    TSmtpServer server;
+    server.host = "localhost";
+    server.port = running.Port();
+    server.heloHost = "tester";
+    server.tls = true;
+    server.account = u"reporter";
+    server.password = u"s3cret";
+    const TSmtpResult accepted = SendSmtpMail(Mail(u"support@x.test"), server);
+    EXPECT_TRUE(accepted.sent) << accepted.error;
+    server.host = "127.0.0.1";
+    const TSmtpResult refused = SendSmtpMail(Mail(u"support@x.test"), server);
+    EXPECT_EQ(refused.error, "TLS failed (certificate not trusted)");
+    EXPECT_EQ(running.ReadFile("auth.log"), "LOGIN reporter tls=True\n");
+}
+
+TEST_F(MailInNamespace, SystemDnsServerNamesTheExchangerAndItsAddress)
 {
     const TMailTestServer exchanger("smtp_server.py", "--port 25");
     ASSERT_EQ(exchanger.Failure(), "");
@@ -53,7 +75,7 @@ TEST_F(OwnServerInNamespace, SystemDnsServerNamesTheExchangerAndItsAddress)
     EXPECT_EQ(exchanger.ReadFile("mail-2.json"), "");
 }
 
-TEST_F(OwnServerInNamespace, WalkFromTheRootsFindsTheDomainsOwnServers)
+TEST_F(MailInNamespace, WalkFromTheRootsFindsTheDomainsOwnServers)
 {
     const TMailTestServer root("dns_server.py", "--listen 127.0.1.1 --port 53 --refer test=a.nic.test:127.0.2.1");
     const TMailTestServer topLevel("dns_server.py",
@@ -70,7 +92,7 @@ TEST_F(OwnServerInNamespace, WalkFromTheRootsFindsTheDomainsOwnServers)
     EXPECT_EQ(own.ReadFile("queries.log"), "dept.x.test 2\nmail.dept.x.test 15\ndept.x.test 15\n");
 }
 
-TEST_F(OwnServerInNamespace, WalkEndsAfterTenReferralsAndAsksTheLastServers)
+TEST_F(MailInNamespace, WalkEndsAfterTenReferralsAndAsksTheLastServers)
 {
     // A server that refers every name under .test back to itself.
     const TMailTestServer looping("dns_server.py",

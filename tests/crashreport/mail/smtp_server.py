@@ -82,6 +82,7 @@ def main():
     parser.add_argument("--auth", help="ACCOUNT:PASSWORD that AUTH accepts; AUTH is offered with it")
     parser.add_argument("--mode", choices=["plain", "starttls", "implicit"], default="plain")
     parser.add_argument("--ca", action="store_true", help="sign the certificate by a CA of its own")
+    parser.add_argument("--ca-dir", help="sign the certificate by the CA in this folder")
     parser.add_argument("--port", type=int)
     arguments = parser.parse_args()
     os.makedirs(arguments.state, exist_ok=True)
@@ -91,7 +92,7 @@ def main():
         options["authenticator"] = Authenticator(arguments.state, arguments.auth)
     else:
         options["auth_exclude_mechanism"] = ["PLAIN", "LOGIN"]
-    context = make_context(arguments.state, arguments.ca) if arguments.mode != "plain" else None
+    context = make_context(arguments.state, arguments.ca, arguments.ca_dir) if arguments.mode != "plain" else None
     if arguments.mode == "starttls":
         options["tls_context"] = context
     controller = Controller(Handler(arguments.state), hostname="127.0.0.1", port=port,
