@@ -7,6 +7,7 @@
 #include "report/ReportText.h"
 #include "settings/FieldsList.h"
 #include "settings/win/DualText.h"
+#include "text/Utf.h"
 
 namespace {
 
@@ -83,9 +84,32 @@ void RecordThreads(TIZEException& exception, const TReportBuilder& builder)
             record.threadId = thread.threadId;
             record.title = thread.title;
             record.innerLevel = thread.innerLevel;
+            record.innerClass = WideToUTF8(thread.innerClass);
+            record.innerMessage = WideToUTF8(thread.innerMessage);
             threads.push_back(record);
         }
     });
+}
+
+// The threads as they were announced, from the exception's records.
+std::vector<TReportThread> RecordedThreads(TIZEException& exception, const TReportSubject& subject)
+{
+    std::vector<TReportThread> threads;
+    exception.EditThreads([&](TDAThreadStack& records) {
+        for (const TThreadStack& record : records) {
+            TReportThread thread;
+            thread.threadId = record.threadId;
+            thread.title = record.title;
+            thread.innerLevel = record.innerLevel;
+            thread.innerClass = UTF8ToWide(record.innerClass);
+            thread.innerMessage = UTF8ToWide(record.innerMessage);
+            thread.exceptionThread =
+                !subject.frozen && record.innerLevel == 0 && record.threadId == subject.crashedThreadId;
+            thread.creatorName = CreatorNameOf(record.threadId);
+            threads.push_back(thread);
+        }
+    });
+    return threads;
 }
 
 UnicodeString ErrorDetailsOf(TIZEException& exception)
@@ -154,11 +178,8 @@ void TModelReportBuilder::StartSections(TIZEException& exception, TZelReportFiel
     for (const TReportSection& section : announced)
         sections.Add(section.title, kSectionPlaceholder);
     sections.EndUpdate();
-    if (exception.BuildOnDemand()) {
-        const std::lock_guard guard(pendingLock_);
-        pending_[&exception] = {std::move(builder), &sections};
+    if (exception.BuildOnDemand())
         return;
-    }
     // The thread that raised waits for its report: it cannot build it while it is traced.
     const bool ownThread = exception.BuildAsync() || GetCurrentThreadId() != exception.GetCrashedThreadId();
     if (ownThread && !LoaderLocked()) {
@@ -227,17 +248,13 @@ void TModelReportBuilder::WaitForReport(TIZEException& exception)
 {
     if (exception.IsComplete())
         return;
-    TPending pending;
-    {
-        const std::lock_guard guard(pendingLock_);
-        const auto found = pending_.find(&exception);
-        if (found != pending_.end()) {
-            pending = std::move(found->second);
-            pending_.erase(found);
-        }
-    }
-    if (pending.builder) {
-        BuildHere(exception, *pending.builder, *pending.sections);
+    if (exception.BuildOnDemand()) {
+        const std::lock_guard guard(onDemandLock_);
+        if (exception.IsComplete())
+            return;
+        TReportBuilder builder(SubjectOf(exception));
+        builder.UseThreads(RecordedThreads(exception, builder.Subject()));
+        BuildHere(exception, builder, *exception.GetBugReportSections());
         return;
     }
     const HANDLE thread = exception.BuilderThread();

@@ -2,8 +2,6 @@
 // The report builder as the exception object uses it: the header filled from the exception's
 // facts and settings, the sections announced and then built, in a builder thread of their own
 // (above normal priority) or in the caller, and the text assembled from the two lists.
-#include <map>
-#include <memory>
 #include <mutex>
 
 #include "ReportBuilder.h"
@@ -21,20 +19,14 @@ public:
     UnicodeString AssembleText(const TReportFieldList& header, const TReportFieldList& sections) override;
 
 private:
-    struct TPending {
-        std::unique_ptr<TReportBuilder> builder;
-        TZelReportFields* sections;
-    };
-
     static DWORD WINAPI BuilderThread(void* parameter);
     // The builder procedure: every section, the checksums, completion.
     static void Build(TIZEException& exception, TReportBuilder& builder, TZelReportFields& sections);
     // The same in the caller, with the please-wait alert shown meanwhile.
     static void BuildHere(TIZEException& exception, TReportBuilder& builder, TZelReportFields& sections);
 
-    // Reports built on demand wait here until their text is first waited for.
-    std::mutex pendingLock_;
-    std::map<TIZEException*, TPending> pending_;
+    // One report built on demand at a time, so that two waiters do not both build it.
+    std::mutex onDemandLock_;
 };
 
 // Installs the builder into the exception object's hooks.

@@ -25,6 +25,8 @@ public:
     THeaderFields Header() const;
     // Plans the threads and names every section, in report order, without bodies.
     TReportSections Announce();
+    // Instead of Announce: the threads as announced before.
+    void UseThreads(std::vector<TReportThread> threads) { threads_ = std::move(threads); }
     // Calculates every announced section in order, then writes the checksums; stops early when
     // the sink terminates.
     void Build(IReportSink& sink, IStackProgress* progress = nullptr);

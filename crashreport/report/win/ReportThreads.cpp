@@ -46,15 +46,9 @@ TReportThread Describe(uint32_t threadId, int innerLevel)
     TReportThread thread;
     thread.threadId = threadId;
     thread.innerLevel = innerLevel;
-    const std::optional<TThreadEntryInfo> entry = GetThreadEntry(threadId);
-    const UnicodeString name = entry ? entry->name : UnicodeString();
     const TThreadState state = StateOf(threadId);
-    thread.title = ThreadSectionTitle({name, threadId, innerLevel, state.suspended, state.priority});
-    if (entry && entry->creatorThreadId != 0) {
-        const UnicodeString creator = NameOf(entry->creatorThreadId);
-        if (!creator.empty())
-            thread.creatorName = creator;
-    }
+    thread.title = ThreadSectionTitle({NameOf(threadId), threadId, innerLevel, state.suspended, state.priority});
+    thread.creatorName = CreatorNameOf(threadId);
     return thread;
 }
 
@@ -71,6 +65,12 @@ uint64_t CreationTime(uint32_t threadId)
 }
 
 } // namespace
+
+UnicodeString CreatorNameOf(uint32_t threadId)
+{
+    const std::optional<TThreadEntryInfo> entry = GetThreadEntry(threadId);
+    return entry && entry->creatorThreadId != 0 ? NameOf(entry->creatorThreadId) : UnicodeString();
+}
 
 uint32_t MainThreadId()
 {

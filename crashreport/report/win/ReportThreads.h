@@ -16,6 +16,9 @@ struct TReportThread {
     UnicodeString creatorName; // the thread that started it, when known
 };
 
+// The name of the thread that started this one; empty when unknown.
+UnicodeString CreatorNameOf(uint32_t threadId);
+
 // The thread that was started first.
 uint32_t MainThreadId();
 
