@@ -86,6 +86,23 @@ TEST(StackRolesTest, AModuleNameSplitByDetectionStaysWhole)
     EXPECT_EQ(Row(BuildCallStackTable(text), 1), (std::vector<std::string>{"00401010", "my app.exe", "Unit2", "34", "Bar"}));
 }
 
+TEST(StackRolesTest, ALoneLineKeepsAFunctionNameWithBlanksWhole)
+{
+    // One line backs every blank: the function's own blanks split it into columns.
+    const UnicodeString text = u"00401000 +1c app.exe Unit1 12 +4 operator new(unsigned int)";
+    EXPECT_EQ(RolesOf(text), (TStackRoles{1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(Row(BuildCallStackTable(text), 0),
+              (std::vector<std::string>{"00401000", "+1c", "app.exe", "Unit1", "12", "+4", "operator new(unsigned int)"}));
+}
+
+TEST(StackRolesTest, TheRelativeAddressIsNeverTakenForTheFunction)
+{
+    const UnicodeString text = Lines({u"00401000 +1c app.exe", u"00401010 +2f app.exe"});
+    EXPECT_EQ(RolesOf(text), (TStackRoles{1, 2, -1, -1, -1, -1}));
+    const UnicodeString withFunction = Lines({u"00401000 +1c app.exe Foo", u"00401010 +2f app.exe Bar"});
+    EXPECT_EQ(RolesOf(withFunction), (TStackRoles{1, 2, -1, -1, -1, 3}));
+}
+
 TEST(CallStackTableTest, CommentLinesSpanAllColumns)
 {
     const UnicodeString text = Lines({
