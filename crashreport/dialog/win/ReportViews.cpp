@@ -146,16 +146,6 @@ void TReportViews::SetReportText(std::u16string_view text)
     SetReport(ParseReportText(text));
 }
 
-void TReportViews::SelectTab(int index)
-{
-    if (index < 0 || index >= static_cast<int>(tabNames_.size()))
-        return;
-    selected_ = index;
-    if (tabs_)
-        SendMessageW(tabs_, TCM_SETCURSEL, static_cast<WPARAM>(index), 0);
-    ShowTable();
-}
-
 void TReportViews::FillTabs()
 {
     if (tabNames_.empty())
@@ -235,7 +225,7 @@ void TReportViews::FillList()
     // The cells are items and subitems too, so that what the view shows can be read back.
     for (size_t row = 0; row < table_.rows.size(); ++row) {
         const TViewRow& source = table_.rows[row];
-        for (size_t cell = 0; cell < source.cells.size() && cell < std::max<size_t>(table_.columns.size(), 1); ++cell) {
+        for (size_t cell = 0; cell < source.cells.size() && cell < table_.columns.size(); ++cell) {
             std::wstring text = WideOf(source.cells[cell]);
             LVITEMW item{};
             item.mask = LVIF_TEXT;
@@ -243,13 +233,6 @@ void TReportViews::FillList()
             item.iSubItem = static_cast<int>(cell);
             item.pszText = text.data();
             SendMessageW(list_, cell == 0 ? LVM_INSERTITEMW : LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
-        }
-        if (source.cells.empty()) {
-            LVITEMW item{};
-            item.iItem = static_cast<int>(row);
-            item.mask = LVIF_TEXT;
-            item.pszText = const_cast<wchar_t*>(L"");
-            SendMessageW(list_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
         }
     }
 }

@@ -33,10 +33,7 @@ public:
     // What Ctrl+C in the panel's controls copies (the report, not the view's contents).
     void SetCopySource(std::function<UnicodeString()> source) { copySource_ = std::move(source); }
 
-    const std::vector<TReportTab>& Tabs() const { return tabNames_; }
     int SelectedTab() const { return selected_; }
-    void SelectTab(int index);
-    const TViewTable& Table() const { return table_; }
 
 private:
     static LRESULT CALLBACK PanelProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
