@@ -14,9 +14,21 @@ const void* Pointer(CodeAddress address)
 
 } // namespace
 
+const TMapFile& TProcessSymbols::MapAt(CodeAddress address) const
+{
+    MEMORY_BASIC_INFORMATION region{};
+    uintptr_t base = 0;
+    if (VirtualQuery(Pointer(address), &region, sizeof region) == sizeof region)
+        base = reinterpret_cast<uintptr_t>(region.AllocationBase);
+    auto found = maps_.find(base);
+    if (found == maps_.end())
+        found = maps_.emplace(base, FindMapFile(Pointer(address))).first;
+    return *found->second;
+}
+
 std::string TProcessSymbols::NameOf(CodeAddress address) const
 {
-    return WideToUTF8(DebugInfoNameOf(*FindMapFile(Pointer(address)), address));
+    return WideToUTF8(DebugInfoNameOf(MapAt(address), address));
 }
 
 std::uint32_t TProcessSymbols::LineOf(CodeAddress address) const
@@ -24,7 +36,7 @@ std::uint32_t TProcessSymbols::LineOf(CodeAddress address) const
     int32_t line = 0;
     uint64_t rangeStart = 0;
     uint64_t rangeEnd = 0;
-    DebugInfoLineOf(*FindMapFile(Pointer(address)), address, line, rangeStart, rangeEnd);
+    DebugInfoLineOf(MapAt(address), address, line, rangeStart, rangeEnd);
     return static_cast<std::uint32_t>(line > 0 ? line : 0);
 }
 

@@ -5,7 +5,7 @@
 #include "GuardedCall.h"
 #include "HeaderGatherer.h"
 #include "MachineState.h"
-#include "ProcessNamer.h"
+#include "ReportNamer.h"
 #include "ThreadTrace.h"
 #include "report/ThreadSection.h"
 #include "text/CaseFolding.h"
@@ -147,7 +147,8 @@ void TReportBuilder::BuildSections(IReportSink& sink, IStackProgress* progress)
 {
     if (threads_.empty() || sink.Terminating())
         return;
-    const TProcessNamer namer;
+    const TReportNamer shared;
+    const ICodeNamer& namer = shared.Namer();
     stacks_.assign(threads_.size(), {});
     const TThreadResult first = TraceThread(0, namer, progress);
     crc_.Start(first.firstItemCrc, first.callStackCrc);
