@@ -17,11 +17,13 @@ void TThreadPause::Pause(bool pause, DWORD keep)
     THookInstaller install = nullptr;
     {
         const std::lock_guard<std::mutex> guard(lock_);
-        if (!hooksInstalled_) {
-            hooksInstalled_ = true;
-            install = installer_;
+        if (!mainGate_) {
             mainGate_ = MakeManualEvent(true);
             othersGate_ = MakeManualEvent(true);
+        }
+        if (pause && !hooksInstalled_) {
+            hooksInstalled_ = true;
+            install = installer_;
         }
     }
     if (install)

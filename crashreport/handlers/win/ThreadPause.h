@@ -12,7 +12,8 @@ class TThreadPause {
 public:
     using THookInstaller = void (*)();
 
-    // Installed on the first pause: puts the gate into the message retrieval.
+    // Installed on the first pause (not on a resume before it): puts the gate into the message
+    // retrieval.
     void SetHookInstaller(THookInstaller installer);
 
     // Pause: closes both gates and notes the threads to pause (not the calling one, not the

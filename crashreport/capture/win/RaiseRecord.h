@@ -1,0 +1,42 @@
+#pragma once
+// The per-thread record of the exception being raised: filled on the raise path, cleared
+// when its object is freed, read back by the capture points. Touched only by its own thread.
+#include <windows.h>
+
+#include <memory>
+#include <typeinfo>
+#include <vector>
+
+#include "capture/win/ExceptionSink.h"
+
+struct TRaiseRecord {
+    const void* object = nullptr;
+    const std::type_info* type = nullptr;
+    AnsiString className;
+    AnsiString message;
+    const void* address = nullptr;
+    bool external = false; // an operating-system exception turned into an object
+    bool reraised = false;
+    std::unique_ptr<CONTEXT> context; // of a fault
+    std::vector<TInnerException> inner;
+    bool suspended = false; // recording is off
+};
+
+TRaiseRecord& ThisThreadRaiseRecord();
+
+// Makes the object the thread's current exception; one that was current goes onto the chain
+// of inner exceptions.
+void RecordRaise(const void* object, const std::type_info* type, const void* address, const CONTEXT* context,
+                 bool external);
+void ClearRaiseRecord();
+
+// The demangled name of a thrown type.
+AnsiString ThrownClassName(const std::type_info* type);
+// what() of an object of that type when it is a std::exception; empty otherwise.
+AnsiString ThrownMessage(const void* object, const std::type_info* type);
+// Whether an object of that type is one of the library's operating-system exceptions.
+bool IsExternalException(const void* object, const std::type_info* type);
+
+// A description of the exception being handled on this thread (inside a catch), with what the
+// raise path recorded for it.
+TCaughtException DescribeCurrentException(TCaptureSource source, bool continueAllowed);

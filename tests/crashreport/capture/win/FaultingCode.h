@@ -1,0 +1,6 @@
+#pragma once
+// Code built so that its faults unwind as C++ exceptions once the capture converts them; each
+// routine is short, so a fault lies within a few bytes of its start.
+int ReadThrough(const volatile int* pointer);
+void WriteThrough(volatile int* pointer, int value);
+int Divide(int dividend, int divisor);
