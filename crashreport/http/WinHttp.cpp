@@ -190,7 +190,9 @@ bool TWinHttp::SendRequest(std::string_view firstData, uint64_t totalLength)
     const TWinHttpApi& api = WinHttpApi();
     // Basic proxy credentials go with the request itself: not every WinHTTP sends those it was
     // given before the proxy asks again, and then a streamed body cannot be sent a second time.
-    if (proxyScheme_ == WINHTTP_AUTH_SCHEME_BASIC) {
+    // Over https the request's headers travel through the tunnel to the server, so there the
+    // proxy's credentials are WinHTTP's to send.
+    if (proxyScheme_ == WINHTTP_AUTH_SCHEME_BASIC && !settings_.ssl) {
         if (!AddHeader("Proxy-Authorization: Basic " +
                        EncodeBase64Str(WideToUTF8(settings_.proxy.account + u":" + settings_.proxy.password))))
             return false;

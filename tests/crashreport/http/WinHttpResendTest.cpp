@@ -86,6 +86,26 @@ TEST_F(WinHttpProxy, ProxyAndServerChallengesAreEachAnsweredOnce)
     EXPECT_EQ(proxy.ReadFile("request-4.json"), "");
 }
 
+TEST_F(WinHttpProxy, HttpsGoesThroughTheProxysTunnel)
+{
+    const TMailTestServer proxy(kScript, "--tunnel");
+    ASSERT_EQ(proxy.Failure(), "");
+    THttpServer server = BehindProxy(proxy);
+    server.server = "https://reports.invalid/upload";
+    server.ssl = true;
+    server.acceptAnyCertificate = true;
+    TWinHttp http(server);
+    std::string response;
+    EXPECT_TRUE(http.UploadForm(u"", Fields(), {}, false, response)) << http.LastError() << " " << http.LastStatus();
+    EXPECT_TRUE(Has(proxy.ReadFile("connect-1.json"), "\"target\": \"reports.invalid:443\""));
+    const std::string request = proxy.ReadFile("request-1.json");
+    // The path, which some WinHTTPs send as a whole address inside the tunnel too.
+    EXPECT_TRUE(Has(request, "/upload\", \"length\"")) << request;
+    EXPECT_TRUE(Has(request, "\"MailFrom\": \"app@y.org\"")) << request;
+    // The proxy's account is never sent to the server.
+    EXPECT_TRUE(Has(request, "\"proxy_credentials_in_tunnel\": false")) << request;
+}
+
 TEST_F(WinHttpProxy, WrongOrMissingProxyAccountEndsAfterOneResendAtMost)
 {
     const TMailTestServer proxy(kScript, "--proxy-auth px:pw");

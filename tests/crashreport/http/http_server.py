@@ -8,7 +8,9 @@ credentials came, each text field decoded and each file's bytes in hexadecimal; 
 ACCOUNT:PASSWORD requests without those Basic credentials get 401; with --proxy-auth
 ACCOUNT:PASSWORD it also acts as a proxy that answers 407 to requests without those Basic proxy
 credentials (checked before --auth); with --redirect the answer is 302 to a page of the server;
-with --drop it closes each connection after reading the request, without an answer; --tls,
+with --drop it closes each connection after reading the request, without an answer; with
+--tunnel it takes CONNECT (written to STATE/connect-N.json, checked against --proxy-auth) and
+ends the tunnel itself, with TLS of a self-signed certificate; --tls,
 --ca and --ca-dir FOLDER (a certificate of the CA in that folder) make it an https server. It
 writes STATE/ready.json once it listens and ends when STATE/stop appears.
 """
@@ -46,8 +48,8 @@ def basic(account):
     return "Basic " + base64.b64encode(account.encode()).decode() if account else None
 
 
-def make_handler(state, auth, proxy_auth, redirect, drop):
-    counter = {"requests": 0}
+def make_handler(state, auth, proxy_auth, redirect, drop, tunnel_context):
+    counter = {"requests": 0, "connects": 0}
 
     class Handler(http.server.BaseHTTPRequestHandler):
         protocol_version = "HTTP/1.1"
@@ -67,10 +69,14 @@ def make_handler(state, auth, proxy_auth, redirect, drop):
             length = int(self.headers.get("Content-Length", "0"))
             body = self.rfile.read(length)
             counter["requests"] += 1
-            proxy_authorized = proxy_auth is None or self.headers.get("Proxy-Authorization") == basic(proxy_auth)
+            tunneled = getattr(self, "tunneled", False)
+            proxy_authorized = tunneled or proxy_auth is None or \
+                self.headers.get("Proxy-Authorization") == basic(proxy_auth)
             authorized = auth is None or self.headers.get("Authorization") == basic(auth)
             record = {"path": self.path, "length": length, "received": len(body), "from": self.headers.get("From"),
                       "proxy_authorized": proxy_authorized, "authorized": authorized}
+            if tunneled:
+                record["proxy_credentials_in_tunnel"] = "Proxy-Authorization" in self.headers
             content_type = self.headers.get("Content-Type", "")
             if authorized and content_type.startswith("multipart/"):
                 record["fields"], record["files"] = parse_form(content_type, body)
@@ -91,6 +97,23 @@ def make_handler(state, auth, proxy_auth, redirect, drop):
 
         do_GET = do_POST
 
+        def do_CONNECT(self):
+            """A proxy's tunnel that ends here: TLS with the self-signed certificate, then the
+            requests inside are answered as any others."""
+            counter["connects"] += 1
+            authorized = proxy_auth is None or self.headers.get("Proxy-Authorization") == basic(proxy_auth)
+            with open(os.path.join(state, "connect-%d.json" % counter["connects"]), "w") as out:
+                json.dump({"target": self.path, "proxy_authorized": authorized}, out)
+            if not authorized:
+                self.answer(407, [("Proxy-Authenticate", 'Basic realm="proxy"')])
+                return
+            self.send_response(200, "Connection established")
+            self.end_headers()
+            self.connection = tunnel_context.wrap_socket(self.connection, server_side=True)
+            self.rfile = self.connection.makefile("rb")
+            self.wfile = self.connection.makefile("wb", buffering=0)
+            self.tunneled = True
+
     return Handler
 
 
@@ -101,14 +124,16 @@ def main():
     parser.add_argument("--proxy-auth")
     parser.add_argument("--redirect", action="store_true")
     parser.add_argument("--drop", action="store_true")
+    parser.add_argument("--tunnel", action="store_true", help="take CONNECT and end the tunnel here, over TLS")
     parser.add_argument("--tls", action="store_true", help="https with a self-signed certificate for localhost")
     parser.add_argument("--ca", action="store_true", help="https with a certificate of a CA of its own")
     parser.add_argument("--ca-dir", help="https with a certificate of the CA in this folder")
     arguments = parser.parse_args()
     os.makedirs(arguments.state, exist_ok=True)
+    tunnel_context = make_context(arguments.state, False) if arguments.tunnel else None
     server = http.server.ThreadingHTTPServer(("127.0.0.1", 0),
                                              make_handler(arguments.state, arguments.auth, arguments.proxy_auth,
-                                                          arguments.redirect, arguments.drop))
+                                                          arguments.redirect, arguments.drop, tunnel_context))
     if arguments.tls or arguments.ca or arguments.ca_dir:
         context = make_context(arguments.state, arguments.ca, arguments.ca_dir)
         server.socket = context.wrap_socket(server.socket, server_side=True)
