@@ -18,9 +18,3 @@ void TReportFacts::SetField(const UnicodeString& name, const UnicodeString& valu
     else
         found->value = value;
 }
-
-bool TReportFacts::Complete() const
-{
-    return std::all_of(sections.begin(), sections.end(),
-                       [](const TReportSection& section) { return section.body.has_value(); });
-}

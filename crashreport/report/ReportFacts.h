@@ -30,6 +30,4 @@ struct TReportFacts {
     TReportSection* Section(const UnicodeString& title);
     // Replaces the value of the field of that name, or appends the field.
     void SetField(const UnicodeString& name, const UnicodeString& value);
-    // Every announced section has its body.
-    bool Complete() const;
 };

@@ -364,8 +364,3 @@ THeaderFields GatherHeader(const TReportSubject& subject)
     }
     return fields;
 }
-
-uint64_t ExceptionNumberSoFar()
-{
-    return exceptionCounter.load();
-}

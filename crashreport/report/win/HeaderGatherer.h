@@ -5,6 +5,3 @@
 #include "report/ReportFacts.h"
 
 THeaderFields GatherHeader(const TReportSubject& subject);
-
-// The process-wide count of report headers built so far.
-uint64_t ExceptionNumberSoFar();

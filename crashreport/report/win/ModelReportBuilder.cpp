@@ -129,7 +129,7 @@ bool LoaderLocked()
 
 } // namespace
 
-TReportSubject SubjectOf(TIZEException& exception)
+TReportSubject SubjectOf(TIZEException& exception, const TLibraryThreads& libraryThreads)
 {
     TReportSubject subject;
     subject.frozen = exception.GetExceptType() == TExceptType::Frozen;
@@ -148,6 +148,8 @@ TReportSubject SubjectOf(TIZEException& exception)
     subject.options = OptionsOf(exception.Settings());
     subject.headerPlugins = PluginsOf(exception, false);
     subject.sectionPlugins = PluginsOf(exception, true);
+    if (libraryThreads)
+        subject.hiddenThreads = libraryThreads();
     // Inner exceptions were raised on the thread that raised this one.
     for (const TInnerException& inner : exception.InnerExceptions()) {
         TInnerExceptionFacts facts{subject.crashedThreadId, inner.address, inner.className, inner.message, {}};
@@ -160,7 +162,7 @@ TReportSubject SubjectOf(TIZEException& exception)
 
 void TModelReportBuilder::FillHeader(TIZEException& exception, TZelReportFields& header)
 {
-    const THeaderFields fields = GatherHeader(SubjectOf(exception));
+    const THeaderFields fields = GatherHeader(SubjectOf(exception, libraryThreads_));
     header.BeginUpdate();
     for (const THeaderField& field : fields)
         header.Add(field.name, field.value);
@@ -171,7 +173,7 @@ void TModelReportBuilder::FillHeader(TIZEException& exception, TZelReportFields&
 
 void TModelReportBuilder::StartSections(TIZEException& exception, TZelReportFields& sections)
 {
-    auto builder = std::make_unique<TReportBuilder>(SubjectOf(exception));
+    auto builder = std::make_unique<TReportBuilder>(SubjectOf(exception, libraryThreads_));
     const TReportSections announced = builder->Announce();
     RecordThreads(exception, *builder);
     sections.BeginUpdate();
@@ -252,7 +254,7 @@ void TModelReportBuilder::WaitForReport(TIZEException& exception)
         const std::lock_guard guard(onDemandLock_);
         if (exception.IsComplete())
             return;
-        TReportBuilder builder(SubjectOf(exception));
+        TReportBuilder builder(SubjectOf(exception, libraryThreads_));
         builder.UseThreads(RecordedThreads(exception, builder.Subject()));
         BuildHere(exception, builder, *exception.GetBugReportSections());
         return;
@@ -284,8 +286,9 @@ UnicodeString TModelReportBuilder::AssembleText(const TReportFieldList& header, 
     return ReportText(facts);
 }
 
-void InstallReportBuilder()
+void InstallReportBuilder(TLibraryThreads libraryThreads)
 {
     static TModelReportBuilder builder;
+    builder.SetLibraryThreads(std::move(libraryThreads));
     ExceptionHooks().builder = &builder;
 }

@@ -313,3 +313,14 @@ TEST_F(ReportBuilder, ErrorDetailsFromTheUserBecomeASectionOfTheirOwn)
     ASSERT_NE(nullptr, report.Section("error details:"));
     EXPECT_EQ((std::vector<std::string>{"saved twice", "then it broke"}), report.Section("error details:")->lines);
 }
+
+TEST_F(ReportBuilder, TheLibrarysOwnThreadsAreLeftOut)
+{
+    const TWaitingThreads waiting({u"watchdog", u"worker"});
+    const TCrash crash(TCrashSite::A, u"crasher");
+    TReportSubject subject = CrashSubject(crash);
+    subject.hiddenThreads = {waiting.ThreadId(0)};
+    const TCheckedReport report = CheckedReport(subject);
+    EXPECT_EQ(nullptr, report.Section(ThreadTitle("watchdog", waiting.ThreadId(0))));
+    EXPECT_NE(nullptr, report.Section(ThreadTitle("worker", waiting.ThreadId(1))));
+}
