@@ -113,7 +113,15 @@ UnicodeString RegisteredOwnerText(std::u16string_view owner, std::u16string_view
 
 std::optional<UnicodeString> ExceptionMessageValue(std::u16string_view message, std::u16string_view className)
 {
-    UnicodeString value = SingleLineValue(message);
+    UnicodeString printable;
+    for (const char16_t c : message) {
+        if (c >= 32 || c == u'\r' || c == u'\n')
+            printable += c;
+    }
+    TrimW(printable);
+    UnicodeString value = SingleLineValue(printable);
+    if (value.empty())
+        value = u"Unknown";
     if (value == className)
         return std::nullopt;
     return value;

@@ -28,5 +28,6 @@ UnicodeString DisplayModeText(int width, int height, int bitsPerPixel);
 UnicodeString UserNameText(std::u16string_view name, bool admin);
 // The owner, with " / " + organisation when there is one.
 UnicodeString RegisteredOwnerText(std::u16string_view owner, std::u16string_view organization);
-// The message on one line; none when it equals the class name.
+// The message on one line, without control characters or surrounding blanks ("Unknown" when
+// nothing is left); none when it equals the class name.
 std::optional<UnicodeString> ExceptionMessageValue(std::u16string_view message, std::u16string_view className);

@@ -126,4 +126,6 @@ TEST(HeaderValues, AMessageEqualToItsClassIsLeftOut)
 {
     EXPECT_EQ(std::nullopt, ExceptionMessageValue(u"EAbort", u"EAbort"));
     EXPECT_EQ(u"line one line two", ExceptionMessageValue(u"line one\r\n  line two", u"EAbort"));
+    EXPECT_EQ(u"bell and tab", ExceptionMessageValue(u" \abell and\t tab\r\n", u"EAbort"));
+    EXPECT_EQ(u"Unknown", ExceptionMessageValue(u"\x01 \r\n", u"EAbort"));
 }
