@@ -45,6 +45,7 @@ public:
     TWaitingThreads(const TWaitingThreads&) = delete;
     TWaitingThreads& operator=(const TWaitingThreads&) = delete;
     uint32_t ThreadId(size_t index) const { return ids_[index]; }
+    HANDLE Handle(size_t index) { return pthread_gethandle(threads_[index].native_handle()); }
 
 private:
     HANDLE release_;

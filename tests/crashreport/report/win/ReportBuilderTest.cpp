@@ -324,3 +324,17 @@ TEST_F(ReportBuilder, TheLibrarysOwnThreadsAreLeftOut)
     EXPECT_EQ(nullptr, report.Section(ThreadTitle("watchdog", waiting.ThreadId(0))));
     EXPECT_NE(nullptr, report.Section(ThreadTitle("worker", waiting.ThreadId(1))));
 }
+
+TEST_F(ReportBuilder, TitlesMarkSuspendedThreadsAndPrioritiesOtherThanNormal)
+{
+    TWaitingThreads waiting({u"sleeper", u"lowly"});
+    ASSERT_NE(static_cast<DWORD>(-1), SuspendThread(waiting.Handle(0)));
+    ASSERT_TRUE(SetThreadPriority(waiting.Handle(1), THREAD_PRIORITY_LOWEST));
+    const TCrash crash(TCrashSite::A, u"crasher");
+    const TCheckedReport report = CheckedReport(CrashSubject(crash));
+    ResumeThread(waiting.Handle(0));
+    EXPECT_NE(nullptr, report.Section(ThreadTitle("sleeper", waiting.ThreadId(0)) + ": <suspended>"));
+    EXPECT_NE(nullptr, report.Section(ThreadTitle("lowly", waiting.ThreadId(1)) + ": <priority:-2>"));
+    EXPECT_NE(nullptr, report.Section(ThreadTitle("main", GetCurrentThreadId()) + ":"));
+    EXPECT_EQ(nullptr, report.Section(ThreadTitle("main", GetCurrentThreadId()) + ": <"));
+}
