@@ -117,13 +117,14 @@ std::vector<TDnsServer> ServersAt(const std::vector<uint32_t>& addresses)
 
 // Down from the given servers: the name servers of each referral (by the addresses the answer
 // gives for them) are asked again until an answer refers no further; those asked last serve
-// the domain.
+// the domain. A server that answers with an error leaves the question to the next one.
 std::vector<TDnsServer> WalkDown(SOCKET socket, std::vector<TDnsServer> servers, const AnsiString& domain)
 {
     for (int round = 0; round < kMaxReferralRounds; ++round) {
         std::vector<uint32_t> referred;
         for (const TDnsServer& server : servers) {
-            if (const std::optional<TDnsAnswer> answer = Query(socket, server, domain, kDnsTypeNs)) {
+            const std::optional<TDnsAnswer> answer = Query(socket, server, domain, kDnsTypeNs);
+            if (answer && answer->responseCode == 0) {
                 referred = ReferralAddresses(*answer);
                 break;
             }

@@ -77,14 +77,18 @@ TEST_F(MailInNamespace, SystemDnsServerNamesTheExchangerAndItsAddress)
 
 TEST_F(MailInNamespace, WalkFromTheRootsFindsTheDomainsOwnServers)
 {
+    const TMailTestServer refusing("dns_server.py", "--listen 127.0.1.2 --port 53 --refuse");
     const TMailTestServer root("dns_server.py", "--listen 127.0.1.1 --port 53 --refer test=a.nic.test:127.0.2.1");
     const TMailTestServer topLevel("dns_server.py",
                                    "--listen 127.0.2.1 --port 53 --refer x.test=ns.x.test:127.0.3.1");
     const TMailTestServer own("dns_server.py", "--listen 127.0.3.1 --port 53 --ns dept.x.test=ns.x.test:127.0.3.1 "
                                                "--mx dept.x.test=10:mx.dept.x.test");
-    for (const TMailTestServer* server : {&root, &topLevel, &own})
+    for (const TMailTestServer* server : {&refusing, &root, &topLevel, &own})
         ASSERT_EQ(server->Failure(), "");
-    EXPECT_EQ(LookupMailExchanger(u"Ann <ann@mail.dept.x.test>", {}, {{"127.0.1.1", 53}}), "mx.dept.x.test");
+    // The first root refuses: the second is asked.
+    EXPECT_EQ(LookupMailExchanger(u"Ann <ann@mail.dept.x.test>", {}, {{"127.0.1.2", 53}, {"127.0.1.1", 53}}),
+              "mx.dept.x.test");
+    EXPECT_EQ(refusing.ReadFile("queries.log"), "dept.x.test 2\n");
     // The walk asks for the servers of the short domain (the last three labels); they are asked
     // for the whole domain's exchanger first, for the short one's next.
     EXPECT_EQ(root.ReadFile("queries.log"), "dept.x.test 2\n");
