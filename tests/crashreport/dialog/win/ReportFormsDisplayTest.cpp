@@ -14,6 +14,7 @@
 #include "../../../conduvex/dialogs/DialogDriver.h"
 #include "../../../crashkit/wizard/win/FormDriver.h"
 #include "ContactRegistryGuard.h"
+#include "ViewPicture.h"
 #include "engine/win/LibraryFolders.h"
 #include "wizard/win/NVAssistant.h"
 
@@ -98,7 +99,7 @@ TEST_F(ReportFormsDisplayTest, ContactFormOffersTheRememberedContactAndChecksThe
         SetEditText(*email, L"ann.smith@example.org");
         Settle(window);
         enabledWhenGood = IsWindowEnabled(next) != FALSE;
-        pictureSaved = dialog_driver::SaveScreenshot(window, "ContactForm-remembered");
+        pictureSaved = SaveViewPicture(window, "ContactForm-remembered");
         SendMessageW(next, BM_CLICK, 0, 0);
         WaitUntilGone(window);
     });
@@ -235,7 +236,7 @@ TEST_F(ReportFormsDisplayTest, TheScreenshotIsEditedInTheImageEditorAndTakenBack
             shownColour = MiddleColour(*shown);
         SendMessageW(attach->Handle(), BM_CLICK, 0, 0);
         Settle(window);
-        pictureSaved = dialog_driver::SaveScreenshot(window, "ScreenshotForm-edited");
+        pictureSaved = SaveViewPicture(window, "ScreenshotForm-edited");
         SendMessageW(form.ContinueButton().Handle(), BM_CLICK, 0, 0);
         WaitUntilGone(window);
     });

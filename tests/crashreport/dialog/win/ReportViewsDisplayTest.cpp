@@ -13,8 +13,8 @@
 #include <thread>
 #include <vector>
 
-#include "../../../conduvex/dialogs/DialogDriver.h"
 #include "SampleReport.h"
+#include "ViewPicture.h"
 #include "dialog/ViewColours.h"
 
 namespace {
@@ -182,11 +182,23 @@ struct TDriveResult {
     int selectedAfterRefresh = -1;
 };
 
-void ClickTab(HWND tabs, int index)
+// Lets the window's thread finish what was posted to it: a sent message is taken only when
+// the thread is back in its message loop.
+void Settle(HWND window)
 {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_BLOCK, 2000, &result);
+}
+
+// Clicks the tab and waits until its view is built.
+void ChooseTab(HWND host, TReportViews& views, int index)
+{
+    const HWND tabs = views.TabControl();
     RECT rect{};
     SendMessageW(tabs, TCM_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&rect));
     ClickAt(tabs, Centre(rect));
+    WaitFor([&] { return SendMessageW(tabs, TCM_GETCURSEL, 0, 0) == index && views.SelectedTab() == index; });
+    Settle(host);
 }
 
 void DriveViews(HWND host, TReportViews& views, TDriveResult& result)
@@ -195,8 +207,7 @@ void DriveViews(HWND host, TReportViews& views, TDriveResult& result)
     WaitFor([&] { return IsWindowVisible(host) != FALSE; });
     const int count = static_cast<int>(SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0));
     for (int index = count - 1; index >= 0; --index) {
-        ClickTab(tabs, index);
-        WaitFor([&] { return SendMessageW(tabs, TCM_GETCURSEL, 0, 0) == index && views.SelectedTab() == index; });
+        ChooseTab(host, views, index);
         const HWND list = views.ListView();
         TTabSeen seen;
         seen.caption = TabCaption(tabs, index);
@@ -206,7 +217,7 @@ void DriveViews(HWND host, TReportViews& views, TDriveResult& result)
         std::string name = "ReportView-";
         for (const wchar_t c : seen.caption)
             name += c == L' ' ? '-' : static_cast<char>(c);
-        seen.pictureSaved = dialog_driver::SaveScreenshot(host, name);
+        seen.pictureSaved = SaveViewPicture(host, name);
         if (seen.caption == L"modules")
             for (int column = 0; column < seen.columns; ++column)
                 result.modulesRow.push_back(CellText(list, 1, column));
@@ -214,8 +225,7 @@ void DriveViews(HWND host, TReportViews& views, TDriveResult& result)
     }
 
     // The call stacks: row 1 is the first stack line of the main thread.
-    ClickTab(tabs, 1);
-    WaitFor([&] { return views.SelectedTab() == 1; });
+    ChooseTab(host, views, 1);
     HWND list = views.ListView();
     for (int column = 0; column < HeaderCount(list); ++column)
         result.firstStackRow.push_back(CellText(list, 1, column));
@@ -225,19 +235,21 @@ void DriveViews(HWND host, TReportViews& views, TDriveResult& result)
     SendMessageW(list, LVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&row));
     ClickAt(list, Centre(row));
     WaitFor([&] { return SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED) == 1; });
+    Settle(host);
     result.selectedAfterClick = static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-    Sleep(100);
+    RedrawWindow(list, nullptr, nullptr, RDW_UPDATENOW);
+    Settle(host);
     result.selectedColour = CellColour(list, 1, 0);
     result.blueCell = CellColour(list, 2, 0);
     result.redCell = CellColour(list, 2, 2);
     result.headingCell = CellColour(list, 0, 2);
-    dialog_driver::SaveScreenshot(host, "ReportView-call-stacks-selected");
+    SaveViewPicture(host, "ReportView-call-stacks-selected");
 
     // Ctrl+C in the list copies the report text.
     PutClipboardText(L"before");
     PostMessageW(host, FocusMessage, 0, reinterpret_cast<LPARAM>(list));
     WaitFor([&] { return GetForegroundWindow() == host; }, 2000);
-    Sleep(100);
+    Settle(host);
     PressCtrlC();
     WaitFor([&] { return ClipboardText() != L"before"; }, 3000);
     result.copied = ClipboardText();
@@ -245,13 +257,13 @@ void DriveViews(HWND host, TReportViews& views, TDriveResult& result)
     // The report grows: the worker's stack replaces its placeholder; the tab stays.
     PostMessageW(host, RefreshMessage, 0, 0);
     WaitFor([&] { return views.ListView() != list; });
-    Sleep(100);
+    Settle(host);
     list = views.ListView();
     result.stackRowsAfterRefresh = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
     result.tabAfterRefresh = static_cast<int>(SendMessageW(tabs, TCM_GETCURSEL, 0, 0));
     result.selectedAfterRefresh =
         static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-    dialog_driver::SaveScreenshot(host, "ReportView-call-stacks-refreshed");
+    SaveViewPicture(host, "ReportView-call-stacks-refreshed");
     PostMessageW(host, WM_CLOSE, 0, 0);
 }
 
