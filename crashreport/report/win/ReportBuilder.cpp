@@ -7,12 +7,24 @@
 #include "MachineState.h"
 #include "ReportNamer.h"
 #include "ThreadTrace.h"
+#include "report/HexText.h"
 #include "report/ThreadSection.h"
 #include "text/CaseFolding.h"
 
 namespace {
 
 constexpr char16_t kModuleNoteSuffix[] = u".zel";
+
+// What a plug-in raised, in its section's place; a processor exception with its location.
+UnicodeString PluginFailureText(const UnicodeString& name, const TGuardFailure& failure, const ICodeNamer& namer,
+                                const TReportOptions& options)
+{
+    UnicodeString text = u">> plugin \"" + name + u"\" raised ";
+    if (failure.code == 0)
+        return text + failure.text;
+    return text + u"exception $" + HexDigits(failure.code, 8) + u" at:\r\n" +
+           FormatStackItem(namer, failure.address, options.showRelAddrs, options.showRelLines);
+}
 
 } // namespace
 
@@ -114,25 +126,25 @@ void TReportBuilder::BuildMachineState(IReportSink& sink, const ICodeNamer& name
         sink.SetSection(kStackDumpSection, context ? StackDumpAt(StackPointerOf(*context)) : UnicodeString());
     if (subject_.options.showDisAsm && subject_.disassembler && !sink.Terminating()) {
         UnicodeString text;
-        UnicodeString failure;
+        TGuardFailure failure;
         const uintptr_t address = DisassemblyAddress();
         const std::optional<TCodeName> name = namer.Name(address);
         const uintptr_t start = name ? static_cast<uintptr_t>(name->functionStart) : 0;
         if (!RunGuarded([&] { text = DisassemblyAt(address, start, subject_.options); }, failure))
-            text = u">> disassembling failed: " + failure;
+            text = u">> disassembling failed: " + failure.text;
         sink.SetSection(kDisassemblySection, text);
     }
 }
 
-void TReportBuilder::BuildPlugins(IReportSink& sink) const
+void TReportBuilder::BuildPlugins(IReportSink& sink, const ICodeNamer& namer) const
 {
     for (const TReportPlugin& plugin : subject_.sectionPlugins) {
         if (sink.Terminating())
             return;
         UnicodeString text;
-        UnicodeString failure;
+        TGuardFailure failure;
         if (!RunGuarded([&] { text = plugin.text(); }, failure))
-            text = u">> plugin \"" + plugin.name + u"\" raised " + failure;
+            text = PluginFailureText(plugin.name, failure, namer, subject_.options);
         sink.SetSection(plugin.name, text);
     }
 }
@@ -154,7 +166,7 @@ void TReportBuilder::BuildSections(IReportSink& sink, IStackProgress* progress)
     crc_.Start(first.firstItemCrc, first.callStackCrc);
     sink.SetSection(threads_[0].title, first.body);
     BuildMachineState(sink, namer);
-    BuildPlugins(sink);
+    BuildPlugins(sink, namer);
     for (size_t index = 1; index < threads_.size(); ++index) {
         if (sink.Terminating())
             return;

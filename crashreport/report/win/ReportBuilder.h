@@ -54,7 +54,7 @@ private:
     TThreadResult TraceThread(size_t index, const ICodeNamer& namer, IStackProgress* progress);
     void AddModuleNotes(const TDAUnicodeString& notes);
     void BuildMachineState(IReportSink& sink, const ICodeNamer& namer) const;
-    void BuildPlugins(IReportSink& sink) const;
+    void BuildPlugins(IReportSink& sink, const ICodeNamer& namer) const;
 
     TReportSubject subject_;
     std::vector<TReportThread> threads_;

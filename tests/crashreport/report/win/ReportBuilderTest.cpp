@@ -266,7 +266,10 @@ TEST_F(ReportBuilder, PluginsThatFailGetTheirFailureAsTextAndTheReportCompletes)
     ASSERT_NE(nullptr, report.Section("throws:"));
     EXPECT_NE(std::string::npos, report.Section("throws:")->lines[0].find("no list today"));
     ASSERT_NE(nullptr, report.Section("faults:"));
-    EXPECT_EQ(0u, report.Section("faults:")->lines[0].find(">> plugin \"faults\" raised"));
+    ASSERT_EQ(2u, report.Section("faults:")->lines.size());
+    EXPECT_EQ(">> plugin \"faults\" raised exception $c0000005 at:", report.Section("faults:")->lines[0]);
+    EXPECT_TRUE(std::regex_match(report.Section("faults:")->lines[1], std::regex("[0-9a-f]{8,16} .*")))
+        << report.Section("faults:")->lines[1];
     EXPECT_EQ("nightly", report.Field("build"));
     EXPECT_EQ(std::nullopt, report.Field("broken"));
     EXPECT_NE("will be calculated soon", report.Field("callstack crc"));
