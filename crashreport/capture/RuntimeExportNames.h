@@ -2,6 +2,7 @@
 // The exports of the host runtime's packages that the capture looks up when the library lives
 // in the main program or runs as a package: each routine with its package and mangled name.
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 enum class TRuntimeRoutine : uint8_t {
@@ -30,6 +31,6 @@ struct TRuntimeExportName {
 };
 
 constexpr unsigned kRuntimePackageVersion = 70;
-constexpr size_t kRuntimeRoutineCount = 16;
+constexpr std::size_t kRuntimeRoutineCount = 16;
 
 extern const std::array<TRuntimeExportName, kRuntimeRoutineCount> kRuntimeExportNames;

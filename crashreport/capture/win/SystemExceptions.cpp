@@ -52,12 +52,47 @@ bool IsConverted(const EXCEPTION_RECORD& record)
            ModuleOf(record.ExceptionAddress) == OwnImage() && OwnImage() != nullptr;
 }
 
-[[noreturn]] void ThrowPendingFault()
+} // namespace
+
+// Entered as if the faulting instruction had called it.
+extern "C" [[noreturn]] void CaptureThrowPendingFault()
 {
     AnsiString message;
     message.swap(pendingMessage);
     throw EExternalException(message);
 }
+
+#if defined(__x86_64__)
+// The fault may leave the stack pointer on either 8-byte half. Two entries, described to the
+// unwinder, bring it to the alignment a call needs and then call the thrower: the first for a
+// stack pointer that is aligned as at a function's entry once the return address is pushed,
+// the second for one 8 bytes off.
+extern "C" void CaptureFaultEntryAligned();
+extern "C" void CaptureFaultEntryShifted();
+asm(".text\n"
+    ".globl CaptureFaultEntryAligned\n"
+    ".def CaptureFaultEntryAligned; .scl 2; .type 32; .endef\n"
+    ".seh_proc CaptureFaultEntryAligned\n"
+    "CaptureFaultEntryAligned:\n"
+    "    subq $40, %rsp\n"
+    "    .seh_stackalloc 40\n"
+    "    .seh_endprologue\n"
+    "    call CaptureThrowPendingFault\n"
+    "    nop\n"
+    "    .seh_endproc\n"
+    ".globl CaptureFaultEntryShifted\n"
+    ".def CaptureFaultEntryShifted; .scl 2; .type 32; .endef\n"
+    ".seh_proc CaptureFaultEntryShifted\n"
+    "CaptureFaultEntryShifted:\n"
+    "    subq $48, %rsp\n"
+    "    .seh_stackalloc 48\n"
+    "    .seh_endprologue\n"
+    "    call CaptureThrowPendingFault\n"
+    "    nop\n"
+    "    .seh_endproc\n");
+#endif
+
+namespace {
 
 // Makes the faulting instruction look like a call of the thrower.
 void RedirectToThrower(CONTEXT& context, const void* faultAddress)
@@ -66,11 +101,12 @@ void RedirectToThrower(CONTEXT& context, const void* faultAddress)
 #if defined(__x86_64__)
     context.Rsp -= sizeof(uintptr_t);
     *reinterpret_cast<uintptr_t*>(context.Rsp) = returnAddress;
-    context.Rip = reinterpret_cast<DWORD64>(&ThrowPendingFault);
+    const bool asAtEntry = context.Rsp % 16 == 8;
+    context.Rip = reinterpret_cast<DWORD64>(asAtEntry ? &CaptureFaultEntryAligned : &CaptureFaultEntryShifted);
 #else
     context.Esp -= sizeof(uintptr_t);
     *reinterpret_cast<uintptr_t*>(context.Esp) = returnAddress;
-    context.Eip = reinterpret_cast<DWORD>(&ThrowPendingFault);
+    context.Eip = reinterpret_cast<DWORD>(&CaptureThrowPendingFault);
 #endif
 }
 

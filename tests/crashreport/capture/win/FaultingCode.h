@@ -4,3 +4,5 @@
 int ReadThrough(const volatile int* pointer);
 void WriteThrough(volatile int* pointer, int value);
 int Divide(int dividend, int divisor);
+// Faults after a call, inside its own frame, with an object whose destructor counts cleanups.
+int ReadInFrame(const volatile int* pointer, int& cleanups);

@@ -106,6 +106,20 @@ TEST_F(SystemExceptionsTest, WritesAndDivisionsByZeroCarryTheirTexts)
     EXPECT_EQ(ReadThrough(&value), 5);
 }
 
+TEST_F(SystemExceptionsTest, AFaultUnwindsThroughItsFunctionsFrameRunningItsCleanups)
+{
+    int cleanups = 0;
+    for (int round = 0; round < 3; ++round) {
+        try {
+            ReadInFrame(nullptr, cleanups);
+            FAIL() << "the read did not fault";
+        } catch (const EExternalException& error) {
+            EXPECT_EQ(std::string(error.what()).rfind("Access violation at address ", 0), 0u);
+        }
+    }
+    EXPECT_EQ(cleanups, 3);
+}
+
 TEST_F(SystemExceptionsTest, ExceptionsOutsideTheLibrarysImageAreLeftAlone)
 {
     bool thrown = false;
