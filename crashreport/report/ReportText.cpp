@@ -47,16 +47,20 @@ UnicodeString SingleLineValue(std::u16string_view value)
 
 UnicodeString HeaderText(std::span<const THeaderField> header)
 {
+    std::vector<UnicodeString> names;
     size_t width = 0;
-    for (const THeaderField& field : header)
-        width = std::max(width, field.name.size());
+    for (const THeaderField& field : header) {
+        names.push_back(SingleLineValue(field.name));
+        width = std::max(width, names.back().size());
+    }
     ++width;
     UnicodeString text;
-    for (const THeaderField& field : header) {
+    for (size_t i = 0; i < header.size(); ++i) {
+        const THeaderField& field = header[i];
         if (!text.empty())
             text += kLineBreak;
-        text += field.name;
-        text.append(width - field.name.size(), u' ');
+        text += names[i];
+        text.append(width - names[i].size(), u' ');
         text += u": ";
         text += SingleLineValue(field.value);
     }
@@ -65,10 +69,11 @@ UnicodeString HeaderText(std::span<const THeaderField> header)
 
 UnicodeString SectionText(const TReportSection& section)
 {
+    const UnicodeString title = SingleLineValue(section.title);
     UnicodeString text = kLineBreak;
     text += kLineBreak;
-    text += section.title;
-    if (section.title.find(u':') == UnicodeString::npos)
+    text += title;
+    if (title.find(u':') == UnicodeString::npos)
         text += u':';
     const std::u16string_view body = section.body ? std::u16string_view(*section.body) : kSectionPlaceholder;
     for (const std::u16string_view line : BodyLines(body)) {

@@ -65,6 +65,19 @@ TEST(ReportText, SectionsNotYetCalculatedShowThePlaceholder)
     EXPECT_EQ("will be calculated soon", report.Field("callstack crc"));
 }
 
+TEST(ReportText, NamesAndTitlesWithLineBreaksCannotBreakTheFormat)
+{
+    TReportFacts facts;
+    facts.header = {{u"plug\r\nin", u"value"}, {u"a", u"b"}};
+    facts.sections = {{u"two\nlines", u"body"}, {u"\r\n", u"x"}};
+    const TCheckedReport report = CheckReport(ReportText(facts));
+    EXPECT_TRUE(report.problems.empty()) << report.problems.front();
+    ASSERT_EQ(2u, report.header.size());
+    EXPECT_EQ("plug in", report.header[0].first);
+    ASSERT_EQ(2u, report.sections.size());
+    EXPECT_EQ("two lines:", report.sections[0].title);
+}
+
 TEST(ReportText, TheCheckerRejectsBrokenReports)
 {
     // The checker itself must see faults, or the tests that rely on it prove nothing.
