@@ -26,7 +26,7 @@ enum class TCaptureSource : uint8_t {
 };
 
 // An exception that was current when a newer one was raised on the same thread.
-struct TInnerException {
+struct TCaughtInner {
     AnsiString className;
     AnsiString message;
     bool external = false; // an operating-system exception
@@ -44,7 +44,7 @@ struct TCaughtException {
     const CONTEXT* context = nullptr; // of a fault, when known
     uintptr_t firstExtra = 0;         // the window of a window procedure
     uintptr_t secondExtra = 0;
-    std::vector<TInnerException> inner; // oldest first
+    std::vector<TCaughtInner> inner; // oldest first
 };
 
 class IExceptionSink {

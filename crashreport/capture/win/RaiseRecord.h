@@ -18,7 +18,7 @@ struct TRaiseRecord {
     bool external = false; // an operating-system exception turned into an object
     bool reraised = false;
     std::unique_ptr<CONTEXT> context; // of a fault
-    std::vector<TInnerException> inner;
+    std::vector<TCaughtInner> inner;
     bool suspended = false; // recording is off
 };
 
