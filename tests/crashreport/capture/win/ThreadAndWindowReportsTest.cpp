@@ -6,6 +6,7 @@
 
 #include "FaultingCode.h"
 #include "RecordingSink.h"
+#include "capture/win/FreezeReport.h"
 #include "capture/win/LibraryThread.h"
 #include "capture/win/RaiseRecord.h"
 #include "capture/win/SystemExceptions.h"
@@ -161,6 +162,19 @@ TEST(TerminateReport, AnEndThroughTerminateIsReportedAsARuntimeErrorWithoutConti
     EXPECT_EQ(recorded[0].caught.message, "nothing left");
     EXPECT_EQ(recorded[1].caught.className, "ZelException");
     EXPECT_EQ(recorded[1].caught.message, "Runtime error");
+}
+
+TEST(FreezeReport, AFrozenMainThreadReachesTheSinkAsAFreezeThatMayContinue)
+{
+    ReportFreeze(nullptr); // no sink: nothing happens
+    TRecordingSink sink;
+    ReportFreeze(nullptr);
+    const auto recorded = sink.Recorded();
+    ASSERT_EQ(recorded.size(), 1u);
+    EXPECT_EQ(recorded[0].caught.kind, TRequestKind::Freeze);
+    EXPECT_EQ(recorded[0].caught.source, TCaptureSource::Freeze);
+    EXPECT_TRUE(recorded[0].caught.continueAllowed);
+    EXPECT_EQ(recorded[0].caught.object, nullptr);
 }
 
 } // namespace
