@@ -253,9 +253,11 @@ std::string TCommunicationInterface::SendAndReceive(const std::string& request, 
     TLockGuard guard(exchangeLock_);
     if (!IsActive())
         return answer;
+    const TAnswerWaitScope answerWait(this);
     BeforeExchange();
     BeforeExchange2();
-    YieldOnce();
+    if (!answerWait.ReceiveReady())
+        YieldOnce();
     Write(request);
 
     const uint32_t firstSpan =
@@ -381,6 +383,13 @@ void TCommunicationInterface::AwaitArrival(uint32_t maxMs)
     if (!WaitForNewBytes(maxMs == 0 ? 1 : maxMs))
         Sleep(kPollStepMs);
 }
+
+bool TCommunicationInterface::BeginAnswerWait()
+{
+    return false;
+}
+
+void TCommunicationInterface::EndAnswerWait() {}
 
 bool TCommunicationInterface::WaitForNewBytes(uint32_t)
 {

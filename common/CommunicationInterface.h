@@ -63,6 +63,9 @@ public:
     // step (the caller looks before and after). A maxMs of 0 counts as 1, so that no
     // caller can spin.
     void AwaitArrival(uint32_t maxMs) override;
+    // Base: nothing to prepare (false) or finish.
+    bool BeginAnswerWait() override;
+    void EndAnswerWait() override;
 
     // The node's load, then "connectionstring" when the element has it.
     void LoadFromXML(IXmlElement* element, bool store) override;

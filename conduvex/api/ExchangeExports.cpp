@@ -72,16 +72,15 @@ void SleepUntilArrival(ILinkArrival* arrival, const TTickDeadline& deadline)
 
 // Pulls arrivals into the read-ahead buffer until the rule says the answer is complete;
 // gives the answer so far (the whole buffer, which was empty when the request went out).
-std::string AwaitAnswer(ICommunicationInterface& link, uint32_t firstSpan,
+std::string AwaitAnswer(ICommunicationInterface& link, ILinkArrival* arrival, uint32_t firstSpan,
                         const TExchangeRule& rule)
 {
-    const auto arrival = QueryAs<ILinkArrival>(&link, IID_ILinkArrival);
     const uint32_t quietSpan =
         SaturatingAdd(CeilSpan(link.GetCharTime() * kQuietGapChars), kQuietGapExtraMs);
     TTickDeadline deadline(GetTickCount(), firstSpan);
     std::string answer;
     for (;;) {
-        SleepUntilArrival(arrival.Get(), deadline);
+        SleepUntilArrival(arrival, deadline);
         // Pulls whatever arrived: one look at the link instead of two.
         std::string sofar = link.PeekBuffered(-1);
         if (sofar != answer) {
@@ -109,16 +108,19 @@ uint32_t RunExchange(uint32_t handle, int32_t* answerLength, uint32_t timeoutMs,
         if (!link->IsActive())
             return SetError(kErrNotOpened);
         const TSuspendedNotifications quiet(GlobalHandles(), handle);
+        const auto arrival = QueryAs<ILinkArrival>(link.Get(), IID_ILinkArrival);
+        const TAnswerWaitScope answerWait(arrival.Get());
         link->ReadBuffered(-1);
         link->BeforeExchange();
         link->BeforeExchange2();
-        Sleep(0);
+        if (!answerWait.ReceiveReady())
+            Sleep(0);
         if (!request.empty())
             link->Write(request);
         const uint32_t firstSpan = SaturatingAdd(
             timeoutMs, CeilSpan((static_cast<double>(request.size()) + kRequestSlackChars) *
                                 link->GetCharTime()));
-        const std::string answer = AwaitAnswer(*link, firstSpan, rule);
+        const std::string answer = AwaitAnswer(*link, arrival.Get(), firstSpan, rule);
         answerSize = rule.end == TAnswerEnd::QuietGap
                          ? link->BufferedLength(false)
                          : static_cast<int32_t>(Vantel97FrameLength(answer));

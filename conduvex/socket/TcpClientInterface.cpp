@@ -99,6 +99,16 @@ bool TTCPClientInterface::WaitForNewBytes(uint32_t maxMs)
     return socket_.WaitForInput(maxMs);
 }
 
+bool TTCPClientInterface::BeginAnswerWait()
+{
+    return socket_.ArmReceive();
+}
+
+void TTCPClientInterface::EndAnswerWait()
+{
+    socket_.DisarmReceive();
+}
+
 std::string TTCPClientInterface::GetID()
 {
     return "TCPC " + GetHost() + ":" + std::to_string(GetPort());

@@ -47,6 +47,10 @@ public:
 
     std::string ClassName() const override { return "TTCPClientInterface"; }
 
+    // A receive is ready on the exchange's thread from before its request.
+    bool BeginAnswerWait() override;
+    void EndAnswerWait() override;
+
     // Bytes written but not yet taken by the socket.
     size_t UnsentLength() { return socket_.UnsentLength(); }
 
@@ -56,7 +60,7 @@ protected:
 
     void* FindInterface(REFIID iid) override;
 
-    // A readiness wait on the socket.
+    // A receive on the socket, waited for.
     bool WaitForNewBytes(uint32_t maxMs) override;
 
 private:

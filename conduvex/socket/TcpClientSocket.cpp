@@ -32,17 +32,6 @@ bool WaitWritable(SOCKET socket, uint32_t ms)
     return select(0, nullptr, &writable, nullptr, &wait) == 1;
 }
 
-// Waits until the socket has input (or the peer's close) to take, at most the given time:
-// 1 when it has, 0 when the time passed, SOCKET_ERROR when the socket cannot be waited on.
-int WaitReadable(SOCKET socket, uint32_t ms)
-{
-    fd_set readable;
-    FD_ZERO(&readable);
-    FD_SET(socket, &readable);
-    timeval wait{static_cast<long>(ms / 1000), static_cast<long>(ms % 1000) * 1000};
-    return select(0, &readable, nullptr, nullptr, &wait);
-}
-
 } // namespace
 
 TTcpClientSocket::TTcpClientSocket(TTcpSocketListener& listener)
@@ -186,7 +175,7 @@ void TTcpClientSocket::DataArrived()
         TLockGuard guard(lock_);
         if (state_ != TState::Connected)
             return;
-        if (inputWaiters_ == 0) {
+        if (!receive_) {
             const uint32_t room = kReadAheadLimit - std::min<uint32_t>(kReadAheadLimit, received_.size());
             ReceiveLocked(std::min(WaitingInSocketLocked(), room), received_);
         }
@@ -277,7 +266,9 @@ int TTcpClientSocket::FlushUnsentLocked()
 uint32_t TTcpClientSocket::ReceiveLength()
 {
     TLockGuard guard(lock_);
-    return static_cast<uint32_t>(received_.size()) + WaitingInSocketLocked();
+    if (!received_.empty())
+        return static_cast<uint32_t>(received_.size());
+    return receive_ ? 0 : WaitingInSocketLocked();
 }
 
 std::string TTcpClientSocket::ReceiveAll()
@@ -285,42 +276,108 @@ std::string TTcpClientSocket::ReceiveAll()
     TLockGuard guard(lock_);
     std::string bytes = std::move(received_);
     received_.clear();
-    if (state_ == TState::Connected)
+    if (bytes.empty() && !receive_ && state_ == TState::Connected)
         ReceiveWaitingLocked(bytes);
     return bytes;
 }
 
+bool TTcpClientSocket::StartReceiveLocked()
+{
+    if (!receiveEvent_)
+        receiveEvent_.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    if (!receiveEvent_)
+        return false;
+    receive_ = std::make_unique<TOverlappedReceive>(socket_.Get(), receiveEvent_.Get(), kReceiveChunk);
+    receiveThread_ = GetCurrentThreadId();
+    return true;
+}
+
+bool TTcpClientSocket::ArmReceive()
+{
+    TOverlappedReceive* receive;
+    {
+        TLockGuard guard(lock_);
+        if (state_ != TState::Connected || receive_ || !StartReceiveLocked())
+            return false;
+        if (receive_->Running())
+            return true;
+        receive = receive_.get();
+    }
+    // Old bytes, or the peer's close: the exchange's own look deals with them.
+    EndReceive(receive->Wait(0));
+    return false;
+}
+
+void TTcpClientSocket::DisarmReceive() noexcept
+{
+    TOverlappedReceive* receive;
+    {
+        TLockGuard guard(lock_);
+        if (!receive_ || receiveThread_ != GetCurrentThreadId())
+            return;
+        receive = receive_.get();
+    }
+    try {
+        EndReceive(receive->Wait(0));
+    } catch (...) {
+        // Only the bytes that met the cancellation can be lost, and only for want of memory.
+    }
+}
+
+void TTcpClientSocket::EndReceive(TOverlappedReceive::TOutcome outcome)
+{
+    std::unique_ptr<TOverlappedReceive> receive;
+    {
+        TLockGuard guard(lock_);
+        receive = std::move(receive_);
+    }
+    if (outcome == TOverlappedReceive::TOutcome::Bytes)
+        TakeReceived(receive->Bytes());
+}
+
 bool TTcpClientSocket::WaitForInput(uint32_t maxMs)
 {
-    SOCKET socket;
+    TOverlappedReceive* receive;
     {
         TLockGuard guard(lock_);
         if (!received_.empty())
             return true;
         if (state_ != TState::Connected)
             return false;
-        socket = socket_.Get();
-        ++inputWaiters_;
+        if (receive_ && receiveThread_ != GetCurrentThreadId())
+            return false;
+        if (!receive_ && !StartReceiveLocked())
+            return false;
+        receive = receive_.get();
     }
     // The tick counter moves in steps too coarse for the rest of a short wait.
     const auto start = std::chrono::steady_clock::now();
-    const int ready = WaitReadable(socket, maxMs);
-    bool peerClosed;
-    {
-        TLockGuard guard(lock_);
-        --inputWaiters_;
-        if (ready == SOCKET_ERROR)
-            return false;
-        // Readable with nothing to take: the peer closed, or the socket went meanwhile.
-        peerClosed = ready == 1 && received_.empty() && WaitingInSocketLocked() == 0;
-    }
-    if (peerClosed) {
+    const TOverlappedReceive::TOutcome outcome = receive->Wait(maxMs);
+    EndReceive(outcome);
+    if (outcome == TOverlappedReceive::TOutcome::Ended) {
+        // The peer closed (or the connection broke): nothing more can come.
         const auto rest = std::chrono::ceil<std::chrono::milliseconds>(
             std::chrono::milliseconds(maxMs) - (std::chrono::steady_clock::now() - start));
         if (rest.count() > 0)
             Sleep(static_cast<DWORD>(rest.count()));
     }
     return true;
+}
+
+void TTcpClientSocket::TakeReceived(const std::string& bytes)
+{
+    bool ownThread;
+    {
+        TLockGuard guard(lock_);
+        // Kept even when the socket was closed meanwhile: closing keeps what had arrived.
+        received_ += bytes;
+        ownThread = window_ && window_->OwnedByCallingThread();
+        if (!ownThread && window_ && socket_)
+            PostMessageA(window_->Handle(), message_, static_cast<WPARAM>(socket_.Get()),
+                         WSAMAKESELECTREPLY(FD_READ, 0));
+    }
+    if (ownThread)
+        listener_.SocketDataArrived();
 }
 
 uint16_t TTcpClientSocket::LocalPort()

@@ -5,7 +5,9 @@
 // for those messages; output the socket does not take at once is queued and sent when the
 // socket can take more.
 #include "CriticalSection.h"
+#include "WinHandle.h"
 #include "runtime/MessageWindow.h"
+#include "socket/OverlappedReceive.h"
 #include "socket/SocketHandle.h"
 #include "socket/WinsockSession.h"
 
@@ -51,11 +53,24 @@ public:
     // Throws when not connected, and with the socket error when the send fails.
     void Send(const std::string& bytes);
     size_t UnsentLength();
-    // Bytes taken in from the socket (also from an ended connection) plus those it holds.
+    // The bytes already taken in from the socket (also from an ended connection); only
+    // when there are none, what the socket holds. Looking at the socket is a call into the
+    // sockets layer, which an exchange pays for with every look; while a receive is ready
+    // the socket holds nothing to take, as arrivals go to the receive.
     uint32_t ReceiveLength();
     std::string ReceiveAll();
+    // Makes a receive ready on the calling thread for the waits of an exchange, which
+    // calls it before its request; bytes it finds at once are taken in (they are old).
+    // True when a receive is left waiting.
+    bool ArmReceive();
+    // Finishes a receive still ready for the calling thread, keeping what came with it.
+    // Never throws.
+    void DisarmReceive() noexcept;
     // Returns once input waits to be taken or maxMs passed; after the peer's close, once
-    // maxMs passed (nothing more can come). False, at once, when not connected.
+    // maxMs passed (nothing more can come). False, at once, when not connected or when
+    // another thread's receive is ready. What arrives is taken in by the wait itself and
+    // announced to the listener: directly on the window's thread, through a read
+    // notification to the window from any other.
     bool WaitForInput(uint32_t maxMs);
     // The local port of the connected socket, else 0.
     uint16_t LocalPort();
@@ -79,6 +94,12 @@ private:
     void DrainInputLocked();
     uint32_t WaitingInSocketLocked();
     void ReceiveLocked(uint32_t count, std::string& into);
+    // Starts a receive of the calling thread; false when none can be made.
+    bool StartReceiveLocked();
+    // Ends the calling thread's finished receive: takes in its bytes and announces them.
+    void EndReceive(TOverlappedReceive::TOutcome outcome);
+    // Takes in what a receive brought and announces it on the window's thread.
+    void TakeReceived(const std::string& bytes);
     // Everything the socket holds.
     void ReceiveWaitingLocked(std::string& into);
     // 0, or the error of a send that failed for another reason than a full buffer.
@@ -96,8 +117,12 @@ private:
     std::string received_;
     std::string unsent_;
     size_t unsentOffset_ = 0;
-    // Threads in WaitForInput: while there are any, arrivals stay in the socket, where
-    // their wait sees them, instead of being taken in by the notification.
-    int inputWaiters_ = 0;
+    // The receive of the thread that waits for input (or will, in an exchange): while
+    // there is one, arrivals go to it and a read notification leaves the socket alone.
+    // Only its own thread starts, waits for and ends it, outside the lock.
+    std::unique_ptr<TOverlappedReceive> receive_;
+    DWORD receiveThread_ = 0;
+    // Signalled by the receive; made on first use.
+    TWinHandle receiveEvent_;
     std::unique_ptr<TMessageWindow> window_;
 };
