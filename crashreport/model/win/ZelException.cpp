@@ -154,6 +154,13 @@ void TIZEException::SetExceptMessage(const UnicodeString& text)
     messageKnown_ = true;
 }
 
+void TIZEException::SetExceptClass(const UnicodeString& name)
+{
+    const std::lock_guard guard(factsLock_);
+    exceptClass_ = name;
+    classKnown_ = true;
+}
+
 uint32_t TIZEException::GetThreadId(int index)
 {
     const std::lock_guard guard(threadsLock_);

@@ -64,6 +64,8 @@ public:
     UnicodeString GetExceptClass() override;
     UnicodeString GetExceptMessage() override;
     void SetExceptMessage(const UnicodeString& text) override;
+    // The class as the raise path named it, for an object that is no runtime object of its own.
+    void SetExceptClass(const UnicodeString& name);
     uintptr_t GetExceptAddress() override { return facts_.exceptAddress; }
     uint32_t GetCrashedThreadId() override { return facts_.crashedThreadId; }
     uint32_t GetThreadId(int index) override;
