@@ -20,16 +20,6 @@ const wchar_t* Wide(const UnicodeString& text) { return reinterpret_cast<const w
 
 bool HasBackslash(const UnicodeString& path) { return path.find(u'\\') != UnicodeString::npos; }
 
-// "%userappdata%\<program>\<file>": where the file goes when the program's folder is closed
-// to the user.
-UnicodeString UserAppDataPath(const UnicodeString& bugRepFile)
-{
-    UnicodeString program = ExtractFileNameW(GetModuleFileNameText(nullptr));
-    program.resize(program.size() - ExtractFileExtW(program).size());
-    TSettingPlaceholders values(nullptr, TExceptionPlaceholders::Unchanged());
-    return ExpandPlaceholders(u"%userappdata%\\" + program + u"\\" + bugRepFile, values);
-}
-
 // The user's choice, or empty when cancelled.
 UnicodeString AskForFileName(HWND parent, IZESettings& settings)
 {
@@ -116,6 +106,14 @@ TBugReportFileRules RulesOf(IZESettings& settings)
 }
 
 } // namespace
+
+UnicodeString UserAppDataPath(const UnicodeString& bugRepFile)
+{
+    UnicodeString program = ExtractFileNameW(GetModuleFileNameText(nullptr));
+    program.resize(program.size() - ExtractFileExtW(program).size());
+    TSettingPlaceholders values(nullptr, TExceptionPlaceholders::Unchanged());
+    return ExpandPlaceholders(u"%userappdata%\\" + program + u"\\" + bugRepFile, values);
+}
 
 bool ForceFolders(const UnicodeString& folder)
 {

@@ -20,5 +20,9 @@ struct TSaveHooks {
 bool SaveBugReport(const UnicodeString& fileName, const UnicodeString& report, HWND parent, bool automatic,
                    IZESettings& settings, const TSaveHooks& hooks = {});
 
+// "%userappdata%\<program>\<file>": where the bug-report file goes when the program's folder
+// is closed to the user.
+UnicodeString UserAppDataPath(const UnicodeString& bugRepFile);
+
 // Creates the folder and every missing parent; a trailing "\" is ignored.
 bool ForceFolders(const UnicodeString& folder);
