@@ -4,12 +4,18 @@
 #include <mutex>
 
 #include "capture/win/ImportHooks.h"
+#include "capture/win/ThreadCreationCall.h"
+#include "patch/CodePatchTable.h"
 #include "threads/ThreadNames.h"
 
 namespace {
 
 using TCreateThread = HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LPVOID, DWORD, LPDWORD);
 using TQueueUserWorkItem = BOOL(WINAPI*)(LPTHREAD_START_ROUTINE, PVOID, ULONG);
+using TCreateRemoteThread = HANDLE(WINAPI*)(HANDLE, LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LPVOID, DWORD,
+                                            LPDWORD);
+using TCreateRemoteThreadEx = HANDLE(WINAPI*)(HANDLE, LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LPVOID,
+                                              DWORD, LPPROC_THREAD_ATTRIBUTE_LIST, LPDWORD);
 
 HANDLE WINAPI CreateThreadHook(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LPVOID, DWORD, LPDWORD);
 BOOL WINAPI QueueUserWorkItemHook(LPTHREAD_START_ROUTINE, PVOID, ULONG);
@@ -40,14 +46,16 @@ DWORD WINAPI HookedWorkItem(void* parameter)
     return CallThreadRoutine(start->routine, start->parameter);
 }
 
-HANDLE WINAPI CreateThreadHook(LPSECURITY_ATTRIBUTES security, SIZE_T stackSize, LPTHREAD_START_ROUTINE routine,
-                               LPVOID parameter, DWORD flags, LPDWORD threadId)
+// Creates the thread through create(start, record, flags, &id) with the library's start routine
+// and enters it into the thread-name list before it runs.
+template <class Create>
+HANDLE CreateListedThread(Create&& create, LPTHREAD_START_ROUTINE routine, void* parameter, DWORD flags,
+                          LPDWORD threadId)
 {
-    const auto create = reinterpret_cast<TCreateThread>(createThreadHook.original);
     auto start = std::make_unique<TThreadStart>(TThreadStart{routine, parameter});
     DWORD id = 0;
     // Suspended until its entry stands, so that an early end cannot leave the entry behind.
-    const HANDLE thread = create(security, stackSize, &HookedThreadStart, start.get(), flags | CREATE_SUSPENDED, &id);
+    const HANDLE thread = create(&HookedThreadStart, start.get(), flags | CREATE_SUSPENDED, &id);
     if (!thread)
         return nullptr;
     start.release(); // the thread owns it now
@@ -58,6 +66,76 @@ HANDLE WINAPI CreateThreadHook(LPSECURITY_ATTRIBUTES security, SIZE_T stackSize,
         *threadId = id;
     SetLastError(0);
     return thread;
+}
+
+HANDLE WINAPI CreateThreadHook(LPSECURITY_ATTRIBUTES security, SIZE_T stackSize, LPTHREAD_START_ROUTINE routine,
+                               LPVOID parameter, DWORD flags, LPDWORD threadId)
+{
+    const auto create = reinterpret_cast<TCreateThread>(createThreadHook.original);
+    return CreateListedThread(
+        [&](LPTHREAD_START_ROUTINE start, void* record, DWORD creationFlags, LPDWORD id) {
+            return create(security, stackSize, start, record, creationFlags, id);
+        },
+        routine, parameter, flags, threadId);
+}
+
+// The redirected call inside CreateThread: its old target and the patch that undoes it.
+const void* creatorOriginal = nullptr;
+TCodePatchTable& RedirectPatches()
+{
+    static TCodePatchTable patches;
+    return patches;
+}
+
+bool IsThisProcess(HANDLE process)
+{
+    return GetProcessId(process) == GetCurrentProcessId();
+}
+
+HANDLE WINAPI CreateRemoteThreadHook(HANDLE process, LPSECURITY_ATTRIBUTES security, SIZE_T stackSize,
+                                     LPTHREAD_START_ROUTINE routine, LPVOID parameter, DWORD flags, LPDWORD threadId)
+{
+    const auto create = reinterpret_cast<TCreateRemoteThread>(creatorOriginal);
+    if (!IsThisProcess(process))
+        return create(process, security, stackSize, routine, parameter, flags, threadId);
+    return CreateListedThread(
+        [&](LPTHREAD_START_ROUTINE start, void* record, DWORD creationFlags, LPDWORD id) {
+            return create(process, security, stackSize, start, record, creationFlags, id);
+        },
+        routine, parameter, flags, threadId);
+}
+
+HANDLE WINAPI CreateRemoteThreadExHook(HANDLE process, LPSECURITY_ATTRIBUTES security, SIZE_T stackSize,
+                                       LPTHREAD_START_ROUTINE routine, LPVOID parameter, DWORD flags,
+                                       LPPROC_THREAD_ATTRIBUTE_LIST attributes, LPDWORD threadId)
+{
+    const auto create = reinterpret_cast<TCreateRemoteThreadEx>(creatorOriginal);
+    if (!IsThisProcess(process))
+        return create(process, security, stackSize, routine, parameter, flags, attributes, threadId);
+    return CreateListedThread(
+        [&](LPTHREAD_START_ROUTINE start, void* record, DWORD creationFlags, LPDWORD id) {
+            return create(process, security, stackSize, start, record, creationFlags, attributes, id);
+        },
+        routine, parameter, flags, threadId);
+}
+
+// Sends CreateThread's own call of the creating routine to the matching hook.
+bool RedirectCreationCall()
+{
+    const HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
+    const std::optional<TCreationCall> call =
+        FindCreationCall(kernel32 ? reinterpret_cast<const void*>(GetProcAddress(kernel32, "CreateThread")) : nullptr);
+    if (!call)
+        return false;
+    const void* hook = call->extended ? reinterpret_cast<const void*>(&CreateRemoteThreadExHook)
+                                      : reinterpret_cast<const void*>(&CreateRemoteThreadHook);
+    creatorOriginal = call->target;
+    const void* value = hook;
+    if (!call->throughPointer) {
+        const auto next = reinterpret_cast<uintptr_t>(call->site) + 4;
+        value = reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(hook) - next);
+    }
+    return RedirectPatches().PatchPointer(call->site, value);
 }
 
 BOOL WINAPI QueueUserWorkItemHook(LPTHREAD_START_ROUTINE routine, PVOID context, ULONG flags)
@@ -79,7 +157,7 @@ bool InstallThreadHooks()
         return true;
     if (!LibraryInMainProgram())
         return false;
-    const bool threads = HookImport(createThreadHook, true);
+    const bool threads = RedirectCreationCall() || HookImport(createThreadHook, true);
     const bool workItems = HookImport(workItemHook, true);
     installed = threads || workItems;
     return installed;
@@ -90,9 +168,15 @@ void RemoveThreadHooks()
     const std::lock_guard<std::mutex> guard(installLock);
     if (!installed)
         return;
+    RedirectPatches().ClearPatches();
     UnhookImport(createThreadHook, true);
     UnhookImport(workItemHook, true);
     installed = false;
+}
+
+bool ThreadCreationRedirected()
+{
+    return RedirectPatches().Count() > 0;
 }
 
 #if defined(__i386__)

@@ -7,6 +7,8 @@
 // False where the library does not live in the main program, or when nothing was hooked.
 bool InstallThreadHooks();
 void RemoveThreadHooks();
+// Whether CreateThread's own call of the creating routine is redirected (else its imports are).
+bool ThreadCreationRedirected();
 
 // Runs a thread routine with its parameter, whether it removes the parameter from the stack
 // itself or leaves it to its caller.

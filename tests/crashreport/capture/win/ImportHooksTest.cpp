@@ -194,6 +194,44 @@ TEST_F(ImportHooksTest, ThreadsOfOtherModulesAreListedWhileTheyRun)
     CloseHandle(state.release);
 }
 
+TEST_F(ImportHooksTest, OnI686CreateThreadItselfIsRedirectedWhateverCallsIt)
+{
+#if defined(__i386__)
+    ASSERT_TRUE(InstallThreadHooks());
+    ASSERT_TRUE(ThreadCreationRedirected());
+    // Reached without any import table.
+    const auto create = reinterpret_cast<decltype(&CreateThread)>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "CreateThread")));
+    TRoutineState state{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    DWORD id = 0;
+    const HANDLE thread = create(nullptr, 0, WaitForRelease, &state, 0, &id);
+    ASSERT_NE(thread, nullptr);
+    while (state.thread == 0)
+        Sleep(1);
+    const auto entry = GetThreadEntry(id);
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(entry->startAddress, reinterpret_cast<const void*>(&WaitForRelease));
+    SetEvent(state.release);
+    EXPECT_EQ(Finish(thread), 31u);
+    RemoveThreadHooks();
+    EXPECT_FALSE(ThreadCreationRedirected());
+
+    // Restored: a new thread is not listed.
+    ResetEvent(state.release);
+    state.thread = 0;
+    const HANDLE unlisted = create(nullptr, 0, WaitForRelease, &state, 0, &id);
+    ASSERT_NE(unlisted, nullptr);
+    while (state.thread == 0)
+        Sleep(1);
+    EXPECT_FALSE(GetThreadEntry(id));
+    SetEvent(state.release);
+    EXPECT_EQ(Finish(unlisted), 31u);
+    CloseHandle(state.release);
+#else
+    GTEST_SKIP() << "the code walk decodes 32-bit code; x86_64 hooks the imports of CreateThread";
+#endif
+}
+
 #if defined(__i386__)
 // A routine that leaves its parameter on the stack for its caller.
 __attribute__((cdecl)) DWORD LeavesItsParameter(void* parameter)
