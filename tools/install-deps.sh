@@ -9,12 +9,12 @@ arch=${1:?usage: install-deps.sh i686|x86_64}
 packages=(binutils g++-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686 libz-mingw-w64-dev
           googletest cmake make clang libclang-rt-14-dev llvm zlib1g-dev socat xvfb xauth python3
           python3-capstone python3-aiosmtpd python3-pil imagemagick unzip openssl dnsmasq-base iproute2
-          ca-certificates)
+          ca-certificates cups cups-bsd cups-client printer-driver-cups-pdf poppler-utils)
 # Wanted but not needed: on the x86_64 road, 32-bit Wine only provides its i386 system DLLs as
 # files for the disassembler's comparison with objdump.
 optional=()
 case "$arch" in
-i686) packages+=(wine wine32:i386) ;;
+i686) packages+=(wine wine32:i386 libcups2:i386) ;;
 x86_64)
   packages+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64 wine wine64)
   optional+=(wine32:i386)
