@@ -179,13 +179,16 @@ void TReportViews::ShowTable()
     Layout();
     SizeColumns();
     const int rows = static_cast<int>(table_.rows.size());
-    if (top > 0 && rows > 0)
-        SendMessageW(list_, LVM_ENSUREVISIBLE, static_cast<WPARAM>(std::min(top, rows - 1)), FALSE);
     if (selectedRow >= 0 && selectedRow < rows) {
         LVITEMW state{};
         state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
         state.state = LVIS_SELECTED | LVIS_FOCUSED;
         SendMessageW(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(selectedRow), reinterpret_cast<LPARAM>(&state));
+    }
+    // The old first row comes back to the top: the last row of its page is brought into view.
+    if (top > 0 && rows > 0) {
+        const int page = static_cast<int>(SendMessageW(list_, LVM_GETCOUNTPERPAGE, 0, 0));
+        SendMessageW(list_, LVM_ENSUREVISIBLE, static_cast<WPARAM>(std::min(top + std::max(page, 1) - 1, rows - 1)), FALSE);
     }
 }
 

@@ -23,11 +23,24 @@ constexpr UINT RefreshMessage = WM_APP + 1;
 constexpr UINT FocusMessage = WM_APP + 2;
 
 TReportViews* shownViews = nullptr;
+// What the next refresh shows; set by the driving thread before it posts the refresh.
+UnicodeString refreshText;
+
+// The sample with the main thread's second frame repeated, so that its view scrolls.
+UnicodeString LongReportText()
+{
+    UnicodeString text = SampleReportText(true);
+    const UnicodeString frame = u"00401c10 +4a  Conduvex.dll ConduvexApi.cpp  88 +7  ciOpen\r\n";
+    const size_t at = text.find(frame);
+    for (int i = 0; i < 60; ++i)
+        text.insert(at, frame);
+    return text;
+}
 
 LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == RefreshMessage && shownViews) {
-        shownViews->SetReportText(SampleReportText(true));
+        shownViews->SetReportText(refreshText);
         return 0;
     }
     if (message == FocusMessage) {
@@ -180,6 +193,8 @@ struct TDriveResult {
     int stackRowsAfterRefresh = 0;
     int tabAfterRefresh = -1;
     int selectedAfterRefresh = -1;
+    int scrolledTop = 0;
+    int topAfterRefresh = 0;
 };
 
 // Lets the window's thread finish what was posted to it: a sent message is taken only when
@@ -255,6 +270,7 @@ void DriveViews(HWND host, TReportViews& views, TDriveResult& result)
     result.copied = ClipboardText();
 
     // The report grows: the worker's stack replaces its placeholder; the tab stays.
+    refreshText = SampleReportText(true);
     PostMessageW(host, RefreshMessage, 0, 0);
     WaitFor([&] { return views.ListView() != list; });
     Settle(host);
@@ -264,6 +280,22 @@ void DriveViews(HWND host, TReportViews& views, TDriveResult& result)
     result.selectedAfterRefresh =
         static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
     SaveViewPicture(host, "ReportView-call-stacks-refreshed");
+
+    // A refresh keeps the row at the top of a scrolled view there.
+    refreshText = LongReportText();
+    PostMessageW(host, RefreshMessage, 0, 0);
+    WaitFor([&] { return views.ListView() != list; });
+    Settle(host);
+    list = views.ListView();
+    RECT row1{};
+    row1.left = LVIR_BOUNDS;
+    SendMessageW(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row1));
+    SendMessageW(list, LVM_SCROLL, 0, 30 * (row1.bottom - row1.top));
+    result.scrolledTop = static_cast<int>(SendMessageW(list, LVM_GETTOPINDEX, 0, 0));
+    PostMessageW(host, RefreshMessage, 0, 0);
+    WaitFor([&] { return views.ListView() != list; });
+    Settle(host);
+    result.topAfterRefresh = static_cast<int>(SendMessageW(views.ListView(), LVM_GETTOPINDEX, 0, 0));
     PostMessageW(host, WM_CLOSE, 0, 0);
 }
 
@@ -334,6 +366,8 @@ TEST(ReportViewsDisplayTest, TabsSelectionCopyAndRefresh)
     EXPECT_EQ(result.stackRowsAfterRefresh, 11);
     EXPECT_EQ(result.tabAfterRefresh, 1);
     EXPECT_EQ(result.selectedAfterRefresh, 1) << "the reader's place is kept";
+    EXPECT_GT(result.scrolledTop, 20);
+    EXPECT_EQ(result.topAfterRefresh, result.scrolledTop);
 }
 
 } // namespace
