@@ -163,6 +163,19 @@ TEST_F(HostSocketLinkTest, TcpLinkIdentifiesTheModule)
     EXPECT_EQ(std::string("\x81", 1), Exchange(link, 0x22, kReadInputs).data);
 }
 
+TEST_F(HostSocketLinkTest, TcpOldAnswerWaitingInTheSocketIsNotTakenForTheExchangesAnswer)
+{
+    const CI_HANDLE link = Open(simulator_->TcpConnectionString());
+    ASSERT_EQ("OK", simulator_->Command("set-inputs 00000100"));
+    // An answer nobody reads: no messages run, so it stays in the socket.
+    Write(link, Request(kIdentify));
+    Sleep(300);
+    const TFrame answer = Exchange(link, 0x22, kReadInputs);
+    EXPECT_EQ(0x22, answer.signature);
+    EXPECT_EQ(std::string("\x20", 1), answer.data);
+    EXPECT_EQ(0, ci_.ciReadLength(link));
+}
+
 TEST_F(HostSocketLinkTest, TcpPeerCloseIsAnnouncedAndLeavesTheLinkInactive)
 {
     const CI_HANDLE link = Open(simulator_->TcpConnectionString());

@@ -151,6 +151,64 @@ TEST_F(TcpClientInterfaceTest, AnExchangeOnAnotherThreadEndsWithItsAnswerWhileTh
     EXPECT_TRUE(PumpUntil([&] { return recorder.Saw("data"); }));
 }
 
+TEST_F(TcpClientInterfaceTest, AnExchangeLeavesNothingWaitingOnTheSocketForLaterBytes)
+{
+    TTcpListener listener;
+    const auto link = LinkTo(listener.Port());
+    TLinkRecorder recorder(*link);
+    ASSERT_TRUE(link->Open());
+    const TSocketHandle peer = listener.Accept();
+    std::thread device([&] {
+        ReceiveExactly(peer.Get(), 3);
+        SendAll(peer.Get(), "pong");
+    });
+    recorder.Clear();
+    EXPECT_EQ("pong", link->SendAndReceive("req", 3000, StopAtFourBytes));
+    device.join();
+    // The answer was announced, on this (the owning) thread.
+    EXPECT_TRUE(PumpUntil([&] { return recorder.Saw("data"); }));
+    for (const DWORD thread : recorder.Threads())
+        EXPECT_EQ(GetCurrentThreadId(), thread);
+
+    // Later bytes are seen by a reader that runs no messages: no receive of the exchange
+    // is left to swallow them.
+    SendAll(peer.Get(), "late");
+    const DWORD start = GetTickCount();
+    while (link->ReadLength() == 0 && GetTickCount() - start < 3000)
+        Sleep(1);
+    EXPECT_EQ("late", link->Read());
+}
+
+TEST_F(TcpClientInterfaceTest, BytesMeetingManyShortWaitsAreNeitherLostNorReordered)
+{
+    constexpr int kChunks = 150;
+    constexpr size_t kChunkSize = 97;
+    TTcpListener listener;
+    const auto link = LinkTo(listener.Port());
+    ASSERT_TRUE(link->Open());
+    const TSocketHandle peer = listener.Accept();
+    const std::string sent = PatternBytes(kChunks * kChunkSize, 7);
+    std::thread device([&] {
+        for (int chunk = 0; chunk < kChunks; ++chunk) {
+            SendAll(peer.Get(), sent.substr(chunk * kChunkSize, kChunkSize));
+            if (chunk % 3 == 0)
+                Sleep(1);
+        }
+    });
+    // Waits of 1 ms end while bytes are on their way: each cancelled receive must give
+    // back what it had, in its place.
+    std::string received;
+    const DWORD start = GetTickCount();
+    while (received.size() < sent.size() && GetTickCount() - start < 10000) {
+        link->AwaitArrival(1);
+        if (link->ReadLength() != 0)
+            received += link->Read();
+    }
+    device.join();
+    EXPECT_EQ(sent.size(), received.size());
+    EXPECT_TRUE(received == sent);
+}
+
 TEST_F(TcpClientInterfaceTest, AnArrivalWaitEndsWithTheArrival)
 {
     TTcpListener listener;
