@@ -240,6 +240,46 @@ TEST_F(SendRoutes, UploadAttemptsAreCappedAndTheMailRouteTakesOver)
     EXPECT_EQ(target_->sent, 2);
 }
 
+TEST_F(SendRoutes, TrackerComesFirstAndAFaultFallsThroughToMail)
+{
+    TDeliveryTestSettings& settings = target_->settings;
+    settings.ints["BugZilla"] = 1;
+    settings.texts["BugTrAccount"] = u"reporter";
+    settings.texts["BugTrPassword"] = u"s3cret";
+    settings.texts["BugTrProject"] = u"Conduvex";
+    settings.texts["BugTrTitle"] = u"%exceptClass% in app";
+    settings.texts["BugTrDescr"] = u"%errorDetails%";
+    for (const char* options : {"--kind bugzilla", "--kind bugzilla --fail Bug.create"}) {
+        SCOPED_TRACE(options);
+        std::ofstream(bugRepFile_, std::ios::binary) << kOlderReport;
+        TMailTestServer tracker("../trackers/win/tracker_server.py", options);
+        TMailTestServer mail("smtp_server.py", "");
+        ASSERT_EQ(tracker.Failure(), "");
+        ASSERT_EQ(mail.Failure(), "");
+        UseHttp(tracker, "/bugs/"); // the tracker's path without its trailing "/"
+        settings.ints["UploadViaHttp"] = 0;
+        UseSmtp(mail);
+        EXPECT_TRUE(Send(true));
+        const bool failing = std::string(options).find("--fail") != std::string::npos;
+        const std::string attached = tracker.ReadFile("attachment-1.json");
+        const std::string mailed = mail.ReadFile("mail-1.json");
+        if (failing) {
+            EXPECT_NE(tracker.ReadFile("calls.json").find("Bug.create"), std::string::npos);
+            EXPECT_EQ(attached, "");
+            EXPECT_NE(mailed.find(Hex(ReportFileWithNewReport())), std::string::npos) << mailed;
+        } else {
+            const std::string filed = tracker.ReadFile("case.json");
+            EXPECT_NE(filed.find("\"summary\": \"EAccessViolation in app\""), std::string::npos) << filed;
+            EXPECT_NE(filed.find("\"alias\": \"$11111111$22222222$33333333\""), std::string::npos) << filed;
+            EXPECT_NE(attached.find("\"file_name\": \"bugreport.zbr\""), std::string::npos) << attached;
+            EXPECT_NE(attached.find(Hex(ReportFileWithNewReport())), std::string::npos) << attached;
+            EXPECT_EQ(mailed, "");
+        }
+        EXPECT_FALSE(Exists(bugRepFile_));
+    }
+    EXPECT_EQ(target_->sent, 2);
+}
+
 TEST_F(SendRoutes, MailClientsDeliverButTheFileStays)
 {
     TDeliveryTestSettings& settings = target_->settings;
