@@ -1,0 +1,380 @@
+// The exception box and the assistant shown for a report of this test process, worked from a
+// second thread: keys, buttons, tabs and the countdown, with what the exception was asked to
+// do checked afterwards. Each kind leaves a picture under artifacts/.
+#include "dialog/box/win/ShowException.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <thread>
+
+#include "../../../../conduvex/dialogs/DialogDriver.h"
+#include "BoxDriver.h"
+#include "dialog/box/win/DialogEnvironment.h"
+#include "report/win/ModelReportBuilder.h"
+#include "settings/win/SharedSettings.h"
+#include "settings/win/ZeSettings.h"
+#include "threads/ThreadNameBuffer.h"
+
+using namespace box_driver;
+
+namespace {
+
+using TStrings = std::vector<std::string>;
+
+__attribute__((noinline)) void CrashSite()
+{
+    asm volatile("");
+}
+
+class ExceptionBoxDisplayTest : public testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        ASSERT_NE(ThreadNameBuffer().Open(), TBufferOpen::Failed);
+        ASSERT_TRUE(OpenSettingsBuffer());
+    }
+    static void TearDownTestSuite()
+    {
+        CloseSettingsBuffer();
+        ThreadNameBuffer().Close();
+    }
+
+    void SetUp() override
+    {
+        ExceptionHooks() = TExceptionHooks{};
+        InstallReportBuilder();
+        RecordActions(log);
+        DialogEnvironment() = TDialogEnvironment{};
+        DialogEnvironment().openLink = [this](const wchar_t*) { log.Add("link"); };
+    }
+    void TearDown() override
+    {
+        ExceptionHooks() = TExceptionHooks{};
+        DialogEnvironment() = TDialogEnvironment{};
+    }
+
+    TIntfPtr<TIZEException> NewException(bool canContinue)
+    {
+        TExceptionFacts facts;
+        facts.exceptAddress = reinterpret_cast<uintptr_t>(&CrashSite);
+        facts.continuePossible = canContinue;
+        TIntfPtr<TIZEException> exception = NewZelException(GetModuleSettings(nullptr), facts);
+        exception->SetCreateBugReport(true);
+        exception->SetExceptMessage(u"Access violation at <address> & more");
+        IZEModuleSettings& settings = exception->Settings();
+        settings.SetSettingText("Plugins", u"modules");
+        settings.SetExceptMsg(u"An error occurred in the application.%LF%%exceptMsg%");
+        return exception;
+    }
+
+    // Shows the exception on this thread while the driver works it from another.
+    void ShowDriven(TIntfPtr<TIZEException> exception, const std::function<void()>& driver)
+    {
+        std::thread worker([&] {
+            try {
+                driver();
+            } catch (...) {
+                ADD_FAILURE() << "the driver failed";
+            }
+        });
+        ShowException(*exception);
+        worker.join();
+    }
+
+    TActionLog log;
+};
+
+TEST_F(ExceptionBoxDisplayTest, FullBoxOffersItsButtonsAndEscapeClosesByTheFocusedButton)
+{
+    const TIntfPtr<TIZEException> exception = NewException(true);
+    IZEModuleSettings& settings = exception->Settings();
+    settings.SetSaveBtnVis(true);
+    settings.SetPrintBtnVis(true);
+    settings.SetFocusedBtn(6);
+    std::vector<std::wstring> captions;
+    std::wstring message;
+    std::wstring title;
+    bool pictureSaved = false;
+    ShowDriven(exception, [&] {
+        const HWND box = WaitForBox();
+        ASSERT_NE(box, nullptr);
+        captions = ButtonCaptions(box);
+        title = TextOf(box);
+        if (const std::vector<HWND> statics = Children(box, L"Static"); !statics.empty())
+            message = TextOf(statics.front());
+        pictureSaved = dialog_driver::SaveScreenshot(box, "ExceptionBox-full");
+        PostKey(box, VK_ESCAPE);
+    });
+    EXPECT_EQ(captions, (std::vector<std::wstring>{L"send bug report", L"save bug report", L"print bug report",
+                                                   L"show bug report", L"continue application",
+                                                   L"restart application", L"close application"}));
+    EXPECT_EQ(message, L"An error occurred in the application.\r\nAccess violation at <address> & more");
+    EXPECT_NE(title.find(L".exe"), std::wstring::npos) << "the title bar names the application";
+    EXPECT_TRUE(pictureSaved);
+    EXPECT_EQ(log.Entries(), (TStrings{"action 13", "close"}));
+}
+
+TEST_F(ExceptionBoxDisplayTest, EscapeContinuesWhenItCanElseClosesBeforeRestarting)
+{
+    for (const bool canContinue : {true, false}) {
+        log.Clear();
+        const TIntfPtr<TIZEException> exception = NewException(canContinue);
+        exception->Settings().SetFocusedBtn(2);
+        ShowDriven(exception, [&] {
+            const HWND box = WaitForBox();
+            ASSERT_NE(box, nullptr);
+            PostKey(box, VK_ESCAPE);
+        });
+        if (canContinue)
+            EXPECT_EQ(log.Entries(), (TStrings{"action 11"}));
+        else
+            EXPECT_EQ(log.Entries(), (TStrings{"action 13", "close"}));
+    }
+}
+
+TEST_F(ExceptionBoxDisplayTest, ButtonsStartTheirActionsAndKeysCopyAndAskForHelp)
+{
+    const TIntfPtr<TIZEException> exception = NewException(false);
+    IZEModuleSettings& settings = exception->Settings();
+    settings.SetSaveBtnVis(true);
+    settings.SetPrintBtnVis(true);
+    std::wstring copied;
+    bool stillShown = false;
+    ShowDriven(exception, [&] {
+        const HWND box = WaitForBox();
+        ASSERT_NE(box, nullptr);
+        for (const wchar_t* caption : {L"send bug report", L"save bug report", L"print bug report"}) {
+            const size_t before = log.Entries().size();
+            Press(ButtonCaptioned(box, caption));
+            WaitFor([&] { return log.Entries().size() >= before + 3; }, 5000);
+        }
+        stillShown = IsWindowVisible(box) != FALSE;
+        PostKey(box, VK_F1);
+        WaitFor([&] { return log.Count("action 10") == 1; }, 3000);
+        PutClipboardText(L"before");
+        SetForegroundWindow(box);
+        Chord({VK_CONTROL, 'C'});
+        WaitFor([&] { return ClipboardText() != L"before"; }, 3000);
+        copied = ClipboardText();
+        Press(ButtonCaptioned(box, L"continue application"));
+    });
+    EXPECT_TRUE(stillShown) << "send, save and print leave the box open";
+    EXPECT_EQ(copied, L"Access violation at <address> & more") << "without the report shown: the message only";
+    EXPECT_EQ(log.Entries(), (TStrings{"action 0", "send", "action 6", "action 1", "save", "action 7", "action 2",
+                                       "print", "action 8", "action 10", "action 13", "close"}))
+        << "continue of an exception that cannot continue closes";
+}
+
+TEST_F(ExceptionBoxDisplayTest, DetailsOfTheSimpleBoxReopenTheFullBoxWithTheReport)
+{
+    const TIntfPtr<TIZEException> exception = NewException(true);
+    IZEModuleSettings& settings = exception->Settings();
+    exception->SetShowSetting(2);
+    settings.SetAutoContinue(true);
+    settings.SetAutoRestart(7);
+    settings.SetAutoClose(9);
+    std::vector<std::wstring> simpleCaptions;
+    std::vector<std::wstring> fullCaptions;
+    int tabs = 0;
+    int selectedTab = -1;
+    std::wstring copied;
+    ShowDriven(exception, [&] {
+        const HWND simple = WaitForBox();
+        ASSERT_NE(simple, nullptr);
+        simpleCaptions = ButtonCaptions(simple);
+        EXPECT_EQ(FindDescendant(simple, WC_TABCONTROLW), nullptr);
+        dialog_driver::SaveScreenshot(simple, "ExceptionBox-simple-details");
+        Press(ButtonCaptioned(simple, L"&Details"));
+        const HWND full = WaitForBox(simple);
+        ASSERT_NE(full, nullptr);
+        fullCaptions = ButtonCaptions(full);
+        const HWND tabControl = FindDescendant(full, WC_TABCONTROLW);
+        ASSERT_NE(tabControl, nullptr);
+        exception->GetBugReport();
+        WaitFor([&] { return SendMessageW(tabControl, TCM_GETITEMCOUNT, 0, 0) >= 3; }, 5000);
+        tabs = static_cast<int>(SendMessageW(tabControl, TCM_GETITEMCOUNT, 0, 0));
+        dialog_driver::SaveScreenshot(full, "ExceptionBox-report");
+        RECT tab{};
+        SendMessageW(tabControl, TCM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&tab));
+        const LPARAM centre = MAKELPARAM((tab.left + tab.right) / 2, (tab.top + tab.bottom) / 2);
+        PostMessageW(tabControl, WM_LBUTTONDOWN, MK_LBUTTON, centre);
+        PostMessageW(tabControl, WM_LBUTTONUP, 0, centre);
+        WaitFor([&] { return SendMessageW(tabControl, TCM_GETCURSEL, 0, 0) == 1; }, 3000);
+        selectedTab = static_cast<int>(SendMessageW(tabControl, TCM_GETCURSEL, 0, 0));
+        dialog_driver::SaveScreenshot(full, "ExceptionBox-report-call-stacks");
+        PutClipboardText(L"before");
+        SetForegroundWindow(full);
+        Chord({VK_CONTROL, 'C'});
+        WaitFor([&] { return ClipboardText() != L"before"; }, 3000);
+        copied = ClipboardText();
+        Press(ButtonCaptioned(full, L"continue application"));
+    });
+    EXPECT_EQ(simpleCaptions, (std::vector<std::wstring>{L"&Details", L"&OK"}));
+    EXPECT_EQ(fullCaptions, (std::vector<std::wstring>{L"send bug report", L"continue application",
+                                                       L"restart application", L"close application"}))
+        << "the reopened box shows the report instead of its show button";
+    EXPECT_GE(tabs, 3);
+    EXPECT_EQ(selectedTab, 1);
+    const UnicodeString report = exception->GetBugReport();
+    EXPECT_EQ(copied, std::wstring(report.begin(), report.end())) << "with the report shown: the report";
+    EXPECT_TRUE(settings.AutoShowBugRep());
+    EXPECT_FALSE(settings.AutoContinue());
+    EXPECT_EQ(settings.AutoRestart(), 0);
+    EXPECT_EQ(settings.AutoClose(), 0);
+    EXPECT_EQ(log.Entries(), (TStrings{"action 9", "action 11"}));
+}
+
+TEST_F(ExceptionBoxDisplayTest, OkOnlyBoxClosesAnExceptionThatCannotContinue)
+{
+    const TIntfPtr<TIZEException> exception = NewException(false);
+    exception->SetShowSetting(3);
+    DialogEnvironment().detailsHotKey = 'D';
+    std::vector<std::wstring> captions;
+    ShowDriven(exception, [&] {
+        const HWND box = WaitForBox();
+        ASSERT_NE(box, nullptr);
+        captions = ButtonCaptions(box);
+        dialog_driver::SaveScreenshot(box, "ExceptionBox-simple-ok");
+        SetForegroundWindow(box);
+        Chord({VK_CONTROL, VK_MENU, 'D'});
+        Sleep(200);
+        Press(ButtonCaptioned(box, L"&OK"));
+    });
+    EXPECT_EQ(captions, (std::vector<std::wstring>{L"&OK"}));
+    EXPECT_EQ(log.Entries(), (TStrings{"action 13", "close"})) << "the hot key asks nothing of an OK-only box";
+}
+
+TEST_F(ExceptionBoxDisplayTest, HotKeyAsksForTheReport)
+{
+    const TIntfPtr<TIZEException> exception = NewException(true);
+    DialogEnvironment().detailsHotKey = 'D';
+    bool reopenedWithReport = false;
+    ShowDriven(exception, [&] {
+        const HWND box = WaitForBox();
+        ASSERT_NE(box, nullptr);
+        SetForegroundWindow(box);
+        Chord({VK_CONTROL, VK_MENU, 'D'});
+        const HWND full = WaitForBox(box);
+        ASSERT_NE(full, nullptr);
+        reopenedWithReport = FindDescendant(full, WC_TABCONTROLW) != nullptr;
+        PostMessageW(full, WM_NULL, 777, 777);
+    });
+    EXPECT_TRUE(reopenedWithReport);
+    EXPECT_EQ(log.Entries(), (TStrings{"action 9"})) << "the close request of the handling thread acts on nothing";
+}
+
+TEST_F(ExceptionBoxDisplayTest, CountdownPressesTheAutomaticButtonAfterTheDelay)
+{
+    const TIntfPtr<TIZEException> exception = NewException(true);
+    IZEModuleSettings& settings = exception->Settings();
+    settings.SetAutoClose(1);
+    settings.SetAutoDelay(1);
+    DWORD shownAt = 0;
+    DWORD closedAt = 0;
+    ShowDriven(exception, [&] {
+        const HWND box = WaitForBox();
+        ASSERT_NE(box, nullptr);
+        shownAt = GetTickCount();
+        Sleep(450);
+        dialog_driver::SaveScreenshot(box, "ExceptionBox-countdown");
+        // The close itself may wait for the display (Wine without a window manager).
+        WaitFor([&] { return log.Count("action 13") == 1; }, 5000);
+        closedAt = GetTickCount();
+    });
+    EXPECT_EQ(log.Entries(), (TStrings{"action 13", "close"}));
+    EXPECT_EQ(settings.FocusedBtn(), 6) << "the due close takes the focus";
+    EXPECT_GE(closedAt - shownAt, 700u);
+    EXPECT_LE(closedAt - shownAt, 2500u);
+}
+
+TEST_F(ExceptionBoxDisplayTest, CountdownStopsAtAPressAndNeverRunsWithoutDelay)
+{
+    for (const int delay : {1, 0}) {
+        log.Clear();
+        const TIntfPtr<TIZEException> exception = NewException(true);
+        IZEModuleSettings& settings = exception->Settings();
+        settings.SetAutoClose(1);
+        settings.SetAutoDelay(delay);
+        ShowDriven(exception, [&] {
+            const HWND box = WaitForBox();
+            ASSERT_NE(box, nullptr);
+            if (delay) {
+                Sleep(200);
+                Press(ButtonCaptioned(box, L"send bug report"));
+            }
+            Sleep(1600);
+            PostMessageW(box, WM_NULL, 777, 777);
+        });
+        if (delay)
+            EXPECT_EQ(log.Entries(), (TStrings{"action 0", "send", "action 6"})) << "the press stopped it";
+        else
+            EXPECT_TRUE(log.Entries().empty()) << "no delay, no automatic press";
+    }
+}
+
+TEST_F(ExceptionBoxDisplayTest, PlainButtonsCountDownToTheRestart)
+{
+    const TIntfPtr<TIZEException> exception = NewException(false);
+    IZEModuleSettings& settings = exception->Settings();
+    settings.SetUglyBtns(true);
+    settings.SetAutoRestart(1);
+    settings.SetAutoDelay(1);
+    std::vector<std::wstring> captions;
+    ShowDriven(exception, [&] {
+        const HWND box = WaitForBox();
+        ASSERT_NE(box, nullptr);
+        captions = ButtonCaptions(box);
+        Sleep(450);
+        dialog_driver::SaveScreenshot(box, "ExceptionBox-plain-countdown");
+        WaitFor([&] { return log.Count("restart") == 1; }, 5000);
+    });
+    EXPECT_EQ(captions.size(), 5u);
+    EXPECT_EQ(log.Entries(), (TStrings{"action 12", "restart"}));
+}
+
+TEST_F(ExceptionBoxDisplayTest, AssistantTakesTheDetailsIntoTheReport)
+{
+    const TIntfPtr<TIZEException> exception = NewException(true);
+    IZEModuleSettings& settings = exception->Settings();
+    ASSERT_TRUE(settings.SetSettingText("Assistant1", u"Plain|Error report|ContactForm"));
+    ASSERT_TRUE(settings.SetSettingText("Assistant2", u"Details|Error report|DetailsForm"));
+    exception->SetShowSetting(1);
+    exception->SetAssistant(u"Details");
+    bool pictureSaved = false;
+    ShowDriven(exception, [&] {
+        HWND form = nullptr;
+        WaitFor([&] { return (form = FindWindowW(L"zelNVAssistantWnd", nullptr)) && IsWindowVisible(form); });
+        ASSERT_NE(form, nullptr);
+        const HWND edit = FindDescendant(form, L"Edit");
+        ASSERT_NE(edit, nullptr);
+        SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"I pressed the red button.\r\nThen it broke."));
+        pictureSaved = dialog_driver::SaveScreenshot(form, "ExceptionAssistant-details");
+        for (const HWND button : Children(form, L"Button"))
+            if (TextOf(button) != L"Skip" && TextOf(button) != L"Cancel") {
+                Press(button);
+                break;
+            }
+    });
+    EXPECT_TRUE(pictureSaved);
+    EXPECT_EQ(exception->GetBugReportSections()->Value(u"Error Details"), u"I pressed the red button.\r\nThen it broke.");
+    EXPECT_TRUE(log.Entries().empty()) << "an assistant starts no action";
+}
+
+TEST_F(ExceptionBoxDisplayTest, MissingAssistantFallsBackToTheFullBox)
+{
+    const TIntfPtr<TIZEException> exception = NewException(true);
+    exception->SetShowSetting(1);
+    exception->SetAssistant(u"NoSuchAssistant");
+    std::vector<std::wstring> captions;
+    ShowDriven(exception, [&] {
+        const HWND box = WaitForBox();
+        ASSERT_NE(box, nullptr);
+        captions = ButtonCaptions(box);
+        PostMessageW(box, kCloseDialogMessage, 0, 0);
+    });
+    EXPECT_EQ(captions.size(), 5u);
+    EXPECT_TRUE(log.Entries().empty());
+}
+
+} // namespace
