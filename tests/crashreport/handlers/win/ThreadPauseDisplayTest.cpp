@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "../FakeHandlerException.h"
 #include "handlers/win/MainThreadHandlers.h"
 #include "threads/ThreadNameBuffer.h"
 #include "threads/ThreadNames.h"
@@ -75,6 +76,14 @@ private:
     std::atomic<int> passes_{0};
     std::atomic<DWORD> id_{0};
     std::thread thread_;
+};
+
+// Resumes the paused threads when the test ends, before the threads it holds are joined.
+struct TResumeAtEnd {
+    TResumeAtEnd() = default;
+    ~TResumeAtEnd() { ThreadPause().Pause(false, 0); }
+    TResumeAtEnd(const TResumeAtEnd&) = delete;
+    TResumeAtEnd& operator=(const TResumeAtEnd&) = delete;
 };
 
 bool Contains(const std::vector<DWORD>& ids, DWORD id)
@@ -148,6 +157,32 @@ TEST_F(ThreadPauseTest, TheMainThreadWaitsAtItsGateUntilACallLetsItPass)
 
     ThreadPause().Pause(false, 0);
     EXPECT_TRUE(mainThread.Runs());
+}
+
+std::atomic<DWORD> mainHandlerThread{0};
+
+void OnMainThread(IHandlerException&, uint8_t, bool&)
+{
+    mainHandlerThread = GetCurrentThreadId();
+}
+
+TEST_F(ThreadPauseTest, APausedMainThreadIsLetThroughForItsHandlersAndHeldAgainAfter)
+{
+    const TGatedThread mainThread(reinterpret_cast<const void*>(&RoutineInThisProgram), true);
+    ASSERT_TRUE(HandlerLists().Add(THandlerKind::Exception, OnMainThread, THandlerThread::Main, 0));
+    const TResumeAtEnd resume;
+    ThreadPause().Pause(true, 0);
+    ASSERT_FALSE(mainThread.Runs());
+
+    TFakeException exception;
+    exception.pausesThreads = true;
+    bool handled = false;
+    const ULONGLONG start = GetTickCount64();
+    FireHandlers(nullptr, THandlerKind::Exception, 0, handled, exception);
+    EXPECT_EQ(mainHandlerThread, mainThread.Id());
+    EXPECT_LT(GetTickCount64() - start, TMainThreadHandlers::kProbeTimeoutMs); // answered, no time-out
+    EXPECT_FALSE(mainThread.Runs());
+    HandlerLists().Clear();
 }
 
 } // namespace
