@@ -104,7 +104,8 @@ bool PrintReportOn(HDC printer, const UnicodeString& report, const UnicodeString
         return false;
     bool printed = StartPage(printer) > 0;
     int y = page.top;
-    constexpr UINT kWrap = DT_WORDBREAK | DT_EXTERNALLEADING | DT_NOPREFIX | DT_EXPANDTABS;
+    // An "&" of the report is text, not an accelerator prefix that would swallow it.
+    constexpr UINT kWrap = DT_WORDBREAK | DT_EXTERNALLEADING | DT_NOPREFIX;
     for (const std::wstring& line : LinesOf(report)) {
         if (!printed)
             break;

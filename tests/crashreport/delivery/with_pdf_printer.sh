@@ -1,9 +1,9 @@
 #!/bin/sh
 # Runs a Windows test program while a CUPS scheduler of its own (a socket, spool and
-# configuration under a temporary folder) offers a PDF printer (cups-pdf). The program learns
-# the printer's name from CRASHREPORT_TEST_PRINTER and the folder the PDF files land in (the
-# job owner's ~/PDF, where cups-pdf puts them) from CRASHREPORT_TEST_PDF_DIR; when no scheduler
-# can run here it gets the reason in CRASHREPORT_TEST_PRINTER_MISSING instead.
+# configuration under a temporary folder) offers a PDF printer (cups-pdf) as its default. The
+# program learns the printer's name from CRASHREPORT_TEST_PRINTER and the folder the PDF files
+# land in (the job owner's ~/PDF, where cups-pdf puts them) from CRASHREPORT_TEST_PDF_DIR; when
+# no scheduler can run here it gets the reason in CRASHREPORT_TEST_PRINTER_MISSING instead.
 #   with_pdf_printer.sh WINEARCH PROGRAM [ARGUMENTS]
 set -u
 arch=$1
@@ -38,7 +38,8 @@ export CUPS_SERVER="$state/cups.sock"
 printer="CrashReportPdf$$"
 ready=""
 for _ in $(seq 1 50); do
-    if lpadmin -p "$printer" -E -v cups-pdf:/ -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd >/dev/null 2>&1; then
+    if lpadmin -p "$printer" -E -v cups-pdf:/ -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd >/dev/null 2>&1 &&
+        lpadmin -d "$printer" >/dev/null 2>&1; then
         ready=yes
         break
     fi
