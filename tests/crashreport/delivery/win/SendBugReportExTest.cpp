@@ -10,6 +10,7 @@
 #include "DeliveryTestSettings.h"
 #include "MailTestServer.h"
 #include "engine/win/LibraryFolders.h"
+#include "model/win/ExceptionHooks.h"
 #include "settings/AttachmentsList.h"
 
 namespace {
@@ -149,6 +150,7 @@ protected:
     {
         TSendRequest request;
         request.report = Utf16(kReport);
+        request.screenShot = screenShot_;
         request.automatic = automatic;
         request.background = background;
         request.target = target_;
@@ -164,6 +166,7 @@ protected:
     std::string bugRepFile_;
     std::string mapiRecord_;
     std::shared_ptr<TTestTarget> target_;
+    TIntfPtr<INVBitmap> screenShot_;
     std::vector<UnicodeString> failures_;
     HKEY mailtoKey_ = nullptr;
 };
@@ -193,8 +196,14 @@ TEST_F(SendRoutes, UploadComesFirstAndTheCarriedFileIsDeleted)
     UseHttp(http);
     UseSmtp(mail);
     target_->settings.texts["AddFields"] = u"Product=Tester|MailSubject=replaced";
+    target_->settings.texts["ScrShotSendAs"] = u"screen.png";
+    screenShot_ = CreateNVBitmap(4, 3);
+    ASSERT_TRUE(screenShot_);
     EXPECT_TRUE(Send(true));
     const std::string request = http.ReadFile("request-1.json");
+    EXPECT_NE(request.find("\"field\": \"ScreenShot\", \"filename\": \"screen.png\", \"data\": \"89504e47"),
+              std::string::npos)
+        << request;
     EXPECT_NE(request.find("\"MailFrom\": \"zelExcept <bugs@example.org>\""), std::string::npos) << request;
     EXPECT_NE(request.find("\"MailSubject\": \"EAccessViolation: Bad read\""), std::string::npos) << request;
     EXPECT_NE(request.find("\"MailBody\": \"details: \\r\\nclicked twice\""), std::string::npos) << request;
@@ -361,7 +370,7 @@ TEST_F(SendRoutes, SavedReportIsNotAttachedTwiceAndZipsCollectTheirEntries)
     EXPECT_EQ(second.find("\"filename\": \"extra.log\""), std::string::npos) << "only inside the archive";
 }
 
-TEST_F(SendRoutes, BackgroundSendReturnsAtOnceAndDeliversOnItsThread)
+TEST_F(SendRoutes, BackgroundSendRunsOnItsThreadUnlessTheLoaderLockIsHeld)
 {
     TMailTestServer mail("smtp_server.py", "");
     ASSERT_EQ(mail.Failure(), "");
@@ -374,6 +383,14 @@ TEST_F(SendRoutes, BackgroundSendReturnsAtOnceAndDeliversOnItsThread)
     EXPECT_NE(mail.ReadFile("mail-1.json"), "");
     EXPECT_EQ(target_->sent, 1);
     EXPECT_FALSE(Exists(bugRepFile_));
+
+    // No thread is started while the loader lock is held: the send happens at once.
+    ExceptionHooks().isLoaderLocked = [](int) { return true; };
+    EXPECT_TRUE(Send(true, &thread, true));
+    ExceptionHooks().isLoaderLocked = nullptr;
+    EXPECT_EQ(thread, nullptr);
+    EXPECT_NE(mail.ReadFile("mail-2.json"), "");
+    EXPECT_EQ(target_->sent, 2);
 }
 
 } // namespace
