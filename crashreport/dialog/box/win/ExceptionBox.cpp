@@ -32,7 +32,7 @@ constexpr int kSimpleHeight = 23;
 constexpr int kMinButtonWidth = 110;
 constexpr int kPictureGap = 6;
 constexpr int kTextWidth = 300;
-constexpr int kReportHeight = 320;
+constexpr int kReportHeight = 260;
 constexpr int kReportMinWidth = 640;
 
 constexpr wchar_t kLinkText[] = L"About these reports";

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "../../../../conduvex/dialogs/DialogDriver.h"
 #include "model/win/ExceptionHooks.h"
 
 namespace box_driver {
@@ -172,6 +173,15 @@ inline void Chord(std::initializer_list<WORD> keys)
         inputs.push_back(input);
     }
     SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+// A picture of the window under artifacts/. The window is first moved to the screen's corner:
+// Wine may centre it on a larger screen than the display has, and only what the display shows
+// can be copied.
+inline bool SavePicture(HWND window, const std::string& name)
+{
+    SetWindowPos(window, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return dialog_driver::SaveScreenshot(window, name);
 }
 
 inline std::wstring ClipboardText()

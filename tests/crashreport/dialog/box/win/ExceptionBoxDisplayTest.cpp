@@ -8,7 +8,6 @@
 #include <functional>
 #include <thread>
 
-#include "../../../../conduvex/dialogs/DialogDriver.h"
 #include "BoxDriver.h"
 #include "dialog/box/win/DialogEnvironment.h"
 #include "report/win/ModelReportBuilder.h"
@@ -103,7 +102,7 @@ TEST_F(ExceptionBoxDisplayTest, FullBoxOffersItsButtonsAndEscapeClosesByTheFocus
         title = TextOf(box);
         if (const std::vector<HWND> statics = Children(box, L"Static"); !statics.empty())
             message = TextOf(statics.front());
-        pictureSaved = dialog_driver::SaveScreenshot(box, "ExceptionBox-full");
+        pictureSaved = SavePicture(box, "ExceptionBox-full");
         PostKey(box, VK_ESCAPE);
     });
     EXPECT_EQ(captions, (std::vector<std::wstring>{L"send bug report", L"save bug report", L"print bug report",
@@ -184,7 +183,7 @@ TEST_F(ExceptionBoxDisplayTest, DetailsOfTheSimpleBoxReopenTheFullBoxWithTheRepo
         ASSERT_NE(simple, nullptr);
         simpleCaptions = ButtonCaptions(simple);
         EXPECT_EQ(FindDescendant(simple, WC_TABCONTROLW), nullptr);
-        dialog_driver::SaveScreenshot(simple, "ExceptionBox-simple-details");
+        SavePicture(simple, "ExceptionBox-simple-details");
         Press(ButtonCaptioned(simple, L"&Details"));
         const HWND full = WaitForBox(simple);
         ASSERT_NE(full, nullptr);
@@ -194,7 +193,7 @@ TEST_F(ExceptionBoxDisplayTest, DetailsOfTheSimpleBoxReopenTheFullBoxWithTheRepo
         exception->GetBugReport();
         WaitFor([&] { return SendMessageW(tabControl, TCM_GETITEMCOUNT, 0, 0) >= 3; }, 5000);
         tabs = static_cast<int>(SendMessageW(tabControl, TCM_GETITEMCOUNT, 0, 0));
-        dialog_driver::SaveScreenshot(full, "ExceptionBox-report");
+        SavePicture(full, "ExceptionBox-report");
         RECT tab{};
         SendMessageW(tabControl, TCM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&tab));
         const LPARAM centre = MAKELPARAM((tab.left + tab.right) / 2, (tab.top + tab.bottom) / 2);
@@ -202,7 +201,7 @@ TEST_F(ExceptionBoxDisplayTest, DetailsOfTheSimpleBoxReopenTheFullBoxWithTheRepo
         PostMessageW(tabControl, WM_LBUTTONUP, 0, centre);
         WaitFor([&] { return SendMessageW(tabControl, TCM_GETCURSEL, 0, 0) == 1; }, 3000);
         selectedTab = static_cast<int>(SendMessageW(tabControl, TCM_GETCURSEL, 0, 0));
-        dialog_driver::SaveScreenshot(full, "ExceptionBox-report-call-stacks");
+        SavePicture(full, "ExceptionBox-report-call-stacks");
         PutClipboardText(L"before");
         SetForegroundWindow(full);
         Chord({VK_CONTROL, 'C'});
@@ -235,7 +234,7 @@ TEST_F(ExceptionBoxDisplayTest, OkOnlyBoxClosesAnExceptionThatCannotContinue)
         const HWND box = WaitForBox();
         ASSERT_NE(box, nullptr);
         captions = ButtonCaptions(box);
-        dialog_driver::SaveScreenshot(box, "ExceptionBox-simple-ok");
+        SavePicture(box, "ExceptionBox-simple-ok");
         SetForegroundWindow(box);
         Chord({VK_CONTROL, VK_MENU, 'D'});
         Sleep(200);
@@ -277,7 +276,7 @@ TEST_F(ExceptionBoxDisplayTest, CountdownPressesTheAutomaticButtonAfterTheDelay)
         ASSERT_NE(box, nullptr);
         shownAt = GetTickCount();
         Sleep(450);
-        dialog_driver::SaveScreenshot(box, "ExceptionBox-countdown");
+        SavePicture(box, "ExceptionBox-countdown");
         // The close itself may wait for the display (Wine without a window manager).
         WaitFor([&] { return log.Count("action 13") == 1; }, 5000);
         closedAt = GetTickCount();
@@ -326,7 +325,7 @@ TEST_F(ExceptionBoxDisplayTest, PlainButtonsCountDownToTheRestart)
         ASSERT_NE(box, nullptr);
         captions = ButtonCaptions(box);
         Sleep(450);
-        dialog_driver::SaveScreenshot(box, "ExceptionBox-plain-countdown");
+        SavePicture(box, "ExceptionBox-plain-countdown");
         WaitFor([&] { return log.Count("restart") == 1; }, 5000);
     });
     EXPECT_EQ(captions.size(), 5u);
@@ -349,7 +348,7 @@ TEST_F(ExceptionBoxDisplayTest, AssistantTakesTheDetailsIntoTheReport)
         const HWND edit = FindDescendant(form, L"Edit");
         ASSERT_NE(edit, nullptr);
         SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"I pressed the red button.\r\nThen it broke."));
-        pictureSaved = dialog_driver::SaveScreenshot(form, "ExceptionAssistant-details");
+        pictureSaved = SavePicture(form, "ExceptionAssistant-details");
         for (const HWND button : Children(form, L"Button"))
             if (TextOf(button) != L"Skip" && TextOf(button) != L"Cancel") {
                 Press(button);
