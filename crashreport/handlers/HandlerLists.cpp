@@ -8,11 +8,6 @@ namespace {
 // every matching handler runs.
 constexpr uint8_t kLastStoppingPhase = 2;
 
-bool SameProc(THandlerProc proc, const THandlerProc& other)
-{
-    return proc == other;
-}
-
 bool SameMethod(const THandlerMethod& method, const THandlerMethod& other)
 {
     return method.code == other.code && method.object == other.object;
@@ -26,7 +21,7 @@ bool THandlerLists::Add(THandlerKind kind, THandlerProc handler, THandlerThread 
         return false;
     const std::lock_guard<std::mutex> guard(lock_);
     std::vector<TEntry>& plain = ListOf(kind).plain;
-    if (std::any_of(plain.begin(), plain.end(), [handler](const TEntry& entry) { return SameProc(handler, entry.proc); }))
+    if (std::any_of(plain.begin(), plain.end(), [handler](const TEntry& entry) { return entry.proc == handler; }))
         return false;
     plain.push_back({thread, phase, handler, {}});
     return true;
@@ -48,7 +43,7 @@ bool THandlerLists::Add(THandlerKind kind, THandlerMethod handler, THandlerThrea
 bool THandlerLists::Remove(THandlerKind kind, THandlerProc handler)
 {
     const std::lock_guard<std::mutex> guard(lock_);
-    return std::erase_if(ListOf(kind).plain, [handler](const TEntry& entry) { return SameProc(handler, entry.proc); }) != 0;
+    return std::erase_if(ListOf(kind).plain, [handler](const TEntry& entry) { return entry.proc == handler; }) != 0;
 }
 
 bool THandlerLists::Remove(THandlerKind kind, THandlerMethod handler)

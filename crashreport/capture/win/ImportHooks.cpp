@@ -1,8 +1,10 @@
 #include "capture/win/ImportHooks.h"
 
+#include <atomic>
 #include <vector>
 
 #include "engine/win/ProcessLists.h"
+#include "text/FilePaths.h"
 #include "win32/MemoryAccess.h"
 
 namespace {
@@ -65,11 +67,29 @@ std::vector<HMODULE> ModulesToPatch(bool allModules)
     return modules;
 }
 
+// Told once, and only to a developer with a debugger: hooks of threads and messages then
+// miss the library's own calls.
+void ShowInvalidImportTable()
+{
+    static std::atomic<bool> shown{false};
+    if (!IsDebuggerPresent() || shown.exchange(true))
+        return;
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(OwnModule(), path, MAX_PATH);
+    const UnicodeString caption = ExtractFileNameW(reinterpret_cast<const char16_t*>(path));
+    MessageBoxW(nullptr, L"The import table is invalid.\r\n\r\nThis way zelExcept can't install the thread hooks.",
+                reinterpret_cast<const wchar_t*>(caption.c_str()), MB_OK);
+}
+
 unsigned Replace(const std::vector<HMODULE>& modules, const void* routine, const void* from, const void* to)
 {
     unsigned replaced = 0;
-    for (const HMODULE module : modules)
-        replaced += ReplaceImportEntries(module, from, to);
+    for (const HMODULE module : modules) {
+        bool damaged = false;
+        replaced += ReplaceImportEntries(module, from, to, &damaged);
+        if (damaged && module == OwnModule())
+            ShowInvalidImportTable();
+    }
     if (void** pointer = StubPointer(routine); pointer && !IsBadReadArea(pointer, sizeof(void*)) && *pointer == from)
         replaced += WritePointer(pointer, to) ? 1 : 0;
     FlushInstructionCache(GetCurrentProcess(), nullptr, 0);
@@ -83,7 +103,7 @@ bool LibraryInMainProgram()
     return OwnModule() == GetModuleHandleW(nullptr);
 }
 
-unsigned ReplaceImportEntries(HMODULE module, const void* from, const void* to)
+unsigned ReplaceImportEntries(HMODULE module, const void* from, const void* to, bool* damaged)
 {
     const IMAGE_NT_HEADERS* nt = NtHeaders(module);
     if (!nt)
@@ -96,9 +116,11 @@ unsigned ReplaceImportEntries(HMODULE module, const void* from, const void* to)
     unsigned replaced = 0;
     for (auto* descriptor = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress);
          !IsBadReadArea(descriptor, sizeof *descriptor) && descriptor->Name != 0; ++descriptor) {
-        // A table outside the image ends the walk: the directory is damaged.
-        if (descriptor->FirstThunk == 0 || descriptor->FirstThunk >= imageSize)
+        if (descriptor->FirstThunk == 0 || descriptor->FirstThunk >= imageSize) {
+            if (damaged)
+                *damaged = true;
             break;
+        }
         for (auto** entry = reinterpret_cast<void**>(const_cast<uint8_t*>(base) + descriptor->FirstThunk);
              !IsBadReadArea(entry, sizeof(void*)) && *entry; ++entry) {
             if (*entry == from && WritePointer(entry, to))

@@ -22,4 +22,6 @@ bool HookImport(TImportHook& hook, bool allModules);
 void UnhookImport(TImportHook& hook, bool allModules);
 
 // Replaces one value by another in every import-table entry of the module; the count replaced.
-unsigned ReplaceImportEntries(HMODULE module, const void* from, const void* to);
+// The walk ends at a descriptor without a name, or at one whose table lies outside the image
+// (then damaged is set).
+unsigned ReplaceImportEntries(HMODULE module, const void* from, const void* to, bool* damaged = nullptr);

@@ -65,6 +65,62 @@ TEST_F(ImportHooksTest, OneModulesEntriesAreReplacedAndRestored)
     EXPECT_EQ(ReplaceImportEntries(nullptr, original, replacement), 0u);
 }
 
+// An image in memory with three import descriptors, the second damaged (its table lies
+// outside the image): the walk must stop there.
+class TDamagedImage {
+public:
+    static constexpr DWORD kSize = 0x10000;
+
+    TDamagedImage() : base_(static_cast<uint8_t*>(VirtualAlloc(nullptr, kSize, MEM_COMMIT, PAGE_READWRITE)))
+    {
+        auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base_);
+        dos->e_magic = IMAGE_DOS_SIGNATURE;
+        dos->e_lfanew = 0x80;
+        auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base_ + 0x80);
+        nt->Signature = IMAGE_NT_SIGNATURE;
+        nt->OptionalHeader.Magic = IMAGE_NT_OPTIONAL_HDR_MAGIC;
+        nt->OptionalHeader.SizeOfImage = kSize;
+        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT] = {0x1000, 4 * sizeof(IMAGE_IMPORT_DESCRIPTOR)};
+        auto* descriptors = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base_ + 0x1000);
+        const DWORD tables[] = {0x3000, 0x20000, 0x3100};
+        for (size_t i = 0; i < 3; ++i) {
+            descriptors[i].Name = 0x2000;
+            descriptors[i].FirstThunk = tables[i];
+        }
+    }
+    ~TDamagedImage() { VirtualFree(base_, 0, MEM_RELEASE); }
+    TDamagedImage(const TDamagedImage&) = delete;
+    TDamagedImage& operator=(const TDamagedImage&) = delete;
+
+    HMODULE Module() const { return reinterpret_cast<HMODULE>(base_); }
+    void*& Entry(DWORD rva, size_t index) const { return reinterpret_cast<void**>(base_ + rva)[index]; }
+
+private:
+    uint8_t* base_;
+};
+
+TEST_F(ImportHooksTest, TheWalkEndsAtADescriptorWhoseTableLiesOutsideTheImage)
+{
+    const TDamagedImage image;
+    int from = 0;
+    int other = 0;
+    int to = 0;
+    image.Entry(0x3000, 0) = &other;
+    image.Entry(0x3000, 1) = &from;
+    image.Entry(0x3100, 0) = &from;
+    bool damaged = false;
+    EXPECT_EQ(ReplaceImportEntries(image.Module(), &from, &to, &damaged), 1u);
+    EXPECT_TRUE(damaged);
+    EXPECT_EQ(image.Entry(0x3000, 0), &other);
+    EXPECT_EQ(image.Entry(0x3000, 1), &to);
+    EXPECT_EQ(image.Entry(0x3100, 0), &from); // behind the damaged descriptor
+
+    bool standInDamaged = false;
+    const void* peek = reinterpret_cast<const void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "PeekMessageW"));
+    EXPECT_EQ(ReplaceImportEntries(standIn.Get(), peek, peek, &standInDamaged), 1u);
+    EXPECT_FALSE(standInDamaged);
+}
+
 // Retrieves messages through the stand-in in a loop; its named start lies in this program.
 class TPeekingThread {
 public:
