@@ -23,9 +23,13 @@ public:
     TUdpSocket()
     {
         WSADATA data;
-        started_ = WSAStartup(MAKEWORD(1, 1), &data) == 0;
+        const int started = WSAStartup(MAKEWORD(1, 1), &data);
+        started_ = started == 0;
+        error_ = static_cast<uint32_t>(started);
         if (started_)
             socket_ = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+        if (started_ && socket_ == INVALID_SOCKET)
+            error_ = static_cast<uint32_t>(WSAGetLastError());
     }
     ~TUdpSocket()
     {
@@ -38,9 +42,11 @@ public:
     TUdpSocket& operator=(const TUdpSocket&) = delete;
 
     SOCKET Get() const { return socket_; }
+    uint32_t Error() const { return error_; }
 
 private:
     bool started_ = false;
+    uint32_t error_ = 0;
     SOCKET socket_ = INVALID_SOCKET;
 };
 
@@ -59,27 +65,40 @@ bool WaitReadable(SOCKET socket, int milliseconds)
     return select(0, &readable, nullptr, nullptr, &timeout) == 1;
 }
 
+uint32_t WsaError() { return static_cast<uint32_t>(WSAGetLastError()); }
+
 // One query to one server: the first answer that is ours. Answers of another identifier,
-// source or question are dropped and the wait goes on until its end.
-std::optional<TDnsAnswer> Query(SOCKET socket, const TDnsServer& server, const AnsiString& name, uint16_t type)
+// source or question are dropped and the wait goes on until its end. Without an answer the
+// error says why.
+std::optional<TDnsAnswer> Query(SOCKET socket, const TDnsServer& server, const AnsiString& name, uint16_t type,
+                                uint32_t& error)
 {
     const uint16_t id = RandomId();
     const auto query = BuildDnsQuery(id, name, type);
-    if (!query)
+    if (!query) {
+        error = DNS_ERROR_INVALID_NAME;
         return std::nullopt;
+    }
     sockaddr_in target{};
     target.sin_family = AF_INET;
     target.sin_port = htons(server.port);
     target.sin_addr.s_addr = inet_addr(server.address.c_str());
-    if (target.sin_addr.s_addr == INADDR_NONE ||
-        sendto(socket, reinterpret_cast<const char*>(query->data()), static_cast<int>(query->size()), 0,
-               reinterpret_cast<const sockaddr*>(&target), sizeof(target)) != static_cast<int>(query->size()))
+    if (target.sin_addr.s_addr == INADDR_NONE) {
+        error = WSAEDESTADDRREQ;
         return std::nullopt;
+    }
+    if (sendto(socket, reinterpret_cast<const char*>(query->data()), static_cast<int>(query->size()), 0,
+               reinterpret_cast<const sockaddr*>(&target), sizeof(target)) != static_cast<int>(query->size())) {
+        error = WsaError();
+        return std::nullopt;
+    }
     const DWORD deadline = GetTickCount() + kAnswerTimeoutMs;
     for (;;) {
         const int left = static_cast<int>(deadline - GetTickCount());
-        if (left <= 0 || !WaitReadable(socket, left))
+        if (left <= 0 || !WaitReadable(socket, left)) {
+            error = WSAETIMEDOUT;
             return std::nullopt;
+        }
         uint8_t answer[kDnsMaxUdpMessage];
         sockaddr_in from{};
         int fromSize = sizeof(from);
@@ -93,15 +112,28 @@ std::optional<TDnsAnswer> Query(SOCKET socket, const TDnsServer& server, const A
     }
 }
 
-AnsiString QueryMx(SOCKET socket, const std::vector<TDnsServer>& servers, const AnsiString& domain)
+// A server's answer that names no exchanger.
+uint32_t NoExchangerError(const TDnsAnswer& answer)
 {
+    return answer.responseCode != 0 ? DNS_ERROR_RESPONSE_CODES_BASE + static_cast<uint32_t>(answer.responseCode)
+                                    : static_cast<uint32_t>(DNS_INFO_NO_RECORDS);
+}
+
+// A server's answer tells more than another's silence.
+TMailExchangerLookup QueryMx(SOCKET socket, const std::vector<TDnsServer>& servers, const AnsiString& domain)
+{
+    uint32_t answered = 0;
+    uint32_t unanswered = WSAETIMEDOUT;
     for (const TDnsServer& server : servers) {
-        const std::optional<TDnsAnswer> answer = Query(socket, server, domain, kDnsTypeMx);
-        AnsiString exchanger = answer ? LowestPreferenceExchanger(*answer) : AnsiString();
+        const std::optional<TDnsAnswer> answer = Query(socket, server, domain, kDnsTypeMx, unanswered);
+        if (!answer)
+            continue;
+        AnsiString exchanger = LowestPreferenceExchanger(*answer);
         if (!exchanger.empty())
-            return exchanger;
+            return {std::move(exchanger), 0};
+        answered = NoExchangerError(*answer);
     }
-    return {};
+    return {{}, answered != 0 ? answered : unanswered};
 }
 
 std::vector<TDnsServer> ServersAt(const std::vector<uint32_t>& addresses)
@@ -123,7 +155,8 @@ std::vector<TDnsServer> WalkDown(SOCKET socket, std::vector<TDnsServer> servers,
     for (int round = 0; round < kMaxReferralRounds; ++round) {
         std::vector<uint32_t> referred;
         for (const TDnsServer& server : servers) {
-            const std::optional<TDnsAnswer> answer = Query(socket, server, domain, kDnsTypeNs);
+            uint32_t error = 0;
+            const std::optional<TDnsAnswer> answer = Query(socket, server, domain, kDnsTypeNs, error);
             if (answer && answer->responseCode == 0) {
                 referred = ReferralAddresses(*answer);
                 break;
@@ -191,19 +224,25 @@ std::vector<TDnsServer> RootDnsServers()
     return roots;
 }
 
-AnsiString LookupMailExchanger(const UnicodeString& recipient, const std::vector<TDnsServer>& servers,
-                               const std::vector<TDnsServer>& roots)
+TMailExchangerLookup FindMailExchanger(const UnicodeString& recipient, const std::vector<TDnsServer>& servers,
+                                       const std::vector<TDnsServer>& roots)
 {
     const AnsiString domain = RecipientDomain(recipient);
     if (domain.empty())
-        return {};
+        return {{}, DNS_ERROR_INVALID_NAME};
     TUdpSocket socket;
     if (socket.Get() == INVALID_SOCKET)
-        return {};
+        return {{}, socket.Error()};
     const AnsiString shortDomain = ShortDomain(domain);
     const std::vector<TDnsServer> asked = servers.empty() ? WalkDown(socket.Get(), roots, shortDomain) : servers;
-    AnsiString exchanger = QueryMx(socket.Get(), asked, domain);
-    if (exchanger.empty() && shortDomain != domain)
-        exchanger = QueryMx(socket.Get(), asked, shortDomain);
-    return exchanger;
+    TMailExchangerLookup lookup = QueryMx(socket.Get(), asked, domain);
+    if (lookup.exchanger.empty() && shortDomain != domain)
+        lookup = QueryMx(socket.Get(), asked, shortDomain);
+    return lookup;
+}
+
+AnsiString LookupMailExchanger(const UnicodeString& recipient, const std::vector<TDnsServer>& servers,
+                               const std::vector<TDnsServer>& roots)
+{
+    return FindMailExchanger(recipient, servers, roots).exchanger;
 }

@@ -23,7 +23,19 @@ std::vector<TDnsServer> RootDnsServers();
 AnsiString RecipientDomain(const UnicodeString& recipient);
 AnsiString ShortDomain(const AnsiString& domain);
 
-// Asks the servers, or without any the name servers found by the walk from the roots; empty
-// when none gives an exchanger for the domain or its short form.
+struct TMailExchangerLookup {
+    AnsiString exchanger; // empty: none found
+    // Why none was found, by the last question asked: DNS_ERROR_RCODE_* of an answer's error,
+    // DNS_INFO_NO_RECORDS for an answer without exchanger, WSAETIMEDOUT when no server
+    // answered, DNS_ERROR_INVALID_NAME for a recipient without a domain; 0 when found.
+    uint32_t error = 0;
+};
+
+// Asks the servers, or without any the name servers found by the walk from the roots, for an
+// exchanger of the domain, then of its short form.
+TMailExchangerLookup FindMailExchanger(const UnicodeString& recipient, const std::vector<TDnsServer>& servers,
+                                       const std::vector<TDnsServer>& roots = RootDnsServers());
+
+// The exchanger alone; empty when none is found.
 AnsiString LookupMailExchanger(const UnicodeString& recipient, const std::vector<TDnsServer>& servers,
                                const std::vector<TDnsServer>& roots = RootDnsServers());

@@ -45,9 +45,10 @@ TSchannelStream::~TSchannelStream()
         table_->FreeCredentialsHandle(&credentials_);
 }
 
-bool TSchannelStream::Fail(const AnsiString& text)
+// Statuses are kept as their 32-bit pattern, as the system shows them.
+bool TSchannelStream::Fail(uint32_t code)
 {
-    error_ = text;
+    errorCode_ = code;
     return false;
 }
 
@@ -55,15 +56,16 @@ bool TSchannelStream::Acquire()
 {
     table_ = SecurityFunctions();
     if (!table_)
-        return Fail("no security package");
+        return Fail(SEC_E_SECPKG_NOT_FOUND);
     SCHANNEL_CRED record{};
     record.dwVersion = SCHANNEL_CRED_VERSION;
     record.dwFlags = SCH_CRED_NO_DEFAULT_CREDS | SCH_CRED_MANUAL_CRED_VALIDATION;
     TimeStamp expiry;
-    haveCredentials_ = table_->AcquireCredentialsHandleW(nullptr, const_cast<wchar_t*>(UNISP_NAME_W),
-                                                         SECPKG_CRED_OUTBOUND, nullptr, &record, nullptr, nullptr,
-                                                         &credentials_, &expiry) == SEC_E_OK;
-    return haveCredentials_ || Fail("no credentials");
+    const SECURITY_STATUS status =
+        table_->AcquireCredentialsHandleW(nullptr, const_cast<wchar_t*>(UNISP_NAME_W), SECPKG_CRED_OUTBOUND, nullptr,
+                                          &record, nullptr, nullptr, &credentials_, &expiry);
+    haveCredentials_ = status == SEC_E_OK;
+    return haveCredentials_ || Fail(status);
 }
 
 bool TSchannelStream::SendToken(TSmtpSocket& socket, SecBuffer& token)
@@ -90,13 +92,16 @@ bool TSchannelStream::Handshake(TSmtpSocket& socket, const AnsiString& host, boo
         table_->InitializeSecurityContextW(&credentials_, nullptr, host_.data(), kContextRequests, 0, 0, nullptr, 0,
                                            &context_, &outDesc, &attributes, &expiry);
     if (status != SEC_I_CONTINUE_NEEDED)
-        return Fail("handshake refused");
+        return Fail(FAILED(status) ? status : SEC_E_INTERNAL_ERROR);
     haveContext_ = true;
-    if (!SendToken(socket, out) || !HandshakeLoop(socket, status))
+    if (!SendToken(socket, out))
+        return Fail(socket.LastError());
+    if (!HandshakeLoop(socket, status))
         return false;
-    if (table_->QueryContextAttributesW(&context_, SECPKG_ATTR_STREAM_SIZES, &sizes_) != SEC_E_OK)
-        return Fail("no stream sizes");
-    return !checkCertificate || CertificateTrusted() || Fail("certificate not trusted");
+    const SECURITY_STATUS sizes = table_->QueryContextAttributesW(&context_, SECPKG_ATTR_STREAM_SIZES, &sizes_);
+    if (sizes != SEC_E_OK)
+        return Fail(sizes);
+    return !checkCertificate || CertificateTrusted();
 }
 
 bool TSchannelStream::HandshakeLoop(TSmtpSocket& socket, SECURITY_STATUS status)
@@ -106,7 +111,7 @@ bool TSchannelStream::HandshakeLoop(TSmtpSocket& socket, SECURITY_STATUS status)
     while (status == SEC_I_CONTINUE_NEEDED || status == SEC_E_INCOMPLETE_MESSAGE ||
            status == SEC_I_INCOMPLETE_CREDENTIALS) {
         if (needData && !socket.Receive(pending_))
-            return Fail("connection closed in the handshake");
+            return Fail(socket.LastError());
         SecBuffer in[2] = {{static_cast<ULONG>(pending_.size()), SECBUFFER_TOKEN, pending_.data()},
                            {0, SECBUFFER_EMPTY, nullptr}};
         SecBufferDesc inDesc{SECBUFFER_VERSION, 2, in};
@@ -121,9 +126,9 @@ bool TSchannelStream::HandshakeLoop(TSmtpSocket& socket, SECURITY_STATUS status)
             continue;
         }
         if (!SendToken(socket, out))
-            return Fail("connection closed in the handshake");
+            return Fail(socket.LastError());
         if (FAILED(status))
-            return Fail("handshake failed");
+            return Fail(status);
         if (in[1].BufferType == SECBUFFER_EXTRA)
             pending_.erase(0, pending_.size() - in[1].cbBuffer);
         else
@@ -132,15 +137,15 @@ bool TSchannelStream::HandshakeLoop(TSmtpSocket& socket, SECURITY_STATUS status)
             requests |= ISC_REQ_USE_SUPPLIED_CREDS;
         needData = pending_.empty() && status != SEC_I_INCOMPLETE_CREDENTIALS;
     }
-    return status == SEC_E_OK || Fail("handshake failed");
+    return status == SEC_E_OK || Fail(FAILED(status) ? status : SEC_E_INTERNAL_ERROR);
 }
 
 bool TSchannelStream::CertificateTrusted()
 {
     PCCERT_CONTEXT received = nullptr;
-    if (table_->QueryContextAttributesW(&context_, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &received) != SEC_E_OK ||
-        !received)
-        return false;
+    const SECURITY_STATUS status = table_->QueryContextAttributesW(&context_, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &received);
+    if (status != SEC_E_OK || !received)
+        return Fail(status != SEC_E_OK ? status : SEC_E_NO_CREDENTIALS);
     const std::unique_ptr<const CERT_CONTEXT, TCertificateCloser> certificate(received);
     LPSTR serverUsage = const_cast<LPSTR>(szOID_PKIX_KP_SERVER_AUTH);
     CERT_CHAIN_PARA chainPara{};
@@ -152,7 +157,7 @@ bool TSchannelStream::CertificateTrusted()
     if (!CertGetCertificateChain(nullptr, certificate.get(), nullptr, certificate->hCertStore, &chainPara, 0, nullptr,
                                  &built) ||
         !built)
-        return false;
+        return Fail(static_cast<uint32_t>(GetLastError()));
     const std::unique_ptr<const CERT_CHAIN_CONTEXT, TChainCloser> chain(built);
     HTTPSPolicyCallbackData https{};
     https.cbStruct = sizeof(https);
@@ -163,8 +168,9 @@ bool TSchannelStream::CertificateTrusted()
     policy.pvExtraPolicyPara = &https;
     CERT_CHAIN_POLICY_STATUS result{};
     result.cbSize = sizeof(result);
-    return CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain.get(), &policy, &result) &&
-           result.dwError == 0;
+    if (!CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain.get(), &policy, &result))
+        return Fail(static_cast<uint32_t>(GetLastError()));
+    return result.dwError == 0 || Fail(result.dwError);
 }
 
 bool TSchannelStream::Send(TSmtpSocket& socket, std::string_view data)
@@ -179,9 +185,11 @@ bool TSchannelStream::Send(TSmtpSocket& socket, std::string_view data)
             {sizes_.cbTrailer, SECBUFFER_STREAM_TRAILER, message.data() + sizes_.cbHeader + piece},
             {0, SECBUFFER_EMPTY, nullptr}};
         SecBufferDesc desc{SECBUFFER_VERSION, 4, buffers};
-        if (table_->EncryptMessage(&context_, 0, &desc, 0) != SEC_E_OK ||
-            !socket.Send({message.data(), buffers[0].cbBuffer + buffers[1].cbBuffer + buffers[2].cbBuffer}))
-            return false;
+        const SECURITY_STATUS status = table_->EncryptMessage(&context_, 0, &desc, 0);
+        if (status != SEC_E_OK)
+            return Fail(status);
+        if (!socket.Send({message.data(), buffers[0].cbBuffer + buffers[1].cbBuffer + buffers[2].cbBuffer}))
+            return Fail(socket.LastError());
         data.remove_prefix(piece);
     }
     return true;
@@ -191,7 +199,7 @@ bool TSchannelStream::Receive(TSmtpSocket& socket, std::string& into)
 {
     for (;;) {
         if (pending_.empty() && !socket.Receive(pending_))
-            return false;
+            return Fail(socket.LastError());
         SecBuffer buffers[4] = {{static_cast<ULONG>(pending_.size()), SECBUFFER_DATA, pending_.data()},
                                 {0, SECBUFFER_EMPTY, nullptr},
                                 {0, SECBUFFER_EMPTY, nullptr},
@@ -200,12 +208,14 @@ bool TSchannelStream::Receive(TSmtpSocket& socket, std::string& into)
         const SECURITY_STATUS status = table_->DecryptMessage(&context_, &desc, 0, nullptr);
         if (status == SEC_E_INCOMPLETE_MESSAGE) {
             if (!socket.Receive(pending_))
-                return false;
+                return Fail(socket.LastError());
             continue;
         }
         // The end of the stream, a renegotiation (not offered by us) or a broken record.
+        if (status == SEC_I_CONTEXT_EXPIRED)
+            return Fail(WSAEDISCON);
         if (status != SEC_E_OK)
-            return false;
+            return Fail(status);
         size_t appended = 0;
         std::string extra;
         for (const SecBuffer& buffer : buffers) {

@@ -25,15 +25,16 @@ public:
     // Appends decrypted data; false at the stream's end or on an error.
     bool Receive(TSmtpSocket& socket, std::string& into);
     void Shutdown(TSmtpSocket& socket);
-    // Why the handshake failed, when it was not the connection.
-    const AnsiString& Error() const { return error_; }
+    // Why the last step failed: the package's status, the certificate check's error or the
+    // connection's WinSock code.
+    uint32_t ErrorCode() const { return errorCode_; }
 
 private:
     bool Acquire();
     bool HandshakeLoop(TSmtpSocket& socket, SECURITY_STATUS status);
     bool SendToken(TSmtpSocket& socket, SecBuffer& token);
     bool CertificateTrusted();
-    bool Fail(const AnsiString& text);
+    bool Fail(uint32_t code);
 
     PSecurityFunctionTableW table_ = nullptr;
     CredHandle credentials_{};
@@ -44,5 +45,5 @@ private:
     std::wstring host_;
     // Received and not yet decrypted.
     std::string pending_;
-    AnsiString error_;
+    uint32_t errorCode_ = 0;
 };

@@ -30,37 +30,37 @@ AnsiString ToAnsi(const UnicodeString& text)
 
 } // namespace
 
-TSmtp::TSmtp(const TSmtpServer& server)
+TSmtp::TSmtp(const TSmtpServer& server) : socket_(server.timeoutMs)
 {
     if (!Connect(server))
         return;
     if (server.ssl && !StartTls(server, true))
         return;
     if (!ReadReply() || SmtpReplyCode(reply_) != 220) {
-        Fail("HELO failed (" + reply_ + ")");
+        FailWithReply("HELO failed");
         return;
     }
     const AnsiString heloHost = server.heloHost.empty() ? ComputerName() : server.heloHost;
     if (!Hello(heloHost)) {
-        Fail("HELO failed (" + reply_ + ")");
+        FailWithReply("HELO failed");
         return;
     }
     helloDone_ = true;
     const bool hasCredentials = !server.account.empty() || !server.password.empty();
     const bool offered = !server.ssl && OffersStartTls(ehloReply_);
     if (!server.ssl && server.tls && !offered) {
-        Fail("TLS failed");
+        Fail("TLS failed", ERROR_NOT_SUPPORTED);
         return;
     }
     if (offered && (server.tls || (!server.account.empty() && !OffersAuth(ehloReply_)))) {
         if (!Command("STARTTLS", 220)) {
-            Fail("TLS failed");
+            Fail("TLS failed", CommandFailureCode());
             return;
         }
         if (!StartTls(server, false))
             return;
         if (!Hello(heloHost)) {
-            Fail("2nd HELO failed (" + reply_ + ")");
+            FailWithReply("2nd HELO failed");
             return;
         }
     }
@@ -90,7 +90,7 @@ bool TSmtp::Connect(const TSmtpServer& server)
     const bool hasCredentials = !server.account.empty() || !server.password.empty();
     const AnsiString failure =
         socket_.Connect(server.host, DefaultSmtpPort(server.port, server.ssl, server.tls, hasCredentials));
-    return failure.empty() || Fail(failure);
+    return failure.empty() || Fail(failure, socket_.LastError());
 }
 
 bool TSmtp::Hello(const AnsiString& heloHost)
@@ -107,7 +107,7 @@ bool TSmtp::StartTls(const TSmtpServer& server, bool implicit)
 {
     auto stream = std::make_unique<TSchannelStream>();
     if (!stream->Handshake(socket_, server.host, !server.acceptAnyCertificate))
-        return Fail((implicit ? "SSL failed" : "TLS failed") + (stream->Error().empty() ? "" : " (" + stream->Error() + ")"));
+        return Fail(implicit ? "SSL failed" : "TLS failed", stream->ErrorCode());
     tls_ = std::move(stream);
     return true;
 }
@@ -116,13 +116,14 @@ bool TSmtp::Authenticate(const TSmtpServer& server)
 {
     const bool accepted = Command("AUTH LOGIN", 334) && Command(EncodeBase64Str(ToAnsi(server.account)), 334) &&
                           Command(EncodeBase64Str(ToAnsi(server.password)), 235);
-    return accepted || Fail("Authentication failed (" + reply_ + ")");
+    return accepted || FailWithReply("Authentication failed");
 }
 
 bool TSmtp::Command(std::string_view text, int expected)
 {
     AnsiString line(text);
     line += "\r\n";
+    commandError_ = 0;
     if (!SendRaw(line))
         return false;
     if (line.starts_with("QUIT"))
@@ -142,7 +143,7 @@ bool TSmtp::Finish()
 {
     bool accepted = false;
     if (dataBegun_ && !dataFinished_) {
-        accepted = SendData(MailClosingText()) && Command("\r\n.", 250);
+        accepted = (SendData(MailClosingText()) && Command("\r\n.", 250)) || CommandFailed();
         dataFinished_ = true;
     }
     if (helloDone_ && !quitSent_)
@@ -150,7 +151,19 @@ bool TSmtp::Finish()
     return accepted;
 }
 
-bool TSmtp::SendRaw(std::string_view data) { return tls_ ? tls_->Send(socket_, data) : socket_.Send(data); }
+bool TSmtp::SendRaw(std::string_view data)
+{
+    if (tls_ ? tls_->Send(socket_, data) : socket_.Send(data))
+        return true;
+    reply_.clear();
+    return TransportFailed();
+}
+
+bool TSmtp::TransportFailed()
+{
+    commandError_ = tls_ ? tls_->ErrorCode() : socket_.LastError();
+    return false;
+}
 
 // A reply followed by anything else is refused: after STARTTLS's answer no plaintext may be
 // taken for part of the encrypted stream.
@@ -160,11 +173,12 @@ bool TSmtp::ReadReply()
     for (;;) {
         const bool received = tls_ ? tls_->Receive(socket_, reply_) : socket_.Receive(reply_);
         if (!received)
-            return false;
+            return TransportFailed();
         switch (SmtpReplyState(reply_)) {
         case TSmtpReplyState::Complete:
             return true;
         case TSmtpReplyState::Malformed:
+            commandError_ = ERROR_INVALID_DATA;
             return false;
         case TSmtpReplyState::Incomplete:
             break;
@@ -172,8 +186,27 @@ bool TSmtp::ReadReply()
     }
 }
 
-bool TSmtp::Fail(const AnsiString& text)
+bool TSmtp::Fail(const AnsiString& text, uint32_t code)
 {
     error_ = text;
+    errorCode_ = code;
     return false;
+}
+
+uint32_t TSmtp::CommandFailureCode() const
+{
+    const int replyCode = SmtpReplyCode(reply_);
+    return replyCode != 0 ? static_cast<uint32_t>(replyCode) : commandError_;
+}
+
+bool TSmtp::FailWithReply(const AnsiString& step)
+{
+    const std::string_view reply = SmtpReplyText(reply_);
+    return Fail(reply.empty() ? step : step + " (" + AnsiString(reply) + ")", CommandFailureCode());
+}
+
+bool TSmtp::CommandFailed()
+{
+    const std::string_view reply = SmtpReplyText(reply_);
+    return Fail(reply.empty() ? AnsiString("No connection to server") : AnsiString(reply), CommandFailureCode());
 }

@@ -3,6 +3,7 @@
 // Credentials never go out over a connection whose TLS was asked for but not established.
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -23,9 +24,11 @@ struct TSmtpServer {
     AnsiString heloHost; // empty: the computer name
     // Server certificates are checked (chain and host name) unless this is set.
     bool acceptAnyCertificate = false;
-    // Where the exchangers are looked up without a host; empty: the system's DNS servers, and
-    // without any the walk down from the root servers.
-    std::vector<TDnsServer> dnsServers;
+    // The connect and every receive.
+    int timeoutMs = TSmtpSocket::kTimeoutMs;
+    // Where the exchangers are looked up without a host; none: the system's DNS servers. Without
+    // any DNS server the walk goes down from the root servers.
+    std::optional<std::vector<TDnsServer>> dnsServers;
     // The walk's start; empty: RootDnsServers().
     std::vector<TDnsServer> rootServers;
 };
@@ -39,8 +42,10 @@ public:
 
     bool Authenticated() const { return authenticated_; }
     bool TlsUp() const;
+    // The last failure: the text and its code, which is the server's reply code when the server
+    // refused, else the system's code (WinSock, the security package, the certificate check).
     const AnsiString& Error() const { return error_; }
-    const AnsiString& LastReply() const { return reply_; }
+    uint32_t ErrorCode() const { return errorCode_; }
 
     // The text and CR LF; true when the reply carries the expected code.
     bool Command(std::string_view text, int expected);
@@ -51,6 +56,10 @@ public:
     // The closing delimiter, the final "." and QUIT; true when the server took the mail (QUIT's
     // reply does not count).
     bool Finish();
+    // Keeps the last command's failure as the error: the server's reply, or without one "No
+    // connection to server"; false.
+    bool CommandFailed();
+    bool Fail(const AnsiString& text, uint32_t code);
 
 private:
     bool Connect(const TSmtpServer& server);
@@ -59,13 +68,20 @@ private:
     bool Authenticate(const TSmtpServer& server);
     bool SendRaw(std::string_view data);
     bool ReadReply();
-    bool Fail(const AnsiString& text);
+    bool TransportFailed();
+    // The failed step's text, followed by the reply in parentheses when one came.
+    bool FailWithReply(const AnsiString& step);
+    uint32_t CommandFailureCode() const;
 
     TSmtpSocket socket_;
     std::unique_ptr<TSchannelStream> tls_;
     TDotStuffer stuffer_;
     AnsiString error_;
+    uint32_t errorCode_ = 0;
     AnsiString reply_;
+    // Why the last command got no reply: the connection's code, or ERROR_INVALID_DATA for a
+    // reply that breaks the protocol.
+    uint32_t commandError_ = 0;
     AnsiString ehloReply_;
     bool helloDone_ = false;
     bool authenticated_ = false;

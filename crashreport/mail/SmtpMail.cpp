@@ -6,6 +6,7 @@
 
 #include "net/MailText.h"
 #include "net/MimeMail.h"
+#include "win32/SysErrorMessage.h"
 #include "win32/WinFile.h"
 
 namespace {
@@ -47,30 +48,40 @@ TUtcTime Now()
             static_cast<uint64_t>(fileTime.dwHighDateTime) << 32 | fileTime.dwLowDateTime};
 }
 
+// A refusal of the last recipient stays the error when none was accepted.
 bool SendEnvelope(TSmtp& smtp, const TSmtpMail& mail, const std::vector<UnicodeString>& recipients)
 {
     if (!smtp.Command("MAIL FROM:<" + HeaderSafeLatin1(MailAddressOf(mail.sender)) + ">", 250))
-        return false;
+        return smtp.CommandFailed();
     bool accepted = false;
     for (const UnicodeString& recipient : recipients)
         accepted = smtp.Command("RCPT TO:<" + HeaderSafeLatin1(MailAddressOf(recipient)) + ">", 250) || accepted;
-    return accepted && smtp.BeginData();
+    return (accepted && smtp.BeginData()) || smtp.CommandFailed();
+}
+
+bool SendText(TSmtp& smtp, std::string_view text) { return smtp.SendData(text) || smtp.CommandFailed(); }
+
+bool FileFailed(TSmtp& smtp)
+{
+    const auto code = static_cast<uint32_t>(GetLastError());
+    return smtp.Fail(SysErrorMessageA(code), code);
 }
 
 bool SendAttachment(TSmtp& smtp, const TAttachment& attachment, bool alwaysUtf8, TMailProgress& progress)
 {
-    if (SetFilePointer(attachment.file->Get(), 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
-        !smtp.SendData(AttachmentPartHeader(attachment.sendAsName, alwaysUtf8)))
+    if (SetFilePointer(attachment.file->Get(), 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER)
+        return FileFailed(smtp);
+    if (!SendText(smtp, AttachmentPartHeader(attachment.sendAsName, alwaysUtf8)))
         return false;
     uint8_t block[kAttachmentLineBytes];
     uint64_t sent = 0;
     for (;;) {
         DWORD read = 0;
         if (!ReadFile(attachment.file->Get(), block, sizeof(block), &read, nullptr))
-            return false;
+            return FileFailed(smtp);
         if (read == 0)
             return true;
-        if (!smtp.SendData(AttachmentLine(block, read)))
+        if (!SendText(smtp, AttachmentLine(block, read)))
             return false;
         sent += read;
         progress.AttachmentDone(sent, attachment.size);
@@ -83,7 +94,7 @@ TSmtpResult SendOneMail(const TSmtpMail& mail, const std::vector<UnicodeString>&
     TSmtp smtp(server);
     progress.Next();
     if (!smtp.Authenticated())
-        return {false, smtp.Error()};
+        return {false, smtp.Error(), smtp.ErrorCode()};
     TMailHeaderInput header;
     header.to = recipients.front();
     header.from = mail.sender;
@@ -92,7 +103,7 @@ TSmtpResult SendOneMail(const TSmtpMail& mail, const std::vector<UnicodeString>&
     header.body = mail.body;
     header.now = Now();
     header.alwaysUtf8 = mail.alwaysUtf8;
-    bool sent = SendEnvelope(smtp, mail, recipients) && smtp.SendData(MailHeaderText(header));
+    bool sent = SendEnvelope(smtp, mail, recipients) && SendText(smtp, MailHeaderText(header));
     progress.Next();
     for (const TAttachment& attachment : attachments) {
         sent = sent && SendAttachment(smtp, attachment, mail.alwaysUtf8, progress);
@@ -100,8 +111,8 @@ TSmtpResult SendOneMail(const TSmtpMail& mail, const std::vector<UnicodeString>&
     }
     // A mail the server refuses at its end was not sent.
     if (!sent || !smtp.Finish())
-        return {false, smtp.Error().empty() ? smtp.LastReply() : smtp.Error()};
-    return {true, {}};
+        return {false, smtp.Error(), smtp.ErrorCode()};
+    return {true, {}, 0};
 }
 
 // A mail of its own to each recipient's exchanger; sent when at least one went out.
@@ -109,23 +120,26 @@ TSmtpResult SendToExchangers(const TSmtpMail& mail, const std::vector<UnicodeStr
                              const TSmtpServer& server, const std::vector<TAttachment>& attachments,
                              TMailProgress& progress)
 {
-    const std::vector<TDnsServer> dnsServers = server.dnsServers.empty() ? SystemDnsServers() : server.dnsServers;
+    const std::vector<TDnsServer> dnsServers = server.dnsServers ? *server.dnsServers : SystemDnsServers();
     const std::vector<TDnsServer> roots = server.rootServers.empty() ? RootDnsServers() : server.rootServers;
-    TSmtpResult total{false, "No mail exchanger found"};
+    TSmtpResult total;
     for (size_t index = 0; index < recipients.size(); ++index) {
         progress.StartMail(index);
-        TSmtpServer exchanger = server;
-        exchanger.host = LookupMailExchanger(recipients[index], dnsServers, roots);
+        const TMailExchangerLookup lookup = FindMailExchanger(recipients[index], dnsServers, roots);
         progress.Next();
-        if (exchanger.host.empty())
-            continue;
-        const TSmtpResult one = SendOneMail(mail, {recipients[index]}, exchanger, attachments, progress);
-        total.sent = total.sent || one.sent;
-        if (!one.sent)
-            total.error = one.error;
+        TSmtpResult one{false, "Server not found (" + SysErrorMessageA(lookup.error) + ")", lookup.error};
+        if (!lookup.exchanger.empty()) {
+            TSmtpServer exchanger = server;
+            exchanger.host = lookup.exchanger;
+            one = SendOneMail(mail, {recipients[index]}, exchanger, attachments, progress);
+        }
+        if (one.sent)
+            total.sent = true;
+        else
+            total = {total.sent, one.error, one.errorCode};
     }
     if (total.sent)
-        total.error.clear();
+        total = {true, {}, 0};
     return total;
 }
 
@@ -136,7 +150,7 @@ TSmtpResult SendSmtpMail(const TSmtpMail& mail, const TSmtpServer& server)
     const std::vector<TAttachment> attachments = OpenAttachments(mail);
     const std::vector<UnicodeString> recipients = SplitRecipients(mail.recipients);
     if (recipients.empty())
-        return {false, "No recipient"};
+        return {false, "No recipient", ERROR_INVALID_PARAMETER};
     const bool ownServer = server.host.empty();
     std::vector<uint64_t> sizes;
     for (const TAttachment& attachment : attachments)

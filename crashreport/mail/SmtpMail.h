@@ -20,9 +20,13 @@ struct TSmtpMail {
     TMailProgressTexts progressTexts;
 };
 
+// Why a mail was not sent: the last failure of its session (see TSmtp::Error), or of the
+// look-up of its recipient's exchanger ("Server not found (" + the system's text + ")", with
+// the code of TMailExchangerLookup). Of several mails, the last one's that failed.
 struct TSmtpResult {
     bool sent = false;
-    AnsiString error; // the session's last error text when not sent
+    AnsiString error;
+    uint32_t errorCode = 0;
 };
 
 TSmtpResult SendSmtpMail(const TSmtpMail& mail, const TSmtpServer& server);

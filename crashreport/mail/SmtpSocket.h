@@ -13,7 +13,7 @@ class TSmtpSocket {
 public:
     static constexpr int kTimeoutMs = 7000;
 
-    TSmtpSocket();
+    explicit TSmtpSocket(int timeoutMs = kTimeoutMs);
     ~TSmtpSocket();
     TSmtpSocket(const TSmtpSocket&) = delete;
     TSmtpSocket& operator=(const TSmtpSocket&) = delete;
@@ -23,8 +23,17 @@ public:
     bool Send(std::string_view data);
     // Appends what arrives; false on time-out, error or the peer's close.
     bool Receive(std::string& into);
+    // The WinSock code of the last failure: WSAETIMEDOUT when nothing came in time, WSAEDISCON
+    // when the peer closed the connection.
+    uint32_t LastError() const { return lastError_; }
 
 private:
+    bool Failed(uint32_t code);
+    AnsiString NoConnection(uint32_t code);
+    bool AwaitConnection();
+
+    int timeoutMs_;
     bool started_ = false;
     SOCKET socket_ = INVALID_SOCKET;
+    uint32_t lastError_ = 0;
 };

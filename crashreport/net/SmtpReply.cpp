@@ -44,3 +44,9 @@ int SmtpReplyCode(std::string_view reply)
     const std::string_view last = reply.substr(lastStart == std::string_view::npos ? 0 : lastStart + kLineEnd.size());
     return (last[0] - '0') * 100 + (last[1] - '0') * 10 + (last[2] - '0');
 }
+
+std::string_view SmtpReplyText(std::string_view received)
+{
+    const size_t end = received.find_last_not_of(kLineEnd);
+    return end == std::string_view::npos ? std::string_view() : received.substr(0, end + 1);
+}

@@ -15,3 +15,6 @@ TSmtpReplyState SmtpReplyState(std::string_view received);
 
 // The code of a complete reply's last line; 0 for anything else.
 int SmtpReplyCode(std::string_view reply);
+
+// What is received, as a text for an error message: without the line ends that close it.
+std::string_view SmtpReplyText(std::string_view received);

@@ -7,8 +7,10 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "MailTestServer.h"
+#include "win32/SysErrorMessage.h"
 
 namespace {
 
@@ -51,7 +53,8 @@ TEST_F(MailInNamespace, CertificateOfASystemTrustedCaIsAcceptedForItsHostNameOnl
     EXPECT_TRUE(accepted.sent) << accepted.error;
     server.host = "127.0.0.1";
     const TSmtpResult refused = SendSmtpMail(Mail(u"support@x.test"), server);
-    EXPECT_EQ(refused.error, "TLS failed (certificate not trusted)");
+    EXPECT_EQ(refused.error, "TLS failed");
+    EXPECT_EQ(refused.errorCode, static_cast<uint32_t>(CERT_E_CN_NO_MATCH)) << std::hex << refused.errorCode;
     EXPECT_EQ(running.ReadFile("auth.log"), "LOGIN reporter tls=True\n");
 }
 
@@ -94,6 +97,47 @@ TEST_F(MailInNamespace, WalkFromTheRootsFindsTheDomainsOwnServers)
     EXPECT_EQ(root.ReadFile("queries.log"), "dept.x.test 2\n");
     EXPECT_EQ(topLevel.ReadFile("queries.log"), "dept.x.test 2\n");
     EXPECT_EQ(own.ReadFile("queries.log"), "dept.x.test 2\nmail.dept.x.test 15\ndept.x.test 15\n");
+}
+
+TEST_F(MailInNamespace, MailWithoutAnyDnsServerFindsTheExchangerFromTheRoots)
+{
+    const TMailTestServer exchanger("smtp_server.py", "--port 25");
+    const TMailTestServer dnsmasq("dnsmasq_server.py", "--host mx.x.test=127.0.0.1");
+    const TMailTestServer root("dns_server.py", "--listen 127.0.1.1 --port 53 --refer test=a.nic.test:127.0.2.1");
+    const TMailTestServer topLevel("dns_server.py",
+                                   "--listen 127.0.2.1 --port 53 --refer x.test=ns.x.test:127.0.3.1");
+    const TMailTestServer own("dns_server.py", "--listen 127.0.3.1 --port 53 --ns x.test=ns.x.test:127.0.3.1 "
+                                               "--mx x.test=10:mx.x.test");
+    for (const TMailTestServer* server : {&exchanger, &dnsmasq, &root, &topLevel, &own})
+        ASSERT_EQ(server->Failure(), "");
+    TSmtpServer server;
+    server.heloHost = "tester";
+    server.dnsServers = std::vector<TDnsServer>{};
+    server.rootServers = {{"127.0.1.1", 53}};
+    const TSmtpResult sent = SendSmtpMail(Mail(u"Ann <ann@x.test>"), server);
+    EXPECT_TRUE(sent.sent) << sent.error;
+    EXPECT_TRUE(Has(exchanger.ReadFile("mail-1.json"), "\"rcpt_tos\": [\"ann@x.test\"]"));
+    EXPECT_EQ(root.ReadFile("queries.log"), "x.test 2\n");
+    EXPECT_EQ(own.ReadFile("queries.log"), "x.test 2\nx.test 15\n");
+    // The top-level server knows no such domain: its answer is the mail's error.
+    const TSmtpResult unknown = SendSmtpMail(Mail(u"nobody@nowhere.test"), server);
+    EXPECT_FALSE(unknown.sent);
+    EXPECT_EQ(unknown.errorCode, static_cast<uint32_t>(DNS_ERROR_RCODE_NAME_ERROR)) << unknown.error;
+    EXPECT_EQ(topLevel.ReadFile("queries.log"), "x.test 2\nnowhere.test 2\nnowhere.test 15\n");
+    EXPECT_EQ(exchanger.ReadFile("mail-2.json"), "");
+}
+
+TEST_F(MailInNamespace, ServerNameTheSystemCannotResolve)
+{
+    const TMailTestServer dnsmasq("dnsmasq_server.py", "");
+    ASSERT_EQ(dnsmasq.Failure(), "");
+    TSmtpServer server;
+    server.host = "mail.nowhere.test";
+    server.heloHost = "tester";
+    const TSmtpResult result = SendSmtpMail(Mail(u"support@x.test"), server);
+    EXPECT_FALSE(result.sent);
+    EXPECT_EQ(result.errorCode, static_cast<uint32_t>(WSAHOST_NOT_FOUND));
+    EXPECT_EQ(result.error, "Server not found (" + SysErrorMessageA(WSAHOST_NOT_FOUND) + ")");
 }
 
 TEST_F(MailInNamespace, WalkEndsAfterTenReferralsAndAsksTheLastServers)

@@ -25,8 +25,12 @@ public:
             failure_ = "cannot start " + script;
             return;
         }
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
+        // Wine hands back no handles for a Unix program, only what was on its stack: closing
+        // those could close any handle of this process (its standard output, say).
+        if (process.hThread && GetThreadId(process.hThread) == process.dwThreadId)
+            CloseHandle(process.hThread);
+        if (process.hProcess && GetProcessId(process.hProcess) == process.dwProcessId)
+            CloseHandle(process.hProcess);
         for (int wait = 0; wait < 300 && port_ == 0; ++wait) {
             Sleep(50);
             const std::string ready = ReadFile("ready.json");

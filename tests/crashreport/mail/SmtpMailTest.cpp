@@ -189,7 +189,9 @@ TEST_F(SmtpMail, RefusedLoginSendsNoMail)
     server.password = u"wrong";
     const TSmtpResult result = SendSmtpMail(SimpleMail(), server);
     EXPECT_FALSE(result.sent);
-    EXPECT_EQ(result.error.rfind("Authentication failed (535", 0), 0u) << result.error;
+    EXPECT_EQ(result.error.rfind("Authentication failed (535 ", 0), 0u) << result.error;
+    EXPECT_EQ(result.error.back(), ')');
+    EXPECT_EQ(result.errorCode, 535u);
     EXPECT_EQ(running.ReadFile("mail-1.json"), "");
 }
 
@@ -204,6 +206,7 @@ TEST_F(SmtpMail, NoCredentialsInTheClearWhenTlsIsNotOffered)
     const TSmtpResult result = SendSmtpMail(SimpleMail(), server);
     EXPECT_FALSE(result.sent);
     EXPECT_EQ(result.error, "TLS failed");
+    EXPECT_EQ(result.errorCode, static_cast<uint32_t>(ERROR_NOT_SUPPORTED));
     EXPECT_EQ(running.ReadFile("auth.log"), "");
     EXPECT_EQ(running.ReadFile("mail-1.json"), "");
 }
@@ -236,7 +239,8 @@ TEST_F(SmtpMail, SelfSignedCertificateIsRefusedUnlessAllowed)
         server.password = u"s3cret";
         const TSmtpResult refused = SendSmtpMail(SimpleMail(), server);
         EXPECT_FALSE(refused.sent) << mode;
-        EXPECT_EQ(refused.error, server.ssl ? "SSL failed (certificate not trusted)" : "TLS failed (certificate not trusted)");
+        EXPECT_EQ(refused.error, server.ssl ? "SSL failed" : "TLS failed");
+        EXPECT_EQ(refused.errorCode, static_cast<uint32_t>(CERT_E_UNTRUSTEDROOT)) << std::hex << refused.errorCode;
         EXPECT_EQ(running.ReadFile("auth.log"), "") << mode;
         server.acceptAnyCertificate = true;
         const TSmtpResult accepted = SendSmtpMail(SimpleMail(), server);
@@ -256,6 +260,7 @@ TEST_F(SmtpMail, PlaintextBehindTheStartTlsAnswerEndsTheSession)
     const TSmtpResult result = SendSmtpMail(SimpleMail(), server);
     EXPECT_FALSE(result.sent);
     EXPECT_EQ(result.error, "TLS failed");
+    EXPECT_EQ(result.errorCode, static_cast<uint32_t>(ERROR_INVALID_DATA));
     const std::string lines = running.ReadFile("lines.log");
     EXPECT_EQ(lines.find("AUTH"), std::string::npos) << lines;
     EXPECT_EQ(lines.find("MAIL FROM"), std::string::npos) << lines;
@@ -277,7 +282,8 @@ TEST_F(SmtpMail, TrustedCaIsAcceptedForItsHostNameOnly)
     server.host = "127.0.0.1";
     const TSmtpResult refused = SendSmtpMail(SimpleMail(), server);
     EXPECT_FALSE(refused.sent);
-    EXPECT_EQ(refused.error, "TLS failed (certificate not trusted)");
+    EXPECT_EQ(refused.error, "TLS failed");
+    EXPECT_EQ(refused.errorCode, static_cast<uint32_t>(CERT_E_CN_NO_MATCH)) << std::hex << refused.errorCode;
     EXPECT_EQ(running.ReadFile("auth.log"), "LOGIN reporter tls=True\n");
 }
 
@@ -291,7 +297,7 @@ TEST_F(SmtpMail, OwnServerModeSendsToEachRecipientsExchanger)
         TSmtpServer server;
         server.port = exchanger.Port();
         server.heloHost = "tester";
-        server.dnsServers = {{"127.0.0.1", dns.Port()}};
+        server.dnsServers = std::vector<TDnsServer>{{"127.0.0.1", dns.Port()}};
         TSmtpMail mail = SimpleMail();
         mail.recipients = u"Ann <ann@x.test>, nobody@mail.sub.nowhere.test";
         const TSmtpResult result = SendSmtpMail(mail, server);
@@ -313,7 +319,7 @@ TEST_F(SmtpMail, ProgressAreasPerMailAndAttachment)
     TSmtpServer server;
     server.port = exchanger.Port();
     server.heloHost = "tester";
-    server.dnsServers = {{"127.0.0.1", dns.Port()}};
+    server.dnsServers = std::vector<TDnsServer>{{"127.0.0.1", dns.Port()}};
     const TIntfPtr<TRecordingAlert> alert = MakeObject<TRecordingAlert>();
     TSmtpMail mail = SimpleMail();
     mail.recipients = u"ann@x.test, nobody@nowhere.test";

@@ -45,4 +45,13 @@ TEST(SmtpReply, EndlessRepliesAreRefused)
     EXPECT_EQ(SmtpReplyState(reply), TSmtpReplyState::Malformed);
 }
 
+TEST(SmtpReplyText, OnlyTheClosingLineEndsGo)
+{
+    EXPECT_EQ(SmtpReplyText("535 5.7.8 refused\r\n"), "535 5.7.8 refused");
+    EXPECT_EQ(SmtpReplyText("550-no\r\n550 user\r\n"), "550-no\r\n550 user");
+    EXPECT_EQ(SmtpReplyText("250 half\r"), "250 half");
+    for (const char* nothing : {"", "\r\n", "\r\n\r\n"})
+        EXPECT_EQ(SmtpReplyText(nothing), "") << nothing;
+}
+
 } // namespace
