@@ -184,6 +184,15 @@ inline bool SavePicture(HWND window, const std::string& name)
     return dialog_driver::SaveScreenshot(window, name);
 }
 
+// What the screen shows at that point of the window's client area.
+inline COLORREF ClientPixel(HWND window, int x, int y)
+{
+    const HDC dc = GetDC(window);
+    const COLORREF colour = GetPixel(dc, x, y);
+    ReleaseDC(window, dc);
+    return colour;
+}
+
 inline std::wstring ClipboardText()
 {
     std::wstring text;

@@ -95,6 +95,8 @@ TEST_F(ExceptionBoxDisplayTest, FullBoxOffersItsButtonsAndEscapeClosesByTheFocus
     std::wstring message;
     std::wstring title;
     bool pictureSaved = false;
+    COLORREF bigPicture = 0;
+    COLORREF continuePicture = 0;
     ShowDriven(exception, [&] {
         const HWND box = WaitForBox();
         ASSERT_NE(box, nullptr);
@@ -103,6 +105,8 @@ TEST_F(ExceptionBoxDisplayTest, FullBoxOffersItsButtonsAndEscapeClosesByTheFocus
         if (const std::vector<HWND> statics = Children(box, L"Static"); !statics.empty())
             message = TextOf(statics.front());
         pictureSaved = SavePicture(box, "ExceptionBox-full");
+        bigPicture = ClientPixel(box, 26, 15);
+        continuePicture = ClientPixel(ButtonCaptioned(box, L"continue application"), 10, 11);
         PostKey(box, VK_ESCAPE);
     });
     EXPECT_EQ(captions, (std::vector<std::wstring>{L"send bug report", L"save bug report", L"print bug report",
@@ -111,6 +115,8 @@ TEST_F(ExceptionBoxDisplayTest, FullBoxOffersItsButtonsAndEscapeClosesByTheFocus
     EXPECT_EQ(message, L"An error occurred in the application.\r\nAccess violation at <address> & more");
     EXPECT_NE(title.find(L".exe"), std::wstring::npos) << "the title bar names the application";
     EXPECT_TRUE(pictureSaved);
+    EXPECT_TRUE(GetRValue(bigPicture) > 180 && GetGValue(bigPicture) < 100) << std::hex << bigPicture;
+    EXPECT_TRUE(GetGValue(continuePicture) > 120 && GetRValue(continuePicture) < 100) << std::hex << continuePicture;
     EXPECT_EQ(log.Entries(), (TStrings{"action 13", "close"}));
 }
 
