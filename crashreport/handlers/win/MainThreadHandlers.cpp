@@ -79,22 +79,21 @@ bool TMainThreadHandlers::Start()
 {
     if (window_)
         return true;
+    threadId_ = GetCurrentThreadId();
     const HWND window = GetMsgHandlerWindow();
     if (!window)
         return false;
     message_ = AddMsgHandler(MethodOf(this, &OnMessage), 0);
     if (message_ == 0)
         return false;
-    threadId_ = GetCurrentThreadId();
     window_ = window;
     return true;
 }
 
 void TMainThreadHandlers::Stop()
 {
-    if (!window_)
-        return;
-    DelMsgHandler(MethodOf(this, &OnMessage), message_, threadId_);
+    if (window_)
+        DelMsgHandler(MethodOf(this, &OnMessage), message_, threadId_);
     window_ = nullptr;
     threadId_ = 0;
     message_ = 0;

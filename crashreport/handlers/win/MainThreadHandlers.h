@@ -18,7 +18,8 @@ public:
     TMainThreadHandlers(const TMainThreadHandlers&) = delete;
     TMainThreadHandlers& operator=(const TMainThreadHandlers&) = delete;
 
-    // Makes the calling thread the main thread; false without a handler window.
+    // Makes the calling thread the main thread; false without a handler window (the thread is
+    // the main thread all the same, but its handlers run nowhere else).
     bool Start();
     // On the main thread, or from another while the main thread still runs.
     void Stop();
@@ -38,9 +39,10 @@ public:
 private:
     static void OnMessage(void* self, HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
-    HWND window_ = nullptr;
-    DWORD threadId_ = 0;
-    UINT message_ = 0;
+    // Set and cleared on the main thread, read by every thread.
+    std::atomic<HWND> window_{nullptr};
+    std::atomic<DWORD> threadId_{0};
+    std::atomic<UINT> message_{0};
     std::atomic<bool> busy_{false};
 };
 

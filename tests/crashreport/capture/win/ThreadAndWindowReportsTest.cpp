@@ -12,6 +12,7 @@
 #include "capture/win/SystemExceptions.h"
 #include "capture/win/TerminateReport.h"
 #include "capture/win/WindowProcReport.h"
+#include "handlers/win/MainThreadHandlers.h"
 
 namespace {
 
@@ -75,6 +76,23 @@ TEST(LibraryThread, AFaultInALibraryThreadIsReportedAsAnOperatingSystemException
     EXPECT_EQ(caught.className, "EExternalException");
     EXPECT_EQ(caught.message.rfind("Access violation at address ", 0), 0u) << caught.message;
     EXPECT_TRUE(recorded[0].hadContext);
+}
+
+TEST(LibraryThread, WhatEscapesOnTheMainThreadIsReportedWithoutContinuing)
+{
+    TRecordingSink sink;
+    MainThreadHandlers().Start(); // this thread is the main thread, with or without its window
+    try {
+        throw std::runtime_error("on the main thread");
+    } catch (...) {
+        ReportEscapedException();
+    }
+    MainThreadHandlers().Stop();
+    const auto recorded = sink.Recorded();
+    ASSERT_EQ(recorded.size(), 1u);
+    EXPECT_EQ(recorded[0].caught.source, TCaptureSource::ThreadHandler);
+    EXPECT_FALSE(recorded[0].caught.continueAllowed);
+    EXPECT_EQ(recorded[0].caught.message, "on the main thread");
 }
 
 LRESULT CALLBACK ReportingWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
