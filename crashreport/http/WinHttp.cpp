@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <memory>
 
 #include "crypto/Base64.h"
 #include "http/WinHttpApi.h"
+#include "http/WinHttpErrorText.h"
 #include "net/HttpServerText.h"
 #include "net/MailText.h"
 #include "text/Utf.h"
@@ -21,6 +23,8 @@ constexpr uint64_t kPrepareWeight = 500;
 constexpr uint64_t kConnectWeight = 5000;
 constexpr uint64_t kFinalWeight = 1000;
 constexpr uint64_t kBytesPerWeight = 16;
+
+std::atomic<uint32_t> lastHttpError{0};
 // The schemes in the order they are preferred.
 constexpr std::array kSchemePreference{WINHTTP_AUTH_SCHEME_NEGOTIATE, WINHTTP_AUTH_SCHEME_NTLM,
                                        WINHTTP_AUTH_SCHEME_PASSPORT, WINHTTP_AUTH_SCHEME_DIGEST,
@@ -111,19 +115,38 @@ void TWinHttp::CloseSession()
     session_ = nullptr;
 }
 
-bool TWinHttp::Fail()
+uint32_t LastHttpErrorCode() { return lastHttpError.load(); }
+
+bool TWinHttp::Fail() { return Fail(static_cast<uint32_t>(GetLastError())); }
+
+bool TWinHttp::Fail(uint32_t code)
 {
-    lastError_ = GetLastError();
+    lastError_ = code;
+    lastErrorText_ = WinHttpErrorText(code);
+    lastHttpError.store(code);
+    return false;
+}
+
+bool TWinHttp::AnswerRefused(uint32_t status)
+{
+    wchar_t reason[256] = {};
+    DWORD size = sizeof(reason) - sizeof(wchar_t);
+    if (!WinHttpApi().QueryHeaders(request_, WINHTTP_QUERY_STATUS_TEXT, WINHTTP_HEADER_NAME_BY_INDEX, reason, &size,
+                                   WINHTTP_NO_HEADER_INDEX))
+        reason[0] = L'\0';
+    lastError_ = status;
+    lastErrorText_ = std::to_string(status);
+    if (reason[0] != L'\0')
+        lastErrorText_ += " " + HeaderSafeLatin1(UnicodeString(reinterpret_cast<const char16_t*>(reason)));
+    lastHttpError.store(status);
     return false;
 }
 
 bool TWinHttp::OpenSession()
 {
     const TWinHttpApi& api = WinHttpApi();
-    if (!api.loaded) {
-        lastError_ = ERROR_MOD_NOT_FOUND;
-        return false;
-    }
+    if (!api.loaded)
+        return Fail(ERROR_MOD_NOT_FOUND);
     if (!session_) {
         // The proxy goes with the session: not every WinHTTP takes the proxy option of a request.
         const std::wstring list = foundProxy_ ? foundProxy_->list : Widen(settings_.proxy.list);
@@ -183,10 +206,8 @@ bool TWinHttp::AddHeader(const AnsiString& line)
 bool TWinHttp::SendRequest(std::string_view firstData, uint64_t totalLength)
 {
     // WinHTTP takes 32-bit lengths; a larger upload cannot be announced.
-    if (totalLength > 0xFFFFFFFFull) {
-        lastError_ = ERROR_INVALID_PARAMETER;
-        return false;
-    }
+    if (totalLength > 0xFFFFFFFFull)
+        return Fail(ERROR_INVALID_PARAMETER);
     const TWinHttpApi& api = WinHttpApi();
     // Basic proxy credentials go with the request itself: not every WinHTTP sends those it was
     // given before the proxy asks again, and then a streamed body cannot be sent a second time.
@@ -232,9 +253,10 @@ bool TWinHttp::WriteData(std::string_view data)
     while (!data.empty()) {
         DWORD written = 0;
         if (!WinHttpApi().WriteData(request_, data.data(), static_cast<DWORD>(std::min<size_t>(data.size(), 1 << 20)),
-                                    &written) ||
-            written == 0)
+                                    &written))
             return Fail();
+        if (written == 0)
+            return Fail(ERROR_WRITE_FAULT);
         data.remove_prefix(written);
     }
     return true;
@@ -297,15 +319,15 @@ bool TWinHttp::ReadResponse(std::string& response)
             serverSchemesQueried_ = true;
             resend_ = TakeAuthScheme(serverScheme_);
         }
-        return false;
+        return AnswerRefused(status);
     } else if (status == HTTP_STATUS_PROXY_AUTH_REQ) {
         if (!settings_.proxy.account.empty() && !proxySchemesQueried_) {
             proxySchemesQueried_ = true;
             resend_ = TakeAuthScheme(proxyScheme_);
         }
-        return false;
+        return AnswerRefused(status);
     } else if (status != HTTP_STATUS_OK) {
-        return false;
+        return AnswerRefused(status);
     }
     for (;;) {
         DWORD available = 0;
@@ -396,17 +418,20 @@ bool TWinHttp::UploadForm(const UnicodeString& sender, const std::vector<TFormFi
 
 bool TWinHttp::SendFilePart(HANDLE file, const TFormFile& form, bool alwaysUtf8)
 {
-    if (!WriteData(FormFilePartHeader(form, alwaysUtf8)) ||
-        SetFilePointer(file, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER)
+    if (!WriteData(FormFilePartHeader(form, alwaysUtf8)))
         return false;
+    if (SetFilePointer(file, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER)
+        return Fail();
     uint64_t left = form.size;
     char block[kFileBlock];
     while (left != 0) {
         DWORD read = 0;
         // A file that shrank would leave the announced length unfilled.
-        if (!ReadFile(file, block, static_cast<DWORD>(std::min<uint64_t>(left, kFileBlock)), &read,
-                      nullptr) ||
-            read == 0 || !WriteData({block, read}))
+        if (!ReadFile(file, block, static_cast<DWORD>(std::min<uint64_t>(left, kFileBlock)), &read, nullptr))
+            return Fail();
+        if (read == 0)
+            return Fail(ERROR_HANDLE_EOF);
+        if (!WriteData({block, read}))
             return false;
         left -= read;
         if (alert_)

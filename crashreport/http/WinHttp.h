@@ -79,7 +79,12 @@ public:
     bool Request(const wchar_t* verb, const AnsiString& path, const std::vector<AnsiString>& headerLines,
                  std::string_view body, std::string& response);
 
+    // The last failure: a system code (WinHTTP's, the files', ERROR_MOD_NOT_FOUND without
+    // WinHTTP) with the system's text for it, or the status of an answer that was no success
+    // (after the resends it allows) with its status line, "404 Not Found" say.
     uint32_t LastError() const { return lastError_; }
+    const AnsiString& LastErrorText() const { return lastErrorText_; }
+    // The status of the last answer.
     uint32_t LastStatus() const { return lastStatus_; }
 
 private:
@@ -98,6 +103,8 @@ private:
     bool TakeAuthScheme(DWORD& scheme);
     bool UseFoundProxy();
     bool Fail();
+    bool Fail(uint32_t code);
+    bool AnswerRefused(uint32_t status);
     void CloseRequest();
     void CloseSession();
 
@@ -121,5 +128,10 @@ private:
     bool resend_ = false;
     int connectionResends_ = 0;
     uint32_t lastError_ = 0;
+    AnsiString lastErrorText_;
     uint32_t lastStatus_ = 0;
 };
+
+// The code of the last failure of any upload in this process (TWinHttp::LastError); 0 before
+// the first.
+uint32_t LastHttpErrorCode();

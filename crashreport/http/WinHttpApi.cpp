@@ -15,6 +15,7 @@ TWinHttpApi Load()
     const HMODULE library = LoadLibraryW(L"winhttp.dll");
     if (!library)
         return api;
+    api.library = library;
     api.loaded = Find(library, "WinHttpOpen", api.Open) & Find(library, "WinHttpConnect", api.Connect) &
                  Find(library, "WinHttpOpenRequest", api.OpenRequest) &
                  Find(library, "WinHttpAddRequestHeaders", api.AddRequestHeaders) &

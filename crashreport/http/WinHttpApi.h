@@ -6,6 +6,7 @@
 
 struct TWinHttpApi {
     bool loaded = false;
+    HMODULE library = nullptr; // also where the texts of its error codes are
     decltype(&::WinHttpOpen) Open = nullptr;
     decltype(&::WinHttpConnect) Connect = nullptr;
     decltype(&::WinHttpOpenRequest) OpenRequest = nullptr;

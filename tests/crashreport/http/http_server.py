@@ -9,6 +9,7 @@ ACCOUNT:PASSWORD requests without those Basic credentials get 401; with --proxy-
 ACCOUNT:PASSWORD it also acts as a proxy that answers 407 to requests without those Basic proxy
 credentials (checked before --auth); with --redirect the answer is 302 to a page of the server;
 with --drop it closes each connection after reading the request, without an answer; with
+--status N every answer is that status (with its usual reason); with
 --tunnel it takes CONNECT (written to STATE/connect-N.json, checked against --proxy-auth) and
 ends the tunnel itself, with TLS of a self-signed certificate; --tls,
 --ca and --ca-dir FOLDER (a certificate of the CA in that folder) make it an https server. It
@@ -48,7 +49,7 @@ def basic(account):
     return "Basic " + base64.b64encode(account.encode()).decode() if account else None
 
 
-def make_handler(state, auth, proxy_auth, redirect, drop, tunnel_context):
+def make_handler(state, auth, proxy_auth, redirect, drop, status, tunnel_context):
     counter = {"requests": 0, "connects": 0}
 
     class Handler(http.server.BaseHTTPRequestHandler):
@@ -86,6 +87,8 @@ def make_handler(state, auth, proxy_auth, redirect, drop, tunnel_context):
                 json.dump(record, out, ensure_ascii=False)
             if drop:
                 self.close_connection = True
+            elif status:
+                self.answer(status, [("Content-Type", "text/plain")], b"Not taken")
             elif not proxy_authorized:
                 self.answer(407, [("Proxy-Authenticate", 'Basic realm="proxy"')])
             elif not authorized:
@@ -124,6 +127,7 @@ def main():
     parser.add_argument("--proxy-auth")
     parser.add_argument("--redirect", action="store_true")
     parser.add_argument("--drop", action="store_true")
+    parser.add_argument("--status", type=int)
     parser.add_argument("--tunnel", action="store_true", help="take CONNECT and end the tunnel here, over TLS")
     parser.add_argument("--tls", action="store_true", help="https with a self-signed certificate for localhost")
     parser.add_argument("--ca", action="store_true", help="https with a certificate of a CA of its own")
@@ -133,7 +137,8 @@ def main():
     tunnel_context = make_context(arguments.state, False) if arguments.tunnel else None
     server = http.server.ThreadingHTTPServer(("127.0.0.1", 0),
                                              make_handler(arguments.state, arguments.auth, arguments.proxy_auth,
-                                                          arguments.redirect, arguments.drop, tunnel_context))
+                                                          arguments.redirect, arguments.drop, arguments.status,
+                                                          tunnel_context))
     if arguments.tls or arguments.ca or arguments.ca_dir:
         context = make_context(arguments.state, arguments.ca, arguments.ca_dir)
         server.socket = context.wrap_socket(server.socket, server_side=True)
