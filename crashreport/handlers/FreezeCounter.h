@@ -13,7 +13,6 @@ public:
     explicit TFreezeCounter(int32_t freezeTimeoutMs);
 
     uint32_t Interval() const { return interval_; }
-    uint32_t BaseInterval() const { return baseInterval_; }
     uint32_t Misses() const { return misses_; }
 
     // One more unanswered ping. True when that makes a freeze report due; the count then starts
