@@ -117,6 +117,9 @@ TEST_F(ThreadPauseTest, OnlyThreadsStartedInModulesWithDebugInformationArePaused
     const TGatedThread system(systemRoutine);
     const TGatedThread unnamed(nullptr);
     ThreadPause().Pause(true, 0);
+    SetLastError(1234);
+    ThreadPause().Gate(); // this thread passes, its last error untouched
+    EXPECT_EQ(GetLastError(), 1234u);
     const std::vector<DWORD> paused = ThreadPause().PausedThreads();
     EXPECT_TRUE(Contains(paused, ours.Id()));
     EXPECT_FALSE(Contains(paused, system.Id()));
