@@ -4,6 +4,7 @@
 
 #include "dialog/box/AssistantList.h"
 #include "dialog/win/ReportFormsTarget.h"
+#include "settings/FieldsList.h"
 #include "wizard/win/NVAssistant.h"
 #include "wizard/win/NVItems.h"
 
@@ -32,6 +33,23 @@ void CopyItem(const TNVItem& item, IZEException& exception)
     }
 }
 
+// The edits and check boxes named like a field start with its value ("+" checks a box).
+void CopyFieldsToAssistant(TIZEFields& fields, const TNVAssistant& assistant)
+{
+    for (int formIndex = 0; formIndex < assistant.FormCount(); ++formIndex) {
+        const TNVForm* form = assistant.Form(formIndex);
+        for (int itemIndex = 0; form && itemIndex < form->ItemCount(); ++itemIndex) {
+            TNVItem* item = form->Item(itemIndex);
+            if (!item || fields.IndexOf(item->Name()) < 0)
+                continue;
+            if (auto* edit = dynamic_cast<TNVEdit*>(item))
+                edit->SetText(fields.Value(item->Name()));
+            else if (auto* checkBox = dynamic_cast<TNVCheckBox*>(item))
+                checkBox->SetChecked(fields.Value(item->Name()) == u"+");
+        }
+    }
+}
+
 } // namespace
 
 void CopyAssistantFieldsToReport(const TNVAssistant& assistant, IZEException& exception)
@@ -57,6 +75,8 @@ bool RunExceptionAssistant(TIZEException& exception)
     const std::unique_ptr<TNVAssistant> assistant = LoadAssistant(nullptr, definition->title, definition->forms);
     if (!assistant)
         return false;
+    if (const auto fields = settings.Fields())
+        CopyFieldsToAssistant(*fields, *assistant);
     TExceptionFormsTarget target(exception);
     assistant->SetUserData(static_cast<IReportFormsTarget*>(&target));
     if (assistant->ShowModal(nullptr) == TNVModalResult::Continue)

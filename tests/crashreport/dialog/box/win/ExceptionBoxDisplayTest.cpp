@@ -138,7 +138,7 @@ TEST_F(ExceptionBoxDisplayTest, EscapeContinuesWhenItCanElseClosesBeforeRestarti
     }
 }
 
-TEST_F(ExceptionBoxDisplayTest, ButtonsStartTheirActionsAndKeysCopyAndAskForHelp)
+TEST_F(ExceptionBoxDisplayTest, ButtonsKeysLinkAndMainThreadMessagesWhileTheBoxRuns)
 {
     const TIntfPtr<TIZEException> exception = NewException(false);
     IZEModuleSettings& settings = exception->Settings();
@@ -146,6 +146,12 @@ TEST_F(ExceptionBoxDisplayTest, ButtonsStartTheirActionsAndKeysCopyAndAskForHelp
     settings.SetPrintBtnVis(true);
     std::wstring copied;
     bool stillShown = false;
+    DialogEnvironment().mainThreadId = GetCurrentThreadId();
+    DialogEnvironment().synchronize = [this](const MSG& message) {
+        if (message.message == WM_APP + 7 && message.wParam == 42)
+            log.Add("synchronize");
+    };
+    const DWORD boxThread = GetCurrentThreadId();
     ShowDriven(exception, [&] {
         const HWND box = WaitForBox();
         ASSERT_NE(box, nullptr);
@@ -162,12 +168,22 @@ TEST_F(ExceptionBoxDisplayTest, ButtonsStartTheirActionsAndKeysCopyAndAskForHelp
         Chord({VK_CONTROL, 'C'});
         WaitFor([&] { return ClipboardText() != L"before"; }, 3000);
         copied = ClipboardText();
+        PostThreadMessageW(boxThread, WM_APP + 7, 42, 0);
+        WaitFor([&] { return log.Count("synchronize") == 1; }, 3000);
+        // The link sits below the message.
+        RECT message{};
+        GetWindowRect(Children(box, L"Static").front(), &message);
+        POINT link{message.left + 5, message.bottom + 14};
+        ScreenToClient(box, &link);
+        PostMessageW(box, WM_MOUSEMOVE, 0, MAKELPARAM(link.x, link.y));
+        PostMessageW(box, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(link.x, link.y));
+        WaitFor([&] { return log.Count("link") == 1; }, 3000);
         Press(ButtonCaptioned(box, L"continue application"));
     });
     EXPECT_TRUE(stillShown) << "send, save and print leave the box open";
     EXPECT_EQ(copied, L"Access violation at <address> & more") << "without the report shown: the message only";
     EXPECT_EQ(log.Entries(), (TStrings{"action 0", "send", "action 6", "action 1", "save", "action 7", "action 2",
-                                       "print", "action 8", "action 10", "action 13", "close"}))
+                                       "print", "action 8", "action 10", "synchronize", "link", "action 13", "close"}))
         << "continue of an exception that cannot continue closes";
 }
 
@@ -346,13 +362,16 @@ TEST_F(ExceptionBoxDisplayTest, AssistantTakesTheDetailsIntoTheReport)
     ASSERT_TRUE(settings.SetSettingText("Assistant2", u"Details|Error report|DetailsForm"));
     exception->SetShowSetting(1);
     exception->SetAssistant(u"Details");
+    ASSERT_TRUE(settings.SetSettingText("AddFields", u"Error Details=what the field held"));
     bool pictureSaved = false;
+    std::wstring offered;
     ShowDriven(exception, [&] {
         HWND form = nullptr;
         WaitFor([&] { return (form = FindWindowW(L"zelNVAssistantWnd", nullptr)) && IsWindowVisible(form); });
         ASSERT_NE(form, nullptr);
         const HWND edit = FindDescendant(form, L"Edit");
         ASSERT_NE(edit, nullptr);
+        offered = TextOf(edit);
         SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"I pressed the red button.\r\nThen it broke."));
         pictureSaved = SavePicture(form, "ExceptionAssistant-details");
         for (const HWND button : Children(form, L"Button"))
@@ -362,6 +381,7 @@ TEST_F(ExceptionBoxDisplayTest, AssistantTakesTheDetailsIntoTheReport)
             }
     });
     EXPECT_TRUE(pictureSaved);
+    EXPECT_EQ(offered, L"what the field held") << "the form starts with the field's value";
     EXPECT_EQ(exception->GetBugReportSections()->Value(u"Error Details"), u"I pressed the red button.\r\nThen it broke.");
     EXPECT_TRUE(log.Entries().empty()) << "an assistant starts no action";
 }
