@@ -278,10 +278,14 @@ std::string TCommunicationInterface::SendAndReceive(const std::string& request, 
     return answer;
 }
 
+std::string TCommunicationInterface::ReadWaiting()
+{
+    return ReadLength() != 0 ? Read() : std::string();
+}
+
 void TCommunicationInterface::PullIntoBuffer()
 {
-    if (ReadLength() != 0)
-        buffer_ += Read();
+    buffer_ += ReadWaiting();
 }
 
 std::string TCommunicationInterface::TakeBuffered(int32_t count, bool remove)

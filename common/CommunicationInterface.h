@@ -103,6 +103,10 @@ protected:
     // waiting, when the transport cannot tell.
     virtual bool WaitForNewBytes(uint32_t maxMs);
 
+    // What the read-ahead buffer pulls in: Read when ReadLength is not 0. A provider that
+    // can tell more cheaply whether bytes wait may take them in its own way.
+    virtual std::string ReadWaiting();
+
     // Clock and the processor yield before the request of SendAndReceive; tests replace
     // them (and AwaitArrival).
     virtual uint32_t Now();

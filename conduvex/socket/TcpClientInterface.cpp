@@ -9,6 +9,18 @@ namespace {
 constexpr uint32_t kConnectWaitMs = 1500;
 constexpr DWORD kConnectStepMs = 10;
 
+// Holds a link's interface lock for a scope.
+class TLinkLockScope {
+public:
+    explicit TLinkLockScope(ICommunicationInterface& link) : link_(link) { link_.Lock(); }
+    ~TLinkLockScope() { link_.Unlock(); }
+    TLinkLockScope(const TLinkLockScope&) = delete;
+    TLinkLockScope& operator=(const TLinkLockScope&) = delete;
+
+private:
+    ICommunicationInterface& link_;
+};
+
 } // namespace
 
 TTCPClientInterface::TTCPClientInterface(const std::string& connectionString) : socket_(*this)
@@ -79,13 +91,18 @@ int32_t TTCPClientInterface::Write(const std::string& bytes)
 
 std::string TTCPClientInterface::Read()
 {
-    Lock();
-    struct TUnlock {
-        TTCPClientInterface* link;
-        ~TUnlock() { link->Unlock(); }
-    } unlock{this};
+    const TLinkLockScope lock(*this);
     std::string bytes = socket_.ReceiveAll();
     Trace(2, bytes);
+    return bytes;
+}
+
+std::string TTCPClientInterface::ReadWaiting()
+{
+    const TLinkLockScope lock(*this);
+    std::string bytes = socket_.ReceiveTakenOrWaiting();
+    if (!bytes.empty())
+        Trace(2, bytes);
     return bytes;
 }
 

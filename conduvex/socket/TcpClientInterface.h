@@ -62,6 +62,8 @@ protected:
 
     // A receive on the socket, waited for.
     bool WaitForNewBytes(uint32_t maxMs) override;
+    // Read's bytes without a look at the socket when some were already taken in.
+    std::string ReadWaiting() override;
 
 private:
     void SocketConnected() override;

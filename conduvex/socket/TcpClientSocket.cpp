@@ -266,9 +266,7 @@ int TTcpClientSocket::FlushUnsentLocked()
 uint32_t TTcpClientSocket::ReceiveLength()
 {
     TLockGuard guard(lock_);
-    if (!received_.empty())
-        return static_cast<uint32_t>(received_.size());
-    return receive_ ? 0 : WaitingInSocketLocked();
+    return static_cast<uint32_t>(received_.size()) + (receive_ ? 0 : WaitingInSocketLocked());
 }
 
 std::string TTcpClientSocket::ReceiveAll()
@@ -276,8 +274,18 @@ std::string TTcpClientSocket::ReceiveAll()
     TLockGuard guard(lock_);
     std::string bytes = std::move(received_);
     received_.clear();
-    if (bytes.empty() && !receive_ && state_ == TState::Connected)
+    if (!receive_ && state_ == TState::Connected)
         ReceiveWaitingLocked(bytes);
+    return bytes;
+}
+
+std::string TTcpClientSocket::ReceiveTakenOrWaiting()
+{
+    TLockGuard guard(lock_);
+    std::string bytes = std::move(received_);
+    received_.clear();
+    if (bytes.empty() && !receive_)
+        ReceiveLocked(WaitingInSocketLocked(), bytes);
     return bytes;
 }
 
@@ -332,7 +340,7 @@ void TTcpClientSocket::EndReceive(TOverlappedReceive::TOutcome outcome)
         receive = std::move(receive_);
     }
     if (outcome == TOverlappedReceive::TOutcome::Bytes)
-        TakeReceived(receive->Bytes());
+        KeepReceived(receive->Bytes());
 }
 
 bool TTcpClientSocket::WaitForInput(uint32_t maxMs)
@@ -364,7 +372,7 @@ bool TTcpClientSocket::WaitForInput(uint32_t maxMs)
     return true;
 }
 
-void TTcpClientSocket::TakeReceived(const std::string& bytes)
+void TTcpClientSocket::KeepReceived(const std::string& bytes)
 {
     bool ownThread;
     {

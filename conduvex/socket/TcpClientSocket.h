@@ -53,12 +53,14 @@ public:
     // Throws when not connected, and with the socket error when the send fails.
     void Send(const std::string& bytes);
     size_t UnsentLength();
-    // The bytes already taken in from the socket (also from an ended connection); only
-    // when there are none, what the socket holds. Looking at the socket is a call into the
-    // sockets layer, which an exchange pays for with every look; while a receive is ready
-    // the socket holds nothing to take, as arrivals go to the receive.
+    // Bytes taken in from the socket (also from an ended connection) plus those it holds.
+    // While a receive is ready the socket holds nothing to take: arrivals go to the receive.
     uint32_t ReceiveLength();
     std::string ReceiveAll();
+    // The bytes already taken in; only when there are none, what the socket holds. Each
+    // look at the socket is a call into the sockets layer, which an exchange pays for
+    // after every wait that has already taken the arrival in.
+    std::string ReceiveTakenOrWaiting();
     // Makes a receive ready on the calling thread for the waits of an exchange, which
     // calls it before its request; bytes it finds at once are taken in (they are old).
     // True when a receive is left waiting.
@@ -98,8 +100,8 @@ private:
     bool StartReceiveLocked();
     // Ends the calling thread's finished receive: takes in its bytes and announces them.
     void EndReceive(TOverlappedReceive::TOutcome outcome);
-    // Takes in what a receive brought and announces it on the window's thread.
-    void TakeReceived(const std::string& bytes);
+    // Keeps what a receive brought and announces it on the window's thread.
+    void KeepReceived(const std::string& bytes);
     // Everything the socket holds.
     void ReceiveWaitingLocked(std::string& into);
     // 0, or the error of a send that failed for another reason than a full buffer.
