@@ -179,6 +179,25 @@ TEST_F(TcpClientInterfaceTest, AnExchangeLeavesNothingWaitingOnTheSocketForLater
     EXPECT_EQ("late", link->Read());
 }
 
+TEST_F(TcpClientInterfaceTest, ReadLengthCountsBytesTakenInAndThoseStillInTheSocket)
+{
+    TTcpListener listener;
+    const auto link = LinkTo(listener.Port());
+    TLinkRecorder recorder(*link);
+    ASSERT_TRUE(link->Open());
+    const TSocketHandle peer = listener.Accept();
+    SendAll(peer.Get(), "abc");
+    // The read notification takes them in.
+    ASSERT_TRUE(PumpUntil([&] { return recorder.Saw("data"); }));
+    SendAll(peer.Get(), "de");
+    // No messages run now: the last two bytes stay in the socket, and still count.
+    const DWORD start = GetTickCount();
+    while (link->ReadLength() < 5 && GetTickCount() - start < 3000)
+        Sleep(1);
+    EXPECT_EQ(5, link->ReadLength());
+    EXPECT_EQ("abcde", link->Read());
+}
+
 TEST_F(TcpClientInterfaceTest, BytesMeetingManyShortWaitsAreNeitherLostNorReordered)
 {
     constexpr int kChunks = 150;
