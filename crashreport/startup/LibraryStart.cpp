@@ -1,35 +1,36 @@
-// Start and end of the crash library in the image that carries it: the main settings of the
-// process and the shared thread-name list. Runs with the image's static objects, before the
-// image's own entry; a failure leaves the library inactive and the image goes on loading.
-#include <windows.h>
-
-#include "engine/win/ProcessLists.h"
-#include "settings/win/ZeSettings.h"
-#include "threads/ThreadNameBuffer.h"
-#include "threads/ThreadNames.h"
+// Start and end of the crash library in the image that carries it. Runs with the image's static
+// objects, inside the loader's call: nothing may leave it, and the loader-lock probe is told
+// that the library is loading or unloading meanwhile.
+#include "dispatch/win/LoaderLockProbe.h"
+#include "startup/win/CrashLibrary.h"
 
 namespace {
+
+class TLibraryTransition {
+public:
+    TLibraryTransition() { SetLibraryTransition(true); }
+    ~TLibraryTransition() { SetLibraryTransition(false); }
+    TLibraryTransition(const TLibraryTransition&) = delete;
+    TLibraryTransition& operator=(const TLibraryTransition&) = delete;
+};
 
 class TCrashLibraryStart {
 public:
     TCrashLibraryStart()
     {
+        const TLibraryTransition transition;
         try {
-            TSettingsRef main = GetModuleSettings(CrashLibraryModule());
-            const bool hasResource = main && FindSettingsResource(main->Module());
-            SetMainSettings(std::move(main));
-            if (hasResource && ThreadNameBuffer().Open() == TBufferOpen::Created)
-                NameMainThread();
+            StartCrashLibrary();
         } catch (...) {
-            // Without its settings the library stays inactive; the image loads all the same.
+            // The library stays inactive; the image loads all the same.
         }
     }
 
     ~TCrashLibraryStart()
     {
+        const TLibraryTransition transition;
         try {
-            SetMainSettings(nullptr);
-            ThreadNameBuffer().Close();
+            StopCrashLibrary();
         } catch (...) {
             // Nothing may leave the loader's call.
         }
@@ -37,13 +38,6 @@ public:
 
     TCrashLibraryStart(const TCrashLibraryStart&) = delete;
     TCrashLibraryStart& operator=(const TCrashLibraryStart&) = delete;
-
-private:
-    static void NameMainThread()
-    {
-        const std::vector<uint32_t> threads = EnumerateThreads();
-        NameThread(threads.empty() ? GetCurrentThreadId() : threads.front(), u"main thread");
-    }
 };
 
 const TCrashLibraryStart g_start;

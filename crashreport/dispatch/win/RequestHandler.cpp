@@ -1,14 +1,13 @@
 #include "RequestHandler.h"
 
-#include "dispatch/win/RequestEntry.h"
-
 #include "capture/win/ImportHooks.h"
+#include "delivery/win/DeliveryHooks.h"
 #include "delivery/win/SaveBugReport.h"
 #include "dispatch/OptionSet.h"
 #include "dispatch/win/LoaderLockProbe.h"
+#include "dispatch/win/RequestEntry.h"
 #include "engine/win/Clipboard.h"
 #include "engine/win/LibraryFolders.h"
-#include "handlers/win/FreezeWatchdog.h"
 #include "handlers/win/MainThreadHandlers.h"
 #include "handlers/win/ThreadPause.h"
 #include "model/win/HandlerExceptionView.h"
@@ -327,8 +326,7 @@ void AutoSendCallback(bool complete, const UnicodeString& text, IZEException* ex
             HANDLE* owned = object->OwnedHandleRef();
             if (*owned)
                 CloseHandle(std::exchange(*owned, nullptr));
-            if (const auto& send = ExceptionHooks().send)
-                send(*object, text, screenShot, nullptr, owned);
+            SendExceptionReport(*object, text, screenShot, nullptr, true, owned);
             firing.FireAction(HandlerAction::Sent);
         }
     }

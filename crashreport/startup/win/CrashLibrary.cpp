@@ -1,0 +1,113 @@
+#include "CrashLibrary.h"
+
+#include <windows.h>
+
+#include "capture/win/SystemExceptions.h"
+#include "capture/win/TerminateReport.h"
+#include "dispatch/win/EmergencyReserve.h"
+#include "dispatch/win/RequestEntry.h"
+#include "engine/win/LibraryFolders.h"
+#include "engine/win/ProcessLists.h"
+#include "handlers/win/FreezeWatchdog.h"
+#include "handlers/win/MainThreadHandlers.h"
+#include "plugins/win/ListPlugins.h"
+#include "settings/win/SettingPlaceholders.h"
+#include "settings/win/ZeSettings.h"
+#include "startup/win/HookInstallation.h"
+#include "startup/win/ModuleChecksum.h"
+#include "startup/win/RestartTakeOver.h"
+#include "startup/win/SinkInstallation.h"
+#include "text/ZelException.h"
+#include "threads/ThreadNameBuffer.h"
+#include "threads/ThreadNames.h"
+
+namespace {
+
+bool active = false;
+
+void NameMainThread()
+{
+    const std::vector<uint32_t> threads = EnumerateThreads();
+    NameThread(threads.empty() ? GetCurrentThreadId() : threads.front(), u"main thread");
+}
+
+// A corrupt file of the main program ends the process; of a library, leaves it inactive.
+bool ModuleFileSound(HMODULE module, IZEModuleSettings& settings)
+{
+    if (!IsModuleFileCorrupt(module))
+        return true;
+    TSettingPlaceholders values(module, TExceptionPlaceholders::Unchanged());
+    const UnicodeString text = ExpandPlaceholders(settings.BitFaultMsg(), values);
+    MessageBoxW(nullptr, reinterpret_cast<LPCWSTR>(text.c_str()), nullptr, MB_ICONERROR);
+    if (module == GetModuleHandleW(nullptr))
+        ExitProcess(0);
+    return false;
+}
+
+bool ModulesSound(const TSettingsRef& main)
+{
+    if (!main->Enabled() || !main->CheckFileCrc())
+        return true;
+    if (!ModuleFileSound(CrashLibraryModule(), *main))
+        return false;
+    return main->Module() == CrashLibraryModule() || ModuleFileSound(main->Module(), *main);
+}
+
+void StartCapture(IZEModuleSettings& main)
+{
+    InstallExceptionHooks();
+    RegisterListPlugins();
+    InstallSystemExceptionCapture();
+    InstallTerminateReport();
+    StartExceptionDispatch();
+    MainThreadHandlers().Start();
+    if (main.CheckFreeze())
+        StartFreezeWatch(main.FreezeTimeout());
+    EmergencyReserve().Reserve();
+}
+
+} // namespace
+
+TLibraryState StartCrashLibrary()
+{
+    InstallExceptionClass();
+    if (const auto history = TakeOverRestart())
+        LoadExceptionHistory(*history);
+    EmptyLibraryTempFolder();
+    TSettingsRef main = GetModuleSettings(CrashLibraryModule());
+    if (!main)
+        return TLibraryState::Inactive;
+    const bool hasResource = FindSettingsResource(main->Module()) != nullptr;
+    if (hasResource && !ModulesSound(main))
+        return TLibraryState::Inactive;
+    SetMainSettings(main);
+    if (!hasResource) {
+        // Without settings only the main thread is known; nothing is patched.
+        SetMainSettings(nullptr);
+        return TLibraryState::Inactive;
+    }
+    if (ThreadNameBuffer().Open() == TBufferOpen::Created)
+        NameMainThread();
+    if (!main->Enabled())
+        return TLibraryState::Inactive;
+    StartCapture(*main);
+    active = true;
+    return TLibraryState::Active;
+}
+
+void StopCrashLibrary()
+{
+    if (active) {
+        RemoveTerminateReport();
+        RemoveSystemExceptionCapture();
+        FreezeWatchdog().Stop();
+        MainThreadHandlers().Stop();
+        StopExceptionDispatch();
+        UnregisterListPlugins();
+        EmergencyReserve().Release();
+        RemoveExceptionHooks();
+        active = false;
+    }
+    ThreadNameBuffer().Close();
+    SetMainSettings(nullptr);
+}

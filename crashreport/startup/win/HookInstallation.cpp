@@ -1,0 +1,49 @@
+#include "HookInstallation.h"
+
+#include "bitmap/win/ScreenCapture.h"
+#include "delivery/win/DeliveryHooks.h"
+#include "dialog/box/win/ShowException.h"
+#include "dispatch/win/HostEnd.h"
+#include "dispatch/win/LoaderLockProbe.h"
+#include "dispatch/win/RequestEntry.h"
+#include "dispatch/win/RequestHandler.h"
+#include "handlers/win/MainThreadHandlers.h"
+#include "model/win/HandlerExceptionView.h"
+#include "report/win/ModelReportBuilder.h"
+#include "startup/win/LibraryThreads.h"
+
+namespace {
+
+bool FireList(TIZEException& exception, HWND window, THandlerKind kind, uint8_t action)
+{
+    THandlerExceptionView view{TIntfPtr<TIZEException>(&exception)};
+    bool handled = false;
+    FireHandlers(window, kind, action, handled, view);
+    return handled;
+}
+
+} // namespace
+
+void InstallExceptionHooks()
+{
+    InstallReportBuilder([] { return LibraryThreadIds(); });
+    TExceptionHooks& hooks = ExceptionHooks();
+    hooks.fireExceptionHandlers = [](TIZEException& exception) {
+        FireList(exception, nullptr, THandlerKind::Exception, 0);
+    };
+    hooks.fireActionHandlers = [](TIZEException& exception, HWND window, TUserAction action) {
+        return FireList(exception, window, THandlerKind::Action, static_cast<uint8_t>(action));
+    };
+    hooks.endOfHandling = [](TIZEException& exception, bool) { FinishReport(exception, true); };
+    hooks.restart = [](TIZEException&) { RestartApplication(u"", SaveExceptionHistory(), true); };
+    hooks.close = [](TIZEException&) { CloseApplication(); };
+    hooks.isLoaderLocked = &IsLoaderLocked;
+    hooks.captureScreen = [](bool appOnly) { return CaptureScreen(appOnly); };
+    InstallDelivery();
+    InstallExceptionDialog();
+}
+
+void RemoveExceptionHooks()
+{
+    ExceptionHooks() = TExceptionHooks{};
+}

@@ -1,0 +1,136 @@
+// A host of Conduvex.dll for the road tests: loads the library from its own folder and does
+// what its first argument says; writes what it saw into files of its folder.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+using TTraceProcess = int32_t(WINAPI*)(int32_t size);
+
+constexpr DWORD kWaitForReportMs = 15000;
+
+void WriteText(const char* name, const std::string& text)
+{
+    if (FILE* file = std::fopen(name, "wb")) {
+        std::fwrite(text.data(), 1, text.size(), file);
+        std::fclose(file);
+    }
+}
+
+bool FileExists(const char* name)
+{
+    return GetFileAttributesA(name) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Names the calling thread by the debugger convention.
+void NameThisThread(const char* name)
+{
+    struct {
+        DWORD type = 0x1000;
+        const char* name;
+        DWORD threadId = static_cast<DWORD>(-1);
+        DWORD flags = 0;
+    } info;
+    info.name = name;
+    RaiseException(0x406D1388, 0, sizeof info / sizeof(ULONG_PTR), reinterpret_cast<const ULONG_PTR*>(&info));
+}
+
+HANDLE g_release = nullptr;
+
+DWORD WINAPI NamedThread(void* name)
+{
+    NameThisThread(static_cast<const char*>(name));
+    WaitForSingleObject(g_release, INFINITE);
+    return 0;
+}
+
+void PumpFor(DWORD milliseconds)
+{
+    const DWORD started = GetTickCount();
+    while (GetTickCount() - started < milliseconds) {
+        MSG message{};
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    }
+}
+
+int Trace(TTraceProcess trace, int32_t size)
+{
+    g_release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE first = CreateThread(nullptr, 0, NamedThread, const_cast<char*>("first worker"), 0, nullptr);
+    HANDLE second = CreateThread(nullptr, 0, NamedThread, const_cast<char*>("second worker"), 0, nullptr);
+    NameThisThread("host main");
+    Sleep(200);
+    std::string text;
+    if (size > 0) {
+        HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 65536,
+                                            "zelTraceProcessMap");
+        auto* view = static_cast<char*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0));
+        std::memset(view, 'x', 65536);
+        if (trace(size) != 0)
+            return 4;
+        // What lies within the size and just past it.
+        text.assign(view, std::min<size_t>(static_cast<size_t>(size) + 1, 65536));
+        UnmapViewOfFile(view);
+        CloseHandle(mapping);
+    } else {
+        if (trace(0) != 0)
+            return 4;
+        if (OpenClipboard(nullptr)) {
+            if (HANDLE data = GetClipboardData(CF_TEXT)) {
+                text = static_cast<const char*>(GlobalLock(data));
+                GlobalUnlock(data);
+            }
+            CloseClipboard();
+        }
+    }
+    WriteText("trace.txt", text);
+    SetEvent(g_release);
+    WaitForSingleObject(first, INFINITE);
+    WaitForSingleObject(second, INFINITE);
+    return FileExists("bugreport.txt") ? 5 : 0;
+}
+
+// The main thread stops answering; the watchdog's report is saved; the host goes on, unless
+// the settings close or restart it.
+int Freeze()
+{
+    if (FileExists("started.txt")) {
+        WriteText("restarted.txt", "restarted");
+        return 0;
+    }
+    WriteText("started.txt", "started");
+    PumpFor(200);
+    Sleep(3000);
+    const DWORD started = GetTickCount();
+    while (!FileExists("bugreport.txt") && GetTickCount() - started < kWaitForReportMs)
+        PumpFor(100);
+    PumpFor(500);
+    return FileExists("bugreport.txt") ? 0 : 3;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2)
+        return 2;
+    HMODULE library = LoadLibraryA("Conduvex.dll");
+    if (!library)
+        return 6;
+    const auto trace = reinterpret_cast<TTraceProcess>(reinterpret_cast<void (*)()>(GetProcAddress(library, MAKEINTRESOURCEA(1))));
+    const std::string command = argv[1];
+    if (command == "trace" && argc > 2 && trace)
+        return Trace(trace, std::atoi(argv[2]));
+    if (command == "freeze")
+        return Freeze();
+    return 2;
+}

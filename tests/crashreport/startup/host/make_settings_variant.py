@@ -1,0 +1,35 @@
+#!/usr/bin/env python3
+"""Writes a settings resource that differs from a settings source in the given entries.
+
+Usage: make_settings_variant.py GENERATOR SOURCE OUTPUT Name=value...
+Each Name=value replaces the value of that entry (written as in the source: true, 123, "text").
+"""
+import os
+import re
+import subprocess
+import sys
+import tempfile
+
+
+def main():
+    generator, source, output, *overrides = sys.argv[1:]
+    values = dict(item.split('=', 1) for item in overrides)
+    lines = []
+    with open(source, encoding='utf-8') as text:
+        for line in text:
+            match = re.match(r'^(\s*)([A-Za-z_][A-Za-z0-9_]*)(\s*=\s*)', line)
+            if match and match.group(2) in values:
+                line = match.group(1) + match.group(2) + match.group(3) + values.pop(match.group(2)) + '\n'
+            lines.append(line)
+    if values:
+        sys.exit('entries not in the source: ' + ', '.join(values))
+    with tempfile.NamedTemporaryFile('w', suffix='.txt', delete=False, encoding='utf-8') as variant:
+        variant.writelines(lines)
+    try:
+        subprocess.run([sys.executable, generator, variant.name, output], check=True)
+    finally:
+        os.unlink(variant.name)
+
+
+if __name__ == '__main__':
+    main()
