@@ -27,6 +27,14 @@ BOOL WINAPI CountingPeekW(LPMSG message, HWND window, UINT first, UINT last, UIN
     return reinterpret_cast<decltype(&PeekMessageW)>(originalPeek)(message, window, first, last, remove);
 }
 
+void* originalGet = nullptr;
+
+BOOL WINAPI CountingGetW(LPMSG message, HWND window, UINT first, UINT last)
+{
+    ++replacementCalls;
+    return reinterpret_cast<decltype(&GetMessageW)>(originalGet)(message, window, first, last);
+}
+
 class ImportHooksTest : public testing::Test {
 protected:
     static void SetUpTestSuite() { ASSERT_NE(ThreadNameBuffer().Open(), TBufferOpen::Failed); }
@@ -53,6 +61,46 @@ TEST_F(ImportHooksTest, AHookReachesEveryModulesImportsAndGoesBack)
 
     TImportHook missing{"user32.dll", "NoSuchFunction", nullptr, reinterpret_cast<const void*>(&CountingPeekW)};
     EXPECT_FALSE(HookImport(missing, true));
+}
+
+// An import stub "jmp [cell]" as a linker writes one, with its cell beside it.
+class TImportStub {
+public:
+    explicit TImportStub(void* target)
+        : code_(static_cast<uint8_t*>(VirtualAlloc(nullptr, 64, MEM_COMMIT, PAGE_EXECUTE_READWRITE)))
+    {
+        void** cell = Cell();
+        *cell = target;
+        code_[0] = 0xFF;
+        code_[1] = 0x25;
+#if defined(__x86_64__)
+        const auto displacement = static_cast<int32_t>(reinterpret_cast<uint8_t*>(cell) - (code_ + 6));
+#else
+        const auto displacement = static_cast<int32_t>(reinterpret_cast<uintptr_t>(cell));
+#endif
+        memcpy(code_ + 2, &displacement, sizeof displacement);
+    }
+    ~TImportStub() { VirtualFree(code_, 0, MEM_RELEASE); }
+    TImportStub(const TImportStub&) = delete;
+    TImportStub& operator=(const TImportStub&) = delete;
+
+    const void* Code() const { return code_; }
+    void** Cell() const { return reinterpret_cast<void**>(code_ + 32); }
+
+private:
+    uint8_t* code_;
+};
+
+TEST_F(ImportHooksTest, AnImportStubGivenAsTheRoutineIsRedirectedToo)
+{
+    void* const original = reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetMessageW"));
+    const TImportStub stub(original);
+    originalGet = original;
+    TImportHook hook{"user32.dll", "GetMessageW", stub.Code(), reinterpret_cast<const void*>(&CountingGetW)};
+    ASSERT_TRUE(HookImport(hook, true));
+    EXPECT_EQ(*stub.Cell(), reinterpret_cast<const void*>(&CountingGetW));
+    UnhookImport(hook, true);
+    EXPECT_EQ(*stub.Cell(), original);
 }
 
 TEST_F(ImportHooksTest, OneModulesEntriesAreReplacedAndRestored)
