@@ -222,6 +222,22 @@ inline void PutClipboardText(const std::wstring& text)
     CloseClipboard();
 }
 
+inline std::vector<std::wstring> TabCaptions(HWND tabs)
+{
+    std::vector<std::wstring> captions;
+    const int count = static_cast<int>(SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0));
+    for (int index = 0; index < count; ++index) {
+        wchar_t text[64] = {};
+        TCITEMW item{};
+        item.mask = TCIF_TEXT;
+        item.pszText = text;
+        item.cchTextMax = 64;
+        SendMessageW(tabs, TCM_GETITEMW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+        captions.emplace_back(text);
+    }
+    return captions;
+}
+
 struct TDescendantSearch {
     const wchar_t* className;
     HWND found;

@@ -266,11 +266,12 @@ TEST_F(ExceptionBoxDisplayTest, OkOnlyBoxClosesAnExceptionThatCannotContinue)
     EXPECT_EQ(log.Entries(), (TStrings{"action 13", "close"})) << "the hot key asks nothing of an OK-only box";
 }
 
-TEST_F(ExceptionBoxDisplayTest, HotKeyAsksForTheReport)
+TEST_F(ExceptionBoxDisplayTest, HotKeyAsksForTheReportAndTheViewsFollowItsChanges)
 {
     const TIntfPtr<TIZEException> exception = NewException(true);
     DialogEnvironment().detailsHotKey = 'D';
     bool reopenedWithReport = false;
+    std::vector<std::wstring> tabsAfterChange;
     ShowDriven(exception, [&] {
         const HWND box = WaitForBox();
         ASSERT_NE(box, nullptr);
@@ -278,10 +279,25 @@ TEST_F(ExceptionBoxDisplayTest, HotKeyAsksForTheReport)
         Chord({VK_CONTROL, VK_MENU, 'D'});
         const HWND full = WaitForBox(box);
         ASSERT_NE(full, nullptr);
-        reopenedWithReport = FindDescendant(full, WC_TABCONTROLW) != nullptr;
+        const HWND tabControl = FindDescendant(full, WC_TABCONTROLW);
+        reopenedWithReport = tabControl != nullptr;
+        if (tabControl) {
+            // A changed report reaches the views through the box's report callback.
+            exception->GetBugReport();
+            exception->SetBugReport(u"date/time : today\r\n\r\nnotes:\r\nfirst\r\n");
+            WaitFor([&] {
+                const std::vector<std::wstring> tabs = TabCaptions(tabControl);
+                return !tabs.empty() && tabs.back() == L"notes";
+            }, 5000);
+            tabsAfterChange = TabCaptions(tabControl);
+        }
         PostMessageW(full, WM_NULL, 777, 777);
     });
     EXPECT_TRUE(reopenedWithReport);
+    ASSERT_FALSE(tabsAfterChange.empty());
+    EXPECT_EQ(tabsAfterChange.front(), L"general");
+    EXPECT_EQ(tabsAfterChange.back(), L"notes") << "the new report's own section";
+    EXPECT_EQ(std::count(tabsAfterChange.begin(), tabsAfterChange.end(), L"disasm"), 0) << "the old report's is gone";
     EXPECT_EQ(log.Entries(), (TStrings{"action 9"})) << "the close request of the handling thread acts on nothing";
 }
 
