@@ -11,6 +11,8 @@
 
 // Handles the request with the process's request handler.
 void HandleRequest(const THandlingRequest& request, TRequestCopies& copies);
+// The due test of AutoRestart or AutoClose of that value, now.
+bool AutoEndDue(int32_t value);
 // Whether the thread builds or sends the report being handled.
 bool IsReportThread(DWORD threadId);
 // The history of handled exceptions as handed to a restarted process, and its taking over.

@@ -130,6 +130,12 @@ void TRequestHandler::SetClock(TClock clock)
     clock_ = std::move(clock);
 }
 
+bool TRequestHandler::IsDue(int32_t value) const
+{
+    const uint64_t now = Now();
+    return History().IsDue(value, now);
+}
+
 bool TRequestHandler::IsReportThread(DWORD threadId) const
 {
     const std::lock_guard guard(lock_);
@@ -261,10 +267,8 @@ void TRequestHandler::EndOfHandling(TIZEException& exception, bool handled)
         return;
     }
     TFiring firing{TIntfPtr<TIZEException>(&exception)};
-    const uint64_t now = Now();
-    const TExceptionHistory history = History();
-    const bool closeDue = history.IsDue(settings.AutoClose(), now);
-    const bool restartDue = history.IsDue(settings.AutoRestart(), now);
+    const bool closeDue = IsDue(settings.AutoClose());
+    const bool restartDue = IsDue(settings.AutoRestart());
     const TExceptionHooks& hooks = ExceptionHooks();
     if (!closeDue && (exception.GetCanContinue() || restartDue)) {
         if (restartDue) {
@@ -356,6 +360,11 @@ void FinishReport(TIZEException& exception, bool wait)
 void HandleRequest(const THandlingRequest& request, TRequestCopies& copies)
 {
     RequestHandler().Handle(request, copies);
+}
+
+bool AutoEndDue(int32_t value)
+{
+    return RequestHandler().IsDue(value);
 }
 
 bool IsReportThread(DWORD threadId)

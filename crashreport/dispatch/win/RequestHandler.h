@@ -24,6 +24,8 @@ public:
     void SetHistory(const TExceptionHistory& history);
     // Replaces the clock (tests); null restores the system's.
     void SetClock(TClock clock);
+    // The due test of AutoRestart or AutoClose of that value, now.
+    bool IsDue(int32_t value) const;
     // Whether the thread works on the report being handled: its builder or its sender.
     bool IsReportThread(DWORD threadId) const;
 

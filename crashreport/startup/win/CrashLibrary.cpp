@@ -4,6 +4,7 @@
 
 #include "capture/win/SystemExceptions.h"
 #include "capture/win/TerminateReport.h"
+#include "dialog/box/win/DialogEnvironment.h"
 #include "dispatch/win/EmergencyReserve.h"
 #include "dispatch/win/RequestEntry.h"
 #include "engine/win/LibraryFolders.h"
@@ -60,7 +61,8 @@ void StartCapture(IZEModuleSettings& main)
     InstallSystemExceptionCapture();
     InstallTerminateReport();
     StartExceptionDispatch();
-    MainThreadHandlers().Start();
+    if (MainThreadHandlers().Start())
+        DialogEnvironment().mainThreadId = MainThreadHandlers().ThreadId();
     if (main.CheckFreeze())
         StartFreezeWatch(main.FreezeTimeout());
     EmergencyReserve().Reserve();

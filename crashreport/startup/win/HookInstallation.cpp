@@ -2,11 +2,14 @@
 
 #include "bitmap/win/ScreenCapture.h"
 #include "delivery/win/DeliveryHooks.h"
+#include "delivery/win/SendBugReportEx.h"
+#include "dialog/box/win/DialogEnvironment.h"
 #include "dialog/box/win/ShowException.h"
 #include "dispatch/win/HostEnd.h"
 #include "dispatch/win/LoaderLockProbe.h"
 #include "dispatch/win/RequestEntry.h"
 #include "dispatch/win/RequestHandler.h"
+#include "handlers/win/FreezeWatchdog.h"
 #include "handlers/win/MainThreadHandlers.h"
 #include "model/win/HandlerExceptionView.h"
 #include "report/win/ModelReportBuilder.h"
@@ -40,7 +43,9 @@ void InstallExceptionHooks()
     hooks.isLoaderLocked = &IsLoaderLocked;
     hooks.captureScreen = [](bool appOnly) { return CaptureScreen(appOnly); };
     InstallDelivery();
+    DeliveryEnvironment().pauseWatchdog = [](bool pause) { FreezeWatchdog().MarkHandling(pause); };
     InstallExceptionDialog();
+    DialogEnvironment().autoActionDue = &AutoEndDue;
 }
 
 void RemoveExceptionHooks()
