@@ -44,4 +44,37 @@ inline const wchar_t* Wide(const UnicodeString& text)
     return reinterpret_cast<const wchar_t*>(text.c_str());
 }
 
+// A window's (or, for window 0, the screen's) device context, released with its owner.
+class TWindowDC {
+public:
+    explicit TWindowDC(HWND window) : window_(window), dc_(GetDC(window)) {}
+    ~TWindowDC()
+    {
+        if (dc_)
+            ReleaseDC(window_, dc_);
+    }
+    TWindowDC(const TWindowDC&) = delete;
+    TWindowDC& operator=(const TWindowDC&) = delete;
+    HDC Get() const { return dc_; }
+
+private:
+    HWND window_;
+    HDC dc_;
+};
+
+// The painting of a window's invalid part, ended with its owner.
+class TPaintDC {
+public:
+    explicit TPaintDC(HWND window) : window_(window), dc_(BeginPaint(window, &paint_)) {}
+    ~TPaintDC() { EndPaint(window_, &paint_); }
+    TPaintDC(const TPaintDC&) = delete;
+    TPaintDC& operator=(const TPaintDC&) = delete;
+    HDC Get() const { return dc_; }
+
+private:
+    HWND window_;
+    PAINTSTRUCT paint_{};
+    HDC dc_;
+};
+
 } // namespace box_look

@@ -19,9 +19,7 @@ namespace {
 
 HFONT MakeFont(const wchar_t* face, int points, DWORD pitch, bool underline = false)
 {
-    const HDC screen = GetDC(nullptr);
-    const int height = -MulDiv(points, GetDeviceCaps(screen, LOGPIXELSY), 72);
-    ReleaseDC(nullptr, screen);
+    const int height = -MulDiv(points, GetDeviceCaps(TWindowDC(nullptr).Get(), LOGPIXELSY), 72);
     return CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, underline, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, pitch, face);
 }
@@ -39,9 +37,8 @@ bool FontExists(const wchar_t* face)
     wanted.lfCharSet = DEFAULT_CHARSET;
     wcsncpy(wanted.lfFaceName, face, LF_FACESIZE - 1);
     bool found = false;
-    const HDC screen = GetDC(nullptr);
-    EnumFontFamiliesExW(screen, &wanted, &NoteFontFound, reinterpret_cast<LPARAM>(&found), 0);
-    ReleaseDC(nullptr, screen);
+    const TWindowDC screen(nullptr);
+    EnumFontFamiliesExW(screen.Get(), &wanted, &NoteFontFound, reinterpret_cast<LPARAM>(&found), 0);
     return found;
 }
 
@@ -165,17 +162,17 @@ bool TExceptionBox::Create()
 
 void TExceptionBox::CreateButtons()
 {
-    const HDC dc = GetDC(window_);
     {
-        const TSelection font(dc, dialogFont_.Get());
+        const TWindowDC dc(window_);
+        const TSelection font(dc.Get(), dialogFont_.Get());
         int widest = 0;
         for (int index = 0; index < kBoxButtonCount; ++index)
             if (shown_[static_cast<size_t>(index)])
-                widest = std::max<int>(widest, TextSize(dc, captions_[static_cast<size_t>(index)], DT_SINGLELINE, 0).cx);
+                widest = std::max<int>(widest,
+                                       TextSize(dc.Get(), captions_[static_cast<size_t>(index)], DT_SINGLELINE, 0).cx);
         const int decoration = plainButtons_ ? 24 : 4 + kButtonPictureSize + kPictureGap + 12;
         buttonWidth_ = std::max(kMinButtonWidth, widest + decoration);
     }
-    ReleaseDC(window_, dc);
     buttonHeight_ = kind_ != TBoxKind::Full ? kSimpleHeight : plainButtons_ ? kPlainHeight : kOwnerDrawnHeight;
     const DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | (plainButtons_ ? BS_PUSHBUTTON : BS_OWNERDRAW);
     for (int index = 0; index < kBoxButtonCount; ++index) {
@@ -202,15 +199,14 @@ int TExceptionBox::ButtonCount() const
 // The upper part: picture, message and link on the left, the buttons on the right.
 SIZE TExceptionBox::UpperSize(int textWidth)
 {
-    const HDC dc = GetDC(window_);
     SIZE message{};
     SIZE link{};
     {
-        const TSelection font(dc, dialogFont_.Get());
-        message = TextSize(dc, messageText_, DT_WORDBREAK | DT_NOPREFIX, textWidth);
-        link = TextSize(dc, UnicodeString(reinterpret_cast<const char16_t*>(kLinkText)), DT_SINGLELINE, 0);
+        const TWindowDC dc(window_);
+        const TSelection font(dc.Get(), dialogFont_.Get());
+        message = TextSize(dc.Get(), messageText_, DT_WORDBREAK | DT_NOPREFIX, textWidth);
+        link = TextSize(dc.Get(), UnicodeString(reinterpret_cast<const char16_t*>(kLinkText)), DT_SINGLELINE, 0);
     }
-    ReleaseDC(window_, dc);
     linkSize_ = link;
     const int count = ButtonCount();
     const int column = count * buttonHeight_ + std::max(0, count - 1) * kButtonGap;

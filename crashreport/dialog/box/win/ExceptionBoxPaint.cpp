@@ -73,9 +73,8 @@ void TExceptionBox::OnFadeTick()
 
 void TExceptionBox::AnimatePress(TButton& button)
 {
-    const HDC screen = GetDC(nullptr);
-    const int depth = GetDeviceCaps(screen, BITSPIXEL) * GetDeviceCaps(screen, PLANES);
-    ReleaseDC(nullptr, screen);
+    const TWindowDC screen(nullptr);
+    const int depth = GetDeviceCaps(screen.Get(), BITSPIXEL) * GetDeviceCaps(screen.Get(), PLANES);
     const auto show = [&](int pressed) {
         button.pressed = pressed;
         RedrawWindow(button.window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
@@ -99,8 +98,8 @@ void TExceptionBox::AnimatePress(TButton& button)
 
 void TExceptionBox::Paint()
 {
-    PAINTSTRUCT paint{};
-    const HDC dc = BeginPaint(window_, &paint);
+    const TPaintDC painting(window_);
+    const HDC dc = painting.Get();
     DrawPicture(dc, "big", kBigPictureSize, {kMargin, kMargin}, GetSysColor(COLOR_BTNFACE));
     {
         const TSelection font(dc, linkFont_.Get());
@@ -109,7 +108,6 @@ void TExceptionBox::Paint()
         RECT link = linkRect_;
         DrawTextW(dc, kLinkText, -1, &link, DT_SINGLELINE | DT_NOPREFIX);
     }
-    EndPaint(window_, &paint);
 }
 
 void TExceptionBox::DrawButton(const DRAWITEMSTRUCT& item)
@@ -152,10 +150,9 @@ void TExceptionBox::DrawPlainCountdown(TButton& button)
         return;
     RECT client{};
     GetClientRect(button.window, &client);
-    const HDC dc = GetDC(button.window);
-    Fill(dc, {5, client.bottom - 7, std::min<int>(countdownPosition_, client.right - 5), client.bottom - 5},
+    const TWindowDC dc(button.window);
+    Fill(dc.Get(), {5, client.bottom - 7, std::min<int>(countdownPosition_, client.right - 5), client.bottom - 5},
          GetSysColor(COLOR_HIGHLIGHT));
-    ReleaseDC(button.window, dc);
 }
 
 LRESULT CALLBACK TExceptionBox::ButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
