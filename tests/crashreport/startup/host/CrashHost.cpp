@@ -117,6 +117,26 @@ int Freeze()
     return FileExists("bugreport.txt") ? 0 : 3;
 }
 
+using TEnumHandles = int32_t(WINAPI*)(uint32_t* buffer, int32_t* size);
+using TLastErrorText = uint32_t(WINAPI*)(char* buffer, int32_t* length);
+
+// An export handed a pointer it cannot write: the fault happens inside the library.
+int AccessViolation(HMODULE library)
+{
+    const auto enumHandles = reinterpret_cast<TEnumHandles>(
+        reinterpret_cast<void (*)()>(GetProcAddress(library, "ciEnumHandles")));
+    const auto lastErrorText = reinterpret_cast<TLastErrorText>(
+        reinterpret_cast<void (*)()>(GetProcAddress(library, "LastErrorText")));
+    if (!enumHandles || !lastErrorText)
+        return 4;
+    const int32_t result = enumHandles(nullptr, reinterpret_cast<int32_t*>(0x10));
+    char text[512] = {};
+    int32_t length = sizeof text;
+    lastErrorText(text, &length);
+    WriteText("av.txt", std::to_string(result) + "\n" + text);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -132,5 +152,7 @@ int main(int argc, char** argv)
         return Trace(trace, std::atoi(argv[2]));
     if (command == "freeze")
         return Freeze();
+    if (command == "av")
+        return AccessViolation(library);
     return 2;
 }

@@ -129,6 +129,20 @@ TEST(ConduvexRoad, TraceWithoutASizeGoesOntoTheClipboard)
     EXPECT_NE(text.find("second worker"), std::string::npos);
 }
 
+// The fault becomes an exception object with the system's text, which the export's frame turns
+// into its failure: handled there, it is no crash, and the host goes on.
+TEST(ConduvexRoad, AnAccessViolationInsideAnExportBecomesItsFailureWithTheFaultsText)
+{
+    const fs::path folder = PrepareCase("access-violation", "quiet");
+    ASSERT_EQ(RunHost(folder, L"av"), 0);
+    const std::string seen = ReadText(folder / "av.txt");
+    EXPECT_EQ(seen.substr(0, seen.find('\n')), "-1");
+    EXPECT_NE(seen.find("Access violation at address "), std::string::npos) << seen;
+    EXPECT_NE(seen.find(" in module 'Conduvex.dll'. Write of address "), std::string::npos) << seen;
+    EXPECT_EQ(seen.substr(seen.size() - 2), "10") << "the address written to";
+    EXPECT_FALSE(fs::exists(folder / "bugreport.txt"));
+}
+
 TEST(ConduvexRoad, AFrozenMainThreadIsSavedAndTheHostGoesOn)
 {
     const fs::path folder = PrepareCase("freeze", "freeze");
