@@ -397,13 +397,16 @@ LRESULT TExceptionBox::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         DrawButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
         return TRUE;
     case WM_SETCURSOR:
-        if (reinterpret_cast<HWND>(wParam) == window_ && overLink_) {
+        if (reinterpret_cast<HWND>(wParam) == window_ && CursorOverLink()) {
             SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_HAND)));
             return TRUE;
         }
         break;
     case WM_MOUSEMOVE:
         UpdateLinkHover({static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
+        return 0;
+    case WM_MOUSELEAVE:
+        UpdateLinkHover({-1, -1});
         return 0;
     case WM_LBUTTONDOWN:
         UpdateLinkHover({static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
@@ -565,12 +568,24 @@ void TExceptionBox::OnCountdownTick()
     InvalidateRect(countdownButton_->window, nullptr, FALSE);
 }
 
+bool TExceptionBox::CursorOverLink() const
+{
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    ScreenToClient(window_, &cursor);
+    return PtInRect(&linkRect_, cursor) != FALSE;
+}
+
 void TExceptionBox::UpdateLinkHover(POINT point)
 {
     const bool over = PtInRect(&linkRect_, point) != FALSE;
     if (over == overLink_)
         return;
     overLink_ = over;
+    if (over) {
+        TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, window_, 0};
+        TrackMouseEvent(&track);
+    }
     InvalidateRect(window_, &linkRect_, TRUE);
 }
 

@@ -78,6 +78,7 @@ private:
     void DrawButton(const DRAWITEMSTRUCT& item);
     void DrawPlainCountdown(TButton& button);
     void UpdateLinkHover(POINT point);
+    bool CursorOverLink() const;
     void OpenLink() const;
     TButton* ButtonOf(HWND window);
     TButton* ButtonOf(int index);
