@@ -8,6 +8,13 @@
 
 namespace {
 
+// The part after the last "::" of a qualified name.
+std::u16string_view Unqualified(std::u16string_view name)
+{
+    const size_t separator = name.rfind(u"::");
+    return separator == std::u16string_view::npos ? name : name.substr(separator + 2);
+}
+
 bool ListNamesChain(const std::vector<UnicodeString>& classChain, std::u16string_view list)
 {
     const int count = ItemCountW(list, u',');
@@ -15,8 +22,9 @@ bool ListNamesChain(const std::vector<UnicodeString>& classChain, std::u16string
         const UnicodeString name = TrimW(ItemW(list, index, u','));
         if (name.empty())
             continue;
-        if (std::any_of(classChain.begin(), classChain.end(),
-                        [&](const UnicodeString& cls) { return SameTextW(cls, name); }))
+        if (std::any_of(classChain.begin(), classChain.end(), [&](const UnicodeString& cls) {
+                return SameTextW(cls, name) || SameTextW(Unqualified(cls), name);
+            }))
             return true;
     }
     return false;
@@ -36,5 +44,6 @@ TOptionSet ChooseOptionSet(const std::vector<UnicodeString>& classChain, std::u1
 
 bool ChainHolds(const std::vector<UnicodeString>& classChain, std::u16string_view name)
 {
-    return std::find(classChain.begin(), classChain.end(), name) != classChain.end();
+    return std::any_of(classChain.begin(), classChain.end(),
+                       [&](const UnicodeString& cls) { return cls == name || Unqualified(cls) == name; });
 }

@@ -4,7 +4,7 @@
 
 #include "capture/win/RaiseRecord.h"
 #include "dispatch/OptionSet.h"
-#include "dispatch/win/ClassChain.h"
+#include "capture/win/ClassChain.h"
 #include "dispatch/win/EmergencyReserve.h"
 #include "engine/win/LiveObjectCheck.h"
 #include "handlers/win/FreezeWatchdog.h"
@@ -53,11 +53,14 @@ bool IsRecorded(const TCaughtException& exception)
 
 std::vector<UnicodeString> ClassChain(const TCaughtException& exception)
 {
-    if (IsRecorded(exception) && ThisThreadRaiseRecord().type)
-        return ClassChainOf(ThisThreadRaiseRecord().type);
-    if (exception.className.empty())
-        return {};
-    return {SystemAnsiToWide(exception.className)};
+    std::vector<UnicodeString> chain;
+    if (IsRecorded(exception) && ThisThreadRaiseRecord().type) {
+        for (const AnsiString& name : ThrownClassChain(ThisThreadRaiseRecord().type))
+            chain.push_back(SystemAnsiToWide(name));
+    } else if (!exception.className.empty()) {
+        chain.push_back(SystemAnsiToWide(exception.className));
+    }
+    return chain;
 }
 
 uintptr_t InstructionPointer(const CONTEXT& context)

@@ -1,6 +1,7 @@
 #include "SinkInstallation.h"
 
 #include "capture/win/ExceptionSink.h"
+#include "capture/win/FreezeReport.h"
 #include "dispatch/win/ExceptionDispatcher.h"
 #include "dispatch/win/HostEnd.h"
 #include "dispatch/win/LoaderLockProbe.h"
@@ -20,14 +21,6 @@ TExceptionDispatcher& Dispatcher()
                            .mainThreadBusy = [] { return MainThreadHandlers().Busy(); },
                            .loaderLocked = &IsLoaderLocked});
     return dispatcher;
-}
-
-void ReportFreeze(void*)
-{
-    TCaughtException freeze;
-    freeze.kind = TRequestKind::Freeze;
-    freeze.source = TCaptureSource::Freeze;
-    ReportCaught(freeze);
 }
 
 } // namespace

@@ -19,6 +19,8 @@ TEST(OptionSet, ListItemsAreTrimmedAndComparedWithoutCase)
     EXPECT_EQ(ChooseOptionSet(chain, u"EFirst,  STD::Exception ", u""), TOptionSet::F1);
     EXPECT_EQ(ChooseOptionSet(chain, u",,", u" , "), TOptionSet::Gn) << "empty items name nothing";
     EXPECT_EQ(ChooseOptionSet(chain, u"std::runtime", u""), TOptionSet::Gn) << "whole names only";
+    EXPECT_EQ(ChooseOptionSet(chain, u"", u"Runtime_Error"), TOptionSet::F2) << "the name without its scope";
+    EXPECT_EQ(ChooseOptionSet(chain, u"time_error", u""), TOptionSet::Gn);
 }
 
 TEST(OptionSet, ChainHoldsIsExact)
@@ -27,6 +29,8 @@ TEST(OptionSet, ChainHoldsIsExact)
     EXPECT_TRUE(ChainHolds(chain, u"EAbort"));
     EXPECT_FALSE(ChainHolds(chain, u"eabort"));
     EXPECT_FALSE(ChainHolds({}, u"EAbort"));
+    EXPECT_TRUE(ChainHolds({u"host::ui::EAbort"}, u"EAbort")) << "a scoped class of that name";
+    EXPECT_FALSE(ChainHolds({u"host::EAbortion"}, u"EAbort"));
 }
 
 } // namespace
