@@ -179,6 +179,31 @@ TEST_F(TcpClientInterfaceTest, AnExchangeLeavesNothingWaitingOnTheSocketForLater
     EXPECT_EQ("late", link->Read());
 }
 
+TEST_F(TcpClientInterfaceTest, ClosingTheLinkEndsAnExchangeWaitingOnAnotherThread)
+{
+    constexpr uint32_t kTimeoutMs = 400;
+    TTcpListener listener;
+    const auto link = LinkTo(listener.Port());
+    ASSERT_TRUE(link->Open());
+    const TSocketHandle peer = listener.Accept();
+    std::atomic<bool> done = false;
+    std::string answer = "unset";
+    double elapsed = 0;
+    std::thread exchanger([&] {
+        elapsed = Timed([&] { answer = link->SendAndReceive("req", kTimeoutMs, StopAtFourBytes); });
+        done = true;
+    });
+    // The peer stays silent; the owner closes while the exchange waits for the answer.
+    EXPECT_EQ("req", ReceiveExactly(peer.Get(), 3));
+    EXPECT_TRUE(link->Close());
+    const bool ended = PumpUntil([&] { return done.load(); }, 5000);
+    exchanger.join();
+    ASSERT_TRUE(ended);
+    EXPECT_EQ("", answer);
+    EXPECT_LT(elapsed, kTimeoutMs + kSchedulingSlackMs);
+    EXPECT_FALSE(link->IsActive());
+}
+
 TEST_F(TcpClientInterfaceTest, ReadLengthCountsBytesTakenInAndThoseStillInTheSocket)
 {
     TTcpListener listener;
