@@ -121,7 +121,7 @@ private:
     size_t unsentOffset_ = 0;
     // The receive of the thread that waits for input (or will, in an exchange): while
     // there is one, arrivals go to it and a read notification leaves the socket alone.
-    // Only its own thread starts, waits for and ends it, outside the lock.
+    // Only its own thread starts, waits for and ends it; the wait runs outside the lock.
     std::unique_ptr<TOverlappedReceive> receive_;
     DWORD receiveThread_ = 0;
     // Signalled by the receive; made on first use.
