@@ -15,6 +15,7 @@
 #include "settings/win/SettingPlaceholders.h"
 #include "settings/win/ZeSettings.h"
 #include "startup/win/HookInstallation.h"
+#include "startup/win/ModuleCalibration.h"
 #include "startup/win/ModuleChecksum.h"
 #include "startup/win/RestartTakeOver.h"
 #include "startup/win/SinkInstallation.h"
@@ -82,6 +83,7 @@ TLibraryState StartCrashLibrary()
     const bool hasResource = FindSettingsResource(main->Module()) != nullptr;
     if (hasResource && !ModulesSound(main))
         return TLibraryState::Inactive;
+    CalibrateAllModules();
     SetMainSettings(main);
     if (!hasResource) {
         // Without settings only the main thread is known; nothing is patched.
