@@ -143,10 +143,9 @@ namespace {
 // More frames than any real call stack: a damaged stack cannot make the walk endless.
 constexpr size_t kMaxFrames = 1024;
 
-// The return addresses the system's unwinder finds from a context, the context's own
-// instruction first. A routine without unwind data is a leaf: its return address is at the
-// stack pointer.
-std::vector<TItemAddress> UnwindFrom(CONTEXT context, const TDATryRead& readable)
+} // namespace
+
+std::vector<TItemAddress> UnwindReturnAddresses(CONTEXT context, const TDATryRead& readable)
 {
     std::vector<TItemAddress> addresses;
     while (context.Rip != 0 && addresses.size() < kMaxFrames) {
@@ -172,15 +171,13 @@ std::vector<TItemAddress> UnwindFrom(CONTEXT context, const TDATryRead& readable
     return addresses;
 }
 
-} // namespace
-
 __attribute__((noinline)) TStackTraceResult TraceCurrentThread(const ICodeNamer& namer,
                                                               const TStackTraceOptions& options)
 {
     const TDATryRead readable = GetReadableRanges();
     CONTEXT context{};
     RtlCaptureContext(&context);
-    std::vector<TItemAddress> addresses = UnwindFrom(context, readable);
+    std::vector<TItemAddress> addresses = UnwindReturnAddresses(context, readable);
     // This routine's own frame is no part of the caller's stack.
     if (!addresses.empty())
         addresses.erase(addresses.begin());
@@ -204,7 +201,7 @@ TStackTraceResult TraceOtherThread(HANDLE thread, const ICodeNamer& namer, const
         context.ContextFlags = CONTEXT_FULL;
         if (!GetThreadContext(thread, &context))
             return {};
-        addresses = UnwindFrom(context, readable);
+        addresses = UnwindReturnAddresses(context, readable);
     }
     return ComposeStackTrace(namer, addresses, options);
 }

@@ -3,6 +3,9 @@
 // suspended. Memory is read through guarded reads of a table of readable ranges.
 #include <windows.h>
 
+#include <vector>
+
+#include "GuardedRead.h"
 #include "StackTracer.h"
 
 // The caller's own stack, most recent item the return address into the caller.
@@ -12,3 +15,10 @@ TStackTraceResult TraceCurrentThread(const ICodeNamer& namer, const TStackTraceO
 // the thread is suspended, so a thread suspended while holding one cannot block the trace.
 // Empty when the thread cannot be suspended or its registers read.
 TStackTraceResult TraceOtherThread(HANDLE thread, const ICodeNamer& namer, const TStackTraceOptions& options);
+
+#if defined(__x86_64__)
+// The return addresses the system's unwinder finds from a context, the context's own
+// instruction first. A routine without unwind data is a leaf: its return address is at the
+// stack pointer. A damaged stack cannot make the walk endless.
+std::vector<TItemAddress> UnwindReturnAddresses(CONTEXT context, const TDATryRead& readable);
+#endif

@@ -53,39 +53,16 @@ TThreadTrace TraceSavedContext(const CONTEXT& context, uintptr_t exceptAddress, 
 
 #else
 
-// More frames than any real call stack: a damaged stack cannot make the walk endless.
-constexpr size_t kMaxFrames = 1024;
-
-// The system's unwinder from the saved registers: the exception's own address first, then
-// every return address; a routine without unwind data is a leaf whose return address is at
-// the stack pointer.
+// The system's unwinder from the saved registers, the exception's own address first.
 TThreadTrace TraceSavedContext(const CONTEXT& saved, uintptr_t exceptAddress, const ICodeNamer& namer,
                                TStackTraceOptions options)
 {
     const TDATryRead readable = GetReadableRanges();
-    CONTEXT context = saved;
     std::vector<TItemAddress> addresses;
-    if (exceptAddress != 0 && exceptAddress != context.Rip)
+    if (exceptAddress != 0 && exceptAddress != saved.Rip)
         addresses.push_back(exceptAddress);
-    while (context.Rip != 0 && addresses.size() < kMaxFrames) {
-        addresses.push_back(context.Rip);
-        const DWORD64 stackPointer = context.Rsp;
-        DWORD64 imageBase = 0;
-        if (PRUNTIME_FUNCTION function = RtlLookupFunctionEntry(context.Rip, &imageBase, nullptr)) {
-            void* handlerData = nullptr;
-            DWORD64 establisherFrame = 0;
-            RtlVirtualUnwind(UNW_FLAG_NHANDLER, imageBase, context.Rip, function, &context, &handlerData,
-                             &establisherFrame, nullptr);
-        } else {
-            DWORD64 returnAddress = 0;
-            if (!TryRead(context.Rsp, &returnAddress, sizeof returnAddress, &readable))
-                break;
-            context.Rip = returnAddress;
-            context.Rsp += sizeof returnAddress;
-        }
-        if (context.Rsp <= stackPointer)
-            break; // the stack only grows towards older frames
-    }
+    const std::vector<TItemAddress> unwound = UnwindReturnAddresses(saved, readable);
+    addresses.insert(addresses.end(), unwound.begin(), unwound.end());
     namer.Prepare();
     const TStackTraceLock lock;
     return Traced(ComposeStackTrace(namer, addresses, options));
