@@ -22,12 +22,11 @@ import email.policy
 import http.server
 import json
 import os
-import shutil
 import sys
 import threading
-import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "mail"))
+import server_state  # noqa: E402
 from test_certificates import make_context  # noqa: E402
 
 
@@ -143,16 +142,10 @@ def main():
         context = make_context(arguments.state, arguments.ca, arguments.ca_dir)
         server.socket = context.wrap_socket(server.socket, server_side=True)
     threading.Thread(target=server.serve_forever, daemon=True).start()
-    with open(os.path.join(arguments.state, "ready.json.part"), "w") as out:
-        json.dump({"port": server.server_port}, out)
-    os.rename(os.path.join(arguments.state, "ready.json.part"), os.path.join(arguments.state, "ready.json"))
-    deadline = time.monotonic() + 120
-    while not os.path.exists(os.path.join(arguments.state, "stop")) and time.monotonic() < deadline:
-        time.sleep(0.05)
+    running = server_state.announce(arguments.state, {"port": server.server_port})
+    server_state.wait_while(running)
     server.shutdown()
 
 
 if __name__ == "__main__":
-    main()
-    # Kept only when the server failed: its log is the test's message.
-    shutil.rmtree(sys.argv[sys.argv.index("--state") + 1], ignore_errors=True)
+    server_state.run(main)

@@ -10,13 +10,11 @@ names "evil.test". Each query is added to STATE/queries.log; STATE/ready.json ho
 it ends when STATE/stop appears.
 """
 import argparse
-import json
 import os
-import shutil
 import socket
 import struct
-import sys
-import time
+
+import server_state
 
 
 def encode_name(name):
@@ -88,11 +86,8 @@ def main():
     server = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
     server.bind((arguments.listen, arguments.port))
     server.settimeout(0.05)
-    with open(os.path.join(arguments.state, "ready.json.part"), "w") as out:
-        json.dump({"port": server.getsockname()[1]}, out)
-    os.rename(os.path.join(arguments.state, "ready.json.part"), os.path.join(arguments.state, "ready.json"))
-    deadline = time.monotonic() + 120
-    while not os.path.exists(os.path.join(arguments.state, "stop")) and time.monotonic() < deadline:
+    running = server_state.announce(arguments.state, {"port": server.getsockname()[1]})
+    while running():
         try:
             packet, client = server.recvfrom(512)
         except socket.timeout:
@@ -108,6 +103,4 @@ def main():
 
 
 if __name__ == "__main__":
-    main()
-    # Kept only when the server failed: its log is the test's message.
-    shutil.rmtree(sys.argv[sys.argv.index("--state") + 1], ignore_errors=True)
+    server_state.run(main)

@@ -6,14 +6,14 @@ under .test get "name error", and nothing is forwarded anywhere. Its log (every 
 STATE/dnsmasq.log; STATE/ready.json appears once it answers; it ends when STATE/stop appears.
 """
 import argparse
-import json
 import os
-import shutil
 import socket
 import struct
 import subprocess
 import sys
 import time
+
+import server_state
 
 
 def answers(port):
@@ -54,17 +54,11 @@ def main():
             dnsmasq.kill()
             with open(os.path.join(arguments.state, "dnsmasq.out")) as out:
                 sys.exit("dnsmasq did not start: " + out.read())
-    with open(os.path.join(arguments.state, "ready.json.part"), "w") as out:
-        json.dump({"port": 53}, out)
-    os.rename(os.path.join(arguments.state, "ready.json.part"), os.path.join(arguments.state, "ready.json"))
-    deadline = time.monotonic() + 120
-    while not os.path.exists(os.path.join(arguments.state, "stop")) and time.monotonic() < deadline:
-        time.sleep(0.05)
+    running = server_state.announce(arguments.state, {"port": 53})
+    server_state.wait_while(running)
     dnsmasq.terminate()
     dnsmasq.wait()
 
 
 if __name__ == "__main__":
-    main()
-    # Kept only when the server failed: its log is the test's message.
-    shutil.rmtree(sys.argv[sys.argv.index("--state") + 1], ignore_errors=True)
+    server_state.run(main)

@@ -5,12 +5,10 @@ line it receives goes to STATE/lines.log. STATE/ready.json holds the port; it en
 STATE/stop appears.
 """
 import argparse
-import json
 import os
-import shutil
 import socket
-import sys
-import time
+
+import server_state
 
 
 def serve(connection, log):
@@ -46,12 +44,9 @@ def main():
     listener.bind(("127.0.0.1", 0))
     listener.listen(4)
     listener.settimeout(0.05)
-    with open(os.path.join(arguments.state, "ready.json.part"), "w") as out:
-        json.dump({"port": listener.getsockname()[1]}, out)
-    os.rename(os.path.join(arguments.state, "ready.json.part"), os.path.join(arguments.state, "ready.json"))
-    deadline = time.monotonic() + 120
+    running = server_state.announce(arguments.state, {"port": listener.getsockname()[1]})
     with open(os.path.join(arguments.state, "lines.log"), "a") as log:
-        while not os.path.exists(os.path.join(arguments.state, "stop")) and time.monotonic() < deadline:
+        while running():
             try:
                 connection, _ = listener.accept()
             except socket.timeout:
@@ -65,6 +60,4 @@ def main():
 
 
 if __name__ == "__main__":
-    main()
-    # Kept only when the server failed: its log is the test's message.
-    shutil.rmtree(sys.argv[sys.argv.index("--state") + 1], ignore_errors=True)
+    server_state.run(main)

@@ -11,12 +11,11 @@ listener whose queue is full, so that connects never complete. Every line receiv
 STATE/lines.log. STATE/ready.json holds the port; it ends when STATE/stop appears.
 """
 import argparse
-import json
 import os
-import shutil
 import socket
-import sys
 import time
+
+import server_state
 
 USUAL = {"EHLO": "250-scripted\n250 AUTH LOGIN", "HELO": "250 scripted", "DATA": "354 go ahead",
          "QUIT": "221 bye", "AUTH LOGIN": "334 VXNlcm5hbWU6"}
@@ -87,12 +86,9 @@ def main():
             filler.connect_ex(listener.getsockname())
             fillers.append(filler)
     listener.settimeout(0.05)
-    with open(os.path.join(arguments.state, "ready.json.part"), "w") as out:
-        json.dump({"port": listener.getsockname()[1]}, out)
-    os.rename(os.path.join(arguments.state, "ready.json.part"), os.path.join(arguments.state, "ready.json"))
-    deadline = time.monotonic() + 120
+    running = server_state.announce(arguments.state, {"port": listener.getsockname()[1]})
     with open(os.path.join(arguments.state, "lines.log"), "a") as log:
-        while not os.path.exists(os.path.join(arguments.state, "stop")) and time.monotonic() < deadline:
+        while running():
             if arguments.full_backlog:
                 time.sleep(0.05)
                 continue
@@ -109,6 +105,4 @@ def main():
 
 
 if __name__ == "__main__":
-    main()
-    # Kept only when the server failed: its log is the test's message.
-    shutil.rmtree(sys.argv[sys.argv.index("--state") + 1], ignore_errors=True)
+    server_state.run(main)

@@ -11,14 +11,12 @@ import email
 import email.policy
 import json
 import os
-import shutil
 import socket
-import sys
-import time
 
 from aiosmtpd.controller import Controller
 from aiosmtpd.smtp import AuthResult
 
+import server_state
 from test_certificates import make_context
 
 
@@ -98,16 +96,10 @@ def main():
     controller = Controller(Handler(arguments.state), hostname="127.0.0.1", port=port,
                             ssl_context=context if arguments.mode == "implicit" else None, **options)
     controller.start()
-    with open(os.path.join(arguments.state, "ready.json.part"), "w") as out:
-        json.dump({"port": port, "cert": os.path.join(arguments.state, "cert.pem")}, out)
-    os.rename(os.path.join(arguments.state, "ready.json.part"), os.path.join(arguments.state, "ready.json"))
-    deadline = time.monotonic() + 120
-    while not os.path.exists(os.path.join(arguments.state, "stop")) and time.monotonic() < deadline:
-        time.sleep(0.05)
+    running = server_state.announce(arguments.state, {"port": port, "cert": os.path.join(arguments.state, "cert.pem")})
+    server_state.wait_while(running)
     controller.stop()
 
 
 if __name__ == "__main__":
-    main()
-    # Kept only when the server failed: its log is the test's message.
-    shutil.rmtree(sys.argv[sys.argv.index("--state") + 1], ignore_errors=True)
+    server_state.run(main)

@@ -14,10 +14,8 @@ import base64
 import http.server
 import json
 import os
-import shutil
 import sys
 import threading
-import time
 import urllib.parse
 import xml.etree.ElementTree as ElementTree
 import xmlrpc.client
@@ -26,6 +24,7 @@ from xml.sax.saxutils import escape
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "http"))
 from http_server import parse_form  # noqa: E402
+import server_state  # noqa: E402
 
 
 class Recorder:
@@ -300,13 +299,10 @@ def main():
                    if arguments.kind == "fogbugz" else mantis_handler(recorder, arguments.account, arguments.fail))
         server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
     threading.Thread(target=server.serve_forever, daemon=True).start()
-    recorder.write("ready.json", {"port": server.server_address[1]})
-    deadline = time.monotonic() + 120
-    while not os.path.exists(os.path.join(arguments.state, "stop")) and time.monotonic() < deadline:
-        time.sleep(0.05)
+    running = server_state.announce(arguments.state, {"port": server.server_address[1]})
+    server_state.wait_while(running)
     server.shutdown()
 
 
 if __name__ == "__main__":
-    main()
-    shutil.rmtree(sys.argv[sys.argv.index("--state") + 1], ignore_errors=True)
+    server_state.run(main)
