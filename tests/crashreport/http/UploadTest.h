@@ -10,36 +10,21 @@
 #include <vector>
 
 #include "MailTestServer.h"
+#include "TestFiles.h"
 #include "http/WinHttp.h"
 
 constexpr char kScript[] = "../http/http_server.py";
-
-inline std::string Hex(const std::string& bytes)
-{
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string hex;
-    for (const char c : bytes) {
-        hex += kDigits[static_cast<unsigned char>(c) >> 4];
-        hex += kDigits[static_cast<unsigned char>(c) & 15];
-    }
-    return hex;
-}
 
 class WinHttpUpload : public testing::Test {
 protected:
     void SetUp() override
     {
-        char folder[MAX_PATH];
-        GetTempPathA(MAX_PATH, folder);
-        folder_ = std::string(folder) + "http-upload-test-" + std::to_string(GetCurrentProcessId()) + "\\";
-        CreateDirectoryA(folder_.c_str(), nullptr);
+        folder_ = OwnTempFolder("http-upload-test");
     }
 
     UnicodeString WriteFile(const std::string& name, const std::string& content)
     {
-        std::ofstream(folder_ + name, std::ios::binary) << content;
-        const std::string path = folder_ + name;
-        return UnicodeString(path.begin(), path.end());
+        return WriteTestFile(folder_, name, content);
     }
 
     static THttpServer Server(const TMailTestServer& running)

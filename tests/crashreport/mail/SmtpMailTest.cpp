@@ -10,21 +10,11 @@
 
 #include "MailTestServer.h"
 #include "RecordingAlert.h"
+#include "TestFiles.h"
 
 namespace {
 
 constexpr char kScript[] = "smtp_server.py";
-
-std::string Hex(const std::string& bytes)
-{
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string hex;
-    for (const char c : bytes) {
-        hex += kDigits[static_cast<unsigned char>(c) >> 4];
-        hex += kDigits[static_cast<unsigned char>(c) & 15];
-    }
-    return hex;
-}
 
 // A CA certificate (PEM) trusted in the current user's root store of the test's Wine prefix
 // while the object lives.
@@ -64,17 +54,12 @@ class SmtpMail : public testing::Test {
 protected:
     void SetUp() override
     {
-        char folder[MAX_PATH];
-        GetTempPathA(MAX_PATH, folder);
-        folder_ = std::string(folder) + "smtp-mail-test-" + std::to_string(GetCurrentProcessId()) + "\\";
-        CreateDirectoryA(folder_.c_str(), nullptr);
+        folder_ = OwnTempFolder("smtp-mail-test");
     }
 
     UnicodeString WriteFile(const std::string& name, const std::string& content)
     {
-        std::ofstream(folder_ + name, std::ios::binary) << content;
-        const std::string path = folder_ + name;
-        return UnicodeString(path.begin(), path.end());
+        return WriteTestFile(folder_, name, content);
     }
 
     static TSmtpServer Server(const TMailTestServer& running, const char* host = "127.0.0.1")

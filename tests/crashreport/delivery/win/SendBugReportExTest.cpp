@@ -9,6 +9,7 @@
 
 #include "DeliveryTestSettings.h"
 #include "MailTestServer.h"
+#include "TestFiles.h"
 #include "engine/win/LibraryFolders.h"
 #include "model/win/ExceptionHooks.h"
 #include "settings/AttachmentsList.h"
@@ -17,17 +18,6 @@ namespace {
 
 constexpr char kHttpScript[] = "../http/http_server.py";
 constexpr wchar_t kMailtoKey[] = L"mailto\\shell\\open\\command";
-
-std::string Hex(const std::string& bytes)
-{
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string hex;
-    for (const char c : bytes) {
-        hex += kDigits[static_cast<unsigned char>(c) >> 4];
-        hex += kDigits[static_cast<unsigned char>(c) & 15];
-    }
-    return hex;
-}
 
 std::string Read(const std::string& path)
 {
@@ -75,10 +65,7 @@ class SendRoutes : public testing::Test {
 protected:
     void SetUp() override
     {
-        char temp[MAX_PATH];
-        GetTempPathA(MAX_PATH, temp);
-        folder_ = std::string(temp) + "send-test-" + std::to_string(GetCurrentProcessId()) + "\\";
-        CreateDirectoryA(folder_.c_str(), nullptr);
+        folder_ = OwnTempFolder("send-test");
         bugRepFile_ = folder_ + "bugreport.txt";
         std::ofstream(bugRepFile_, std::ios::binary) << kOlderReport;
         target_ = std::make_shared<TTestTarget>();

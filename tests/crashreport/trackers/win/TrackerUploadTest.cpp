@@ -7,21 +7,11 @@
 
 #include "MailTestServer.h"
 #include "RecordingAlert.h"
+#include "TestFiles.h"
 
 namespace {
 
 constexpr char kScript[] = "../trackers/win/tracker_server.py";
-
-std::string Hex(const std::string& bytes)
-{
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string hex;
-    for (const char c : bytes) {
-        hex += kDigits[static_cast<unsigned char>(c) >> 4];
-        hex += kDigits[static_cast<unsigned char>(c) & 15];
-    }
-    return hex;
-}
 
 bool Holds(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
@@ -29,17 +19,12 @@ class TrackerUpload : public testing::Test {
 protected:
     void SetUp() override
     {
-        char folder[MAX_PATH];
-        GetTempPathA(MAX_PATH, folder);
-        folder_ = std::string(folder) + "tracker-upload-test-" + std::to_string(GetCurrentProcessId()) + "\\";
-        CreateDirectoryA(folder_.c_str(), nullptr);
+        folder_ = OwnTempFolder("tracker-upload-test");
     }
 
     UnicodeString WriteFile(const std::string& name, const std::string& content)
     {
-        std::ofstream(folder_ + name, std::ios::binary) << content;
-        const std::string path = folder_ + name;
-        return UnicodeString(path.begin(), path.end());
+        return WriteTestFile(folder_, name, content);
     }
 
     std::vector<TUploadFile> Files()
