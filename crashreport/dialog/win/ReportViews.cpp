@@ -372,9 +372,12 @@ LRESULT TReportViews::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         }
         break;
     }
-    case WM_NCDESTROY:
+    case WM_NCDESTROY: {
+        // The system's own clean-up of the window still needs its handle.
+        const HWND panel = panel_;
         panel_ = tabs_ = list_ = nullptr;
-        break;
+        return DefWindowProcW(panel, message, wParam, lParam);
+    }
     }
     return DefWindowProcW(panel_, message, wParam, lParam);
 }
