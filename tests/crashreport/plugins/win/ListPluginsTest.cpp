@@ -60,15 +60,23 @@ TEST(ListProcesses, ThisProcessIsListedWithItsFileFolderAndPriority)
     EXPECT_TRUE(SameTextW(own->folder, path.substr(0, path.rfind(u'\\'))));
     EXPECT_EQ(own->priorityClass, static_cast<uint32_t>(NORMAL_PRIORITY_CLASS));
 
-    // Other programs of the prefix come and go: compare the line count with a list that was the
-    // same before and after the text was made.
+    // Other programs of the prefix come and go: compare the line count with a list whose
+    // processes were the same before and after the text was made (one may end while another
+    // starts, so the same count is not enough).
+    const auto ids = [] {
+        std::vector<uint32_t> ids;
+        for (const TProcessRecord& process : CollectProcesses())
+            ids.push_back(process.id);
+        std::sort(ids.begin(), ids.end());
+        return ids;
+    };
     std::vector<UnicodeString> lines;
     size_t stableCount = 0;
     for (int attempt = 0; attempt < 20 && stableCount == 0; ++attempt) {
-        const size_t before = CollectProcesses().size();
+        const std::vector<uint32_t> before = ids();
         lines = Lines(ListProcesses());
-        if (CollectProcesses().size() == before)
-            stableCount = before;
+        if (ids() == before)
+            stableCount = before.size();
     }
     ASSERT_NE(stableCount, 0u) << "the prefix's processes never stayed the same long enough";
     EXPECT_EQ(lines.size(), stableCount);
