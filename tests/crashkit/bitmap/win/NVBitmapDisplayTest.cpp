@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <memory>
 
 #include "NVBitmap.h"
 #include "ScreenCapture.h"
@@ -13,44 +14,75 @@ namespace {
 constexpr COLORREF kRed = RGB(255, 0, 0);
 constexpr int kLeft = 100, kTop = 80, kWidth = 200, kHeight = 150;
 
-void Pump()
-{
-    for (int round = 0; round < 20; ++round) {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageW(&message);
-        Sleep(10);
-    }
-}
-
-// A borderless window filled with one colour, destroyed with the object.
+// A borderless topmost window filled with one colour. Without a window manager Wine takes
+// seconds to destroy a shown window, so the suite keeps one and only repaints it.
 class TColourWindow {
 public:
-    explicit TColourWindow(COLORREF colour) : brush_(CreateSolidBrush(colour))
+    TColourWindow()
     {
         WNDCLASSW windowClass{};
         windowClass.lpfnWndProc = DefWindowProcW;
         windowClass.hInstance = GetModuleHandleW(nullptr);
-        windowClass.hbrBackground = brush_;
         windowClass.lpszClassName = L"NVBitmapTestWindow";
         RegisterClassW(&windowClass);
-        window_ = CreateWindowExW(WS_EX_TOPMOST, L"NVBitmapTestWindow", L"", WS_POPUP | WS_VISIBLE, kLeft, kTop, kWidth,
-                                  kHeight, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-        UpdateWindow(window_);
-        Pump();
+        window_ = CreateWindowExW(WS_EX_TOPMOST, L"NVBitmapTestWindow", L"", WS_POPUP, kLeft, kTop, kWidth, kHeight,
+                                  nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     }
     ~TColourWindow()
     {
         DestroyWindow(window_);
         UnregisterClassW(L"NVBitmapTestWindow", GetModuleHandleW(nullptr));
-        DeleteObject(brush_);
-        Pump();
+        if (brush_)
+            DeleteObject(brush_);
     }
-    HWND Get() const { return window_; }
+    TColourWindow(const TColourWindow&) = delete;
+    TColourWindow& operator=(const TColourWindow&) = delete;
+
+    // Shows the window in the colour and waits until the screen does; false if it never does.
+    bool Show(COLORREF colour)
+    {
+        const HBRUSH previous = brush_;
+        brush_ = CreateSolidBrush(colour);
+        SetClassLongPtrW(window_, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(brush_));
+        if (previous)
+            DeleteObject(previous);
+        ShowWindow(window_, SW_SHOWNOACTIVATE);
+        RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+        for (int wait = 0; wait < 300; ++wait) {
+            MSG message;
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+                DispatchMessageW(&message);
+            const HDC screen = GetDC(nullptr);
+            const COLORREF shown = GetPixel(screen, kLeft + kWidth / 2, kTop + kHeight / 2);
+            ReleaseDC(nullptr, screen);
+            if (shown == colour)
+                return true;
+            Sleep(10);
+        }
+        return false;
+    }
 
 private:
-    HBRUSH brush_;
     HWND window_ = nullptr;
+    HBRUSH brush_ = nullptr;
+};
+
+class NVBitmapDisplay : public ::testing::Test {
+protected:
+    static void TearDownTestSuite() { window_.reset(); }
+
+    // False when the screen never showed it.
+    static bool ShowWindowIn(COLORREF colour)
+    {
+        if (!window_)
+            window_ = std::make_unique<TColourWindow>();
+        return window_->Show(colour);
+    }
+
+    static bool WindowExists() { return window_ != nullptr; }
+
+private:
+    static inline std::unique_ptr<TColourWindow> window_;
 };
 
 TBitmapPixels PixelsOf(INVBitmap* bitmap)
@@ -73,14 +105,15 @@ std::wstring TempName(const wchar_t* name)
     return std::wstring(folder) + name;
 }
 
-TEST(NVBitmapDisplay, AppOnlyWithoutWindowsGivesNothing)
+TEST_F(NVBitmapDisplay, AppOnlyWithoutWindowsGivesNothing)
 {
+    ASSERT_FALSE(WindowExists()) << "runs before the suite's window is made";
     EXPECT_FALSE(CaptureScreen(true));
 }
 
-TEST(NVBitmapDisplay, ScreenshotsShowTheWindowInItsColour)
+TEST_F(NVBitmapDisplay, ScreenshotsShowTheWindowInItsColour)
 {
-    const TColourWindow window(kRed);
+    ASSERT_TRUE(ShowWindowIn(kRed));
     const TIntfPtr<INVBitmap> screen = CaptureScreen(false);
     ASSERT_TRUE(screen);
     EXPECT_EQ(GetSystemMetrics(SM_CXVIRTUALSCREEN), screen->GetWidth());
@@ -99,9 +132,9 @@ TEST(NVBitmapDisplay, ScreenshotsShowTheWindowInItsColour)
     EXPECT_EQ(kRed, ColourAt(mine, kWidth - 1, kHeight - 1));
 }
 
-TEST(NVBitmapDisplay, FilesRoundTripAndFailedSavesLeaveNoFile)
+TEST_F(NVBitmapDisplay, FilesRoundTripAndFailedSavesLeaveNoFile)
 {
-    const TColourWindow window(RGB(10, 200, 30));
+    ASSERT_TRUE(ShowWindowIn(RGB(10, 200, 30)));
     const TIntfPtr<INVBitmap> own = CaptureScreen(true);
     ASSERT_TRUE(own);
     const std::wstring bmpName = TempName(L"nvbitmap-test.bmp");
@@ -119,9 +152,9 @@ TEST(NVBitmapDisplay, FilesRoundTripAndFailedSavesLeaveNoFile)
     DeleteFileW(pngName.c_str());
 }
 
-TEST(NVBitmapDisplay, GreyPngLeavesTheBitmapAsItWas)
+TEST_F(NVBitmapDisplay, GreyPngLeavesTheBitmapAsItWas)
 {
-    const TColourWindow window(kRed);
+    ASSERT_TRUE(ShowWindowIn(kRed));
     const TIntfPtr<INVBitmap> own = CaptureScreen(true);
     ASSERT_TRUE(own);
     const std::string before = own->AsBmp();
@@ -129,7 +162,7 @@ TEST(NVBitmapDisplay, GreyPngLeavesTheBitmapAsItWas)
     EXPECT_EQ(before, own->AsBmp());
 }
 
-TEST(NVBitmapDisplay, ScalesAndDraws)
+TEST_F(NVBitmapDisplay, ScalesAndDraws)
 {
     const TIntfPtr<INVBitmap> wide = CreateNVBitmap(200, 100);
     ASSERT_TRUE(wide);
@@ -144,7 +177,7 @@ TEST(NVBitmapDisplay, ScalesAndDraws)
     EXPECT_FALSE(scaled);
     EXPECT_FALSE(CreateNVBitmap(0, 10));
 
-    const TColourWindow window(kRed);
+    ASSERT_TRUE(ShowWindowIn(kRed));
     const TIntfPtr<INVBitmap> own = CaptureScreen(true);
     ASSERT_TRUE(own);
     const TIntfPtr<INVBitmap> canvas = CreateNVBitmap(kWidth + 10, kHeight + 10);
