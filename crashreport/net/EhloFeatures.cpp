@@ -26,11 +26,15 @@ bool OffersAuth(std::string_view ehloReply) { return Contains(ehloReply, "250-AU
 
 bool OffersAuthLogin(std::string_view ehloReply)
 {
-    const std::string text = Blanked(ehloReply);
-    const size_t start = text.find("\r\n250 AUTH");
-    if (start == std::string::npos)
-        return false;
-    const size_t end = text.find("\r\n", start + 2);
-    const std::string line = text.substr(start + 2, end == std::string::npos ? end : end - start - 2) + " ";
-    return Contains(line, " LOGIN ");
+    // Servers may list their mechanisms on more than one AUTH line ("AUTH=" is the old form).
+    for (size_t start = 0; start < ehloReply.size();) {
+        const size_t end = ehloReply.find("\r\n", start);
+        const std::string_view line = ehloReply.substr(start, end == std::string_view::npos ? end : end - start);
+        if (OffersAuth(line) && line.substr(0, 3) == "250" && Contains(Blanked(line) + " ", " LOGIN "))
+            return true;
+        if (end == std::string_view::npos)
+            break;
+        start = end + 2;
+    }
+    return false;
 }

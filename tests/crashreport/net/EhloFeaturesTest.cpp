@@ -20,6 +20,10 @@ TEST(EhloFeatures, LoginAfterABlankOrAnEqualsSign)
     EXPECT_FALSE(OffersAuthLogin("250-host\r\n250-AUTH PLAIN CRAM-MD5\r\n250 OK\r\n"));
     EXPECT_FALSE(OffersAuthLogin("250-host\r\n250-AUTH LOGINX\r\n250 OK\r\n"));
     EXPECT_FALSE(OffersAuthLogin("250-host\r\n250 HELP\r\n"));
+    // LOGIN on a later AUTH line, and only on lines that are AUTH lines.
+    EXPECT_TRUE(OffersAuthLogin("250-host\r\n250-AUTH=PLAIN\r\n250-AUTH PLAIN LOGIN\r\n250 OK\r\n"));
+    EXPECT_FALSE(OffersAuthLogin("250-host\r\n250-AUTH PLAIN\r\n250-X-LOGIN LOGIN\r\n250 OK\r\n"));
+    EXPECT_FALSE(OffersAuthLogin("250-host\r\n250=AUTH LOGIN\r\n250 OK\r\n"));
     EXPECT_TRUE(OffersAuth("250-host\r\n250-AUTH=LOGIN\r\n250 OK\r\n"));
     EXPECT_FALSE(OffersAuth("250-host\r\n250 OK\r\n"));
 }
