@@ -19,6 +19,7 @@
 #include "startup/win/ModuleChecksum.h"
 #include "startup/win/RestartTakeOver.h"
 #include "startup/win/SinkInstallation.h"
+#include "startup/win/ThreadNamingAhead.h"
 #include "text/ZelException.h"
 #include "threads/ThreadNameBuffer.h"
 #include "threads/ThreadNames.h"
@@ -60,6 +61,7 @@ void StartCapture(IZEModuleSettings& main)
     InstallExceptionHooks();
     RegisterListPlugins();
     InstallSystemExceptionCapture();
+    InstallThreadNamingAhead();
     InstallTerminateReport();
     StartExceptionDispatch();
     if (MainThreadHandlers().Start())
@@ -103,6 +105,7 @@ void StopCrashLibrary()
 {
     if (active) {
         RemoveTerminateReport();
+        RemoveThreadNamingAhead();
         RemoveSystemExceptionCapture();
         FreezeWatchdog().Stop();
         MainThreadHandlers().Stop();
