@@ -5,29 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <map>
 #include <sstream>
 
+#include "DeliveryTestSettings.h"
+
 namespace {
-
-// Settings held in the test; what is not set reads as false, 0 or "".
-class TTestSettings : public IZESettings {
-public:
-    bool GetSettingBool(TSettingName name) override { return ints[std::string(name)] != 0; }
-    int32_t GetSettingInt(TSettingName name) override { return ints[std::string(name)]; }
-    UnicodeString GetSettingText(TSettingName name) override { return texts[std::string(name)]; }
-    bool SetSettingBool(TSettingName name, bool value) override { return ints[std::string(name)] = value, true; }
-    bool SetSettingInt(TSettingName name, int32_t value) override { return ints[std::string(name)] = value, true; }
-    bool SetSettingText(TSettingName name, const UnicodeString& value) override
-    {
-        return texts[std::string(name)] = value, true;
-    }
-
-    std::map<std::string, int32_t> ints;
-    std::map<std::string, UnicodeString> texts;
-};
-
-UnicodeString Utf16(const std::string& text) { return UnicodeString(text.begin(), text.end()); }
 
 std::string Line(const std::string& name, const std::string& value)
 {
@@ -73,7 +55,7 @@ protected:
         return text.str();
     }
 
-    TTestSettings settings_;
+    TDeliveryTestSettings settings_;
     TSaveHooks hooks_;
     std::string folder_;
     std::string file_;
