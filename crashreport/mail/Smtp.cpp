@@ -178,6 +178,8 @@ bool TSmtp::ReadReply()
         case TSmtpReplyState::Complete:
             return true;
         case TSmtpReplyState::Malformed:
+            // No reply of the server's: its bytes (up to the reply limit) are no text for the user.
+            reply_.clear();
             commandError_ = ERROR_INVALID_DATA;
             return false;
         case TSmtpReplyState::Incomplete:

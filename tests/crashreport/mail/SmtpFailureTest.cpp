@@ -46,6 +46,7 @@ struct TFailure {
 const TFailure kFailures[] = {
     {"silent server", "--greeting none", false, false, "HELO failed", WSAETIMEDOUT},
     {"closed at once", "--greeting close", false, false, "HELO failed", WSAEDISCON},
+    {"endless greeting", "--greeting endless", false, false, "HELO failed", ERROR_INVALID_DATA},
     {"greeting refuses", "--greeting '554 no service'", false, false, "HELO failed (554 no service)", 554},
     {"EHLO and HELO refused", "--answer 'EHLO=500 what' --answer 'HELO=550 go away'", false, false,
      "HELO failed (550 go away)", 550},

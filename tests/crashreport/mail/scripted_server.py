@@ -3,7 +3,7 @@
 SMTP route.
 
 --greeting TEXT is the first reply ("220 scripted" by default; "none": nothing is sent,
-"close": the connection is closed at once). --answer COMMAND=REPLY (repeatable) answers every
+"close": the connection is closed at once, "endless": continuation lines without end). --answer COMMAND=REPLY (repeatable) answers every
 line starting with COMMAND by REPLY ("\\n" in it ends a line of a longer reply); --drop COMMAND
 closes the connection when that command comes, or when the mail text comes for DATA-TEXT.
 Other commands get their usual answers; EHLO offers AUTH LOGIN. --full-backlog makes a
@@ -35,6 +35,11 @@ def answer_for(line, answers):
 
 def serve(connection, arguments, answers, log):
     if arguments.greeting == "close":
+        return
+    if arguments.greeting == "endless":
+        # A greeting that never ends, until the client hangs up (16 MiB at most).
+        for _ in range(256 * 1024):
+            connection.sendall(b"220-" + b"x" * 58 + b"\r\n")
         return
     if arguments.greeting != "none":
         connection.sendall(reply_bytes(arguments.greeting))
