@@ -329,16 +329,18 @@ bool TWinHttp::ReadResponse(std::string& response)
     } else if (status != HTTP_STATUS_OK) {
         return AnswerRefused(status);
     }
-    for (;;) {
+    while (response.size() < kMaxAnswerBytes) {
         DWORD available = 0;
         if (!api.QueryDataAvailable(request_, &available) || available == 0)
             return true;
+        available = static_cast<DWORD>(std::min<size_t>(available, kMaxAnswerBytes - response.size()));
         std::string block(available, '\0');
         DWORD read = 0;
         if (!api.ReadData(request_, block.data(), available, &read) || read == 0)
             return true;
         response.append(block.data(), read);
     }
+    return true;
 }
 
 // Each resend is gated by a flag set once (an authentication scheme taken, a proxy looked for)

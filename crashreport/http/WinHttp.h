@@ -62,6 +62,9 @@ class TWinHttp {
 public:
     // Resends of one exchange after dropped connections.
     static constexpr int kMaxConnectionResends = 2;
+    // The most of an answer's body that is kept: a server that sends on and on is cut off there
+    // (its status has already said whether the report was taken).
+    static constexpr size_t kMaxAnswerBytes = 4 * 1024 * 1024;
 
     // The alert, when given, is moved through the upload and closed with the object.
     TWinHttp(const THttpServer& server, IProgressAlert* alert = nullptr, const TUploadProgressTexts& texts = {});

@@ -108,6 +108,17 @@ TEST_F(WinHttpUpload, RedirectCountsAsSuccess)
     EXPECT_EQ(running.ReadFile("request-2.json"), "");
 }
 
+TEST_F(WinHttpUpload, AnswerThatDoesNotEndIsCutOff)
+{
+    const TMailTestServer running(kScript, "--endless");
+    ASSERT_EQ(running.Failure(), "");
+    TWinHttp http(Server(running));
+    std::string response;
+    EXPECT_TRUE(http.UploadForm(u"", Fields(), {}, false, response)) << http.LastError();
+    EXPECT_EQ(response.size(), TWinHttp::kMaxAnswerBytes);
+    EXPECT_EQ(response.find_first_not_of('x'), std::string::npos);
+}
+
 TEST_F(WinHttpUpload, HttpsCertificatesAreCheckedUnlessAllowed)
 {
     const TMailTestServer running(kScript, "--tls");

@@ -9,6 +9,7 @@ ACCOUNT:PASSWORD requests without those Basic credentials get 401; with --proxy-
 ACCOUNT:PASSWORD it also acts as a proxy that answers 407 to requests without those Basic proxy
 credentials (checked before --auth); with --redirect the answer is 302 to a page of the server;
 with --drop it closes each connection after reading the request, without an answer; with
+--endless the answer is 200 with a body that does not end; with
 --status N every answer is that status (with its usual reason); with
 --tunnel it takes CONNECT (written to STATE/connect-N.json, checked against --proxy-auth) and
 ends the tunnel itself, with TLS of a self-signed certificate; --tls,
@@ -48,7 +49,7 @@ def basic(account):
     return "Basic " + base64.b64encode(account.encode()).decode() if account else None
 
 
-def make_handler(state, auth, proxy_auth, redirect, drop, status, tunnel_context):
+def make_handler(state, auth, proxy_auth, redirect, drop, status, endless, tunnel_context):
     counter = {"requests": 0, "connects": 0}
 
     class Handler(http.server.BaseHTTPRequestHandler):
@@ -92,6 +93,13 @@ def make_handler(state, auth, proxy_auth, redirect, drop, status, tunnel_context
                 self.answer(407, [("Proxy-Authenticate", 'Basic realm="proxy"')])
             elif not authorized:
                 self.answer(401, [("WWW-Authenticate", 'Basic realm="reports"')])
+            elif endless:
+                # An answer without a length that goes on until the client hangs up (64 MiB at most).
+                self.send_response(200)
+                self.end_headers()
+                self.close_connection = True
+                for _ in range(1024):
+                    self.wfile.write(b"x" * 65536)
             elif redirect:
                 self.answer(302, [("Location", "http://127.0.0.1:%d/thanks" % self.server.server_port)])
             else:
@@ -126,6 +134,7 @@ def main():
     parser.add_argument("--proxy-auth")
     parser.add_argument("--redirect", action="store_true")
     parser.add_argument("--drop", action="store_true")
+    parser.add_argument("--endless", action="store_true")
     parser.add_argument("--status", type=int)
     parser.add_argument("--tunnel", action="store_true", help="take CONNECT and end the tunnel here, over TLS")
     parser.add_argument("--tls", action="store_true", help="https with a self-signed certificate for localhost")
@@ -137,7 +146,7 @@ def main():
     server = http.server.ThreadingHTTPServer(("127.0.0.1", 0),
                                              make_handler(arguments.state, arguments.auth, arguments.proxy_auth,
                                                           arguments.redirect, arguments.drop, arguments.status,
-                                                          tunnel_context))
+                                                          arguments.endless, tunnel_context))
     if arguments.tls or arguments.ca or arguments.ca_dir:
         context = make_context(arguments.state, arguments.ca, arguments.ca_dir)
         server.socket = context.wrap_socket(server.socket, server_side=True)
