@@ -4,25 +4,10 @@
 #include <gtest/gtest.h>
 
 #include "DialogTestText.h"
+#include "ViewTableText.h"
 #include "dialog/ColumnSpec.h"
 
 namespace {
-
-std::vector<std::string> Captions(const TViewTable& table)
-{
-    std::vector<std::string> captions;
-    for (const TViewColumn& column : table.columns)
-        captions.push_back(Narrow(HeaderCaption(column)));
-    return captions;
-}
-
-std::vector<std::string> Row(const TViewTable& table, size_t index)
-{
-    std::vector<std::string> cells;
-    for (const UnicodeString& cell : table.rows.at(index).cells)
-        cells.push_back(Narrow(cell));
-    return cells;
-}
 
 TStackRoles RolesOf(std::u16string_view text)
 {
