@@ -30,14 +30,9 @@ bool FileExists(const char* name)
 // Names the calling thread by the debugger convention.
 void NameThisThread(const char* name)
 {
-    struct {
-        DWORD type = 0x1000;
-        const char* name;
-        DWORD threadId = static_cast<DWORD>(-1);
-        DWORD flags = 0;
-    } info;
-    info.name = name;
-    RaiseException(0x406D1388, 0, sizeof info / sizeof(ULONG_PTR), reinterpret_cast<const ULONG_PTR*>(&info));
+    // Type, name, thread (-1: the calling one), flags, one word each on either architecture.
+    const ULONG_PTR info[] = {0x1000, reinterpret_cast<ULONG_PTR>(name), static_cast<ULONG_PTR>(-1), 0};
+    RaiseException(0x406D1388, 0, 4, info);
 }
 
 HANDLE g_release = nullptr;

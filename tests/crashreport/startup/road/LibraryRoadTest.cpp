@@ -118,13 +118,10 @@ DWORD FaultingWork(void*)
 
 DWORD NamingWork(void*)
 {
-    struct {
-        DWORD type = 0x1000;
-        const char* name = "named by the debugger convention";
-        DWORD threadId = static_cast<DWORD>(-1);
-        DWORD flags = 0;
-    } info;
-    RaiseException(0x406D1388, 0, sizeof info / sizeof(ULONG_PTR), reinterpret_cast<const ULONG_PTR*>(&info));
+    // Type, name, thread (-1: the calling one), flags, one word each on either architecture.
+    const ULONG_PTR info[] = {0x1000, reinterpret_cast<ULONG_PTR>("named by the debugger convention"),
+                              static_cast<ULONG_PTR>(-1), 0};
+    RaiseException(0x406D1388, 0, 4, info);
     const auto entry = GetThreadEntry(GetCurrentThreadId());
     return entry && entry->name == u"named by the debugger convention" ? 0 : 1;
 }
