@@ -37,6 +37,26 @@ protected:
         RegisterBugReportPlugin(u"watch", u"waits for the alert", WatchForAlert, true);
         alertSeen = false;
     }
+    // The report of a crash, built while the caller waits for it, the watching plug-in its
+    // only section.
+    static void BuildReport(bool pleaseWaitBox, TIntfPtr<TIZEException>& exception)
+    {
+        const TCrash crash(TCrashSite::A, u"crasher");
+        TExceptionFacts facts;
+        facts.exceptAddress = crash.Address();
+        facts.crashedThreadId = crash.ThreadId();
+        facts.context = &crash.Context();
+        exception = NewZelException(GetModuleSettings(nullptr), facts);
+        exception->SetCreateBugReport(true);
+        IZEModuleSettings& settings = exception->Settings();
+        ASSERT_TRUE(settings.SetSettingText("Plugins", u"watch"));
+        ASSERT_TRUE(settings.SetSettingBool("ListThreads", false));
+        ASSERT_TRUE(settings.SetPlWaitBox(pleaseWaitBox));
+        ASSERT_TRUE(settings.SetPlWaitTitle(reinterpret_cast<const char16_t*>(kTitle)));
+        exception->GetBugReportSections();
+        exception->GetBugReport();
+    }
+
     void TearDown() override
     {
         ExceptionHooks() = TExceptionHooks{};
@@ -50,20 +70,8 @@ protected:
 
 TEST_F(PleaseWait, TheAlertStandsWhileTheCallerWaitsAndGoesWithTheReport)
 {
-    const TCrash crash(TCrashSite::A, u"crasher");
-    TExceptionFacts facts;
-    facts.exceptAddress = crash.Address();
-    facts.crashedThreadId = crash.ThreadId();
-    facts.context = &crash.Context();
-    const TIntfPtr<TIZEException> exception = NewZelException(GetModuleSettings(nullptr), facts);
-    exception->SetCreateBugReport(true);
-    IZEModuleSettings& settings = exception->Settings();
-    ASSERT_TRUE(settings.SetSettingText("Plugins", u"watch"));
-    ASSERT_TRUE(settings.SetSettingBool("ListThreads", false));
-    ASSERT_TRUE(settings.SetPlWaitBox(true));
-    ASSERT_TRUE(settings.SetPlWaitTitle(reinterpret_cast<const char16_t*>(kTitle)));
-    exception->GetBugReportSections();
-    exception->GetBugReport();
+    TIntfPtr<TIZEException> exception;
+    ASSERT_NO_FATAL_FAILURE(BuildReport(true, exception));
     EXPECT_TRUE(alertSeen.load());
     EXPECT_TRUE(exception->IsComplete());
     EXPECT_FALSE(exception->PleaseWaitAlert());
@@ -72,20 +80,8 @@ TEST_F(PleaseWait, TheAlertStandsWhileTheCallerWaitsAndGoesWithTheReport)
 
 TEST_F(PleaseWait, NoAlertWhenTheSettingIsOff)
 {
-    const TCrash crash(TCrashSite::A, u"crasher");
-    TExceptionFacts facts;
-    facts.exceptAddress = crash.Address();
-    facts.crashedThreadId = crash.ThreadId();
-    facts.context = &crash.Context();
-    const TIntfPtr<TIZEException> exception = NewZelException(GetModuleSettings(nullptr), facts);
-    exception->SetCreateBugReport(true);
-    IZEModuleSettings& settings = exception->Settings();
-    ASSERT_TRUE(settings.SetSettingText("Plugins", u"watch"));
-    ASSERT_TRUE(settings.SetSettingBool("ListThreads", false));
-    ASSERT_TRUE(settings.SetPlWaitBox(false));
-    ASSERT_TRUE(settings.SetPlWaitTitle(reinterpret_cast<const char16_t*>(kTitle)));
-    exception->GetBugReportSections();
-    exception->GetBugReport();
+    TIntfPtr<TIZEException> exception;
+    ASSERT_NO_FATAL_FAILURE(BuildReport(false, exception));
     EXPECT_FALSE(alertSeen.load());
     EXPECT_TRUE(exception->IsComplete());
 }
