@@ -104,7 +104,7 @@ int Freeze()
     }
     WriteText("started.txt", "started");
     PumpFor(200);
-    Sleep(3000);
+    Sleep(1500);
     const DWORD started = GetTickCount();
     while (!FileExists("bugreport.txt") && GetTickCount() - started < kWaitForReportMs)
         PumpFor(100);
