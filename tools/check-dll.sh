@@ -6,7 +6,7 @@ set -euo pipefail
 dll=$1
 def=$2
 objdump=${3:-i686-w64-mingw32-objdump}
-system_dlls='^(kernel32|user32|gdi32|advapi32|shell32|ole32|oleaut32|comctl32|comdlg32|wsock32|ws2_32|msvcrt|version|winmm|shlwapi|api-ms-win-[a-z0-9-]+)\.dll$'
+system_dlls='^(kernel32|user32|gdi32|advapi32|shell32|ole32|oleaut32|comctl32|comdlg32|wsock32|ws2_32|msvcrt|version|winmm|shlwapi|crypt32|iphlpapi|api-ms-win-[a-z0-9-]+)\.dll$'
 
 dump=$($objdump -p "$dll")
 
