@@ -11,6 +11,18 @@
 
 namespace {
 
+// Sets the flag for the object's life.
+class TFlagWhile {
+public:
+    explicit TFlagWhile(bool& flag) : flag_(flag) { flag_ = true; }
+    ~TFlagWhile() { flag_ = false; }
+    TFlagWhile(const TFlagWhile&) = delete;
+    TFlagWhile& operator=(const TFlagWhile&) = delete;
+
+private:
+    bool& flag_;
+};
+
 // The exception object's lists as the builder's sink: one change of the report per call.
 class TExceptionSink : public IReportSink {
 public:
@@ -251,11 +263,17 @@ void TModelReportBuilder::WaitForReport(TIZEException& exception)
     if (exception.IsComplete())
         return;
     if (exception.BuildOnDemand()) {
+        // A plug-in or callback of the build that waits for a report gets what there is: the
+        // build it runs in cannot finish before it returns.
+        static thread_local bool buildingHere = false;
+        if (buildingHere)
+            return;
         const std::lock_guard guard(onDemandLock_);
         if (exception.IsComplete())
             return;
         TReportBuilder builder(SubjectOf(exception, libraryThreads_));
         builder.UseThreads(RecordedThreads(exception, builder.Subject()));
+        const TFlagWhile building(buildingHere);
         BuildHere(exception, builder, *exception.GetBugReportSections());
         return;
     }

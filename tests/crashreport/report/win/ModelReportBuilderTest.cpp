@@ -163,6 +163,30 @@ TEST_F(ModelReportBuilder, OnDemandTheReportIsBuiltWhenItsTextIsFirstWaitedFor)
     EXPECT_EQ(std::string::npos, text.find("will be calculated soon")) << text;
 }
 
+// A callback that waits for the whole report while the report is built on demand in its own
+// thread gets what there is so far instead of building it again inside the build.
+void WaitForReportInCallback(bool complete, const UnicodeString&, IZEException* exception)
+{
+    callbackLog.completes.push_back(complete);
+    if (!complete)
+        callbackLog.lastText = exception->GetBugReport();
+}
+
+TEST_F(ModelReportBuilder, OnDemandACallbackWaitingForTheReportDuringItsBuildGetsTheTextSoFar)
+{
+    const TCrash crash(TCrashSite::A, u"crasher");
+    const TIntfPtr<TIZEException> exception = NewException(crash, true);
+    SetEvent(slow.go);
+    exception->GetBugReportSections();
+    exception->RegisterBugReportCallback(WaitForReportInCallback, false);
+    const std::string text = Narrow(exception->GetBugReport());
+    EXPECT_TRUE(exception->IsComplete());
+    EXPECT_EQ(std::string::npos, text.find("will be calculated soon")) << text;
+    ASSERT_GE(callbackLog.completes.size(), 2u);
+    EXPECT_TRUE(callbackLog.completes.back());
+    EXPECT_FALSE(callbackLog.lastText.empty());
+}
+
 TEST_F(ModelReportBuilder, CallbacksSeeTheReportGrowAndLastTheCompleteText)
 {
     const TCrash crash(TCrashSite::A, u"crasher");
