@@ -96,6 +96,8 @@ def short_name(name):
     name = re.sub(r"@\d+$", "", name)
     name = re.sub(r" const$", "", name)
     name = strip_group(name, "(", ")")
+    if name.endswith("operator"):  # the call operator's own "()" was taken for its parameters
+        name += "()"
     name = strip_group(name, "<", ">")
     return last_component(name).lstrip("_")
 
@@ -104,7 +106,7 @@ def same_function(expected, names):
     """Whether addr2line's name is one of the names nm gives the lookup's function start (whose
     name the lookup shows cut to the stored length); only the short name counts where
     addr2line gives no signature."""
-    signature = expected.endswith(")") or expected.endswith(") const")
+    signature = (expected.endswith(")") or expected.endswith(") const")) and not expected.endswith("operator()")
     for name in names:
         name = re.sub(r"@\d+$", "", name)
         if expected == name or (not signature and short_name(expected) == short_name(name)):
