@@ -237,9 +237,18 @@ TEST(ZelExceptionLifetime, ABuilderThatDropsTheLastReferenceDoesNotWaitForItself
     EXPECT_EQ(WaitForSingleObject(watched.Get(), 5000), WAIT_OBJECT_0);
 }
 
+struct TWaitingThread {
+    HANDLE started;
+    HANDLE never;
+};
+
+// Ending a thread still in its start-up could take the loader's lock with it: the test ends
+// it only once it waits.
 DWORD WINAPI WaitForever(void* parameter)
 {
-    WaitForSingleObject(static_cast<HANDLE>(parameter), INFINITE);
+    const auto* waiting = static_cast<const TWaitingThread*>(parameter);
+    SetEvent(waiting->started);
+    WaitForSingleObject(waiting->never, INFINITE);
     return 0;
 }
 
@@ -253,10 +262,13 @@ TEST(ZelExceptionLifetime, UnderTheLoaderLockTheBuilderIsEndedInsteadOfWaitedFor
         return true;
     };
     TWinHandle never(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    TWinHandle started(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    const TWaitingThread waiting{started.Get(), never.Get()};
     TIntfPtr<TIZEException> exception = NewZelException(nullptr, {});
     DWORD threadId = 0;
-    TWinHandle thread(CreateThread(nullptr, 0, WaitForever, never.Get(), 0, &threadId));
+    TWinHandle thread(CreateThread(nullptr, 0, WaitForever, const_cast<TWaitingThread*>(&waiting), 0, &threadId));
     ASSERT_TRUE(thread);
+    ASSERT_EQ(WaitForSingleObject(started.Get(), 5000), WAIT_OBJECT_0);
     HANDLE ours = nullptr;
     ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), thread.Get(), GetCurrentProcess(), &ours, 0, FALSE,
                                 DUPLICATE_SAME_ACCESS));
