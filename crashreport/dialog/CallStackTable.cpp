@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <climits>
 
-#include "dialog/ColumnSpec.h"
+#include "dialog/ColumnList.h"
 #include "text/CaseFolding.h"
 #include "text/TextEdit.h"
 
@@ -198,13 +198,13 @@ TViewTable BuildCallStackTable(std::u16string_view text)
         for (size_t r = 0; r < StackRoleCount; ++r)
             captioned[r] = captioned[r] || roles.back()[r] >= 0;
     }
-    UnicodeString spec = u"^address";
+    UnicodeString columnList = u"^address";
     for (size_t r = 0; r < StackRoleCount; ++r) {
         if (captioned[r])
-            spec += u"|" + UnicodeString(RoleCaptions[r]);
+            columnList += u"|" + UnicodeString(RoleCaptions[r]);
     }
     TViewTable table;
-    table.columns = ParseColumnSpec(spec);
+    table.columns = ParseColumnList(columnList);
     table.hasHeader = true;
     bool previousEmpty = false;
     for (size_t p = 0; p < pieces.size(); ++p) {

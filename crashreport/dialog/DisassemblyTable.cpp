@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "dialog/ColumnSpec.h"
+#include "dialog/ColumnList.h"
 #include "dialog/SectionLayout.h"
 #include "text/TextEdit.h"
 
@@ -87,7 +87,7 @@ TViewTable BuildDisassemblyTable(std::u16string_view text)
         lineNumbers = lineNumbers || HasSourceLine(body);
     }
     TViewTable table;
-    table.columns = ParseColumnSpec(lineNumbers ? u"line|asm code|comments" : u"address|asm code|comments");
+    table.columns = ParseColumnList(lineNumbers ? u"line|asm code|comments" : u"address|asm code|comments");
     table.hasHeader = true;
     bool previousEmpty = false;
     for (const std::u16string_view line : texts) {

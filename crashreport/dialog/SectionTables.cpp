@@ -2,26 +2,26 @@
 
 #include <climits>
 
-#include "dialog/ColumnSpec.h"
+#include "dialog/ColumnList.h"
 #include "dialog/SectionLayout.h"
 #include "text/CaseFolding.h"
 #include "text/TextEdit.h"
 
 namespace {
 
-struct TSectionSpec {
+struct TSectionColumnList {
     std::u16string_view name;
-    std::u16string_view spec;
+    std::u16string_view columnList;
 };
 
-constexpr TSectionSpec FixedSpecs[] = {
+constexpr TSectionColumnList FixedColumnLists[] = {
     {u"cpu registers", u"reg.|content"},
     {u"modules", u"^handle|file name| version|path"},
 };
 
 // The process list shows a session column and the two object counts only when it lists
 // them; the number of columns found tells which.
-std::u16string_view ProcessesSpec(int columns)
+std::u16string_view ProcessesColumnList(int columns)
 {
     switch (columns) {
     case 5:
@@ -53,7 +53,7 @@ TViewRow SpanningRow(std::u16string_view trimmedLine, bool followsBlank)
 TViewTable BuildHeaderTable(const TFieldPairs& header)
 {
     TViewTable table;
-    table.columns = ParseColumnSpec(u"description|value");
+    table.columns = ParseColumnList(u"description|value");
     table.hasHeader = true;
     table.fixedFont = false;
     for (const auto& [name, value] : header)
@@ -61,12 +61,13 @@ TViewTable BuildHeaderTable(const TFieldPairs& header)
     return table;
 }
 
-TViewTable BuildDetectedTable(std::u16string_view text, std::u16string_view spec)
+TViewTable BuildDetectedTable(std::u16string_view text, std::u16string_view columnList)
 {
     const TSectionLayout layout(text, true);
     TViewTable table;
-    table.hasHeader = !spec.empty();
-    table.columns = spec.empty() ? TColumns(static_cast<size_t>(layout.ColumnCount())) : ParseColumnSpec(spec);
+    table.hasHeader = !columnList.empty();
+    table.columns =
+        columnList.empty() ? TColumns(static_cast<size_t>(layout.ColumnCount())) : ParseColumnList(columnList);
     const int shown = static_cast<int>(table.columns.size());
     bool previousEmpty = false;
     for (size_t line = 0; line < layout.LineCount(); ++line) {
@@ -98,10 +99,10 @@ TViewTable BuildSectionTable(std::u16string_view name, std::u16string_view text)
     if (SameTextW(name, u"stack dump"))
         return BuildStackDumpTable(text);
     if (SameTextW(name, u"processes"))
-        return BuildDetectedTable(text, ProcessesSpec(TSectionLayout(text, true).ColumnCount()));
-    for (const TSectionSpec& fixed : FixedSpecs) {
+        return BuildDetectedTable(text, ProcessesColumnList(TSectionLayout(text, true).ColumnCount()));
+    for (const TSectionColumnList& fixed : FixedColumnLists) {
         if (SameTextW(name, fixed.name))
-            return BuildDetectedTable(text, fixed.spec);
+            return BuildDetectedTable(text, fixed.columnList);
     }
     return BuildDetectedTable(text, {});
 }

@@ -15,10 +15,10 @@ TViewTable BuildHeaderTable(const TFieldPairs& header);
 // captions; any other section shows the columns found in it without a header.
 TViewTable BuildSectionTable(std::u16string_view name, std::u16string_view text);
 
-// Columns found in the text, captioned by the specification when it is not empty: a column
-// the specification lacks joins the last captioned one, a caption without a column stays
+// Columns found in the text, captioned by the column list when it is not empty: a column
+// the column list lacks joins the last captioned one, a caption without a column stays
 // empty.
-TViewTable BuildDetectedTable(std::u16string_view text, std::u16string_view spec);
+TViewTable BuildDetectedTable(std::u16string_view text, std::u16string_view columnList);
 
 // "address" (or "line" when the listing carries source lines), "asm code", "comments".
 TViewTable BuildDisassemblyTable(std::u16string_view text);

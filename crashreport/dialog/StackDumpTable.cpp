@@ -4,7 +4,7 @@
 // from this layout rather than from column detection.
 #include "dialog/SectionTables.h"
 
-#include "dialog/ColumnSpec.h"
+#include "dialog/ColumnList.h"
 #include "dialog/SectionLayout.h"
 #include "text/TextEdit.h"
 
@@ -20,7 +20,7 @@ constexpr size_t CharsOffset = HexOffset + HexLength + 1;
 TViewTable BuildStackDumpTable(std::u16string_view text)
 {
     TViewTable table;
-    table.columns = ParseColumnSpec(u"address|data - hexadecimal|data - chars");
+    table.columns = ParseColumnList(u"address|data - hexadecimal|data - chars");
     table.hasHeader = true;
     for (const TDALine& line : SplitSectionLines(text)) {
         std::u16string_view body = text.substr(static_cast<size_t>(line.start));

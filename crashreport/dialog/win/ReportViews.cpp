@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "dialog/ColumnSpec.h"
+#include "dialog/ColumnList.h"
 #include "dialog/ViewColours.h"
 #include "dialog/win/ViewRowPainter.h"
 #include "engine/win/Clipboard.h"

@@ -10,7 +10,7 @@
 
 #include "DialogTestText.h"
 #include "StackText.h"
-#include "dialog/ColumnSpec.h"
+#include "dialog/ColumnList.h"
 
 namespace {
 

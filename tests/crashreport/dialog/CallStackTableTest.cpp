@@ -5,7 +5,7 @@
 
 #include "DialogTestText.h"
 #include "ViewTableText.h"
-#include "dialog/ColumnSpec.h"
+#include "dialog/ColumnList.h"
 
 namespace {
 

@@ -5,13 +5,13 @@
 
 #include "DialogTestText.h"
 #include "ViewTableText.h"
-#include "dialog/ColumnSpec.h"
+#include "dialog/ColumnList.h"
 
 namespace {
 
-TEST(ColumnSpecTest, MarksAreReadAndDropped)
+TEST(ColumnListTest, MarksAreReadAndDropped)
 {
-    const TColumns columns = ParseColumnSpec(u"^handle|file name| version|^ rel.|a&b");
+    const TColumns columns = ParseColumnList(u"^handle|file name| version|^ rel.|a&b");
     ASSERT_EQ(columns.size(), 5u);
     EXPECT_TRUE(columns[0].upperCaseHeader);
     EXPECT_FALSE(columns[0].rightAligned);
@@ -20,8 +20,8 @@ TEST(ColumnSpecTest, MarksAreReadAndDropped)
     EXPECT_TRUE(columns[3].upperCaseHeader && columns[3].rightAligned);
     EXPECT_EQ(Narrow(HeaderCaption(columns[3])), "REL.");
     EXPECT_EQ(Narrow(HeaderCaption(columns[4])), "a&&b");
-    EXPECT_TRUE(ParseColumnSpec(u"").empty());
-    EXPECT_EQ(ParseColumnSpec(u"address|").size(), 2u);
+    EXPECT_TRUE(ParseColumnList(u"").empty());
+    EXPECT_EQ(ParseColumnList(u"address|").size(), 2u);
 }
 
 TEST(SectionTablesTest, HeaderFieldsInTheDialogFont)

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "DialogTestText.h"
-#include "dialog/ColumnSpec.h"
+#include "dialog/ColumnList.h"
 #include "dialog/ViewTable.h"
 
 inline std::vector<std::string> Captions(const TViewTable& table)

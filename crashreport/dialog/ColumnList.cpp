@@ -1,16 +1,17 @@
-#include "dialog/ColumnSpec.h"
+#include "dialog/ColumnList.h"
 
 #include "text/CaseFolding.h"
 
-TColumns ParseColumnSpec(std::u16string_view spec)
+TColumns ParseColumnList(std::u16string_view columnList)
 {
     TColumns columns;
-    if (spec.empty())
+    if (columnList.empty())
         return columns;
     size_t start = 0;
     for (;;) {
-        const size_t bar = spec.find(u'|', start);
-        std::u16string_view caption = spec.substr(start, bar == std::u16string_view::npos ? spec.npos : bar - start);
+        const size_t bar = columnList.find(u'|', start);
+        std::u16string_view caption =
+            columnList.substr(start, bar == std::u16string_view::npos ? columnList.npos : bar - start);
         TViewColumn column;
         if (!caption.empty() && caption.front() == u'^') {
             column.upperCaseHeader = true;
