@@ -147,6 +147,18 @@ bool TRequestHandler::IsReportThread(DWORD threadId) const
     return sender && GetThreadId(sender) == threadId;
 }
 
+void TRequestHandler::SetConsoleMode(bool on)
+{
+    const std::lock_guard guard(lock_);
+    consoleMode_ = on;
+}
+
+bool TRequestHandler::ConsoleMode() const
+{
+    const std::lock_guard guard(lock_);
+    return consoleMode_;
+}
+
 uint64_t TRequestHandler::Now() const
 {
     const std::lock_guard guard(lock_);
@@ -257,11 +269,13 @@ void TRequestHandler::EndOfHandling(TIZEException& exception, bool handled)
     if (!handled) {
         if (settings.AutoSave() || settings.AutoSend() || settings.AutoClip())
             exception.RegisterBugReportCallbackOO(AutoSendMethod(), false);
-        // ShowSetting 4 shows nothing: the automatic actions below decide.
+        // ShowSetting 4 shows nothing: the automatic actions below decide. In console mode
+        // showing writes to standard output.
         if (exception.GetShowSetting() != kShowNothing)
             exception.Show();
     }
-    if (exception.GetCanContinue() && exception.GetShowSetting() != kShowNothing) {
+    // Nobody answered a dialog in console mode: the automatic actions decide there as well.
+    if (exception.GetCanContinue() && exception.GetShowSetting() != kShowNothing && !ConsoleMode()) {
         if (!handled)
             FinishReport(exception, false);
         return;

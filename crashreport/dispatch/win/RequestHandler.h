@@ -28,18 +28,22 @@ public:
     bool IsDue(int32_t value) const;
     // Whether the thread works on the report being handled: its builder or its sender.
     bool IsReportThread(DWORD threadId) const;
+    // A console program writes exceptions to standard output and never waits for a dialog.
+    void SetConsoleMode(bool on);
 
 private:
     class TCurrentException;
 
     TIntfPtr<TIZEException> CreateException(const THandlingRequest& request, TRequestCopies& copies) const;
     uint64_t Now() const;
+    bool ConsoleMode() const;
     void EndOfHandling(TIZEException& exception, bool handled);
 
     mutable std::mutex lock_;
     TIntfPtr<TIZEException> current_;
     TExceptionHistory history_;
     TClock clock_;
+    bool consoleMode_ = false;
 };
 
 // The request handling of this copy of the library.

@@ -14,6 +14,7 @@
 #include "model/win/HandlerExceptionView.h"
 #include "report/win/ModelReportBuilder.h"
 #include "startup/win/LibraryThreads.h"
+#include "startup/win/ProcessPresentation.h"
 
 namespace {
 
@@ -45,6 +46,7 @@ void InstallExceptionHooks()
     InstallDelivery();
     DeliveryEnvironment().pauseWatchdog = [](bool pause) { FreezeWatchdog().MarkHandling(pause); };
     InstallExceptionDialog();
+    SetUpPresentation();
     DialogEnvironment().autoActionDue = &AutoEndDue;
 }
 
