@@ -82,6 +82,7 @@ protected:
         ExceptionHooks() = TExceptionHooks{};
         RequestHandler().SetClock(nullptr);
         RequestHandler().SetHistory({});
+        RequestHandler().SetConsoleMode(false);
         settings_->SetGnShowCfg(0);
         settings_->SetAutoClose(0);
         settings_->SetAutoRestart(0);
@@ -191,6 +192,28 @@ TEST_F(RequestHandlerTest, AutoRestartIsDueWithTheTenthExceptionWithinItsSeconds
     Handle(0, false);
     EXPECT_EQ(restarts_, 1);
     EXPECT_EQ(g_actions, (std::vector<uint8_t>{HandlerAction::Restart}));
+}
+
+TEST_F(RequestHandlerTest, OnAConsoleTheExceptionIsWrittenThenTheAutomaticActionsDecide)
+{
+    RequestHandler().SetConsoleMode(true);
+    Handle();
+    EXPECT_EQ(shown_.size(), 1u);
+    EXPECT_EQ(g_actions, (std::vector<uint8_t>{HandlerAction::Continue})) << "no dialog chose to continue";
+    EXPECT_EQ(closes_, 0);
+
+    g_actions.clear();
+    settings_->SetAutoClose(1);
+    Handle();
+    EXPECT_EQ(shown_.size(), 2u);
+    EXPECT_EQ(g_actions, (std::vector<uint8_t>{HandlerAction::Close}));
+    EXPECT_EQ(closes_, 1);
+
+    // Showing nothing stays nothing on a console as well.
+    settings_->SetAutoClose(0);
+    settings_->SetGnShowCfg(4);
+    Handle();
+    EXPECT_EQ(shown_.size(), 2u);
 }
 
 TEST_F(RequestHandlerTest, AutoCloseWinsOverADueRestart)
