@@ -150,7 +150,7 @@ def main():
     if arguments.tls or arguments.ca or arguments.ca_dir:
         context = make_context(arguments.state, arguments.ca, arguments.ca_dir)
         server.socket = context.wrap_socket(server.socket, server_side=True)
-    threading.Thread(target=server.serve_forever, daemon=True).start()
+    threading.Thread(target=server.serve_forever, kwargs={"poll_interval": 0.05}, daemon=True).start()
     running = server_state.announce(arguments.state, {"port": server.server_port})
     server_state.wait_while(running)
     server.shutdown()

@@ -1,7 +1,8 @@
 #pragma once
 // tests/crashreport/mail/*.py servers for a test: started through /bin/sh with a state folder
 // of their own under /tmp, where they write ready.json (their port) and what they received;
-// stopped with the test by a "stop" file, on which they remove the folder.
+// stopped with the test by a "stop" file, on which they remove the folder. The test waits for
+// that, so the next test may take the same fixed port (25 and 53 in a namespace of its own).
 #include <windows.h>
 
 #include <fstream>
@@ -42,7 +43,15 @@ public:
             failure_ = script + " did not start: " + ReadFile("server.log");
     }
 
-    ~TMailTestServer() { std::ofstream(WindowsPath(state_ + "/stop")); }
+    ~TMailTestServer()
+    {
+        std::ofstream(WindowsPath(state_ + "/stop"));
+        if (port_ == 0)
+            return; // a server that never started leaves its folder and log behind
+        for (int wait = 0; wait < 250 && GetFileAttributesA(WindowsPath(state_).c_str()) != INVALID_FILE_ATTRIBUTES;
+             ++wait)
+            Sleep(20);
+    }
 
     TMailTestServer(const TMailTestServer&) = delete;
     TMailTestServer& operator=(const TMailTestServer&) = delete;

@@ -46,10 +46,15 @@ def main():
     for item in arguments.host:
         name, address = item.split("=")
         command.append("--host-record=%s,%s" % (name, address))
+    # The dnsmasq of the test before may still hold the port as it ends: its answers would
+    # make ours look ready while ours cannot bind.
+    deadline = time.monotonic() + 10
+    while answers(53) and time.monotonic() < deadline:
+        time.sleep(0.05)
     with open(os.path.join(arguments.state, "dnsmasq.out"), "w") as out:
         dnsmasq = subprocess.Popen(command, stdout=out, stderr=subprocess.STDOUT)
     deadline = time.monotonic() + 10
-    while not answers(53):
+    while not answers(53) or dnsmasq.poll() is not None:
         if dnsmasq.poll() is not None or time.monotonic() > deadline:
             dnsmasq.kill()
             with open(os.path.join(arguments.state, "dnsmasq.out")) as out:

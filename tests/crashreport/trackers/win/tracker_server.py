@@ -298,7 +298,7 @@ def main():
         handler = (fogbugz_handler(recorder, arguments.account, arguments.fail, arguments.minversion)
                    if arguments.kind == "fogbugz" else mantis_handler(recorder, arguments.account, arguments.fail))
         server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
-    threading.Thread(target=server.serve_forever, daemon=True).start()
+    threading.Thread(target=server.serve_forever, kwargs={"poll_interval": 0.05}, daemon=True).start()
     running = server_state.announce(arguments.state, {"port": server.server_address[1]})
     server_state.wait_while(running)
     server.shutdown()
