@@ -5,6 +5,7 @@
 
 #include "GuardedRead.h"
 #include "LiveProcess.h"
+#include "StackSnapshot.h"
 
 namespace {
 
@@ -44,37 +45,19 @@ CodeAddress StackTopOf(HANDLE thread, const TDATryRead& readable)
     return Low(block.StackBase);
 }
 
+// The size of the stack a thread may grow to below its top; a megabyte when unknown.
+std::size_t StackReserveBelow(CodeAddress stackTop)
+{
+    constexpr std::size_t kUsualReserve = 1024 * 1024;
+    MEMORY_BASIC_INFORMATION region{};
+    if (VirtualQuery(reinterpret_cast<const void*>(static_cast<uintptr_t>(stackTop) - 1), &region, sizeof region) !=
+            sizeof region ||
+        !region.AllocationBase)
+        return kUsualReserve;
+    return stackTop - Low(region.AllocationBase);
+}
+
 #endif
-
-// Every heap of the process, locked for the lifetime of this object.
-class THeapLocks {
-public:
-    THeapLocks()
-    {
-        heaps_.resize(64);
-        DWORD count = GetProcessHeaps(static_cast<DWORD>(heaps_.size()), heaps_.data());
-        if (count > heaps_.size()) {
-            heaps_.resize(count);
-            count = GetProcessHeaps(count, heaps_.data());
-        }
-        heaps_.resize(std::min<size_t>(count, heaps_.size()));
-        for (HANDLE heap : heaps_) {
-            if (HeapLock(heap))
-                locked_.push_back(heap);
-        }
-    }
-    ~THeapLocks()
-    {
-        for (HANDLE heap : locked_)
-            HeapUnlock(heap);
-    }
-    THeapLocks(const THeapLocks&) = delete;
-    THeapLocks& operator=(const THeapLocks&) = delete;
-
-private:
-    std::vector<HANDLE> heaps_;
-    std::vector<HANDLE> locked_;
-};
 
 class TSuspension {
 public:
@@ -118,22 +101,26 @@ TStackTraceResult TraceOtherThread(HANDLE thread, const ICodeNamer& namer, const
     if (stackTop == 0)
         return {};
     namer.Prepare();
-    // The trace allocates from heaps that this thread holds locked while the other is stopped.
     const TStackTraceLock lock;
-    const THeapLocks heaps;
-    const TSuspension suspension(thread);
-    if (!suspension.Suspended())
-        return {};
+    TStackSnapshot stack(process, StackReserveBelow(stackTop));
     CONTEXT context{};
-    context.ContextFlags = CONTEXT_CONTROL | CONTEXT_INTEGER;
-    if (!GetThreadContext(thread, &context))
-        return {};
+    {
+        // Only the registers and a copy of the stack are taken while the thread is stopped:
+        // nothing here allocates or takes a lock the thread might hold.
+        const TSuspension suspension(thread);
+        if (!suspension.Suspended())
+            return {};
+        context.ContextFlags = CONTEXT_CONTROL | CONTEXT_INTEGER;
+        if (!GetThreadContext(thread, &context))
+            return {};
+        stack.Take(context.Esp, stackTop);
+    }
     TStackRegisters registers;
     registers.instruction = context.Eip;
     registers.stackPointer = context.Esp;
     registers.framePointer = context.Ebp;
     registers.stackTop = stackTop;
-    return TraceStack(process, namer, registers, options, lock);
+    return TraceStack(stack, namer, registers, options, lock);
 }
 
 #else
@@ -145,9 +132,8 @@ constexpr size_t kMaxFrames = 1024;
 
 } // namespace
 
-std::vector<TItemAddress> UnwindReturnAddresses(CONTEXT context, const TDATryRead& readable)
+void UnwindReturnAddresses(CONTEXT context, const TDATryRead& readable, std::vector<TItemAddress>& addresses)
 {
-    std::vector<TItemAddress> addresses;
     while (context.Rip != 0 && addresses.size() < kMaxFrames) {
         addresses.push_back(context.Rip);
         const DWORD64 stackPointer = context.Rsp;
@@ -168,7 +154,6 @@ std::vector<TItemAddress> UnwindReturnAddresses(CONTEXT context, const TDATryRea
         if (context.Rsp <= stackPointer)
             break; // the stack only grows towards older frames
     }
-    return addresses;
 }
 
 __attribute__((noinline)) TStackTraceResult TraceCurrentThread(const ICodeNamer& namer,
@@ -177,7 +162,8 @@ __attribute__((noinline)) TStackTraceResult TraceCurrentThread(const ICodeNamer&
     const TDATryRead readable = GetReadableRanges();
     CONTEXT context{};
     RtlCaptureContext(&context);
-    std::vector<TItemAddress> addresses = UnwindReturnAddresses(context, readable);
+    std::vector<TItemAddress> addresses;
+    UnwindReturnAddresses(context, readable, addresses);
     // This routine's own frame is no part of the caller's stack.
     if (!addresses.empty())
         addresses.erase(addresses.begin());
@@ -189,11 +175,11 @@ TStackTraceResult TraceOtherThread(HANDLE thread, const ICodeNamer& namer, const
 {
     const TDATryRead readable = GetReadableRanges();
     namer.Prepare();
+    const TStackTraceLock lock;
     std::vector<TItemAddress> addresses;
+    // The walk then adds to the list without allocating while the thread is stopped.
+    addresses.reserve(kMaxFrames);
     {
-        // The unwinder and the trace allocate; the heaps stay locked while the other thread is stopped.
-        const TStackTraceLock lock;
-        const THeapLocks heaps;
         const TSuspension suspension(thread);
         if (!suspension.Suspended())
             return {};
@@ -201,7 +187,7 @@ TStackTraceResult TraceOtherThread(HANDLE thread, const ICodeNamer& namer, const
         context.ContextFlags = CONTEXT_FULL;
         if (!GetThreadContext(thread, &context))
             return {};
-        addresses = UnwindReturnAddresses(context, readable);
+        UnwindReturnAddresses(context, readable, addresses);
     }
     return ComposeStackTrace(namer, addresses, options);
 }

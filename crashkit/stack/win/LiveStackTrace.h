@@ -11,14 +11,17 @@
 // The caller's own stack, most recent item the return address into the caller.
 TStackTraceResult TraceCurrentThread(const ICodeNamer& namer, const TStackTraceOptions& options);
 
-// Another thread: every lock the trace needs (the trace lock and the heaps) is taken before
-// the thread is suspended, so a thread suspended while holding one cannot block the trace.
-// Empty when the thread cannot be suspended or its registers read.
+// Another thread: while it is suspended only its registers and its stack are taken (a copy of
+// the stack on i686, the unwinder's walk on x86_64), with no allocation and no lock but the
+// trace lock, which is taken first; so a thread suspended while holding the loader's or a
+// heap's lock cannot block the trace. Empty when the thread cannot be suspended or its
+// registers read.
 TStackTraceResult TraceOtherThread(HANDLE thread, const ICodeNamer& namer, const TStackTraceOptions& options);
 
 #if defined(__x86_64__)
 // The return addresses the system's unwinder finds from a context, the context's own
 // instruction first. A routine without unwind data is a leaf: its return address is at the
-// stack pointer. A damaged stack cannot make the walk endless.
-std::vector<TItemAddress> UnwindReturnAddresses(CONTEXT context, const TDATryRead& readable);
+// stack pointer. A damaged stack cannot make the walk endless. Appends to the list, which
+// does not grow past its capacity when that is reserved for 1024 addresses.
+void UnwindReturnAddresses(CONTEXT context, const TDATryRead& readable, std::vector<TItemAddress>& addresses);
 #endif

@@ -210,4 +210,53 @@ TEST(LiveStackTrace, SystemCodeWithoutDebugInformationCarriesItsExportNames)
     EXPECT_GT(exportNamed, 0) << Text(result);
 }
 
+TEST(LiveStackTrace, TracesWhileOtherThreadsStartAndEndNeverDeadlock)
+{
+    // Each thread that starts or ends runs the libraries' thread notifications under the
+    // loader's lock and allocates there; a trace that stopped a thread and then waited for
+    // a heap or the loader would sooner or later wait for such a thread, and it for the trace.
+    const THandle ready(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    const THandle release(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    gReady = ready.handle;
+    gRelease = release.handle;
+    TLevels levels;
+    std::thread traced([&levels] { LevelOne(levels, true); });
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(ready.handle, 10000));
+    HANDLE thread = nullptr;
+    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), pthread_gethandle(traced.native_handle()), GetCurrentProcess(),
+                                &thread, 0, FALSE, DUPLICATE_SAME_ACCESS));
+    const THandle owned(thread);
+    std::atomic<bool> churning{true};
+    std::thread churn([&churning] {
+        while (churning)
+            std::thread([] {}).join();
+    });
+    std::atomic<int> traces{0};
+    std::atomic<bool> allFound{true};
+    std::thread tracer([&] {
+        const DWORD start = GetTickCount();
+        while (GetTickCount() - start < 3000) {
+            const std::vector<TItemAddress> addresses = Addresses(TraceOtherThread(thread, *Namer(), {}));
+            if (std::find(addresses.begin(), addresses.end(), levels.returns[0]) == addresses.end())
+                allFound = false;
+            ++traces;
+        }
+    });
+    const HANDLE tracerHandle = pthread_gethandle(tracer.native_handle());
+    if (WaitForSingleObject(tracerHandle, 30000) != WAIT_OBJECT_0) {
+        // Whatever allocates may wait for the stuck tracer: the message goes out unformatted.
+        const char message[] = "the tracer is stuck: a deadlock\n";
+        DWORD written = 0;
+        WriteFile(GetStdHandle(STD_ERROR_HANDLE), message, sizeof message - 1, &written, nullptr);
+        TerminateProcess(GetCurrentProcess(), 3); // nothing else could end this process
+    }
+    tracer.join();
+    churning = false;
+    churn.join();
+    SetEvent(release.handle);
+    traced.join();
+    EXPECT_GT(traces.load(), 10);
+    EXPECT_TRUE(allFound) << "every trace shows the waiting chain";
+}
+
 } // namespace
