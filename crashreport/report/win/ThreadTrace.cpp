@@ -61,8 +61,7 @@ TThreadTrace TraceSavedContext(const CONTEXT& saved, uintptr_t exceptAddress, co
     std::vector<TItemAddress> addresses;
     if (exceptAddress != 0 && exceptAddress != saved.Rip)
         addresses.push_back(exceptAddress);
-    const std::vector<TItemAddress> unwound = UnwindReturnAddresses(saved, readable);
-    addresses.insert(addresses.end(), unwound.begin(), unwound.end());
+    UnwindReturnAddresses(saved, readable, addresses);
     namer.Prepare();
     const TStackTraceLock lock;
     return Traced(ComposeStackTrace(namer, addresses, options));
