@@ -8,28 +8,16 @@
 #include <gtest/gtest.h>
 
 #include "ExceptionGuard.h"
+#include "support/LoadedModule.h"
 #include "text/Utf.h"
 
 namespace {
 
-// A DLL mapped as an image without running its entry point; freed at the end.
-class TMappedDll {
-public:
-    explicit TMappedDll(const std::wstring& path)
-        : module_(LoadLibraryExW(path.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES)) {}
-    ~TMappedDll()
-    {
-        if (module_)
-            FreeLibrary(module_);
-    }
-    TMappedDll(const TMappedDll&) = delete;
-    TMappedDll& operator=(const TMappedDll&) = delete;
-
-    HMODULE Get() const { return module_; }
-
-private:
-    HMODULE module_;
-};
+// A DLL mapped as an image without running its entry point.
+HMODULE MapDll(const std::wstring& path)
+{
+    return LoadLibraryExW(path.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
+}
 
 std::wstring Here()
 {
@@ -76,7 +64,7 @@ std::string Narrow(const UnicodeString& text)
 
 TEST(ProcessDebugInfo, OwnResourceOfTheBuiltDll)
 {
-    const TMappedDll dll(Here() + L"Conduvex.dll");
+    const TLoadedModule dll(MapDll(Here() + L"Conduvex.dll"));
     ASSERT_NE(dll.Get(), nullptr);
     const void* open = reinterpret_cast<const void*>(GetProcAddress(dll.Get(), "ciOpen"));
     ASSERT_NE(open, nullptr);
@@ -111,7 +99,7 @@ TEST(ProcessDebugInfo, ProgramDatabaseThroughTheDebugHelper)
     ASSERT_NE(database, INVALID_HANDLE_VALUE);
     CloseHandle(database);
 
-    const TMappedDll mapped(dll);
+    const TLoadedModule mapped(MapDll(dll));
     ASSERT_NE(mapped.Get(), nullptr);
     const void* open = reinterpret_cast<const void*>(GetProcAddress(mapped.Get(), "ciOpen"));
     ASSERT_NE(open, nullptr);

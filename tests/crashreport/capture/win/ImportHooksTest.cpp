@@ -41,7 +41,7 @@ protected:
     static void TearDownTestSuite() { ThreadNameBuffer().Close(); }
     void SetUp() override { ASSERT_NE(standIn.Get(), nullptr); }
 
-    TLoadedModule standIn{L"capture_standin.dll"};
+    TStandInModule standIn{L"capture_standin.dll"};
 };
 
 TEST_F(ImportHooksTest, AHookReachesEveryModulesImportsAndGoesBack)

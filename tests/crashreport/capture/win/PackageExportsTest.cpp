@@ -22,8 +22,8 @@ TEST(PackageExports, ANameIsFoundInTheModuleBeforeThenTheNamedPackageThenAnyPack
     const char* loadPackage = NameOf(TRuntimeRoutine::LoadPackage);
     EXPECT_EQ(FindPackageExport(nullptr, "rtl", 70, showException), nullptr);
 
-    const TLoadedModule other(L"other.bpl");
-    const TLoadedModule rtl(L"rtl70.bpl");
+    const TStandInModule other(L"other.bpl");
+    const TStandInModule rtl(L"rtl70.bpl");
     ASSERT_TRUE(other.Get() && rtl.Get());
     EXPECT_EQ(FindPackageExport(nullptr, "rtl", 70, showException), rtl.Get());
     // Both export it: the named package wins, and the module found before wins over both.
@@ -39,9 +39,9 @@ TEST(PackageExports, ANameIsFoundInTheModuleBeforeThenTheNamedPackageThenAnyPack
 
 TEST(PackageExports, TheRuntimeRoutinesComeFromTheirPackages)
 {
-    const TLoadedModule rtl(L"rtl70.bpl");
-    const TLoadedModule vcl(L"vcl70.bpl");
-    const TLoadedModule other(L"other.bpl");
+    const TStandInModule rtl(L"rtl70.bpl");
+    const TStandInModule vcl(L"vcl70.bpl");
+    const TStandInModule other(L"other.bpl");
     ASSERT_TRUE(rtl.Get() && vcl.Get() && other.Get());
     const TRuntimeRoutines routines = FindRuntimeRoutines();
     EXPECT_FALSE(routines.alreadyPatched);
@@ -58,8 +58,8 @@ TEST(PackageExports, TheRuntimeRoutinesComeFromTheirPackages)
 
 TEST(PackageExports, AShowExceptionThatStartsWithAJumpDropsThePackageSearch)
 {
-    const TLoadedModule rtl(L"rtl70.bpl");
-    const TLoadedModule patched(L"patched.bpl");
+    const TStandInModule rtl(L"rtl70.bpl");
+    const TStandInModule patched(L"patched.bpl");
     ASSERT_TRUE(rtl.Get() && patched.Get());
     const TRuntimeRoutines routines = FindRuntimeRoutines();
     EXPECT_TRUE(routines.alreadyPatched);

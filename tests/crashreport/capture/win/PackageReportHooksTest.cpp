@@ -16,8 +16,8 @@ TRuntimeRoutineCall Routine(const TRuntimeRoutines& routines, TRuntimeRoutine ro
 
 TEST(PackageReportHooks, ThePackagesExceptionRoutinesReportThroughTheStubsUntilRestored)
 {
-    const TLoadedModule rtl(L"rtl70.bpl");
-    const TLoadedModule vcl(L"vcl70.bpl");
+    const TStandInModule rtl(L"rtl70.bpl");
+    const TStandInModule vcl(L"vcl70.bpl");
     ASSERT_TRUE(rtl.Get() && vcl.Get());
     auto* const calls = vcl.Export<volatile int*>("standInCalls");
     const TRuntimeRoutines routines = FindRuntimeRoutines();

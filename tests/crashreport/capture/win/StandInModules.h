@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "support/LoadedModule.h"
+
 inline HMODULE LoadBesideProgram(const wchar_t* fileName)
 {
     wchar_t path[MAX_PATH];
@@ -13,25 +15,8 @@ inline HMODULE LoadBesideProgram(const wchar_t* fileName)
     return LoadLibraryW(full.c_str());
 }
 
-// A loaded module that goes with its holder.
-class TLoadedModule {
+// A stand-in module beside the program, loaded for one test.
+class TStandInModule : public TLoadedModule {
 public:
-    explicit TLoadedModule(const wchar_t* fileName) : module_(LoadBesideProgram(fileName)) {}
-    ~TLoadedModule()
-    {
-        if (module_)
-            FreeLibrary(module_);
-    }
-    TLoadedModule(const TLoadedModule&) = delete;
-    TLoadedModule& operator=(const TLoadedModule&) = delete;
-
-    HMODULE Get() const { return module_; }
-    template <class Function>
-    Function Export(const char* name) const
-    {
-        return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module_, name)));
-    }
-
-private:
-    HMODULE module_;
+    explicit TStandInModule(const wchar_t* fileName) : TLoadedModule(LoadBesideProgram(fileName)) {}
 };

@@ -8,25 +8,9 @@
 #include "settings/win/SharedSettings.h"
 #include "settings/win/ZeSettings.h"
 #include "wizard/win/NVAssistant.h"
+#include "support/LoadedModule.h"
 
 namespace {
-
-// A module with a settings resource, whose settings the exception inherits.
-class TSampleModule {
-public:
-    TSampleModule() : module_(LoadLibraryW(L"crashreport_sample_types.dll")) {}
-    ~TSampleModule()
-    {
-        if (module_)
-            FreeLibrary(module_);
-    }
-    TSampleModule(const TSampleModule&) = delete;
-    TSampleModule& operator=(const TSampleModule&) = delete;
-    HMODULE Get() const { return module_; }
-
-private:
-    HMODULE module_;
-};
 
 // The shared settings store, for the exception's own settings.
 class TSettingsStore {
@@ -49,7 +33,7 @@ TEST(ReportFormsTargetTest, TheExceptionTakesSenderScreenshotAndAttachFlag)
 {
     const TSettingsStore store;
     ASSERT_TRUE(store.IsOpen());
-    const TSampleModule sample;
+    const TLoadedModule sample(L"crashreport_sample_types.dll");
     ASSERT_NE(sample.Get(), nullptr);
     const TIntfPtr<TIZEException> exception = NewZelException(std::make_shared<TIZESettings>(sample.Get(), true), {});
     ASSERT_TRUE(exception);

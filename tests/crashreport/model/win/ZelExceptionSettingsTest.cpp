@@ -3,25 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "settings/win/SharedSettings.h"
+#include "support/LoadedModule.h"
 
 namespace {
-
-// A module with a settings resource, loaded for one test.
-class TSampleModule {
-public:
-    TSampleModule() : module_(LoadLibraryW(L"crashreport_sample_types.dll")) {}
-    ~TSampleModule()
-    {
-        if (module_)
-            FreeLibrary(module_);
-    }
-    TSampleModule(const TSampleModule&) = delete;
-    TSampleModule& operator=(const TSampleModule&) = delete;
-    HMODULE Get() const { return module_; }
-
-private:
-    HMODULE module_;
-};
 
 class ZelExceptionSettingsTest : public ::testing::Test {
 protected:
@@ -31,7 +15,7 @@ protected:
 
 TEST_F(ZelExceptionSettingsTest, TheModulesSettingsApplyAndSettingsItLacksStayWithTheException)
 {
-    const TSampleModule sample;
+    const TLoadedModule sample(L"crashreport_sample_types.dll");
     ASSERT_NE(sample.Get(), nullptr);
     const auto owner = std::make_shared<TIZESettings>(sample.Get(), true);
     ASSERT_TRUE(owner->HasSettings());
@@ -53,7 +37,7 @@ TEST_F(ZelExceptionSettingsTest, TheModulesSettingsApplyAndSettingsItLacksStayWi
 
 TEST_F(ZelExceptionSettingsTest, ASettingTheModuleHoldsIsTheModulesOwn)
 {
-    const TSampleModule sample;
+    const TLoadedModule sample(L"crashreport_sample_types.dll");
     ASSERT_NE(sample.Get(), nullptr);
     const auto owner = std::make_shared<TIZESettings>(sample.Get(), true);
     const TIntfPtr<TIZEException> exception = NewZelException(owner, {});

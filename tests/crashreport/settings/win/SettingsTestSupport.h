@@ -1,27 +1,11 @@
 #pragma once
-// What the settings tests share: a module loaded for one test, and the messages the
-// settings store reports.
+// What the settings tests share: the messages the settings store reports.
 #include <windows.h>
 
 #include <vector>
 
 #include "settings/win/DualText.h"
-
-class TLoadedModule {
-public:
-    explicit TLoadedModule(const wchar_t* name) : module_(LoadLibraryW(name)) {}
-    ~TLoadedModule()
-    {
-        if (module_)
-            FreeLibrary(module_);
-    }
-    TLoadedModule(const TLoadedModule&) = delete;
-    TLoadedModule& operator=(const TLoadedModule&) = delete;
-    HMODULE Get() const { return module_; }
-
-private:
-    HMODULE module_;
-};
+#include "support/LoadedModule.h"
 
 // The messages collected since a test cleared them.
 inline std::vector<AnsiString> g_messages;
