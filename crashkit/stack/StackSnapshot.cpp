@@ -19,21 +19,21 @@ bool TStackSnapshot::Take(CodeAddress from, CodeAddress top)
     start_ = end_ = 0;
     if (from >= top || capacity_ == 0)
         return false;
-    base_ = top - static_cast<CodeAddress>(std::min<std::uint64_t>(capacity_, top));
-    from = std::max(from, base_);
-    // Page by page downwards from the top: the pages nearest the stack pointer are the last
+    base_ = from;
+    const CodeAddress end = static_cast<CodeAddress>(std::min<std::uint64_t>(top, std::uint64_t{from} + capacity_));
+    // Page by page downwards from the end: the pages nearest the stack pointer are the last
     // to be committed and the likeliest to be missing from a table of readable memory.
-    CodeAddress low = top;
+    CodeAddress low = end;
     while (low > from) {
         const CodeAddress pieceStart = std::max(from, (low - 1) & ~(kPage - 1));
         if (!process_.Code().Read(pieceStart, copy_.get() + (pieceStart - base_), low - pieceStart))
             break;
         low = pieceStart;
     }
-    if (low == top)
+    if (low == end)
         return false;
     start_ = low;
-    end_ = top;
+    end_ = end;
     return true;
 }
 

@@ -13,11 +13,13 @@ public:
     // The room for the copy is made here, before any thread stops: taking it allocates nothing.
     TStackSnapshot(const IFunctionEnvironment& process, std::size_t capacity);
 
-    // Copies [from, top) from the process, at most the capacity, the part nearest the top
-    // first; a page that cannot be read ends the copy below it. False when nothing was copied.
+    // Copies [from, top) from the process, at most the capacity from `from` on; it is copied
+    // downwards and a page that cannot be read ends the copy below it. False when nothing was
+    // copied.
     bool Take(CodeAddress from, CodeAddress top);
-    // Where the copy starts (the copy ends at the top given to Take).
+    // The copied range [CopiedFrom, CopiedTo).
     CodeAddress CopiedFrom() const { return start_; }
+    CodeAddress CopiedTo() const { return end_; }
 
     const ICodeReader& Code() const override { return reader_; }
     bool IsCommitted(CodeAddress address) const override { return process_.IsCommitted(address); }
@@ -38,7 +40,7 @@ private:
     const IFunctionEnvironment& process_;
     std::size_t capacity_;
     std::unique_ptr<std::uint8_t[]> copy_;
-    CodeAddress base_ = 0; // the address of the room's first byte
+    CodeAddress base_ = 0; // the address that the room's first byte copies
     CodeAddress start_ = 0;
     CodeAddress end_ = 0;
     TReader reader_{*this};

@@ -45,6 +45,9 @@ CodeAddress StackTopOf(HANDLE thread, const TDATryRead& readable)
     return Low(block.StackBase);
 }
 
+// The most of a thread's stack, from its stack pointer up, that is copied while it is stopped.
+constexpr std::size_t kLargestStackCopy = 16 * 1024 * 1024;
+
 // The size of the stack a thread may grow to below its top; a megabyte when unknown.
 std::size_t StackReserveBelow(CodeAddress stackTop)
 {
@@ -102,7 +105,7 @@ TStackTraceResult TraceOtherThread(HANDLE thread, const ICodeNamer& namer, const
         return {};
     namer.Prepare();
     const TStackTraceLock lock;
-    TStackSnapshot stack(process, StackReserveBelow(stackTop));
+    TStackSnapshot stack(process, std::min(StackReserveBelow(stackTop), kLargestStackCopy));
     CONTEXT context{};
     {
         // Only the registers and a copy of the stack are taken while the thread is stopped:

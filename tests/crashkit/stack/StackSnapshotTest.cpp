@@ -58,6 +58,7 @@ TEST(StackSnapshot, ReadsInsideTheCopyShowTheMomentItWasTaken)
     TStackSnapshot snapshot(memory, kTop - kBase);
     ASSERT_TRUE(snapshot.Take(0x12345, kTop));
     EXPECT_EQ(0x12345u, snapshot.CopiedFrom());
+    EXPECT_EQ(kTop, snapshot.CopiedTo());
     std::fill(memory.bytes_.begin(), memory.bytes_.end(), 0xEE); // the thread went on
     EXPECT_EQ(Original(0x12345, 16), ReadThrough(snapshot, 0x12345, 16));
     EXPECT_EQ(Original(kTop - 4, 4), ReadThrough(snapshot, kTop - 4, 4));
@@ -87,15 +88,21 @@ TEST(StackSnapshot, CopyStopsAtTheFirstUnreadablePageBelowTheTop)
     EXPECT_TRUE(ReadThrough(snapshot, 0x11FFC, 8).empty()) << "half of it lies in the unreadable page";
 }
 
-TEST(StackSnapshot, RoomLimitsTheCopyToTheTopmostBytes)
+TEST(StackSnapshot, RoomLimitsTheCopyToTheBytesNearestTheStackPointer)
 {
     TMemory memory;
     TStackSnapshot snapshot(memory, 0x1000);
-    ASSERT_TRUE(snapshot.Take(kBase, kTop));
-    EXPECT_EQ(kTop - 0x1000, snapshot.CopiedFrom());
+    ASSERT_TRUE(snapshot.Take(0x11800, kTop));
+    EXPECT_EQ(0x11800u, snapshot.CopiedFrom());
+    EXPECT_EQ(0x12800u, snapshot.CopiedTo());
     std::fill(memory.bytes_.begin(), memory.bytes_.end(), 0xEE);
-    EXPECT_EQ(Original(kTop - 0x1000, 4), ReadThrough(snapshot, kTop - 0x1000, 4));
-    EXPECT_EQ(std::vector<uint8_t>(4, 0xEE), ReadThrough(snapshot, kTop - 0x1004, 4));
+    EXPECT_EQ(Original(0x11800, 4), ReadThrough(snapshot, 0x11800, 4));
+    EXPECT_EQ(Original(0x127FC, 4), ReadThrough(snapshot, 0x127FC, 4));
+    // Above the copy, up to the top, the process's bytes as they are now.
+    EXPECT_EQ(std::vector<uint8_t>(4, 0xEE), ReadThrough(snapshot, 0x12800, 4));
+    std::vector<uint8_t> across(4, 0xEE);
+    std::copy_n(Original(0x127FE, 2).begin(), 2, across.begin());
+    EXPECT_EQ(across, ReadThrough(snapshot, 0x127FE, 4));
 }
 
 TEST(StackSnapshot, NothingCopiedLeavesEveryReadToTheProcess)
