@@ -148,22 +148,56 @@ struct THandle {
     }
 };
 
+// A handle of the thread's own, for the tracer; nil when it cannot be made.
+HANDLE OwnHandleOf(std::thread& thread)
+{
+    HANDLE handle = nullptr;
+    DuplicateHandle(GetCurrentProcess(), pthread_gethandle(thread.native_handle()), GetCurrentProcess(), &handle, 0,
+                    FALSE, DUPLICATE_SAME_ACCESS);
+    return handle;
+}
+
+// A thread waiting inside LevelThree until it is released; released and joined at the end.
+class TWaitingLevels {
+public:
+    TWaitingLevels()
+    {
+        gReady = ready_.handle;
+        gRelease = release_.handle;
+        worker_ = std::thread([this] { LevelOne(levels_, true); });
+        waiting_ = WaitForSingleObject(ready_.handle, 10000) == WAIT_OBJECT_0;
+        thread_.handle = OwnHandleOf(worker_);
+    }
+    ~TWaitingLevels() { Release(); }
+    TWaitingLevels(const TWaitingLevels&) = delete;
+    TWaitingLevels& operator=(const TWaitingLevels&) = delete;
+
+    bool Waiting() const { return waiting_ && thread_.handle; }
+    HANDLE Thread() const { return thread_.handle; }
+    const TLevels& Levels() const { return levels_; }
+    void Release()
+    {
+        SetEvent(release_.handle);
+        if (worker_.joinable())
+            worker_.join();
+    }
+
+private:
+    THandle ready_{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    THandle release_{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    TLevels levels_;
+    std::thread worker_;
+    bool waiting_ = false;
+    THandle thread_{nullptr};
+};
+
 TEST(LiveStackTrace, SuspendedThreadShowsItsWaitingChain)
 {
-    const THandle ready(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    const THandle release(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    gReady = ready.handle;
-    gRelease = release.handle;
-    TLevels levels;
-    std::thread worker([&levels] { LevelOne(levels, true); });
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(ready.handle, 10000));
-    HANDLE thread = nullptr;
-    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), pthread_gethandle(worker.native_handle()), GetCurrentProcess(),
-                                &thread, 0, FALSE, DUPLICATE_SAME_ACCESS));
-    const THandle owned(thread);
-    const TStackTraceResult result = TraceOtherThread(thread, *Namer(), {});
-    SetEvent(release.handle);
-    worker.join();
+    TWaitingLevels waiting;
+    ASSERT_TRUE(waiting.Waiting());
+    const TStackTraceResult result = TraceOtherThread(waiting.Thread(), *Namer(), {});
+    waiting.Release();
+    const TLevels& levels = waiting.Levels();
     const std::vector<TItemAddress> addresses = Addresses(result);
     const auto two = std::find(addresses.begin(), addresses.end(), levels.returns[0]);
     ASSERT_NE(addresses.end(), two) << Text(result);
@@ -178,10 +212,9 @@ TEST(LiveStackTrace, SystemCodeWithoutDebugInformationCarriesItsExportNames)
 {
     const THandle release(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     std::thread worker([&release] { WaitForSingleObject(release.handle, 10000); });
-    HANDLE thread = nullptr;
-    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), pthread_gethandle(worker.native_handle()), GetCurrentProcess(),
-                                &thread, 0, FALSE, DUPLICATE_SAME_ACCESS));
-    const THandle owned(thread);
+    const THandle owned(OwnHandleOf(worker));
+    const HANDLE thread = owned.handle;
+    ASSERT_NE(thread, nullptr);
     // Until the worker waits, its instruction lies in the system's code.
     TStackTraceResult result;
     const TProcessNamer namer;
@@ -215,17 +248,8 @@ TEST(LiveStackTrace, TracesWhileOtherThreadsStartAndEndNeverDeadlock)
     // Each thread that starts or ends runs the libraries' thread notifications under the
     // loader's lock and allocates there; a trace that stopped a thread and then waited for
     // a heap or the loader would sooner or later wait for such a thread, and it for the trace.
-    const THandle ready(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    const THandle release(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    gReady = ready.handle;
-    gRelease = release.handle;
-    TLevels levels;
-    std::thread traced([&levels] { LevelOne(levels, true); });
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(ready.handle, 10000));
-    HANDLE thread = nullptr;
-    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), pthread_gethandle(traced.native_handle()), GetCurrentProcess(),
-                                &thread, 0, FALSE, DUPLICATE_SAME_ACCESS));
-    const THandle owned(thread);
+    TWaitingLevels waiting;
+    ASSERT_TRUE(waiting.Waiting());
     std::atomic<bool> churning{true};
     std::thread churn([&churning] {
         while (churning)
@@ -236,8 +260,9 @@ TEST(LiveStackTrace, TracesWhileOtherThreadsStartAndEndNeverDeadlock)
     std::thread tracer([&] {
         const DWORD start = GetTickCount();
         while (GetTickCount() - start < 3000) {
-            const std::vector<TItemAddress> addresses = Addresses(TraceOtherThread(thread, *Namer(), {}));
-            if (std::find(addresses.begin(), addresses.end(), levels.returns[0]) == addresses.end())
+            const std::vector<TItemAddress> addresses =
+                Addresses(TraceOtherThread(waiting.Thread(), *Namer(), {}));
+            if (std::find(addresses.begin(), addresses.end(), waiting.Levels().returns[0]) == addresses.end())
                 allFound = false;
             ++traces;
         }
@@ -253,8 +278,7 @@ TEST(LiveStackTrace, TracesWhileOtherThreadsStartAndEndNeverDeadlock)
     tracer.join();
     churning = false;
     churn.join();
-    SetEvent(release.handle);
-    traced.join();
+    waiting.Release();
     EXPECT_GT(traces.load(), 10);
     EXPECT_TRUE(allFound) << "every trace shows the waiting chain";
 }
