@@ -50,13 +50,14 @@ wine_start
 "$root/tools/pty-ports.sh" start "$build/ptys" 4 || { echo "the serial peers could not be started" >&2; exit 1; }
 run ctest --test-dir "$test_build" -L plain --output-on-failure -j"$jobs"
 report_skipped_tests "$test_build"
+run wine_check_server
 wine_stop
 
 # One program at a time: windows of programs sharing the display would take each other's
 # focus and cover each other's pixels.
 step "Tests under Wine ($TEST_ARCH) with a display (Xvfb)"
 run xvfb-run -a -s "-screen 0 800x600x24" bash -c \
-    "source '$root/tools/wine-env.sh' && wine_start && ctest --test-dir '$test_build' -L display --output-on-failure -j1; rc=\$?; wine_stop; exit \$rc"
+    "source '$root/tools/wine-env.sh' && wine_start && ctest --test-dir '$test_build' -L display --output-on-failure -j1; rc=\$?; wine_check_server || rc=1; wine_stop; exit \$rc"
 report_skipped_tests "$test_build"
 
 step "Native unit tests and fuzzers (address and undefined-behaviour sanitizers)"

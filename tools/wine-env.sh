@@ -31,9 +31,21 @@ wine_start() {
         "$wine_loader" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
         "$wine_server" -w
     fi
-    "$wine_server" -p >/dev/null 2>&1 &
+    # Its messages are kept: a server that ends while tests run ends their processes with it.
+    "$wine_server" -f -p >"$WINEPREFIX.server.log" 2>&1 &
+    wine_server_pid=$!
     # Wait until the server answers, so the first test does not pay for its start.
     "$wine_loader" cmd /c exit >/dev/null 2>&1
+}
+
+# Says so when the server that wine_start started has ended before wine_stop, with how it ended.
+wine_check_server() {
+    [ -n "${wine_server_pid:-}" ] || return 0
+    kill -0 "$wine_server_pid" 2>/dev/null && return 0
+    wait "$wine_server_pid"
+    echo "The wineserver ended while the tests ran (exit status $?); what it wrote:" >&2
+    tail -n 40 "$WINEPREFIX.server.log" >&2
+    return 1
 }
 
 wine_stop() {

@@ -72,9 +72,16 @@ public:
         EXPECT_EQ(0, listen(socket_.Get(), backlog));
     }
     uint16_t Port() const { return BoundPort(socket_.Get()); }
-    // The next connection, blocking; receives time out after 3 s.
+    // The next connection, waiting at most 10 s for it (an invalid socket then); its receives
+    // time out after 3 s.
     TSocketHandle Accept()
     {
+        fd_set pending;
+        FD_ZERO(&pending);
+        FD_SET(socket_.Get(), &pending);
+        timeval wait{10, 0};
+        if (select(0, &pending, nullptr, nullptr, &wait) != 1)
+            return TSocketHandle(INVALID_SOCKET);
         TSocketHandle peer(accept(socket_.Get(), nullptr, nullptr));
         SetReceiveTimeout(peer.Get(), 3000);
         return peer;

@@ -4,7 +4,9 @@
 # trusts a CA of the tests (PREFIX.ca/, its folder passed on as CRASHREPORT_TEST_CA_DIR), so its
 # servers may take port 53 and 25 of any 127.x address and nothing outside can be reached. Wine
 # runs there with a prefix and wineserver of its own: its sockets live in its server's namespace,
-# and it reads the CA bundle as it starts. Runs with the same prefix wait for each other.
+# and it reads the CA bundle as it starts. Runs with the same prefix wait for each other; the
+# lock is the script's own, so that a server left by a run that was killed cannot hold it (the
+# next run ends such a server first).
 #   in_network_namespace.sh PREFIX WINEARCH PROGRAM [ARGUMENTS]
 # Exit code 77 (a skipped test) when no namespace can be made here.
 set -u
@@ -38,9 +40,10 @@ unshare $unshare_options sh -c '
     mount --bind "$prefix.ca-bundle.crt" "$bundle" || exit 1
     export WINEPREFIX="$prefix" WINEARCH="$arch" CRASHREPORT_NETWORK_NAMESPACE=1 CRASHREPORT_TEST_CA_DIR="$prefix.ca"
     . "$root/tools/wine-env.sh"
+    wine_stop
     wine_start
     wine_run "$@"
     rc=$?
     wine_stop
     exit $rc
-' in_network_namespace "$prefix" "$arch" "$root" "$bundle" "$@"
+' in_network_namespace "$prefix" "$arch" "$root" "$bundle" "$@" 9>&-

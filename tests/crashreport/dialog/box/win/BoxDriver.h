@@ -155,6 +155,25 @@ inline void PostKey(HWND box, WPARAM key)
     PostMessageW(target, WM_KEYUP, key, 0xC0000001);
 }
 
+// Makes the window the one that takes the keyboard's input, and waits until the system's
+// input goes to it or one of its controls: on a busy display the switch takes a while, and a
+// chord sent before it would reach another window.
+inline bool FocusOn(HWND window)
+{
+    const DWORD thread = GetWindowThreadProcessId(window, nullptr);
+    return WaitFor(
+        [&] {
+            GUITHREADINFO info{};
+            info.cbSize = sizeof info;
+            if (GetForegroundWindow() == window && GetGUIThreadInfo(thread, &info) &&
+                (info.hwndFocus == window || IsChild(window, info.hwndFocus)))
+                return true;
+            SetForegroundWindow(window);
+            return false;
+        },
+        5000);
+}
+
 // A chord through the system's input, so that the key state shows the modifiers held.
 inline void Chord(std::initializer_list<WORD> keys)
 {

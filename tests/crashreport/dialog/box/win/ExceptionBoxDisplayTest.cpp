@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 #include <thread>
 
@@ -68,16 +69,29 @@ protected:
     }
 
     // Shows the exception on this thread while the driver works it from another.
+    // A driver that stops early (a failed assertion) leaves its window up: it is then closed
+    // without an action, so that the test fails instead of waiting for ever.
     void ShowDriven(TIntfPtr<TIZEException> exception, const std::function<void()>& driver)
     {
+        std::atomic<bool> showing{true};
         std::thread worker([&] {
             try {
                 driver();
             } catch (...) {
                 ADD_FAILURE() << "the driver failed";
             }
+            if (WaitFor([&] { return !showing.load(); }, 10000))
+                return;
+            ADD_FAILURE() << "the window stayed up after its driver ended";
+            while (showing.load()) {
+                if (const HWND box = WaitForBox(nullptr, 500))
+                    PostMessageW(box, kCloseDialogMessage, 0, 0);
+                if (const HWND form = FindWindowW(L"zelNVAssistantWnd", nullptr))
+                    PostMessageW(form, WM_CLOSE, 0, 0);
+            }
         });
         ShowException(*exception);
+        showing = false;
         worker.join();
     }
 
@@ -164,7 +178,7 @@ TEST_F(ExceptionBoxDisplayTest, ButtonsKeysLinkAndMainThreadMessagesWhileTheBoxR
         PostKey(box, VK_F1);
         WaitFor([&] { return log.Count("action 10") == 1; }, 3000);
         PutClipboardText(L"before");
-        SetForegroundWindow(box);
+        ASSERT_TRUE(FocusOn(box));
         Chord({VK_CONTROL, 'C'});
         WaitFor([&] { return ClipboardText() != L"before"; }, 3000);
         copied = ClipboardText();
@@ -225,7 +239,7 @@ TEST_F(ExceptionBoxDisplayTest, DetailsOfTheSimpleBoxReopenTheFullBoxWithTheRepo
         selectedTab = static_cast<int>(SendMessageW(tabControl, TCM_GETCURSEL, 0, 0));
         SavePicture(full, "ExceptionBox-report-call-stacks");
         PutClipboardText(L"before");
-        SetForegroundWindow(full);
+        ASSERT_TRUE(FocusOn(full));
         Chord({VK_CONTROL, 'C'});
         WaitFor([&] { return ClipboardText() != L"before"; }, 3000);
         copied = ClipboardText();
@@ -257,7 +271,7 @@ TEST_F(ExceptionBoxDisplayTest, OkOnlyBoxClosesAnExceptionThatCannotContinue)
         ASSERT_NE(box, nullptr);
         captions = ButtonCaptions(box);
         SavePicture(box, "ExceptionBox-simple-ok");
-        SetForegroundWindow(box);
+        ASSERT_TRUE(FocusOn(box));
         Chord({VK_CONTROL, VK_MENU, 'D'});
         Sleep(200);
         Press(ButtonCaptioned(box, L"&OK"));
@@ -275,7 +289,7 @@ TEST_F(ExceptionBoxDisplayTest, HotKeyAsksForTheReportAndTheViewsFollowItsChange
     ShowDriven(exception, [&] {
         const HWND box = WaitForBox();
         ASSERT_NE(box, nullptr);
-        SetForegroundWindow(box);
+        ASSERT_TRUE(FocusOn(box));
         Chord({VK_CONTROL, VK_MENU, 'D'});
         const HWND full = WaitForBox(box);
         ASSERT_NE(full, nullptr);
