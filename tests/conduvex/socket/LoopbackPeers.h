@@ -10,8 +10,6 @@
 #include "WinHandle.h"
 #include "socket/WinsockSession.h"
 
-#include <tlhelp32.h>
-
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -168,48 +166,4 @@ inline std::string PatternBytes(size_t count, unsigned seed = 0)
     for (size_t i = 0; i < count; ++i)
         bytes[i] = static_cast<char>((i * 7 + i / 251 + seed) & 0xFF);
     return bytes;
-}
-
-// Handles this process holds, from the system's handle table (GetProcessHandleCount
-// reports 0 under Wine).
-inline int HandleCount()
-{
-    struct TEntry {
-        ULONG process;
-        UCHAR type;
-        UCHAR flags;
-        USHORT handle;
-        PVOID object;
-        ACCESS_MASK access;
-    };
-    struct TTable {
-        ULONG count;
-        TEntry entries[1];
-    };
-    using TQuery = LONG(WINAPI*)(ULONG infoClass, PVOID buffer, ULONG length, PULONG needed);
-    constexpr ULONG kSystemHandleInformation = 16;
-    const auto query = reinterpret_cast<TQuery>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
-    std::vector<char> buffer(1 << 22);
-    ULONG needed = 0;
-    if (!query || query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()),
-                        &needed) != 0)
-        return -1;
-    const auto* table = reinterpret_cast<const TTable*>(buffer.data());
-    int count = 0;
-    for (ULONG i = 0; i < table->count; ++i)
-        count += table->entries[i].process == GetCurrentProcessId() ? 1 : 0;
-    return count;
-}
-
-inline int ThreadCount()
-{
-    const TWinHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
-    THREADENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    int count = 0;
-    for (BOOL more = Thread32First(snapshot.Get(), &entry); more;
-         more = Thread32Next(snapshot.Get(), &entry))
-        count += entry.th32OwnerProcessID == GetCurrentProcessId() ? 1 : 0;
-    return count;
 }

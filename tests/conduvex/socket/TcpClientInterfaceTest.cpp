@@ -517,9 +517,9 @@ TEST_F(TcpClientInterfaceTest, DestroyingLeavesNoHandleOrThreadBehind)
     warmUp->Open();
     warmUp.Reset();
     listener.Accept();
-    const int handlesBefore = HandleCount();
-    const int threadsBefore = ThreadCount();
-    ASSERT_GT(handlesBefore, 0);
+    const size_t handlesBefore = OpenHandleCount();
+    const size_t threadsBefore = ThreadIdsOfProcess().size();
+    ASSERT_GT(handlesBefore, 0u);
     {
         const auto link = LinkTo(listener.Port());
         ASSERT_TRUE(link->Open());
@@ -527,8 +527,8 @@ TEST_F(TcpClientInterfaceTest, DestroyingLeavesNoHandleOrThreadBehind)
         link->Write("x");
         EXPECT_EQ("x", ReceiveExactly(peer.Get(), 1));
     }
-    EXPECT_EQ(handlesBefore, HandleCount());
-    EXPECT_EQ(threadsBefore, ThreadCount());
+    EXPECT_EQ(handlesBefore, OpenHandleCount());
+    EXPECT_EQ(threadsBefore, ThreadIdsOfProcess().size());
 }
 
 } // namespace

@@ -292,19 +292,19 @@ TEST_F(UdpClientInterfaceTest, PortChangeOnAnOpenLinkReopensTowardsTheNewPort)
 TEST_F(UdpClientInterfaceTest, DestroyingJoinsTheThreadsAndClosesTheSocket)
 {
     OpenLink().Reset();
-    const int handlesBefore = HandleCount();
-    const int threadsBefore = ThreadCount();
-    ASSERT_GT(handlesBefore, 0);
+    const size_t handlesBefore = OpenHandleCount();
+    const size_t threadsBefore = ThreadIdsOfProcess().size();
+    ASSERT_GT(handlesBefore, 0u);
     {
         const auto link = OpenLink();
-        EXPECT_EQ(threadsBefore + 2, ThreadCount()); // the receiver and the sender
+        EXPECT_EQ(threadsBefore + 2, ThreadIdsOfProcess().size()); // the receiver and the sender
         link->Write("x");
         EXPECT_EQ("x", ReceiveDatagram());
         SendToLink(*link, "y");
         EXPECT_TRUE(PumpUntil([&] { return link->ReadLength() == 1; }));
     }
-    EXPECT_EQ(handlesBefore, HandleCount());
-    EXPECT_EQ(threadsBefore, ThreadCount());
+    EXPECT_EQ(handlesBefore, OpenHandleCount());
+    EXPECT_EQ(threadsBefore, ThreadIdsOfProcess().size());
 }
 
 } // namespace
