@@ -3,25 +3,15 @@
 // other thread runs yet: tests then load and free it without the system mapping it again.
 // Wine's loader can fault when it maps a library with thread-local storage while another
 // thread of the process starts or ends, and tests leave threads ending at any time.
-#include <windows.h>
-
 #include <string>
 
-class TPinnedLibrary {
+#include "LoadedModule.h"
+
+class TPinnedLibrary : public TLoadedModule {
 public:
-    explicit TPinnedLibrary(const std::string& path) : module_(LoadLibraryA(path.c_str())) {}
+    explicit TPinnedLibrary(const std::string& path) : TLoadedModule(LoadLibraryA(path.c_str())) {}
     // Nothing is pinned: for a process that tests loading and unloading itself.
-    TPinnedLibrary() : module_(nullptr) {}
-    ~TPinnedLibrary()
-    {
-        if (module_)
-            FreeLibrary(module_);
-    }
-    TPinnedLibrary(const TPinnedLibrary&) = delete;
-    TPinnedLibrary& operator=(const TPinnedLibrary&) = delete;
+    TPinnedLibrary() : TLoadedModule(HMODULE{nullptr}) {}
 
-    bool Loaded() const { return module_ != nullptr; }
-
-private:
-    HMODULE module_;
+    bool Loaded() const { return Get() != nullptr; }
 };

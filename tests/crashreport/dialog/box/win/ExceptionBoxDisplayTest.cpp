@@ -84,10 +84,11 @@ protected:
                 return;
             ADD_FAILURE() << "the window stayed up after its driver ended";
             while (showing.load()) {
-                if (const HWND box = WaitForBox(nullptr, 500))
+                if (const HWND box = WaitForBox(nullptr, 0))
                     PostMessageW(box, kCloseDialogMessage, 0, 0);
                 if (const HWND form = FindWindowW(L"zelNVAssistantWnd", nullptr))
                     PostMessageW(form, WM_CLOSE, 0, 0);
+                WaitFor([&] { return !showing.load(); }, 1000);
             }
         });
         ShowException(*exception);
