@@ -12,7 +12,6 @@
 namespace {
 
 constexpr char kProbeVariable[] = "CRASHKIT_OS_PROBE_OUTPUT";
-constexpr char kProbeName[] = "crashkit_os_probe.exe";
 
 std::string ProgramPath()
 {
@@ -65,10 +64,13 @@ TProbe ProbeAs(const std::string& wineVersion)
 {
     const std::string program = ProgramPath();
     const std::string folder = program.substr(0, program.find_last_of("\\/"));
-    const std::string probeProgram = folder + "\\" + kProbeName;
+    // A program file of its own per version: Wine may still hold the last one's image for a
+    // moment after that process has ended, and a copy over it could then not be started.
+    const std::string probeName = "crashkit_os_probe_" + wineVersion + ".exe";
+    const std::string probeProgram = folder + "\\" + probeName;
     const std::string output = folder + "\\os-probe-" + wineVersion + ".txt";
     EXPECT_TRUE(CopyFileA(program.c_str(), probeProgram.c_str(), FALSE));
-    const std::string key = std::string("Software\\Wine\\AppDefaults\\") + kProbeName;
+    const std::string key = "Software\\Wine\\AppDefaults\\" + probeName;
     HKEY settings = nullptr;
     EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
                                              &settings, nullptr));
