@@ -18,7 +18,10 @@
 namespace {
 
 constexpr wchar_t kUserAgent[] = L"zelExcept/4.0";
-constexpr DWORD kFileBlock = 2048;
+constexpr DWORD kRawBlock = 2048;
+// Three bytes make four Base64 characters, so a block of 1536 bytes is 2048 characters without
+// padding and the blocks' texts join to the Base64 of the whole file.
+constexpr DWORD kBase64Block = 1536;
 constexpr uint64_t kPrepareWeight = 500;
 constexpr uint64_t kConnectWeight = 5000;
 constexpr uint64_t kFinalWeight = 1000;
@@ -121,6 +124,9 @@ bool TWinHttp::Fail() { return Fail(static_cast<uint32_t>(GetLastError())); }
 
 bool TWinHttp::Fail(uint32_t code)
 {
+    // Some WinHTTPs pass the socket's time-out code through; it is WinHTTP's own time-out.
+    if (code == WSAETIMEDOUT)
+        code = ERROR_WINHTTP_TIMEOUT;
     lastError_ = code;
     lastErrorText_ = WinHttpErrorText(code);
     lastHttpError.store(code);
@@ -183,6 +189,12 @@ bool TWinHttp::OpenRequest(const wchar_t* verb, const std::wstring& path)
         DWORD ignore = SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_CERT_DATE_INVALID |
                        SECURITY_FLAG_IGNORE_CERT_CN_INVALID;
         api.SetOption(request_, WINHTTP_OPTION_SECURITY_FLAGS, &ignore, sizeof(ignore));
+    }
+    if (settings_.receiveTimeoutMs > 0) {
+        DWORD timeout = static_cast<DWORD>(settings_.receiveTimeoutMs);
+        // The wait for the answer's headers has an option of its own.
+        api.SetOption(request_, WINHTTP_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof(timeout));
+        api.SetOption(request_, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &timeout, sizeof(timeout));
     }
     if (!settings_.followRedirects) {
         DWORD disable = WINHTTP_DISABLE_REDIRECTS;
@@ -420,24 +432,57 @@ bool TWinHttp::UploadForm(const UnicodeString& sender, const std::vector<TFormFi
 
 bool TWinHttp::SendFilePart(HANDLE file, const TFormFile& form, bool alwaysUtf8)
 {
-    if (!WriteData(FormFilePartHeader(form, alwaysUtf8)))
-        return false;
-    if (SetFilePointer(file, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER)
+    return WriteData(FormFilePartHeader(form, alwaysUtf8)) && StreamFile(file, form.size, false);
+}
+
+bool TWinHttp::StreamFile(HANDLE file, uint64_t size, bool asBase64)
+{
+    if (SetFilePointer(file, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR)
         return Fail();
-    uint64_t left = form.size;
-    char block[kFileBlock];
+    const DWORD blockSize = asBase64 ? kBase64Block : kRawBlock;
+    char block[kRawBlock];
+    uint64_t left = size;
     while (left != 0) {
+        const DWORD wanted = static_cast<DWORD>(std::min<uint64_t>(left, blockSize));
         DWORD read = 0;
-        // A file that shrank would leave the announced length unfilled.
-        if (!ReadFile(file, block, static_cast<DWORD>(std::min<uint64_t>(left, kFileBlock)), &read, nullptr))
+        if (!ReadFile(file, block, wanted, &read, nullptr))
             return Fail();
-        if (read == 0)
+        // A file that shrank would leave the announced length unfilled.
+        if (read != wanted)
             return Fail(ERROR_HANDLE_EOF);
-        if (!WriteData({block, read}))
+        const std::string encoded = asBase64 ? EncodeBase64Str({block, read}) : std::string();
+        if (!WriteData(asBase64 ? std::string_view(encoded) : std::string_view(block, read)))
             return false;
         left -= read;
         if (alert_)
-            alert_->SetPosition(static_cast<int32_t>((form.size - left) * 1000 / form.size));
+            alert_->SetPosition(static_cast<int32_t>((size - left) * 1000 / size));
     }
     return true;
+}
+
+uint64_t BodyPieceLength(const TBodyPiece& piece)
+{
+    if (!piece.file)
+        return piece.text.size();
+    return piece.base64 ? (piece.fileSize + 2) / 3 * 4 : piece.fileSize;
+}
+
+bool TWinHttp::SendPieces(const std::vector<TBodyPiece>& body)
+{
+    uint64_t length = 0;
+    for (const TBodyPiece& piece : body)
+        length += BodyPieceLength(piece);
+    if (!SendRequest({}, length))
+        return false;
+    for (const TBodyPiece& piece : body) {
+        if (piece.file ? !StreamFile(piece.file, piece.fileSize, piece.base64) : !WriteData(piece.text))
+            return false;
+    }
+    return true;
+}
+
+bool TWinHttp::Request(const wchar_t* verb, const AnsiString& path, const std::vector<AnsiString>& headerLines,
+                       const std::vector<TBodyPiece>& body, std::string& response)
+{
+    return Exchange(verb, Widen(path), headerLines, [&] { return SendPieces(body); }, response);
 }

@@ -41,6 +41,8 @@ struct THttpServer {
     // Redirect targets (http and https only) are opened in the shell when not quiet.
     bool openRedirectTarget = true;
     THttpProxy proxy;
+    // How long an answer is waited for; 0: WinHTTP's own time-out.
+    int receiveTimeoutMs = 0;
     // Empty: the user's browser settings, then automatic detection.
     THttpProxyFinder findProxy;
 };
@@ -51,6 +53,18 @@ struct TUploadProgressTexts {
     UnicodeString sendAttachment;     // SendAttMsg
     UnicodeString sendFinal;          // SendFinalMsg
 };
+
+// A piece of a request body: a text, or the content of an open file streamed as it is sent (as
+// Base64 when asked).
+struct TBodyPiece {
+    std::string_view text;
+    HANDLE file = nullptr;
+    uint64_t fileSize = 0;
+    bool base64 = false;
+};
+
+// The bytes a piece adds to the body.
+uint64_t BodyPieceLength(const TBodyPiece& piece);
 
 struct TUploadFile {
     UnicodeString path;
@@ -82,6 +96,15 @@ public:
     bool Request(const wchar_t* verb, const AnsiString& path, const std::vector<AnsiString>& headerLines,
                  std::string_view body, std::string& response);
 
+    // The same with a body of texts and streamed files.
+    bool Request(const wchar_t* verb, const AnsiString& path, const std::vector<AnsiString>& headerLines,
+                 const std::vector<TBodyPiece>& body, std::string& response);
+
+    // Writes a file's content from its start into the request being sent: raw in blocks of 2048
+    // bytes, or as Base64 in blocks of 1536 bytes (2048 characters each), moving the alert's
+    // position after each block. A short read or a failed write ends with false.
+    bool StreamFile(HANDLE file, uint64_t size, bool asBase64);
+
     // The last failure: a system code (WinHTTP's, the files', ERROR_MOD_NOT_FOUND without
     // WinHTTP) with the system's text for it, or the status of an answer that was no success
     // (after the resends it allows) with its status line, "404 Not Found" say.
@@ -101,6 +124,7 @@ private:
     bool SendRequest(std::string_view firstData, uint64_t totalLength);
     bool WriteData(std::string_view data);
     bool SendFilePart(HANDLE file, const TFormFile& form, bool alwaysUtf8);
+    bool SendPieces(const std::vector<TBodyPiece>& body);
     bool ReadResponse(std::string& response);
     bool ResendAfterConnectionError();
     bool TakeAuthScheme(DWORD& scheme);

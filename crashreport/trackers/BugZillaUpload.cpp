@@ -35,7 +35,7 @@ public:
     std::optional<TXmlElement> Send(const TXmlRpcCall& call)
     {
         AnsiString answer;
-        if (!http_.Request("POST", path_, {"Content-Type: text/xml"}, call.Text(), answer))
+        if (!http_.Request("POST", path_, {"Content-Type: text/xml"}, call.Body(), answer))
             return std::nullopt;
         return ReadXmlRpcAnswer(answer).value;
     }
@@ -161,8 +161,9 @@ bool UploadToBugZilla(TTrackerExchange& http, std::string_view serverPath, const
     const std::string id = NewBug(session, report, *products, *values);
     if (id.empty())
         return false;
-    for (const TTrackerFile& file : files) {
-        if (file.content.empty())
+    for (size_t index = 0; index < files.size(); ++index) {
+        const TTrackerFile& file = files[index];
+        if (file.size == 0)
             continue;
         TXmlRpcCall attach = session.Call("Bug.add_attachment");
         attach.StringArray("exclude_fields", {"data"})
@@ -170,7 +171,7 @@ bool UploadToBugZilla(TTrackerExchange& http, std::string_view serverPath, const
             .String("file_name", file.sendAsName)
             .String("summary", file.sendAsName)
             .String("content_type", UTF8ToWide(GetMimeType(file.sendAsName)))
-            .Base64("data", file.content);
+            .Base64File("data", index);
         if (!session.Send(attach))
             return false;
     }

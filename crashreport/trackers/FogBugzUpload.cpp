@@ -148,11 +148,11 @@ public:
     bool NewCase(std::vector<TFormField> fields, const std::vector<TTrackerFile>& files, bool alwaysUtf8)
     {
         SetField(fields, u"nFileCount", UTF8ToWide(std::to_string(files.size())));
-        AnsiString body = FormFieldParts(fields, alwaysUtf8);
+        TTrackerBody body(FormFieldParts(fields, alwaysUtf8));
         for (size_t i = 0; i < files.size(); ++i) {
-            const TFormFile part{UTF8ToWide("File" + std::to_string(i + 1)), files[i].sendAsName,
-                                 files[i].content.size()};
-            body += FormFilePartHeader(part, alwaysUtf8) + files[i].content;
+            const TFormFile part{UTF8ToWide("File" + std::to_string(i + 1)), files[i].sendAsName, files[i].size};
+            body += FormFilePartHeader(part, alwaysUtf8);
+            body.AddFile(i, false);
         }
         body += FormClosingText();
         AnsiString answer;

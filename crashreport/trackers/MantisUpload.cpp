@@ -3,7 +3,6 @@
 #include <optional>
 #include <string>
 
-#include "crypto/Base64.h"
 #include "net/MailText.h"
 #include "text/Utf.h"
 #include "trackers/SoapCall.h"
@@ -32,7 +31,7 @@ public:
     std::optional<TXmlElement> Send(const TSoapCall& call)
     {
         AnsiString answer;
-        if (!http_.Request("POST", path_, {"Content-Type: text/xml"}, call.Text(), answer))
+        if (!http_.Request("POST", path_, {"Content-Type: text/xml"}, call.Body(), answer))
             return std::nullopt;
         return ReadSoapReturn(answer);
     }
@@ -185,14 +184,15 @@ bool UploadToMantis(TTrackerExchange& http, std::string_view serverPath, const T
     const std::string issueId = values ? NewIssue(session, report, *values) : std::string();
     if (issueId.empty())
         return false;
-    for (const TTrackerFile& file : files) {
-        if (file.content.empty())
+    for (size_t index = 0; index < files.size(); ++index) {
+        const TTrackerFile& file = files[index];
+        if (file.size == 0)
             continue;
         TSoapCall attach = session.Call("mc_issue_attachment_add");
         attach.Parameter("issue_id", "xsd:long", issueId)
             .Parameter("name", "xsd:string", file.sendAsName)
             .Parameter("file_type", "xsd:string", std::string_view(GetMimeType(file.sendAsName)))
-            .RawParameter("<content xsi:type=\"xsd:base64Binary\">" + EncodeBase64Str(file.content) + "</content>");
+            .Base64FileParameter("content", index);
         if (!session.Send(attach))
             return false;
     }

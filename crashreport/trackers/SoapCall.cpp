@@ -50,10 +50,20 @@ TSoapCall& TSoapCall::Referenced(std::string_view markup)
     return *this;
 }
 
-AnsiString TSoapCall::Text() const
+TSoapCall& TSoapCall::Base64FileParameter(std::string_view name, size_t file)
 {
-    return kEnvelopeStart + ("<ns1:" + method_ + " xmlns:ns1=\"ns1\">") + parameters_ + "</ns1:" + method_ + ">" +
-           referenced_ + kEnvelopeEnd;
+    parameters_ += "<" + std::string(name) + " xsi:type=\"xsd:base64Binary\">";
+    parameters_.AddFile(file, true);
+    parameters_ += "</" + std::string(name) + ">";
+    return *this;
+}
+
+TTrackerBody TSoapCall::Body() const
+{
+    TTrackerBody body(kEnvelopeStart + ("<ns1:" + method_ + " xmlns:ns1=\"ns1\">"));
+    body += parameters_;
+    body += "</ns1:" + method_ + ">" + referenced_ + kEnvelopeEnd;
+    return body;
 }
 
 std::optional<TXmlElement> ReadSoapReturn(std::string_view text)

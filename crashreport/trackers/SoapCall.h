@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "text/ZelTypes.h"
+#include "trackers/TrackerExchange.h"
 #include "trackers/XmlAnswer.h"
 
 class TSoapCall {
@@ -19,12 +20,15 @@ public:
     // Ready markup: parameters that refer to objects, and the objects after the call's element.
     TSoapCall& RawParameter(std::string_view markup);
     TSoapCall& Referenced(std::string_view markup);
+    // <name xsi:type="xsd:base64Binary"> with the content of an attachment file (its index in the
+    // upload's list) as Base64.
+    TSoapCall& Base64FileParameter(std::string_view name, size_t file);
 
-    AnsiString Text() const;
+    TTrackerBody Body() const;
 
 private:
     std::string method_;
-    std::string parameters_;
+    TTrackerBody parameters_;
     std::string referenced_;
 };
 

@@ -1,10 +1,37 @@
 #pragma once
 // What the three tracker protocols share: the road to the server, the case to file and the
 // files to attach.
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "net/MultipartForm.h"
 #include "text/ZelTypes.h"
+
+// A request body: texts and, between them, attachment files (by their index in the upload's
+// file list) that are read as the body goes out, raw or as Base64.
+struct TTrackerBodyPart {
+    AnsiString text;
+    bool isFile = false;
+    size_t file = 0;
+    bool base64 = false;
+};
+
+class TTrackerBody {
+public:
+    TTrackerBody() = default;
+    TTrackerBody(std::string_view text) { *this += text; } // NOLINT: a plain text is a body
+
+    TTrackerBody& operator+=(std::string_view text);
+    TTrackerBody& operator+=(const TTrackerBody& other);
+    TTrackerBody& AddFile(size_t file, bool base64);
+
+    const std::vector<TTrackerBodyPart>& Parts() const { return parts_; }
+
+private:
+    std::vector<TTrackerBodyPart> parts_;
+};
 
 class TTrackerExchange {
 public:
@@ -12,7 +39,7 @@ public:
     // One request to a path of the server ("/bugs/xmlrpc.cgi", "/api.asp?cmd=logon&..."); true
     // when the server answered with success, its body in `answer`.
     virtual bool Request(const char* verb, const AnsiString& path, const std::vector<AnsiString>& headerLines,
-                         const AnsiString& body, AnsiString& answer) = 0;
+                         const TTrackerBody& body, AnsiString& answer) = 0;
 };
 
 struct TTrackerCase {
@@ -34,8 +61,8 @@ struct TTrackerCase {
     bool alwaysUtf8 = false;
 };
 
-// An attachment that could be read.
+// An attachment that could be opened; its content goes from the file as the request is sent.
 struct TTrackerFile {
     UnicodeString sendAsName;
-    AnsiString content;
+    uint64_t size = 0;
 };

@@ -1,6 +1,5 @@
 #include "trackers/XmlRpcCall.h"
 
-#include "crypto/Base64.h"
 #include "text/Utf.h"
 
 TXmlRpcCall::TXmlRpcCall(std::string_view method) : method_(EscapeXml(method)) {}
@@ -34,17 +33,21 @@ TXmlRpcCall& TXmlRpcCall::IntArray(std::string_view name, const std::vector<std:
     return *this;
 }
 
-TXmlRpcCall& TXmlRpcCall::Base64(std::string_view name, std::string_view data)
+TXmlRpcCall& TXmlRpcCall::Base64File(std::string_view name, size_t file)
 {
-    Member(name, "<base64>" + EncodeBase64Str(data) + "</base64>");
+    members_ += "<member><name>" + EscapeXml(name) + "</name><value><base64>";
+    members_.AddFile(file, true);
+    members_ += "</base64></value></member>";
     return *this;
 }
 
-AnsiString TXmlRpcCall::Text() const
+TTrackerBody TXmlRpcCall::Body() const
 {
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?><methodCall><methodName>" + method_ +
-           "</methodName><params><param><value><struct>" + members_ +
-           "</struct></value></param></params></methodCall>";
+    TTrackerBody body("<?xml version=\"1.0\" encoding=\"UTF-8\"?><methodCall><methodName>" + method_ +
+                      "</methodName><params><param><value><struct>");
+    body += members_;
+    body += "</struct></value></param></params></methodCall>";
+    return body;
 }
 
 TXmlRpcAnswer ReadXmlRpcAnswer(std::string_view text)

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "text/ZelTypes.h"
+#include "trackers/TrackerExchange.h"
 #include "trackers/XmlAnswer.h"
 
 class TXmlRpcCall {
@@ -16,15 +17,16 @@ public:
     TXmlRpcCall& String(std::string_view name, std::u16string_view value);
     TXmlRpcCall& StringArray(std::string_view name, const std::vector<std::string>& values);
     TXmlRpcCall& IntArray(std::string_view name, const std::vector<std::string>& values);
-    TXmlRpcCall& Base64(std::string_view name, std::string_view data);
+    // The content of an attachment file (its index in the upload's list) as Base64.
+    TXmlRpcCall& Base64File(std::string_view name, size_t file);
 
-    AnsiString Text() const;
+    TTrackerBody Body() const;
 
 private:
     void Member(std::string_view name, const std::string& typedValue);
 
     std::string method_;
-    std::string members_;
+    TTrackerBody members_;
 };
 
 struct TXmlRpcAnswer {

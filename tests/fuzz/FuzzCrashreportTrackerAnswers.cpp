@@ -17,7 +17,7 @@ class TFuzzedServer : public TTrackerExchange {
 public:
     explicit TFuzzedServer(std::string_view answers) : answers_(answers) {}
 
-    bool Request(const char*, const AnsiString&, const std::vector<AnsiString>&, const AnsiString&,
+    bool Request(const char*, const AnsiString&, const std::vector<AnsiString>&, const TTrackerBody&,
                  AnsiString& answer) override
     {
         if (answers_.empty())
@@ -52,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     report.project = u"P";
     report.area = u"A";
     report.version = u"1";
-    const std::vector<TTrackerFile> files = {{u"a.txt", "a"}};
+    const std::vector<TTrackerFile> files = {{u"a.txt", 1}};
     TFuzzedServer fogBugz(input);
     UploadToFogBugz(fogBugz, "/", report, files);
     TFuzzedServer bugZilla(input);

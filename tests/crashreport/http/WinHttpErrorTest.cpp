@@ -117,4 +117,24 @@ TEST_F(WinHttpUpload, LaterSuccessLeavesTheLastFailureInPlace)
     EXPECT_EQ(LastHttpErrorCode(), 401u);
 }
 
+TEST_F(WinHttpUpload, ServerThatNeverAnswersEndsTheUploadAfterTheTimeOut)
+{
+    const TMailTestServer running(kScript, "--silent");
+    ASSERT_EQ(running.Failure(), "");
+    THttpServer server = Server(running);
+    server.receiveTimeoutMs = 600;
+    TWinHttp http(server);
+    std::string response;
+    const DWORD start = GetTickCount();
+    EXPECT_FALSE(http.UploadForm(u"", Fields(), {}, false, response));
+    const DWORD waited = GetTickCount() - start;
+    EXPECT_EQ(http.LastError(), static_cast<uint32_t>(ERROR_WINHTTP_TIMEOUT));
+    EXPECT_EQ(http.LastErrorText(), WinHttpErrorText(ERROR_WINHTTP_TIMEOUT));
+    EXPECT_GE(waited, 500u);
+    EXPECT_LT(waited, 5000u);
+    // The request arrived whole; a time-out is no dropped connection, so it is not sent again.
+    EXPECT_NE(running.ReadFile("request-1.json"), "");
+    EXPECT_EQ(running.ReadFile("request-2.json"), "");
+}
+
 } // namespace

@@ -9,6 +9,7 @@ ACCOUNT:PASSWORD requests without those Basic credentials get 401; with --proxy-
 ACCOUNT:PASSWORD it also acts as a proxy that answers 407 to requests without those Basic proxy
 credentials (checked before --auth); with --redirect the answer is 302 to a page of the server;
 with --drop it closes each connection after reading the request, without an answer; with
+--silent it reads the request and never answers; with
 --endless the answer is 200 with a body that does not end; with
 --status N every answer is that status (with its usual reason); with
 --tunnel it takes CONNECT (written to STATE/connect-N.json, checked against --proxy-auth) and
@@ -49,7 +50,7 @@ def basic(account):
     return "Basic " + base64.b64encode(account.encode()).decode() if account else None
 
 
-def make_handler(state, auth, proxy_auth, redirect, drop, status, endless, tunnel_context):
+def make_handler(state, auth, proxy_auth, redirect, drop, silent, status, endless, tunnel_context):
     counter = {"requests": 0, "connects": 0}
 
     class Handler(http.server.BaseHTTPRequestHandler):
@@ -86,6 +87,9 @@ def make_handler(state, auth, proxy_auth, redirect, drop, status, endless, tunne
             with open(os.path.join(state, "request-%d.json" % counter["requests"]), "w", encoding="utf-8") as out:
                 json.dump(record, out, ensure_ascii=False)
             if drop:
+                self.close_connection = True
+            elif silent:
+                server_state.wait_while(lambda: not os.path.exists(os.path.join(state, "stop")))
                 self.close_connection = True
             elif status:
                 self.answer(status, [("Content-Type", "text/plain")], b"Not taken")
@@ -134,6 +138,7 @@ def main():
     parser.add_argument("--proxy-auth")
     parser.add_argument("--redirect", action="store_true")
     parser.add_argument("--drop", action="store_true")
+    parser.add_argument("--silent", action="store_true")
     parser.add_argument("--endless", action="store_true")
     parser.add_argument("--status", type=int)
     parser.add_argument("--tunnel", action="store_true", help="take CONNECT and end the tunnel here, over TLS")
@@ -145,7 +150,7 @@ def main():
     tunnel_context = make_context(arguments.state, False) if arguments.tunnel else None
     server = http.server.ThreadingHTTPServer(("127.0.0.1", 0),
                                              make_handler(arguments.state, arguments.auth, arguments.proxy_auth,
-                                                          arguments.redirect, arguments.drop, arguments.status,
+                                                          arguments.redirect, arguments.drop, arguments.silent, arguments.status,
                                                           arguments.endless, tunnel_context))
     if arguments.tls or arguments.ca or arguments.ca_dir:
         context = make_context(arguments.state, arguments.ca, arguments.ca_dir)

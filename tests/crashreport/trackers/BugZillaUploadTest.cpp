@@ -122,7 +122,7 @@ TEST(BugZillaUpload, CreatesTheBugWithServerValuesAndAttachesNonEmptyFiles)
 {
     BugZillaServer server;
     EXPECT_TRUE(UploadToBugZilla(server.tracker, "/bugs/", Case(),
-                                 {{u"report.txt", "text"}, {u"empty.zip", ""}, {u"shot.png", "\x89PNG"}}));
+                                 server.tracker.Files({{u"report.txt", "text"}, {u"empty.zip", ""}, {u"shot.png", "\x89PNG"}})));
     EXPECT_EQ(server.Methods(), (std::vector<std::string>{"Bugzilla.version", "Product.get_enterable_products",
                                                           "Product.get", "Bug.fields", "Bug.create",
                                                           "Bug.add_attachment", "Bug.add_attachment"}));
@@ -207,12 +207,12 @@ TEST(BugZillaUpload, FaultsAndFailedRequestsEndTheUpload)
     for (const char* failing : {"Bugzilla.version", "Product.get", "Bug.fields", "Bug.create", "Bug.add_attachment"}) {
         BugZillaServer server;
         server.answers[failing] = Fault("Access denied");
-        EXPECT_FALSE(UploadToBugZilla(server.tracker, "/bugs", Case(), {{u"a.txt", "a"}, {u"b.txt", "b"}})) << failing;
+        EXPECT_FALSE(UploadToBugZilla(server.tracker, "/bugs", Case(), server.tracker.Files({{u"a.txt", "a"}, {u"b.txt", "b"}}))) << failing;
         EXPECT_EQ(server.Methods().back(), failing);
     }
     BugZillaServer noId;
     noId.answers["Bug.create"] = Answer(Struct({{"bug", Str("made")}}));
-    EXPECT_FALSE(UploadToBugZilla(noId.tracker, "/bugs", Case(), {{u"a.txt", "a"}}));
+    EXPECT_FALSE(UploadToBugZilla(noId.tracker, "/bugs", Case(), noId.tracker.Files({{u"a.txt", "a"}})));
     EXPECT_EQ(noId.Methods().back(), "Bug.create");
 
     BugZillaServer garbage;

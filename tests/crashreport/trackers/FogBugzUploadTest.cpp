@@ -85,7 +85,8 @@ TEST(FogBugzUpload, LogsOnFetchesTheListsPostsTheCaseAndLogsOff)
 {
     FogBugzServer server;
     const bool created = UploadToFogBugz(server.tracker, "/fb/", Case(),
-                                         {{u"report.txt", "line 1\r\n"}, {u"shot.png", std::string("\x89PNG\0", 5)}});
+                                         server.tracker.Files({{u"report.txt", "line 1\r\n"},
+                                                               {u"shot.png", std::string("\x89PNG\0", 5)}}));
     EXPECT_TRUE(created);
     EXPECT_EQ(server.Commands(),
               (std::vector<std::string>{"", "logon", "listProjects", "listAreas", "listCategories", "listPriorities",

@@ -97,7 +97,8 @@ TTrackerCase Case()
 TEST(MantisUpload, AddsTheIssueWithReferencesAndAttachesNonEmptyFiles)
 {
     MantisServer server;
-    EXPECT_TRUE(UploadToMantis(server.tracker, "/mantis/", Case(), {{u"report.txt", "text"}, {u"none.zip", ""}}));
+    EXPECT_TRUE(UploadToMantis(server.tracker, "/mantis/", Case(),
+                               server.tracker.Files({{u"report.txt", "text"}, {u"none.zip", ""}})));
     EXPECT_EQ(server.Methods(),
               (std::vector<std::string>{"mc_version", "mc_projects_get_user_accessible", "mc_enum_access_levels",
                                         "mc_project_get_categories", "mc_project_get_versions", "mc_project_get_users",
@@ -170,12 +171,12 @@ TEST(MantisUpload, FaultsAndMissingIssueIdsEndTheUpload)
                                 "mc_issue_add", "mc_issue_attachment_add"}) {
         MantisServer server;
         server.answers[failing] = FaultAnswer();
-        EXPECT_FALSE(UploadToMantis(server.tracker, "", Case(), {{u"a.txt", "a"}, {u"b.txt", "b"}})) << failing;
+        EXPECT_FALSE(UploadToMantis(server.tracker, "", Case(), server.tracker.Files({{u"a.txt", "a"}, {u"b.txt", "b"}}))) << failing;
         EXPECT_EQ(server.Methods().back(), failing);
     }
     MantisServer noId;
     noId.answers["mc_issue_add"] = "<return></return>";
-    EXPECT_FALSE(UploadToMantis(noId.tracker, "", Case(), {{u"a.txt", "a"}}));
+    EXPECT_FALSE(UploadToMantis(noId.tracker, "", Case(), noId.tracker.Files({{u"a.txt", "a"}})));
     EXPECT_EQ(noId.Methods().back(), "mc_issue_add");
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "crypto/Base64.h"
 #include "trackers/TrackerExchange.h"
 
 struct TSeenRequest {
@@ -21,10 +22,28 @@ public:
 
     explicit TScriptedTracker(TAnswer answer) : answer_(std::move(answer)) {}
 
-    bool Request(const char* verb, const AnsiString& path, const std::vector<AnsiString>& headerLines,
-                 const AnsiString& body, AnsiString& answer) override
+    // The attachments of an upload, their contents kept for the bodies that stream them.
+    std::vector<TTrackerFile> Files(const std::vector<std::pair<std::u16string, std::string>>& files)
     {
-        seen.push_back({verb, path, headerLines, body});
+        std::vector<TTrackerFile> tracked;
+        for (const auto& [name, content] : files) {
+            tracked.push_back({name, content.size()});
+            contents_.push_back(content);
+        }
+        return tracked;
+    }
+
+    bool Request(const char* verb, const AnsiString& path, const std::vector<AnsiString>& headerLines,
+                 const TTrackerBody& body, AnsiString& answer) override
+    {
+        std::string text;
+        for (const TTrackerBodyPart& part : body.Parts()) {
+            if (!part.isFile)
+                text += part.text;
+            else
+                text += part.base64 ? EncodeBase64Str(contents_.at(part.file)) : contents_.at(part.file);
+        }
+        seen.push_back({verb, path, headerLines, text});
         const std::optional<std::string> reply = answer_(seen.back());
         answer = reply.value_or("");
         return reply.has_value();
@@ -44,4 +63,5 @@ public:
 
 private:
     TAnswer answer_;
+    std::vector<std::string> contents_;
 };

@@ -65,7 +65,8 @@ protected:
         settings.server = server;
         settings.port = running.Port();
         settings.quiet = true;
-        TWinHttp http(settings);
+        // As on the delivery route, the client moves the alert while it streams the files.
+        TWinHttp http(settings, alert);
         return UploadToTracker(kind, http, server, report, files, alert, {u"Prep", u"Conn", u"Att", u"Final"});
     }
 
@@ -105,6 +106,8 @@ TEST_F(TrackerUpload, XmlRpcBugGetsTheServersValuesAndTheNonEmptyFiles)
     EXPECT_EQ(alert->areas, (std::vector<std::string>{"Prep 500", "Conn 5000", "Att 1", "Att 0", "Att 187",
                                                       "Final 1000"}));
     EXPECT_EQ(alert->visited.size(), 8u);
+    // The files go as Base64 in blocks of 1536 bytes, the alert moving after each.
+    EXPECT_EQ(alert->positions, (std::vector<int32_t>{1000, 512, 1000}));
 }
 
 TEST_F(TrackerUpload, XmlRpcFaultsFailTheUpload)
