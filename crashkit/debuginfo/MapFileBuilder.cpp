@@ -13,7 +13,7 @@ namespace {
 class TMapFileSources {
 public:
     TMapFileSources(const TModuleImage& module, const IDebugFiles& files, const IProgramDatabase* database, TMapFile& map)
-        : module_(module), files_(files), database_(database), map_(map) {}
+        : module_(module), files_(files, module.fileName), database_(database), map_(map) {}
 
     // The symbol data's "FB0A" form comes before the side files, "FB09" after them.
     bool Load() { return OwnResource() || SymbolData(false) || SideFiles() || SymbolData(true); }
@@ -65,7 +65,8 @@ private:
 
     bool SideFiles() const
     {
-        if (database_ && database_->Load(SideFileName(module_.fileName, u".pdb"), module_.fileName, module_.base, map_))
+        const UnicodeString database = SideFileName(module_.fileName, u".pdb");
+        if (database_ && files_.MayExist(database) && database_->Load(database, module_.fileName, module_.base, map_))
             return true;
         // A readable map file ends the search, whatever it holds.
         if (const std::optional<std::string> text = SideFile(u".map")) {
@@ -79,7 +80,7 @@ private:
     }
 
     const TModuleImage& module_;
-    const IDebugFiles& files_;
+    const TModuleSideFiles files_;
     const IProgramDatabase* database_;
     TMapFile& map_;
     std::optional<std::string> symbolData_;

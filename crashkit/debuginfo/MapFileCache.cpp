@@ -1,5 +1,7 @@
 #include "debuginfo/MapFileCache.h"
 
+#include <algorithm>
+
 #include "debuginfo/MapFileBuilder.h"
 #include "debuginfo/ModuleLayout.h"
 #include "text/CaseFolding.h"
@@ -33,15 +35,15 @@ std::shared_ptr<const TMapFile> TMapFileCache::Find(const IModuleSystem& system,
         break;
     }
     std::shared_ptr<const TMapFile> map = Build(system, *module);
-    if (map->Valid())
-        entries_.push_back({module->fileTime, module->handle, map});
+    entries_.push_back({module->fileTime, module->handle, map});
     return map;
 }
 
 size_t TMapFileCache::Size() const
 {
     const std::lock_guard<std::mutex> guard(lock_);
-    return entries_.size();
+    return static_cast<size_t>(
+        std::count_if(entries_.begin(), entries_.end(), [](const TEntry& entry) { return entry.map->Valid(); }));
 }
 
 void TMapFileCache::Clear()

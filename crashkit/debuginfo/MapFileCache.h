@@ -13,9 +13,10 @@ class TMapFileCache {
 public:
     // The module's object when its file name (any case), handle and file time match an entry;
     // an entry of the same name that differs otherwise is dropped and rebuilt. A module without
-    // debug information gets a new invalid object each time, not cached; so does an address in
-    // no module.
+    // debug information keeps its invalid object too, so that its files are not searched again
+    // on every look-up; an address in no module gets a new invalid object.
     std::shared_ptr<const TMapFile> Find(const IModuleSystem& system, uint64_t address);
+    // The modules kept with debug information.
     size_t Size() const;
     void Clear();
 

@@ -1,6 +1,7 @@
 #include "debuginfo/SymbolDataLocation.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "debuginfo/ResourceLookup.h"
 #include "system/MemoryReader.h"
@@ -22,7 +23,6 @@ std::optional<std::string> FromDebugDirectory(const TImageView& image, const Uni
 {
     const TDataDirectory directory = image.Headers().Directory(kDebugDirectory);
     const uint32_t entries = std::min(directory.size / kDebugEntrySize, kMaxDebugEntries);
-    std::optional<std::string> moduleFile;
     for (uint32_t i = 0; i < entries; ++i) {
         uint32_t fields[3] = {}; // size, address, file position
         if (!image.ReadRva(directory.rva + kDebugEntrySize * i + 16, fields, sizeof fields) || fields[0] > kMaxResourceSize)
@@ -30,15 +30,19 @@ std::optional<std::string> FromDebugDirectory(const TImageView& image, const Uni
         std::string data(fields[0], '\0');
         if (fields[1] != 0 && image.ReadRva(fields[1], data.data(), data.size()) && IsSymbolData(data))
             return data;
-        if (!moduleFile)
-            moduleFile = files.ReadWholeFile(moduleFileName).value_or("");
-        if (fields[2] < moduleFile->size() && moduleFile->size() - fields[2] >= fields[0]) {
-            data = moduleFile->substr(fields[2], fields[0]);
-            if (IsSymbolData(data))
-                return data;
-        }
+        std::optional<std::string> stored = files.ReadFilePart(moduleFileName, fields[2], fields[0]);
+        if (stored && stored->size() == fields[0] && IsSymbolData(*stored))
+            return stored;
     }
     return std::nullopt;
+}
+
+uint64_t SectionsEnd(const TPeHeaders& headers)
+{
+    uint64_t end = headers.sizeOfHeaders;
+    for (const TPeSection& section : headers.sections)
+        end = std::max<uint64_t>(end, uint64_t{section.rawOffset} + section.rawSize);
+    return end;
 }
 
 // A ".map" file written on a later day than the ".tds" file is the one to believe.
@@ -49,22 +53,36 @@ bool MapIsNewer(const UnicodeString& tdsName, const UnicodeString& moduleFileNam
     return tdsDay && mapDay && *mapDay > *tdsDay;
 }
 
-// What the module's file holds behind its last section.
-std::optional<std::string> BehindSections(const UnicodeString& moduleFileName, const IDebugFiles& files)
+// Where the module's file ends its last section, from headers read from the file.
+std::optional<uint64_t> SectionsEndInFile(const UnicodeString& moduleFileName, const IDebugFiles& files)
 {
-    const std::optional<std::string> file = files.ReadWholeFile(moduleFileName);
-    if (!file)
+    constexpr size_t kHeadersPart = 64 * 1024;
+    std::optional<std::string> start = files.ReadFilePart(moduleFileName, 0, kHeadersPart);
+    if (!start)
         return std::nullopt;
-    const TBufferReader reader(*file);
-    const std::optional<TPeHeaders> headers = ReadPeHeaders(reader, 0);
-    if (!headers)
+    std::optional<TPeHeaders> headers = ReadPeHeaders(TBufferReader(*start), 0);
+    if (!headers && start->size() == kHeadersPart) { // headers placed unusually far in
+        start = files.ReadWholeFile(moduleFileName);
+        if (start)
+            headers = ReadPeHeaders(TBufferReader(*start), 0);
+    }
+    return headers ? std::optional(SectionsEnd(*headers)) : std::nullopt;
+}
+
+// What the module's file holds behind its last section. Only that tail is read (the loaded
+// image's headers are the file's): a module's file may carry many megabytes of other debug
+// data in its sections.
+std::optional<std::string> BehindSections(const TImageView* image, const UnicodeString& moduleFileName,
+                                          const IDebugFiles& files)
+{
+    constexpr size_t kMarkerLength = 4;
+    const std::optional<uint64_t> end = image ? SectionsEnd(image->Headers()) : SectionsEndInFile(moduleFileName, files);
+    if (!end)
         return std::nullopt;
-    uint64_t end = headers->sizeOfHeaders;
-    for (const TPeSection& section : headers->sections)
-        end = std::max<uint64_t>(end, uint64_t{section.rawOffset} + section.rawSize);
-    if (end >= file->size() || !IsSymbolData(std::string_view(*file).substr(end)))
+    const std::optional<std::string> marker = files.ReadFilePart(moduleFileName, *end, kMarkerLength);
+    if (!marker || !IsSymbolData(*marker))
         return std::nullopt;
-    return file->substr(end);
+    return files.ReadFilePart(moduleFileName, *end, SIZE_MAX);
 }
 
 } // namespace
@@ -77,5 +95,5 @@ std::optional<std::string> FindSymbolData(const TImageView* image, const Unicode
     const std::optional<std::string> sideFile = files.ReadWholeFile(tdsName);
     if (sideFile && IsSymbolData(*sideFile) && !MapIsNewer(tdsName, moduleFileName, files))
         return sideFile;
-    return BehindSections(moduleFileName, files);
+    return BehindSections(image, moduleFileName, files);
 }

@@ -1,6 +1,8 @@
 // Time to build a complete bug report (header, every thread's stack, registers, stack dump,
 // disassembly) for a process with 10 threads, one of them the "crashed" one, stopped with its
-// registers taken. Not a test: prints its figures. Aim: under 300 ms under Wine.
+// registers taken. Like a host, it has Conduvex.dll loaded (from beside it), so the first report
+// reads that DLL's debug information too; a host's first crash is its first report, so the
+// aim holds for that one. Not a test: prints its figures. Aim: under 300 ms under Wine.
 #include <windows.h>
 
 #include <chrono>
@@ -17,6 +19,7 @@ namespace {
 
 constexpr int kThreads = 10;
 constexpr int kRounds = 5;
+constexpr double kAimMs = 300;
 
 __attribute__((noinline)) void Wait(HANDLE release, int depth)
 {
@@ -36,6 +39,7 @@ double Milliseconds(std::chrono::steady_clock::time_point start)
 
 int main()
 {
+    HMODULE library = LoadLibraryW(L"Conduvex.dll");
     ThreadNameBuffer().Open();
     NameThread(GetCurrentThreadId(), u"main");
     HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -70,14 +74,19 @@ int main()
     TReportBuilder header(subject);
     header.Header();
     const double headerOnly = Milliseconds(start);
-    std::printf("report of %d threads: first %.1f ms (debug information loaded), then %.1f ms each "
+    std::printf("report of %d threads%s: first %.1f ms (debug information loaded), then %.1f ms each "
                 "(header alone %.1f ms); %zu characters\n",
-                kThreads, first, later, headerOnly, length);
+                kThreads, library ? " with Conduvex.dll loaded" : " (Conduvex.dll not found)", first, later, headerOnly,
+                length);
+    std::printf("aim of %.0f ms %s by the first report, %s by later ones\n", kAimMs, first < kAimMs ? "met" : "MISSED",
+                later < kAimMs ? "met" : "MISSED");
 
     ResumeThread(crashed);
     SetEvent(release);
     for (std::thread& worker : workers)
         worker.join();
     CloseHandle(release);
+    if (library)
+        FreeLibrary(library);
     return 0;
 }

@@ -16,6 +16,8 @@ public:
     const IMemoryReader& Memory() const override { return memory_; }
     std::optional<std::string> ReadWholeFile(const UnicodeString& path) const override;
     std::optional<int64_t> WriteDay(const UnicodeString& path) const override;
+    std::optional<std::string> ReadFilePart(const UnicodeString& path, uint64_t offset, size_t length) const override;
+    std::optional<std::vector<UnicodeString>> FilesNamedLike(const UnicodeString& moduleFileName) const override;
     const IProgramDatabase* ProgramDatabase() const override { return &database_; }
 
 private:

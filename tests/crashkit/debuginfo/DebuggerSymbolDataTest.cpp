@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include "PeImageWriter.h"
 #include "debuginfo/MapFileBuilder.h"
+#include "debuginfo/SymbolDataLocation.h"
 
 namespace {
 
@@ -257,6 +259,68 @@ TEST(DebuggerSymbolData, BuilderTakesATdsSideFile)
     const TMapFile newer = BuildMapFile({nullptr, 0, u"C:\\Bin\\Mod.dll"}, files);
     EXPECT_TRUE(newer.Valid());
     EXPECT_TRUE(newer.Publics().empty());
+}
+
+// A module file larger than its headers, read in parts: the bytes each read asked for are
+// counted, and a whole-file read is recorded.
+class TModuleFile : public IDebugFiles {
+public:
+    std::optional<std::string> ReadWholeFile(const UnicodeString& path) const override
+    {
+        wholeReads += path == kName ? 1 : 0;
+        return path == kName ? std::optional(file) : std::nullopt;
+    }
+
+    std::optional<std::string> ReadFilePart(const UnicodeString& path, uint64_t offset, size_t length) const override
+    {
+        if (path != kName)
+            return std::nullopt;
+        const std::string part = offset < file.size() ? file.substr(offset, length) : std::string();
+        bytesRead += part.size();
+        return part;
+    }
+
+    static constexpr char16_t kName[] = u"C:\\Bin\\Big.dll";
+    std::string file;
+    mutable size_t bytesRead = 0;
+    mutable int wholeReads = 0;
+};
+
+TEST(DebuggerSymbolData, DataBehindTheSectionsIsReadWithoutTheRestOfTheFile)
+{
+    TModuleFile module;
+    const std::string image = TPeImageWriter::Image({{u"#10", u"BULK", std::string(300 * 1024, 'x')}});
+    module.file = image + SampleFB0A();
+    EXPECT_EQ(FindSymbolData(nullptr, TModuleFile::kName, module), SampleFB0A());
+    EXPECT_EQ(module.wholeReads, 0);
+    EXPECT_LT(module.bytesRead, 64 * 1024 + 4 + SampleFB0A().size() + 1);
+
+    // Nothing behind the sections, or other data there: none, and still only the parts read.
+    module.file = image;
+    EXPECT_EQ(FindSymbolData(nullptr, TModuleFile::kName, module), std::nullopt);
+    module.file = image + "NB11" + SampleFB0A();
+    EXPECT_EQ(FindSymbolData(nullptr, TModuleFile::kName, module), std::nullopt);
+    EXPECT_EQ(module.wholeReads, 0);
+    // A loaded image's headers say where its sections end: only the marker and the data are read.
+    module.file = image + SampleFB0A();
+    module.bytesRead = 0;
+    const TBufferReader reader(image, 0x400000);
+    const TLoadedImage loaded(reader, 0x400000, *ReadPeHeaders(reader, 0x400000));
+    EXPECT_EQ(FindSymbolData(&loaded, TModuleFile::kName, module), SampleFB0A());
+    EXPECT_EQ(module.bytesRead, 4 + SampleFB0A().size());
+    // A file too short for its headers is no module.
+    module.file = image.substr(0, 0x60);
+    EXPECT_EQ(FindSymbolData(nullptr, TModuleFile::kName, module), std::nullopt);
+}
+
+TEST(DebuggerSymbolData, TheWholeFileDefaultReadsPartsLikeASeekingReader)
+{
+    TSideFiles files;
+    const std::string tds = SampleFB0A();
+    EXPECT_EQ(files.ReadFilePart(u"C:\\Bin\\Mod.tds", 4, 6), tds.substr(4, 6));
+    EXPECT_EQ(files.ReadFilePart(u"C:\\Bin\\Mod.tds", tds.size() - 2, 100), tds.substr(tds.size() - 2));
+    EXPECT_EQ(files.ReadFilePart(u"C:\\Bin\\Mod.tds", tds.size(), 4), std::string());
+    EXPECT_EQ(files.ReadFilePart(u"C:\\Bin\\None.tds", 0, 4), std::nullopt);
 }
 
 } // namespace

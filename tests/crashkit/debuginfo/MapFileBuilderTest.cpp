@@ -23,7 +23,10 @@ public:
         return file == files.end() ? std::nullopt : std::optional(file->second);
     }
 
+    std::optional<std::vector<UnicodeString>> FilesNamedLike(const UnicodeString&) const override { return listing; }
+
     std::map<UnicodeString, std::string> files;
+    std::optional<std::vector<UnicodeString>> listing; // none: the folder cannot be listed
     mutable std::vector<UnicodeString> read;
 };
 
@@ -136,6 +139,27 @@ TEST(MapFileBuilder, SideFileNames)
     EXPECT_EQ(SideFileName(u"C:\\App\\Mod.dll", u".zel"), u"C:\\App\\Mod.zel");
     EXPECT_EQ(SideFileName(u"C:\\App.d\\Mod", u".map"), u"C:\\App.d\\Mod.map");
     EXPECT_EQ(SideFileName(u"Mod.x.dll", u".tds"), u"Mod.x.tds");
+}
+
+TEST(MapFileBuilder, SideFilesTheFolderDoesNotHoldAreNotOpened)
+{
+    TFiles files;
+    files.files[u"C:\\App\\Mod.zel"] = ZelFile();
+    // Listed in another case: file names compare ignoring case.
+    files.listing = std::vector<UnicodeString>{u"C:\\App\\MOD.DLL", u"C:\\App\\mod.ZEL"};
+    const TMapFile map = Build(TPeImageWriter::Image({}), files);
+    EXPECT_EQ(map.FindPublic(kCode + 0x10).name, u"FromSideFile()");
+    const std::vector<UnicodeString> opened = {u"C:\\App\\Mod.dll", u"C:\\App\\Mod.zel"};
+    EXPECT_EQ(files.read, opened);
+
+    // An empty folder: nothing opened, nothing found; a folder that cannot be listed: all tried.
+    files.read.clear();
+    files.listing = std::vector<UnicodeString>();
+    EXPECT_FALSE(Build(TPeImageWriter::Image({}), files).Valid());
+    EXPECT_TRUE(files.read.empty());
+    files.listing.reset();
+    EXPECT_TRUE(Build(TPeImageWriter::Image({}), files).Valid());
+    EXPECT_EQ(files.read.size(), 4u); // .tds, the module, .map, .zel
 }
 
 } // namespace

@@ -92,6 +92,26 @@ TEST(MapFileCache, ModulesWithoutDebugInformationAreNotKept)
     EXPECT_EQ(cache.Size(), 0u);
 }
 
+TEST(MapFileCache, AModuleWithoutDebugInformationIsSearchedOnceUntilReplaced)
+{
+    TFakeModules modules;
+    modules.withDebugInfo = false;
+    TMapFileCache cache;
+    const std::shared_ptr<const TMapFile> first = cache.Find(modules, TFakeModules::kHandle);
+    const int reads = modules.reads;
+    EXPECT_GT(reads, 0);
+    EXPECT_EQ(cache.Find(modules, TFakeModules::kHandle + 0x10), first);
+    EXPECT_EQ(modules.reads, reads);
+
+    // A new file in its place is searched again, and its debug information found.
+    modules.withDebugInfo = true;
+    modules.fileTime = 2;
+    const std::shared_ptr<const TMapFile> fresh = cache.Find(modules, TFakeModules::kHandle);
+    EXPECT_TRUE(fresh->Valid());
+    EXPECT_GT(modules.reads, reads);
+    EXPECT_EQ(cache.Size(), 1u);
+}
+
 TEST(MapFileCache, ThreadsShareAndReplaceEntries)
 {
     TFakeModules modules;

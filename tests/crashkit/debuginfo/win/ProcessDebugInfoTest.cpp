@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "ExceptionGuard.h"
+#include "WinModuleSystem.h"
 #include "support/LoadedModule.h"
 #include "text/Utf.h"
 
@@ -86,6 +87,21 @@ TEST(ProcessDebugInfo, ModulesWithoutDebugInformationGiveNoLocation)
     EXPECT_FALSE(GetMyLocation(location)); // the test program carries none
     EXPECT_FALSE(GetLocation(reinterpret_cast<const void*>(&GetTickCount), location));
     EXPECT_FALSE(FindMapFile(reinterpret_cast<const void*>(0x10))->Valid());
+}
+
+TEST(ProcessDebugInfo, PartsOfAModuleFile)
+{
+    const TWinModuleSystem modules;
+    const std::wstring path = Here() + L"Conduvex.dll";
+    const UnicodeString name(reinterpret_cast<const char16_t*>(path.c_str()), path.size());
+    const std::optional<std::string> whole = modules.ReadWholeFile(name);
+    ASSERT_TRUE(whole.has_value());
+    ASSERT_GT(whole->size(), 0x10000u);
+    EXPECT_EQ(modules.ReadFilePart(name, 0, 2), "MZ");
+    EXPECT_EQ(modules.ReadFilePart(name, 0x8000, 0x100), whole->substr(0x8000, 0x100));
+    EXPECT_EQ(modules.ReadFilePart(name, whole->size() - 3, 100), whole->substr(whole->size() - 3));
+    EXPECT_EQ(modules.ReadFilePart(name, whole->size(), 4), std::string());
+    EXPECT_EQ(modules.ReadFilePart(name + u".none", 0, 4), std::nullopt);
 }
 
 TEST(ProcessDebugInfo, ProgramDatabaseThroughTheDebugHelper)
