@@ -12,7 +12,6 @@
 
 namespace {
 
-constexpr int kAnswerTimeoutMs = 5000;
 constexpr uint16_t kDnsPort = 53;
 constexpr int kMaxReferralRounds = 10;
 // a.root-servers.net and c.root-servers.net
@@ -70,8 +69,8 @@ uint32_t WsaError() { return static_cast<uint32_t>(WSAGetLastError()); }
 // One query to one server: the first answer that is ours. Answers of another identifier,
 // source or question are dropped and the wait goes on until its end. Without an answer the
 // error says why.
-std::optional<TDnsAnswer> Query(SOCKET socket, const TDnsServer& server, const AnsiString& name, uint16_t type,
-                                uint32_t& error)
+std::optional<TDnsAnswer> Query(SOCKET socket, int waitMs, const TDnsServer& server, const AnsiString& name,
+                                uint16_t type, uint32_t& error)
 {
     const uint16_t id = RandomId();
     const auto query = BuildDnsQuery(id, name, type);
@@ -92,7 +91,7 @@ std::optional<TDnsAnswer> Query(SOCKET socket, const TDnsServer& server, const A
         error = WsaError();
         return std::nullopt;
     }
-    const DWORD deadline = GetTickCount() + kAnswerTimeoutMs;
+    const DWORD deadline = GetTickCount() + static_cast<DWORD>(waitMs);
     for (;;) {
         const int left = static_cast<int>(deadline - GetTickCount());
         if (left <= 0 || !WaitReadable(socket, left)) {
@@ -120,12 +119,13 @@ uint32_t NoExchangerError(const TDnsAnswer& answer)
 }
 
 // A server's answer tells more than another's silence.
-TMailExchangerLookup QueryMx(SOCKET socket, const std::vector<TDnsServer>& servers, const AnsiString& domain)
+TMailExchangerLookup QueryMx(SOCKET socket, int waitMs, const std::vector<TDnsServer>& servers,
+                             const AnsiString& domain)
 {
     uint32_t answered = 0;
     uint32_t unanswered = WSAETIMEDOUT;
     for (const TDnsServer& server : servers) {
-        const std::optional<TDnsAnswer> answer = Query(socket, server, domain, kDnsTypeMx, unanswered);
+        const std::optional<TDnsAnswer> answer = Query(socket, waitMs, server, domain, kDnsTypeMx, unanswered);
         if (!answer)
             continue;
         AnsiString exchanger = LowestPreferenceExchanger(*answer);
@@ -150,13 +150,13 @@ std::vector<TDnsServer> ServersAt(const std::vector<uint32_t>& addresses)
 // Down from the given servers: the name servers of each referral (by the addresses the answer
 // gives for them) are asked again until an answer refers no further; those asked last serve
 // the domain. A server that answers with an error leaves the question to the next one.
-std::vector<TDnsServer> WalkDown(SOCKET socket, std::vector<TDnsServer> servers, const AnsiString& domain)
+std::vector<TDnsServer> WalkDown(SOCKET socket, int waitMs, std::vector<TDnsServer> servers, const AnsiString& domain)
 {
     for (int round = 0; round < kMaxReferralRounds; ++round) {
         std::vector<uint32_t> referred;
         for (const TDnsServer& server : servers) {
             uint32_t error = 0;
-            const std::optional<TDnsAnswer> answer = Query(socket, server, domain, kDnsTypeNs, error);
+            const std::optional<TDnsAnswer> answer = Query(socket, waitMs, server, domain, kDnsTypeNs, error);
             if (answer && answer->responseCode == 0) {
                 referred = ReferralAddresses(*answer);
                 break;
@@ -225,7 +225,7 @@ std::vector<TDnsServer> RootDnsServers()
 }
 
 TMailExchangerLookup FindMailExchanger(const UnicodeString& recipient, const std::vector<TDnsServer>& servers,
-                                       const std::vector<TDnsServer>& roots)
+                                       const std::vector<TDnsServer>& roots, int answerWaitMs)
 {
     const AnsiString domain = RecipientDomain(recipient);
     if (domain.empty())
@@ -234,10 +234,10 @@ TMailExchangerLookup FindMailExchanger(const UnicodeString& recipient, const std
     if (socket.Get() == INVALID_SOCKET)
         return {{}, socket.Error()};
     const AnsiString shortDomain = ShortDomain(domain);
-    const std::vector<TDnsServer> asked = servers.empty() ? WalkDown(socket.Get(), roots, shortDomain) : servers;
-    TMailExchangerLookup lookup = QueryMx(socket.Get(), asked, domain);
+    const std::vector<TDnsServer> asked = servers.empty() ? WalkDown(socket.Get(), answerWaitMs, roots, shortDomain) : servers;
+    TMailExchangerLookup lookup = QueryMx(socket.Get(), answerWaitMs, asked, domain);
     if (lookup.exchanger.empty() && shortDomain != domain)
-        lookup = QueryMx(socket.Get(), asked, shortDomain);
+        lookup = QueryMx(socket.Get(), answerWaitMs, asked, shortDomain);
     return lookup;
 }
 

@@ -7,6 +7,9 @@
 
 #include "text/ZelTypes.h"
 
+// How long each query waits for its answer.
+constexpr int kDnsAnswerWaitMs = 5000;
+
 struct TDnsServer {
     AnsiString address; // dotted IPv4
     uint16_t port = 53;
@@ -34,7 +37,8 @@ struct TMailExchangerLookup {
 // Asks the servers, or without any the name servers found by the walk from the roots, for an
 // exchanger of the domain, then of its short form.
 TMailExchangerLookup FindMailExchanger(const UnicodeString& recipient, const std::vector<TDnsServer>& servers,
-                                       const std::vector<TDnsServer>& roots = RootDnsServers());
+                                       const std::vector<TDnsServer>& roots = RootDnsServers(),
+                                       int answerWaitMs = kDnsAnswerWaitMs);
 
 // The exchanger alone; empty when none is found.
 AnsiString LookupMailExchanger(const UnicodeString& recipient, const std::vector<TDnsServer>& servers,

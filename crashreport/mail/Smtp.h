@@ -29,6 +29,8 @@ struct TSmtpServer {
     // Where the exchangers are looked up without a host; none: the system's DNS servers. Without
     // any DNS server the walk goes down from the root servers.
     std::optional<std::vector<TDnsServer>> dnsServers;
+    // How long each DNS query waits for its answer.
+    int dnsAnswerWaitMs = kDnsAnswerWaitMs;
     // The walk's start; empty: RootDnsServers().
     std::vector<TDnsServer> rootServers;
 };

@@ -125,7 +125,7 @@ TSmtpResult SendToExchangers(const TSmtpMail& mail, const std::vector<UnicodeStr
     TSmtpResult total;
     for (size_t index = 0; index < recipients.size(); ++index) {
         progress.StartMail(index);
-        const TMailExchangerLookup lookup = FindMailExchanger(recipients[index], dnsServers, roots);
+        const TMailExchangerLookup lookup = FindMailExchanger(recipients[index], dnsServers, roots, server.dnsAnswerWaitMs);
         progress.Next();
         TSmtpResult one{false, "Server not found (" + SysErrorMessageA(lookup.error) + ")", lookup.error};
         if (!lookup.exchanger.empty()) {

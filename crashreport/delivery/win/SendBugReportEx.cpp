@@ -9,6 +9,8 @@
 #include "delivery/win/PrepareAttachments.h"
 #include "delivery/win/SaveBugReport.h"
 #include "engine/win/LibraryFolders.h"
+#include "http/HttpProcessValues.h"
+#include "mail/MailProcessValues.h"
 #include "mail/SmtpMail.h"
 #include "mapi/win/Connectivity.h"
 #include "mapi/win/Mailto.h"
@@ -214,6 +216,7 @@ private:
         http.port = static_cast<uint16_t>(settings_.HttpPort());
         http.account = settings_.HttpAccount();
         http.password = settings_.HttpPassword();
+        ApplyHttpProcessValues(http);
         const TUploadProgressTexts texts{settings_.PrepAttMsg(), settings_.ConnMsg(), settings_.SendAttMsg(),
                                          settings_.SendFinalMsg()};
         TWinHttp client(http, alert_.Get(), texts);
@@ -225,7 +228,7 @@ private:
             uploaded = UploadToTracker(kind, client, http.server, TrackerCase(), UploadFiles(), alert_.Get(), texts);
         } else {
             std::string response;
-            uploaded = client.UploadForm(sender_, fields_, UploadFiles(), false, response);
+            uploaded = client.UploadForm(sender_, fields_, UploadFiles(), mailValues_.alwaysUtf8, response);
         }
         if (uploaded)
             deliveredBy_ = TDeliveredBy::Upload;
@@ -248,12 +251,15 @@ private:
         item.callstackCrc = GetReportHeaderValue(report, "callstack crc");
         item.sender = sender_;
         item.fields = fields_;
+        item.alwaysUtf8 = mailValues_.alwaysUtf8;
         return item;
     }
 
     void TrySmtp()
     {
         TSmtpServer server;
+        server.timeoutMs = mailValues_.timeoutMs;
+        server.heloHost = mailValues_.heloHost;
         if (routes_.mailAsSmtpServer) {
             if (mailAddr_.empty() || !Reachable())
                 return;
@@ -277,6 +283,7 @@ private:
         mail.body = body_;
         mail.files = attachments_.files;
         mail.sendAsNames = attachments_.sendAsNames;
+        mail.alwaysUtf8 = mailValues_.alwaysUtf8;
         mail.alert = alert_.Get();
         mail.progressTexts = {settings_.PrepAttMsg(), settings_.MxLookMsg(),  settings_.ConnMsg(),
                               settings_.SendMailMsg(), settings_.SendAttMsg(), settings_.SendFinalMsg()};
@@ -311,6 +318,7 @@ private:
     const TSendRequest& request_;
     IZESettings& settings_;
     const TDeliveryRoutes routes_;
+    const TMailProcessValues mailValues_ = MailProcessValues();
     UnicodeString mailAddr_;
     UnicodeString sender_;
     UnicodeString subject_;

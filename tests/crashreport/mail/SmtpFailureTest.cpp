@@ -91,6 +91,44 @@ TEST(SmtpFailure, ConnectionRefusedOrNeverAnswered)
     EXPECT_GE(GetTickCount() - start, static_cast<DWORD>(kTestTimeoutMs) - 50);
 }
 
+TEST(SmtpFailure, ServerGoingSilentMidSessionEndsTheMailAfterItsTimeOut)
+{
+    for (const char* muted : {"'MAIL FROM'", "DATA-TEXT"}) {
+        const TMailTestServer running("scripted_server.py", std::string("--mute ") + muted);
+        ASSERT_EQ(running.Failure(), "") << muted;
+        const DWORD start = GetTickCount();
+        const TSmtpResult result = SendSmtpMail(SimpleMail(), LocalServer(running.Port()));
+        const DWORD waited = GetTickCount() - start;
+        EXPECT_FALSE(result.sent) << muted;
+        EXPECT_EQ(result.error, "No connection to server") << muted;
+        EXPECT_EQ(result.errorCode, static_cast<uint32_t>(WSAETIMEDOUT)) << muted;
+        // The command that got no answer, and at most the session's close after it.
+        EXPECT_GE(waited, static_cast<DWORD>(kTestTimeoutMs) - 50) << muted;
+        EXPECT_LT(waited, static_cast<DWORD>(4 * kTestTimeoutMs)) << muted;
+    }
+}
+
+TEST(SmtpFailure, DnsServerThatNeverAnswersEndsTheLookupAfterItsWait)
+{
+    const TMailTestServer dns("dns_server.py", "--silent");
+    ASSERT_EQ(dns.Failure(), "");
+    TSmtpServer server;
+    server.timeoutMs = kTestTimeoutMs;
+    server.dnsAnswerWaitMs = 300;
+    server.dnsServers = std::vector<TDnsServer>{{"127.0.0.1", dns.Port()}};
+    TSmtpMail mail = SimpleMail();
+    mail.recipients = u"ann@x.test";
+    const DWORD start = GetTickCount();
+    const TSmtpResult result = SendSmtpMail(mail, server);
+    const DWORD waited = GetTickCount() - start;
+    EXPECT_FALSE(result.sent);
+    EXPECT_EQ(result.errorCode, static_cast<uint32_t>(WSAETIMEDOUT));
+    EXPECT_EQ(result.error, "Server not found (" + SysErrorMessageA(WSAETIMEDOUT) + ")");
+    EXPECT_GE(waited, 250u);
+    EXPECT_LT(waited, 2000u);
+    EXPECT_EQ(dns.ReadFile("queries.log"), "x.test 15\n");
+}
+
 TEST(SmtpFailure, ImplicitTlsToAPlainServerSendsNothingInTheClear)
 {
     const TMailTestServer running("scripted_server.py", "");

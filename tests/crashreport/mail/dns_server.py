@@ -5,7 +5,7 @@ port or --port PORT.
 --mx DOMAIN=PREF:HOST,PREF:HOST gives a domain's exchangers and --ns DOMAIN=HOST:ADDRESS its
 name server with that address (both repeatable); --refer SUFFIX=HOST:ADDRESS refers every other
 name under SUFFIX to that name server, as a root or top-level server does; other names get
-"name error". With --refuse every query is refused. With --spoof every answer is preceded by one with another identifier that
+"name error". With --refuse every query is refused; with --silent none is answered. With --spoof every answer is preceded by one with another identifier that
 names "evil.test". Each query is added to STATE/queries.log; STATE/ready.json holds the port;
 it ends when STATE/stop appears.
 """
@@ -77,6 +77,7 @@ def main():
     parser.add_argument("--refer", action="append", default=[])
     parser.add_argument("--spoof", action="store_true")
     parser.add_argument("--refuse", action="store_true")
+    parser.add_argument("--silent", action="store_true")
     arguments = parser.parse_args()
     os.makedirs(arguments.state, exist_ok=True)
     zones = {"mx": {}, "ns": pairs(arguments.ns), "refer": pairs(arguments.refer)}
@@ -96,6 +97,8 @@ def main():
         name, qtype, question = read_question(packet)
         with open(os.path.join(arguments.state, "queries.log"), "a") as log:
             log.write("%s %d\n" % (name, qtype))
+        if arguments.silent:
+            continue
         if arguments.spoof:
             server.sendto(mx_answer(ident ^ 0x5555, question, name, [(0, "evil.test")]), client)
         refused = message(ident, question, 5) if arguments.refuse else None

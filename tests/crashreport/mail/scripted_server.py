@@ -5,7 +5,8 @@ SMTP route.
 --greeting TEXT is the first reply ("220 scripted" by default; "none": nothing is sent,
 "close": the connection is closed at once, "endless": continuation lines without end). --answer COMMAND=REPLY (repeatable) answers every
 line starting with COMMAND by REPLY ("\\n" in it ends a line of a longer reply); --drop COMMAND
-closes the connection when that command comes, or when the mail text comes for DATA-TEXT.
+closes the connection when that command comes, or when the mail text comes for DATA-TEXT; --mute
+COMMAND (or DATA-TEXT) answers nothing from then on, until the client hangs up.
 Other commands get their usual answers; EHLO offers AUTH LOGIN. --full-backlog makes a
 listener whose queue is full, so that connects never complete. Every line received goes to
 STATE/lines.log. STATE/ready.json holds the port; it ends when STATE/stop appears.
@@ -33,6 +34,11 @@ def answer_for(line, answers):
     return "250 ok"
 
 
+def go_silent(connection):
+    while connection.recv(65536):
+        pass
+
+
 def serve(connection, arguments, answers, log):
     if arguments.greeting == "close":
         return
@@ -48,6 +54,8 @@ def serve(connection, arguments, answers, log):
         if in_data and b"\r\n.\r\n" in pending:
             if arguments.drop == "DATA-TEXT":
                 return
+            if arguments.mute == "DATA-TEXT":
+                return go_silent(connection)
             in_data, pending = False, pending.split(b"\r\n.\r\n", 1)[1]
             connection.sendall(reply_bytes(answers.get(".", "250 accepted")))
         elif not in_data and b"\r\n" in pending:
@@ -57,6 +65,8 @@ def serve(connection, arguments, answers, log):
             log.flush()
             if arguments.drop and line.upper().startswith(arguments.drop):
                 return
+            if arguments.mute and line.upper().startswith(arguments.mute):
+                return go_silent(connection)
             reply = answer_for(line, answers)
             connection.sendall(reply_bytes(reply))
             if line.upper() == "QUIT":
@@ -75,6 +85,7 @@ def main():
     parser.add_argument("--greeting", default="220 scripted")
     parser.add_argument("--answer", action="append", default=[])
     parser.add_argument("--drop")
+    parser.add_argument("--mute")
     parser.add_argument("--full-backlog", action="store_true")
     arguments = parser.parse_args()
     answers = dict(item.split("=", 1) for item in arguments.answer)

@@ -31,6 +31,14 @@ def tls_up(server, session):
     return session.ssl is not None or server.transport.get_extra_info("ssl_object") is not None
 
 
+def raw_header(content, name):
+    """A header line as it was sent, before any decoding."""
+    for line in content.split(b"\r\n\r\n", 1)[0].split(b"\r\n"):
+        if line.lower().startswith(name.lower() + b": "):
+            return line[len(name) + 2:].decode("latin-1")
+    return None
+
+
 def summary(server, envelope, session):
     message = email.message_from_bytes(envelope.original_content, policy=email.policy.default)
     parts = {"text": None, "attachments": []}
@@ -44,7 +52,8 @@ def summary(server, envelope, session):
             parts["text"] = part.get_content()
     return {"mail_from": envelope.mail_from, "rcpt_tos": envelope.rcpt_tos,
             "to": str(message["To"]), "from": str(message["From"]), "reply_to": str(message["Reply-To"]),
-            "subject": str(message["Subject"]), "date": str(message["Date"]),
+            "subject": str(message["Subject"]), "raw_subject": raw_header(envelope.original_content, b"Subject"),
+            "helo": session.host_name, "date": str(message["Date"]),
             "tls": tls_up(server, session), "authenticated": bool(session.authenticated),
             "body": parts["text"], "attachments": parts["attachments"]}
 

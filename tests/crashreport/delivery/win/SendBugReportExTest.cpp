@@ -11,6 +11,8 @@
 #include "MailTestServer.h"
 #include "TestFiles.h"
 #include "engine/win/LibraryFolders.h"
+#include "http/HttpProcessValues.h"
+#include "mail/MailProcessValues.h"
 #include "model/win/ExceptionHooks.h"
 #include "settings/AttachmentsList.h"
 
@@ -234,6 +236,58 @@ TEST_F(SendRoutes, UploadAttemptsAreCappedAndTheMailRouteTakesOver)
         EXPECT_FALSE(Exists(bugRepFile_)) << "the mail carried the file";
     }
     EXPECT_EQ(target_->sent, 2);
+}
+
+// Sets the process-wide values for one test and puts the defaults back.
+class ProcessValuesForTest {
+public:
+    ProcessValuesForTest(const THttpProcessValues& http, const TMailProcessValues& mail)
+    {
+        SetHttpProcessValues(http);
+        SetMailProcessValues(mail);
+    }
+    ~ProcessValuesForTest()
+    {
+        SetHttpProcessValues({});
+        SetMailProcessValues({});
+    }
+    ProcessValuesForTest(const ProcessValuesForTest&) = delete;
+    ProcessValuesForTest& operator=(const ProcessValuesForTest&) = delete;
+};
+
+TEST_F(SendRoutes, UploadGoesThroughTheProcessWideProxyWithItsAccount)
+{
+    const TMailTestServer proxy(kHttpScript, "--proxy-auth px:pw");
+    ASSERT_EQ(proxy.Failure(), "");
+    THttpProcessValues http;
+    http.proxy = {Utf16("127.0.0.1:" + std::to_string(proxy.Port())), u"", u"px", u"pw"};
+    const ProcessValuesForTest values(http, {});
+    target_->settings.ints["UploadViaHttp"] = 1;
+    // A host no name service knows: only the proxy can reach it.
+    target_->settings.texts["HttpServer"] = u"http://reports.invalid/upload/form.php";
+    EXPECT_TRUE(Send(true));
+    const std::string challenged = proxy.ReadFile("request-1.json");
+    EXPECT_NE(challenged.find("\"path\": \"http://reports.invalid:80/upload/form.php\""), std::string::npos)
+        << challenged;
+    EXPECT_NE(challenged.find("\"proxy_authorized\": false"), std::string::npos) << challenged;
+    const std::string taken = proxy.ReadFile("request-2.json");
+    EXPECT_NE(taken.find("\"proxy_authorized\": true"), std::string::npos) << taken;
+    EXPECT_NE(taken.find("\"filename\": \"bugreport.zbr\""), std::string::npos) << taken;
+    EXPECT_EQ(target_->sent, 1);
+}
+
+TEST_F(SendRoutes, MailTakesTheProcessWideHeloNameAndUtf8Switch)
+{
+    const TMailTestServer mail("smtp_server.py", "");
+    ASSERT_EQ(mail.Failure(), "");
+    UseSmtp(mail);
+    const ProcessValuesForTest values({}, {2000, "reporter.test", true});
+    EXPECT_TRUE(Send(true));
+    const std::string sent = mail.ReadFile("mail-1.json");
+    EXPECT_NE(sent.find("\"helo\": \"reporter.test\""), std::string::npos) << sent;
+    // Plain ASCII that would otherwise go as ISO-8859-1.
+    EXPECT_NE(sent.find("\"raw_subject\": \"=?UTF-8?B?"), std::string::npos) << sent;
+    EXPECT_NE(sent.find("\"subject\": \"EAccessViolation: Bad read\""), std::string::npos) << sent;
 }
 
 TEST_F(SendRoutes, TrackerComesFirstAndAFaultFallsThroughToMail)
