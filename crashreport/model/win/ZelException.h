@@ -131,6 +131,9 @@ public:
     uintptr_t FramePointer() const { return facts_.framePointer; }
     TDAInnerException InnerExceptions();
     bool BuildOnDemand() const { return facts_.buildOnDemand; }
+    // Held while this report is built on demand, so that two waiters do not both build it;
+    // each report has its own, so a build never waits for another report's.
+    std::mutex& OnDemandBuildLock() { return onDemandBuildLock_; }
     // A report callback was ever registered: the builder always runs in its own thread.
     bool BuildAsync() const { return buildAsync_.load(); }
     bool IsComplete() const { return complete_.load(); }
@@ -217,6 +220,7 @@ private:
     bool sectionsStarted_ = false;
 
     std::mutex threadsLock_;
+    std::mutex onDemandBuildLock_;
     TDAThreadStack threads_;
 
     TReportTextCache text_;

@@ -1,5 +1,7 @@
 #include "ModelReportBuilder.h"
 
+#include <algorithm>
+
 #include "HeaderGatherer.h"
 #include "LoaderLock.h"
 #include "PleaseWait.h"
@@ -11,16 +13,27 @@
 
 namespace {
 
-// Sets the flag for the object's life.
-class TFlagWhile {
+// The reports this thread is building on demand, for the object's life.
+class TBuildingHere {
 public:
-    explicit TFlagWhile(bool& flag) : flag_(flag) { flag_ = true; }
-    ~TFlagWhile() { flag_ = false; }
-    TFlagWhile(const TFlagWhile&) = delete;
-    TFlagWhile& operator=(const TFlagWhile&) = delete;
+    explicit TBuildingHere(const TIZEException& exception) : exception_(&exception) { Reports().push_back(exception_); }
+    ~TBuildingHere() { Reports().erase(std::find(Reports().begin(), Reports().end(), exception_)); }
+    TBuildingHere(const TBuildingHere&) = delete;
+    TBuildingHere& operator=(const TBuildingHere&) = delete;
+
+    static bool Includes(const TIZEException& exception)
+    {
+        return std::find(Reports().begin(), Reports().end(), &exception) != Reports().end();
+    }
 
 private:
-    bool& flag_;
+    static std::vector<const TIZEException*>& Reports()
+    {
+        static thread_local std::vector<const TIZEException*> reports;
+        return reports;
+    }
+
+    const TIZEException* exception_;
 };
 
 // The exception object's lists as the builder's sink: one change of the report per call.
@@ -263,17 +276,17 @@ void TModelReportBuilder::WaitForReport(TIZEException& exception)
     if (exception.IsComplete())
         return;
     if (exception.BuildOnDemand()) {
-        // A plug-in or callback of the build that waits for a report gets what there is: the
-        // build it runs in cannot finish before it returns.
-        static thread_local bool buildingHere = false;
-        if (buildingHere)
+        // A plug-in or callback of the build that waits for the same report gets what there
+        // is: the build it runs in cannot finish before it returns. Another report it waits
+        // for is built here in turn.
+        if (TBuildingHere::Includes(exception))
             return;
-        const std::lock_guard guard(onDemandLock_);
+        const std::lock_guard guard(exception.OnDemandBuildLock());
         if (exception.IsComplete())
             return;
         TReportBuilder builder(SubjectOf(exception, libraryThreads_));
         builder.UseThreads(RecordedThreads(exception, builder.Subject()));
-        const TFlagWhile building(buildingHere);
+        const TBuildingHere building(exception);
         BuildHere(exception, builder, *exception.GetBugReportSections());
         return;
     }

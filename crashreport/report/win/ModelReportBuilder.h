@@ -3,7 +3,6 @@
 // facts and settings, the sections announced and then built, in a builder thread of their own
 // (above normal priority) or in the caller, and the text assembled from the two lists.
 #include <functional>
-#include <mutex>
 #include <vector>
 
 #include "ReportBuilder.h"
@@ -35,8 +34,6 @@ private:
     static void BuildHere(TIZEException& exception, TReportBuilder& builder, TZelReportFields& sections);
 
     TLibraryThreads libraryThreads_;
-    // One report built on demand at a time, so that two waiters do not both build it.
-    std::mutex onDemandLock_;
 };
 
 // Installs the builder into the exception object's hooks.

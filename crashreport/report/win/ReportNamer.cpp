@@ -38,6 +38,27 @@ const ICodeNamer& CurrentNamer(TSharedNamer& shared)
     return *shared.namer;
 }
 
+// Set while this thread holds the shared namer: a build nested in it (a callback of that
+// build waiting for another report) must not try the lock again.
+thread_local bool holdsShared = false;
+
 } // namespace
 
-TReportNamer::TReportNamer() : lock_(Shared().lock), namer_(CurrentNamer(Shared())) {}
+TReportNamer::TReportNamer()
+{
+    if (!holdsShared)
+        lock_ = std::unique_lock(Shared().lock, std::try_to_lock);
+    if (lock_.owns_lock()) {
+        holdsShared = true;
+        namer_ = &CurrentNamer(Shared());
+    } else {
+        own_ = std::make_unique<TProcessNamer>();
+        namer_ = own_.get();
+    }
+}
+
+TReportNamer::~TReportNamer()
+{
+    if (lock_.owns_lock())
+        holdsShared = false;
+}

@@ -187,6 +187,62 @@ TEST_F(ModelReportBuilder, OnDemandACallbackWaitingForTheReportDuringItsBuildGet
     EXPECT_FALSE(callbackLog.lastText.empty());
 }
 
+// A callback of one report's on-demand build that waits for another report: in another thread
+// (which waits for that report and is waited for here) or in its own.
+struct TOtherReportWait {
+    TIZEException* other = nullptr;
+    bool armed = false;
+    bool inOwnThread = false;
+    bool finished = false; // the other report came back in time
+    bool otherComplete = false;
+} otherWait;
+
+DWORD WINAPI WaitForOtherReport(void*)
+{
+    otherWait.other->GetBugReport();
+    return 0;
+}
+
+void WaitForAnotherReportInCallback(bool complete, const UnicodeString&, IZEException*)
+{
+    if (!otherWait.armed || complete)
+        return;
+    otherWait.armed = false;
+    if (otherWait.inOwnThread) {
+        otherWait.other->GetBugReport();
+        otherWait.finished = true;
+    } else {
+        const HANDLE thread = CreateThread(nullptr, 0, WaitForOtherReport, nullptr, 0, nullptr);
+        otherWait.finished = thread && WaitForSingleObject(thread, 10000) == WAIT_OBJECT_0;
+        if (thread)
+            CloseHandle(thread);
+    }
+    otherWait.otherComplete = otherWait.other->IsComplete();
+}
+
+TEST_F(ModelReportBuilder, OnDemandACallbackWaitingForAnotherReportDoesNotLockUp)
+{
+    const TCrash crash(TCrashSite::A, u"crasher");
+    SetEvent(slow.go);
+    for (const bool inOwnThread : {false, true}) {
+        SCOPED_TRACE(inOwnThread ? "in the callback's thread" : "in another thread");
+        const TIntfPtr<TIZEException> first = NewException(crash, true);
+        const TIntfPtr<TIZEException> second = NewException(crash, true);
+        first->GetBugReportSections();
+        second->GetBugReportSections();
+        otherWait = {second.Get(), false, inOwnThread, false, false};
+        first->RegisterBugReportCallback(WaitForAnotherReportInCallback, false);
+        otherWait.armed = true;
+        const std::string text = Narrow(first->GetBugReport());
+        EXPECT_TRUE(otherWait.finished) << "the other report's build waited for this one's";
+        EXPECT_TRUE(otherWait.otherComplete) << "the other report was not built";
+        EXPECT_TRUE(first->IsComplete());
+        EXPECT_EQ(std::string::npos, text.find("will be calculated soon")) << text;
+        EXPECT_EQ(std::string::npos, Narrow(second->GetBugReportText(false)).find("will be calculated soon"));
+        first->UnregisterBugReportCallback(WaitForAnotherReportInCallback);
+    }
+}
+
 TEST_F(ModelReportBuilder, CallbacksSeeTheReportGrowAndLastTheCompleteText)
 {
     const TCrash crash(TCrashSite::A, u"crasher");
