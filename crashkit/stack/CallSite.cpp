@@ -48,6 +48,24 @@ std::optional<TVerifiedCall> VerifyCall(const ICodeReader& code, CodeAddress val
     return std::nullopt;
 }
 
+bool IsInstructionBoundary(const ICodeReader& code, const TFunctionInfo& function, CodeAddress address)
+{
+    for (const TFunctionArea& area : function.areas) {
+        if (area.isCaseTable || area.isHandlerTable || address < area.start || address > area.end)
+            continue;
+        CodeAddress at = area.start;
+        while (at < address) {
+            const TInstructionInfo info = ParseCode(code, at);
+            if (!info.valid || info.next <= at)
+                break;
+            at = info.next;
+        }
+        if (at == address)
+            return true;
+    }
+    return false;
+}
+
 CodeAddress ResolveThunk(const ICodeReader& code, CodeAddress target)
 {
     const TDecodedInstruction jump = DecodeInstruction(code, target);

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "CodeReader.h"
+#include "FunctionInfo.h"
 #include "text/ZelTypes.h"
 
 // b[0..7] are the bytes at value - 8 .. value - 1: a direct, register, memory or far call may end
@@ -23,6 +24,10 @@ std::optional<TVerifiedCall> VerifyCall(const ICodeReader& code, CodeAddress val
 // Whether a routine of this name raises exceptions, so that a return address behind a call to
 // it is where the exception was raised.
 bool IsRaisingRoutineName(const UnicodeString& name);
+
+// Whether an instruction of the walked function starts at address: decoded from the start of
+// the code area that holds it. Table areas hold no instructions.
+bool IsInstructionBoundary(const ICodeReader& code, const TFunctionInfo& function, CodeAddress address);
 
 // A call target that is only a jump (an import thunk) leads to the jump's known target.
 CodeAddress ResolveThunk(const ICodeReader& code, CodeAddress target);

@@ -90,7 +90,7 @@ TLink TChainSelector::LinkBetween(size_t older, size_t newer)
     TLink& link = links_[static_cast<uint64_t>(older) << 32 | newer];
     if (link == TLink::Unchecked) {
         const TStackCandidate& caller = items_[older];
-        if (caller.callee == 0)
+        if (caller.callee == 0 || items_[newer].outsideItsCode)
             link = TLink::Unknown;
         else
             link = calleeHolds_(caller.callee, items_[newer].lookupAddress) ? TLink::Known : TLink::None;

@@ -18,4 +18,7 @@ struct TStackCandidate {
     bool hasLine = false;      // its code has a line in the debug information
     bool hasDebugInfo = false; // its module has debug information
     bool calleeRaises = false; // the call leads into a routine that raises exceptions
+    // An exception address taken as given that is no instruction start of the function holding
+    // it: no call is known to lead there, so every call reaches it as one of unknown target.
+    bool outsideItsCode = false;
 };

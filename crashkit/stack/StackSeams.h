@@ -59,7 +59,8 @@ struct TStackTraceOptions {
     // listed whatever precedes it.
     bool exactAddress = false;
     // The instruction address is not a return address behind a call to a raising routine, even
-    // when one precedes it; else such a call is where the exception came from.
+    // when one precedes it; else such a call is where the exception came from. Taken as given,
+    // the address counts as code of its function only where one of its instructions starts.
     bool notAfterRaisingCall = false;
     bool noExceptionAddress = false; // the instruction address is not listed
     bool dumpAllCandidates = false;  // no chain selection

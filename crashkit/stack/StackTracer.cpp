@@ -123,6 +123,8 @@ private:
     void NameCandidate(TStackCandidate& candidate) const;
     void SetCallee(TStackCandidate& candidate, CodeAddress target) const;
     bool CalleeHolds(CodeAddress callee, CodeAddress address);
+    const TFunctionInfo& Function(CodeAddress entry);
+    bool StartsAnInstructionOfItsFunction(CodeAddress address);
 
     const IFunctionEnvironment& memory_;
     const ICodeNamer& namer_;
@@ -177,7 +179,9 @@ void TTrace::AddForced(CodeAddress value, bool threadStart)
     if (threadStart) {
         // The thread's first routine holds the next more recent call.
         candidate.callee = value;
-    } else if (!options_.notAfterRaisingCall) {
+    } else if (options_.notAfterRaisingCall) {
+        candidate.outsideItsCode = !StartsAnInstructionOfItsFunction(value);
+    } else {
         // Raised by a call: the exception comes from that call, which lies before the address.
         TStackCandidate raising = candidate;
         const std::optional<TVerifiedCall> call = VerifyCall(memory_.Code(), value);
@@ -276,15 +280,32 @@ void TTrace::Collect(std::span<const uint8_t> stack)
     Progress(kCollected);
 }
 
-bool TTrace::CalleeHolds(CodeAddress callee, CodeAddress address)
+// Each function is walked once per trace.
+const TFunctionInfo& TTrace::Function(CodeAddress entry)
 {
-    auto found = functions_.find(callee);
+    auto found = functions_.find(entry);
     if (found == functions_.end()) {
         TFunctionInfo info;
-        ParseFunction(memory_, callee, info);
-        found = functions_.emplace(callee, std::move(info)).first;
+        ParseFunction(memory_, entry, info);
+        found = functions_.emplace(entry, std::move(info)).first;
     }
-    for (const TFunctionArea& area : found->second.areas) {
+    return found->second;
+}
+
+// The address is where an instruction of the function that the debug information or the
+// exports place it in starts.
+bool TTrace::StartsAnInstructionOfItsFunction(CodeAddress address)
+{
+    const std::optional<TCodeName> name = namer_.Name(address);
+    if (!name || name->functionStart == 0 || name->functionStart > address)
+        return false;
+    const auto entry = static_cast<CodeAddress>(name->functionStart);
+    return IsInstructionBoundary(memory_.Code(), Function(entry), address);
+}
+
+bool TTrace::CalleeHolds(CodeAddress callee, CodeAddress address)
+{
+    for (const TFunctionArea& area : Function(callee).areas) {
         if (!area.isCaseTable && !area.isHandlerTable && address >= area.start && address <= area.end)
             return true;
     }

@@ -12,6 +12,8 @@
 #include <set>
 #include <sstream>
 
+#include "CallSite.h"
+#include "FunctionWalker.h"
 #include "ImageEnvironment.h"
 #include "ExportTable.h"
 #include "MapFileNamer.h"
@@ -36,6 +38,9 @@ struct TCall {
 struct TObjdumpCode {
     std::map<CodeAddress, std::vector<TCall>> functions;
     std::map<CodeAddress, std::string> names;
+    std::set<CodeAddress> instructions; // where each instruction starts
+    // Return addresses of calls through a register or memory, by the function holding them.
+    std::map<CodeAddress, std::vector<CodeAddress>> indirectReturns;
 };
 
 TObjdumpCode ReadObjdump(const std::string& dll)
@@ -49,7 +54,9 @@ TObjdumpCode ReadObjdump(const std::string& dll)
     const std::regex instruction(R"(^\s*([0-9a-f]+):\s+(\S+)\s*(.*)$)");
     const std::regex directCall(R"(^([0-9a-f]+) <.*>$)");
     std::vector<TCall>* current = nullptr;
+    CodeAddress currentStart = 0;
     std::optional<CodeAddress> pendingTarget;
+    bool pendingIndirect = false;
     std::array<char, 4096> buffer;
     while (fgets(buffer.data(), buffer.size(), pipe.get())) {
         std::string line(buffer.data());
@@ -62,17 +69,23 @@ TObjdumpCode ReadObjdump(const std::string& dll)
             if (current && pendingTarget)
                 current->push_back({start, *pendingTarget});
             current = &code.functions[start];
+            currentStart = start;
             code.names[start] = match[2];
             pendingTarget.reset();
+            pendingIndirect = false;
         } else if (current && std::regex_match(line, match, instruction)) {
             const auto address = static_cast<CodeAddress>(std::stoul(match[1], nullptr, 16));
+            code.instructions.insert(address);
             if (pendingTarget)
                 current->push_back({address, *pendingTarget});
+            if (pendingIndirect)
+                code.indirectReturns[currentStart].push_back(address);
             pendingTarget.reset();
             std::smatch target;
             const std::string operands = match[3];
             if (match[2] == "call" && std::regex_match(operands, target, directCall))
                 pendingTarget = static_cast<CodeAddress>(std::stoul(target[1], nullptr, 16));
+            pendingIndirect = match[2] == "call" && !operands.empty() && operands[0] == '*';
         }
     }
     return code;
@@ -145,33 +158,40 @@ struct TRealDll {
     TObjdumpCode objdump;
 };
 
+// An i686 DLL with its debug information and objdump's view of its code; none when it or
+// objdump is missing.
+std::unique_ptr<TRealDll> LoadRealDll(const std::string& path)
+{
+    auto loaded = std::make_unique<TRealDll>();
+    loaded->path = path;
+    std::ifstream file(loaded->path, std::ios::binary);
+    if (loaded->path.empty() || !file || std::string(CRASHKIT_I686_OBJDUMP).empty())
+        return nullptr;
+    loaded->contents.assign(std::istreambuf_iterator<char>(file), {});
+    const auto* bytes = reinterpret_cast<const uint8_t*>(loaded->contents.data());
+    loaded->pe = LoadPeImage({bytes, loaded->contents.size()});
+    if (!loaded->pe)
+        return nullptr;
+    const std::string name = loaded->path.substr(loaded->path.find_last_of('/') + 1);
+    loaded->environment = std::make_unique<TImageEnvironment>(*loaded->pe, name);
+    loaded->reader = std::make_unique<TBufferReader>(loaded->contents);
+    const std::optional<TPeHeaders> headers = ReadPeHeaders(*loaded->reader, 0);
+    if (!headers)
+        return nullptr;
+    loaded->image = std::make_unique<TFileImage>(*loaded->reader, 0, *headers);
+    const TFileDebugFiles files;
+    loaded->map = BuildMapFile({loaded->image.get(), loaded->pe->imageBase, UTF8ToWide(loaded->path)}, files);
+    loaded->namer.AddModule(loaded->map, UTF8ToWide(name));
+    loaded->objdump = ReadObjdump(loaded->path);
+    return loaded;
+}
+
 // The first i686 DLL the build names, loaded once.
 TRealDll* RealDll()
 {
-    static std::unique_ptr<TRealDll> dll = [] {
-        std::string list = CRASHKIT_STACK_DLLS;
-        auto loaded = std::make_unique<TRealDll>();
-        loaded->path = list.substr(0, list.find('|'));
-        std::ifstream file(loaded->path, std::ios::binary);
-        if (loaded->path.empty() || !file || std::string(CRASHKIT_I686_OBJDUMP).empty())
-            return std::unique_ptr<TRealDll>();
-        loaded->contents.assign(std::istreambuf_iterator<char>(file), {});
-        const auto* bytes = reinterpret_cast<const uint8_t*>(loaded->contents.data());
-        loaded->pe = LoadPeImage({bytes, loaded->contents.size()});
-        if (!loaded->pe)
-            return std::unique_ptr<TRealDll>();
-        const std::string name = loaded->path.substr(loaded->path.find_last_of('/') + 1);
-        loaded->environment = std::make_unique<TImageEnvironment>(*loaded->pe, name);
-        loaded->reader = std::make_unique<TBufferReader>(loaded->contents);
-        const std::optional<TPeHeaders> headers = ReadPeHeaders(*loaded->reader, 0);
-        if (!headers)
-            return std::unique_ptr<TRealDll>();
-        loaded->image = std::make_unique<TFileImage>(*loaded->reader, 0, *headers);
-        const TFileDebugFiles files;
-        loaded->map = BuildMapFile({loaded->image.get(), loaded->pe->imageBase, UTF8ToWide(loaded->path)}, files);
-        loaded->namer.AddModule(loaded->map, UTF8ToWide(name));
-        loaded->objdump = ReadObjdump(loaded->path);
-        return loaded;
+    static const std::unique_ptr<TRealDll> dll = [] {
+        const std::string list = CRASHKIT_STACK_DLLS;
+        return LoadRealDll(list.substr(0, list.find('|')));
     }();
     return dll.get();
 }
@@ -329,13 +349,46 @@ TEST_F(StackTracerRealCode, FrameSlotsAnchorTheChainAndTheThreadStartIsOldest)
         << WideToUTF8(result.text);
 }
 
+class TRecordedProgress : public IStackProgress {
+public:
+    void SetPosition(int position) override { positions.push_back(position); }
+    std::vector<int> positions;
+};
+
 TEST_F(StackTracerRealCode, EmptyStackListsTheExceptionAddressAlone)
 {
     const auto chain = FindChain(dll_->objdump);
     ASSERT_TRUE(chain);
     TStackBuilder stack;
-    const TStackTraceResult result = Trace(stack, {chain->second.callee, kStackTop, kStackTop, 0, 0});
+    // The stack pointer at the stack top leaves nothing to scan; progress is a share of the
+    // scanned stack and of the explicit list, neither of which may be divided by.
+    TRecordedProgress progress;
+    TStackTraceOptions options;
+    options.progress = &progress;
+    const TStackRegisters atTop{chain->second.callee, kStackTop, kStackTop, 0, 0};
+    const TStackTraceResult result = Trace(stack, atTop, options);
     EXPECT_EQ((std::vector<CodeAddress>{chain->second.callee}), Addresses(result));
+    ASSERT_FALSE(progress.positions.empty());
+    EXPECT_EQ(1000, progress.positions.back());
+    EXPECT_TRUE(std::all_of(progress.positions.begin(), progress.positions.end(),
+                            [](int position) { return position >= 0 && position <= 1000; }));
+
+    // Without the exception address no item is found at all: every later phase has no items
+    // to share its progress among.
+    progress.positions.clear();
+    options.noExceptionAddress = true;
+    const TStackTraceResult none = Trace(stack, atTop, options);
+    EXPECT_TRUE(none.items.empty());
+    EXPECT_TRUE(none.text.empty());
+    ASSERT_FALSE(progress.positions.empty());
+    EXPECT_EQ(1000, progress.positions.back());
+
+    progress.positions.clear();
+    options.noExceptionAddress = false;
+    options.explicitCandidates = std::string(4, '\0'); // a count of 0
+    EXPECT_EQ((std::vector<CodeAddress>{chain->second.callee}), Addresses(Trace(stack, atTop, options)));
+    ASSERT_FALSE(progress.positions.empty());
+    EXPECT_EQ(1000, progress.positions.back());
 }
 
 TEST_F(StackTracerRealCode, UnreadableStackGivesEmptyResults)
@@ -409,12 +462,6 @@ TEST_F(StackTracerRealCode, LinesAgreeWithAddr2lineAndRelativeColumnsAreWritten)
     const std::string text = WideToUTF8(result.text);
     EXPECT_NE(std::string::npos, text.find(" +")) << text;
 }
-
-class TRecordedProgress : public IStackProgress {
-public:
-    void SetPosition(int position) override { positions.push_back(position); }
-    std::vector<int> positions;
-};
 
 TEST_F(StackTracerRealCode, ProgressRisesToTheEndAndSingleItemsFormatLikeTheirLines)
 {
@@ -697,3 +744,214 @@ TEST_F(StackTracerRealCode, WithoutDebugInformationTheNearestExportNamesTheCode)
     for (size_t i = 1; i < result.items.size(); ++i)
         EXPECT_EQ(expected(result.items[i].address - 1).second, WideToUTF8(result.items[i].functionName));
 }
+
+namespace {
+
+// The instruction that ends at next, as objdump lists them.
+CodeAddress InstructionBefore(const TObjdumpCode& code, CodeAddress next)
+{
+    auto found = code.instructions.lower_bound(next);
+    return found == code.instructions.begin() ? 0 : *std::prev(found);
+}
+
+} // namespace
+
+TEST_F(StackTracerRealCode, InstructionBoundariesOfAFunctionAgreeWithObjdump)
+{
+    const auto chain = FindChain(dll_->objdump);
+    ASSERT_TRUE(chain);
+    const TObjdumpCode& code = dll_->objdump;
+    int boundaries = 0, inside = 0;
+    for (const CodeAddress entry : {chain->first.caller, chain->first.callee, chain->second.callee}) {
+        TFunctionInfo function;
+        ParseFunction(*dll_->environment, entry, function);
+        ASSERT_TRUE(function.valid) << std::hex << entry;
+        const auto next = code.functions.upper_bound(entry);
+        const CodeAddress end = next == code.functions.end() ? entry + 0x1000 : next->first;
+        for (const TFunctionArea& area : function.areas) {
+            if (area.isCaseTable || area.isHandlerTable)
+                continue;
+            for (CodeAddress at = area.start; at <= area.end && at < end; ++at) {
+                const bool expected = code.instructions.count(at) != 0;
+                EXPECT_EQ(expected, IsInstructionBoundary(dll_->environment->Code(), function, at)) << std::hex << at;
+                ++(expected ? boundaries : inside);
+            }
+        }
+        // Beside the function's code nothing is its instruction.
+        EXPECT_FALSE(IsInstructionBoundary(dll_->environment->Code(), function, function.lowAddress - 1));
+    }
+    EXPECT_GT(boundaries, 0);
+    EXPECT_GT(inside, 0);
+}
+
+TEST_F(StackTracerRealCode, AnAddressTakenAsGivenInsideAnInstructionIsReachedByNoKnownCall)
+{
+    const auto chain = FindChain(dll_->objdump);
+    ASSERT_TRUE(chain);
+    const auto [first, second] = *chain;
+    const TObjdumpCode& code = dll_->objdump;
+    // The exception lies in the middle function, on its call of the innermost one or inside it.
+    const CodeAddress callStart = InstructionBefore(code, second.returnAddress);
+    ASSERT_GE(second.returnAddress - callStart, 2u);
+    const CodeAddress insideCall = callStart + 1;
+    // A stale return address behind a call through a register or memory, in a function of
+    // neither the caller nor the middle one, named as well as the caller's return address:
+    // the call's target is unknown, so it may lead anywhere.
+    auto hasLine = [this](CodeAddress returnAddress) {
+        const std::optional<TCodeName> name = dll_->namer.Name(returnAddress - 1);
+        return name && name->hasDebugInfo && name->line > 0;
+    };
+    std::optional<CodeAddress> stale;
+    for (const auto& [function, returns] : code.indirectReturns) {
+        if (function == first.caller || function == first.callee)
+            continue;
+        for (const CodeAddress returnAddress : returns) {
+            if (!stale && hasLine(returnAddress) == hasLine(first.returnAddress))
+                stale = returnAddress;
+        }
+    }
+    if (!stale)
+        GTEST_SKIP() << "the DLL has no call through a register or memory to stand for a stale one";
+    TStackBuilder stack;
+    stack.Put(kStackTop - 4, first.returnAddress);
+    stack.Put(kStackTop - 0x40, *stale);
+    TStackTraceOptions asGiven;
+    asGiven.notAfterRaisingCall = true;
+    auto trace = [&](CodeAddress exception, const TStackTraceOptions& options) {
+        return Trace(stack, {exception, kStackBase + 0x100, kStackTop, 0, 0}, options);
+    };
+    // On an instruction of the middle function the caller's call leads there and wins over the
+    // unknown one.
+    const TStackTraceResult onBoundary = trace(callStart, asGiven);
+    EXPECT_EQ((std::vector<CodeAddress>{callStart, first.returnAddress}), Addresses(onBoundary))
+        << WideToUTF8(onBoundary.text);
+    // Inside an instruction no call is known to lead there: the first unknown one is as good.
+    const TStackTraceResult insideInstruction = trace(insideCall, asGiven);
+    EXPECT_EQ((std::vector<CodeAddress>{insideCall, *stale}), Addresses(insideInstruction))
+        << WideToUTF8(insideInstruction.text);
+    // The exception address is still named by its function.
+    ASSERT_FALSE(insideInstruction.items.empty());
+    EXPECT_EQ(insideCall - first.callee, insideInstruction.items[0].relativeAddress);
+    // Not taken as given, the address is only looked up in its function's code.
+    const TStackTraceResult looked = trace(insideCall, {});
+    EXPECT_EQ((std::vector<CodeAddress>{insideCall, first.returnAddress}), Addresses(looked))
+        << WideToUTF8(looked.text);
+}
+
+namespace {
+
+// The fixture DLL whose path ends in this, loaded once; none when it was not built.
+TRealDll* FixtureDll(const std::string& ending)
+{
+    static std::map<std::string, std::unique_ptr<TRealDll>> loaded;
+    auto found = loaded.find(ending);
+    if (found == loaded.end()) {
+        std::string path;
+        std::stringstream list(CRASHKIT_STACK_FIXTURES);
+        for (std::string entry; std::getline(list, entry, '|');) {
+            if (entry.size() >= ending.size() && entry.compare(entry.size() - ending.size(), ending.size(), ending) == 0)
+                path = entry;
+        }
+        found = loaded.emplace(ending, path.empty() ? nullptr : LoadRealDll(path)).first;
+    }
+    return found->second.get();
+}
+
+CodeAddress SymbolStart(const TObjdumpCode& code, const std::string& name)
+{
+    for (const auto& [start, symbol] : code.names) {
+        if (symbol == name || symbol == "_" + name)
+            return start;
+    }
+    return 0;
+}
+
+// The return address of the call from caller to callee.
+CodeAddress ReturnInto(const TObjdumpCode& code, CodeAddress caller, CodeAddress callee)
+{
+    for (const TCall& call : code.functions.at(caller)) {
+        if (call.target == callee)
+            return call.returnAddress;
+    }
+    return 0;
+}
+
+class StackTracerFixtureCode : public ::testing::TestWithParam<const char*> {};
+
+// The thread stopped in Innermost, reached through Outer, Middle and three levels of Recurse;
+// Middle's earlier call of Helper left its return address in a local of the first Recurse.
+// With frame pointers each frame holds the caller's saved frame pointer under its return
+// address, and the trace starts from the innermost frame.
+TEST_P(StackTracerFixtureCode, KnownChainWithRecursionAndAStaleReturnAddress)
+{
+    const bool framePointers = std::string(GetParam()) == "/callchain-no-omit-frame-pointer.dll";
+    TRealDll* dll = FixtureDll(GetParam());
+    if (!dll)
+        GTEST_SKIP() << "the fixture DLL was not built (no i686-w64-mingw32-gcc)";
+    if (std::string(CRASHKIT_I686_ADDR2LINE).empty())
+        GTEST_SKIP() << "no i686-w64-mingw32-addr2line";
+    ASSERT_TRUE(dll->map.Valid());
+    const TObjdumpCode& code = dll->objdump;
+    const CodeAddress outer = SymbolStart(code, "Outer"), middle = SymbolStart(code, "Middle"),
+                      recurse = SymbolStart(code, "Recurse"), innermost = SymbolStart(code, "Innermost"),
+                      helper = SymbolStart(code, "Helper");
+    ASSERT_TRUE(outer && middle && recurse && innermost && helper);
+    const CodeAddress intoOuter = ReturnInto(code, outer, middle), intoMiddle = ReturnInto(code, middle, recurse),
+                      fromHelper = ReturnInto(code, middle, helper), intoRecurse = ReturnInto(code, recurse, recurse),
+                      fromInnermost = ReturnInto(code, recurse, innermost);
+    ASSERT_TRUE(intoOuter && intoMiddle && fromHelper && intoRecurse && fromInnermost);
+    // The exception on the second instruction of Innermost.
+    const auto second = code.instructions.upper_bound(innermost);
+    ASSERT_NE(code.instructions.end(), second);
+    const CodeAddress exception = *second;
+
+    TStackBuilder stack;
+    struct TFrame {
+        CodeAddress returnSlot;
+        CodeAddress returnAddress;
+    };
+    const std::vector<TFrame> frames = {
+        {kStackTop - 0x30, intoOuter},   {kStackTop - 0x50, intoMiddle}, {kStackTop - 0x70, intoRecurse},
+        {kStackTop - 0x90, intoRecurse}, {kStackTop - 0xB0, intoRecurse}, {kStackTop - 0xD0, fromInnermost},
+    };
+    CodeAddress savedFrame = 0;
+    stack.Put(kStackTop - 0x10, savedFrame);
+    savedFrame = kStackTop - 0x10;
+    for (const TFrame& frame : frames) {
+        stack.Put(frame.returnSlot, frame.returnAddress);
+        if (framePointers) {
+            stack.Put(frame.returnSlot - 4, savedFrame);
+            savedFrame = frame.returnSlot - 4;
+        }
+    }
+    stack.Put(kStackTop - 0x60, fromHelper);
+    TStackRegisters registers{exception, kStackTop - 0xE0, kStackTop, 0, outer};
+    if (framePointers)
+        registers.framePointer = savedFrame;
+    TStackTraceOptions options;
+    options.showRelativeAddresses = options.showRelativeLines = true;
+    const TStackedProcess process(*dll->environment, stack.bytes_);
+    const TStackTraceResult result = TraceStack(process, dll->namer, registers, options);
+
+    EXPECT_EQ((std::vector<CodeAddress>{exception, fromInnermost, intoRecurse, intoMiddle, intoOuter, outer}),
+              Addresses(result))
+        << WideToUTF8(result.text);
+    EXPECT_EQ((std::vector<CodeAddress>{innermost, recurse, recurse, middle, outer, outer}), FunctionStarts(result));
+    for (size_t i = 0; i < result.items.size(); ++i) {
+        const TStackItem& item = result.items[i];
+        const bool ownAddress = i == 0 || i + 1 == result.items.size();
+        const int32_t expected = Addr2LineLine(dll->path, ownAddress ? item.address : item.address - 1);
+        EXPECT_GT(expected, 0) << i;
+        EXPECT_EQ(expected, item.line > 0 ? item.line : item.relativeLine) << i << "\n" << WideToUTF8(result.text);
+    }
+    // The scan does find the stale address and every level of the recursion; the chain drops them.
+    options.dumpAllCandidates = true;
+    const std::vector<CodeAddress> all = Addresses(TraceStack(process, dll->namer, registers, options));
+    EXPECT_EQ(1, std::count(all.begin(), all.end(), fromHelper));
+    EXPECT_EQ(1, std::count(all.begin(), all.end(), intoRecurse)); // repeated blocks fold before the chains
+}
+
+INSTANTIATE_TEST_SUITE_P(FramePointers, StackTracerFixtureCode,
+                         ::testing::Values("/callchain-omit-frame-pointer.dll", "/callchain-no-omit-frame-pointer.dll"));
+
+} // namespace
