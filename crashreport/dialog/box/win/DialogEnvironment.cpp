@@ -11,3 +11,12 @@ bool AutoActionDue(int32_t value)
     const auto& due = DialogEnvironment().autoActionDue;
     return due ? due(value) : value == 1;
 }
+
+void SoundAlarm(UINT type)
+{
+    const auto& beep = DialogEnvironment().beep;
+    if (beep)
+        beep(type);
+    else
+        MessageBeep(type);
+}

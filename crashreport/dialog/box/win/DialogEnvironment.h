@@ -27,6 +27,8 @@ struct TDialogEnvironment {
     std::function<bool(int32_t value)> autoActionDue;
     // Opens the page the box's link names; unset: the shell's "open" verb.
     std::function<void(const wchar_t* address)> openLink;
+    // Sounds the box's alarm; unset: the system's sound of that type.
+    std::function<void(UINT type)> beep;
 };
 
 // The process-wide environment; set up before the first exception is shown.
@@ -34,3 +36,6 @@ TDialogEnvironment& DialogEnvironment();
 
 // The value's due test through the installed one.
 bool AutoActionDue(int32_t value);
+
+// The sound through the installed one.
+void SoundAlarm(UINT type);

@@ -79,7 +79,7 @@ bool TExceptionBox::Run()
     exception_->RegisterBugReportCallbackOO({&TExceptionBox::ReportChanged, postTarget_}, false);
     callbackRegistered_ = true;
     if (!reopened_)
-        MessageBeep(MB_ICONHAND);
+        SoundAlarm(MB_ICONHAND);
     ShowWindow(window_, SW_SHOWNORMAL);
     UpdateWindow(window_);
     SetForegroundWindow(window_);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <thread>
@@ -47,6 +48,7 @@ protected:
         RecordActions(log);
         DialogEnvironment() = TDialogEnvironment{};
         DialogEnvironment().openLink = [this](const wchar_t*) { log.Add("link"); };
+        DialogEnvironment().beep = [this](UINT type) { ++(type == MB_ICONHAND ? alarms : otherSounds); };
     }
     void TearDown() override
     {
@@ -97,6 +99,8 @@ protected:
     }
 
     TActionLog log;
+    std::atomic<int> alarms{0};
+    std::atomic<int> otherSounds{0};
 };
 
 TEST_F(ExceptionBoxDisplayTest, FullBoxOffersItsButtonsAndEscapeClosesByTheFocusedButton)
@@ -212,18 +216,22 @@ TEST_F(ExceptionBoxDisplayTest, DetailsOfTheSimpleBoxReopenTheFullBoxWithTheRepo
     settings.SetAutoClose(9);
     std::vector<std::wstring> simpleCaptions;
     std::vector<std::wstring> fullCaptions;
+    int alarmsOfSimple = -1;
+    int alarmsOfBoth = -1;
     int tabs = 0;
     int selectedTab = -1;
     std::wstring copied;
     ShowDriven(exception, [&] {
         const HWND simple = WaitForBox();
         ASSERT_NE(simple, nullptr);
+        alarmsOfSimple = alarms;
         simpleCaptions = ButtonCaptions(simple);
         EXPECT_EQ(FindDescendant(simple, WC_TABCONTROLW), nullptr);
         SavePicture(simple, "ExceptionBox-simple-details");
         Press(ButtonCaptioned(simple, L"&Details"));
         const HWND full = WaitForBox(simple);
         ASSERT_NE(full, nullptr);
+        alarmsOfBoth = alarms;
         fullCaptions = ButtonCaptions(full);
         const HWND tabControl = FindDescendant(full, WC_TABCONTROLW);
         ASSERT_NE(tabControl, nullptr);
@@ -259,6 +267,76 @@ TEST_F(ExceptionBoxDisplayTest, DetailsOfTheSimpleBoxReopenTheFullBoxWithTheRepo
     EXPECT_EQ(settings.AutoRestart(), 0);
     EXPECT_EQ(settings.AutoClose(), 0);
     EXPECT_EQ(log.Entries(), (TStrings{"action 9", "action 11"}));
+    EXPECT_EQ(alarmsOfSimple, 1) << "the first box sounds the alarm as it is shown";
+    EXPECT_EQ(alarmsOfBoth, 1) << "the reopened box is silent";
+    EXPECT_EQ(alarms, 1);
+    EXPECT_EQ(otherSounds, 0);
+}
+
+// The face colour at the right end of a button, where neither its picture, its text nor its
+// focus mark is drawn.
+COLORREF ButtonFace(HWND button)
+{
+    RECT client{};
+    GetClientRect(button, &client);
+    return ClientPixel(button, client.right - 2, client.bottom / 2);
+}
+
+// Every colour the button's face shows until it shows the goal; empty when it never does.
+std::vector<COLORREF> FadeColours(HWND button, COLORREF goal)
+{
+    std::vector<COLORREF> seen;
+    const bool reached = WaitFor(
+        [&] {
+            const COLORREF colour = ButtonFace(button);
+            if (seen.empty() || seen.back() != colour)
+                seen.push_back(colour);
+            return colour == goal;
+        },
+        5000);
+    return reached ? seen : std::vector<COLORREF>{};
+}
+
+TEST_F(ExceptionBoxDisplayTest, ButtonsFadeToTheirHotFaceUnderTheMouseAndBackWhenItLeaves)
+{
+    const TIntfPtr<TIZEException> exception = NewException(true);
+    exception->Settings().SetFocusedBtn(4);
+    const COLORREF face = GetSysColor(COLOR_BTNFACE), hot = GetSysColor(COLOR_WINDOW);
+    ASSERT_NE(face, hot);
+    COLORREF before = 0;
+    std::vector<COLORREF> towardsHot, towardsFace;
+    ShowDriven(exception, [&] {
+        const HWND box = WaitForBox();
+        ASSERT_NE(box, nullptr);
+        const HWND button = ButtonCaptioned(box, L"send bug report");
+        ASSERT_NE(button, nullptr);
+        SetWindowPos(box, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE);
+        WaitFor([&] { return ButtonFace(button) == face; }, 3000);
+        before = ButtonFace(button);
+        RECT area{};
+        GetWindowRect(button, &area);
+        SetCursorPos(area.right - 4, (area.top + area.bottom) / 2);
+        PostMessageW(button, WM_MOUSEMOVE, 0, MAKELPARAM(area.right - area.left - 4, (area.bottom - area.top) / 2));
+        towardsHot = FadeColours(button, hot);
+        SetCursorPos(area.left - 40, area.top - 40);
+        PostMessageW(button, WM_MOUSELEAVE, 0, 0);
+        towardsFace = FadeColours(button, face);
+        PostKey(box, VK_ESCAPE);
+    });
+    EXPECT_EQ(before, face);
+    ASSERT_FALSE(towardsHot.empty()) << "the face never turned to the hot colour";
+    ASSERT_FALSE(towardsFace.empty()) << "the face never turned back";
+    // A fade passes through colours between the two faces, each channel moving one way.
+    auto between = [&](COLORREF colour) {
+        const auto inside = [](int value, int a, int b) { return value > std::min(a, b) && value < std::max(a, b); };
+        return colour != face && colour != hot &&
+               (inside(GetRValue(colour), GetRValue(face), GetRValue(hot)) ||
+                inside(GetGValue(colour), GetGValue(face), GetGValue(hot)) ||
+                inside(GetBValue(colour), GetBValue(face), GetBValue(hot)));
+    };
+    EXPECT_TRUE(std::any_of(towardsHot.begin(), towardsHot.end(), between)) << towardsHot.size();
+    EXPECT_TRUE(std::any_of(towardsFace.begin(), towardsFace.end(), between)) << towardsFace.size();
+    EXPECT_EQ(log.Entries(), (TStrings{"action 11"}));
 }
 
 TEST_F(ExceptionBoxDisplayTest, OkOnlyBoxClosesAnExceptionThatCannotContinue)
