@@ -27,6 +27,14 @@ UnicodeString TabCaption(std::u16string_view title)
     return UnicodeString(name);
 }
 
+constexpr std::u16string_view kMemoryDump = u"memory dump";
+
+// A leak report opens with the allocation's number instead of the exception's header.
+bool IsLeakReport(const TReportContent& report)
+{
+    return !report.header.empty() && SameTextW(report.header.front().first, u"allocation number");
+}
+
 TViewTable InternalErrorTable()
 {
     TViewTable table;
@@ -41,12 +49,18 @@ std::vector<TReportTab> BuildReportTabs(const TReportContent& report)
 {
     const auto& sections = report.sections;
     std::vector<TReportTab> tabs;
-    tabs.push_back({u"general", TReportTabKind::General, {}});
-    TReportTab stack{u"call stack", TReportTabKind::CallStack, {}};
     size_t next = 0;
+    if (!IsLeakReport(report)) {
+        tabs.push_back({u"general", TReportTabKind::General, {}});
+    } else if (!sections.empty() && SameTextW(SectionName(sections.front().first), kMemoryDump)) {
+        tabs.push_back({TabCaption(sections.front().first), TReportTabKind::Section, {0}});
+        next = 1;
+    }
+    TReportTab stack{u"call stack", TReportTabKind::CallStack, {}};
+    const size_t firstThread = next;
     while (next < sections.size() && IsThreadSection(sections[next].first))
         stack.sections.push_back(next++);
-    if (sections.size() >= 2 && IsThreadSection(sections[1].first))
+    if (sections.size() >= firstThread + 2 && IsThreadSection(sections[firstThread + 1].first))
         stack.caption += u's';
     tabs.push_back(std::move(stack));
     for (; next < sections.size(); ++next)

@@ -1,6 +1,7 @@
 #pragma once
 // The tabs of the report: "general" (the header), "call stack" (the leading run of thread
-// sections), then one tab per further section.
+// sections), then one tab per further section. A leak report has no "general" tab: it starts
+// with its "memory dump" section when that comes first, else with the call stack.
 #include <vector>
 
 #include "dialog/ReportContent.h"

@@ -73,6 +73,38 @@ TEST(ReportTabsTest, OneThreadGivesTheSingularCaption)
     EXPECT_TRUE(BuildTabTable(report, tabs[1]).rows.empty());
 }
 
+TEST(ReportTabsTest, LeakReportsStartWithTheirMemoryDumpOrCallStack)
+{
+    const TReportContent withDump = ParseReportText(Lines({
+        u"allocation number : 17",
+        u"size              : 24",
+        u"",
+        u"memory dump:",
+        u"00a01000  41 42 43  ABC",
+        u"",
+        u"main thread ($1a4):",
+        u"00401000 app.exe Unit1 12 Foo",
+        u"",
+        u"modules:",
+        u"00400000 app.exe",
+    }));
+    const std::vector<TReportTab> tabs = BuildReportTabs(withDump);
+    EXPECT_EQ(Captions(tabs), (std::vector<std::string>{"memory dump", "call stack", "modules"}));
+    EXPECT_EQ(tabs[0].sections, (std::vector<size_t>{0}));
+    EXPECT_EQ(tabs[1].sections, (std::vector<size_t>{1}));
+    EXPECT_EQ(tabs[1].kind, TReportTabKind::CallStack);
+
+    // Without the dump first the call stack leads; two threads after it make it plural.
+    TReportContent withoutDump;
+    withoutDump.header = {{u"Allocation Number", u"3"}};
+    withoutDump.sections = {{u"main thread ($1a4):", u""}, {u"worker ($2b0):", u""}, {u"memory dump:", u""}};
+    EXPECT_EQ(Captions(BuildReportTabs(withoutDump)), (std::vector<std::string>{"call stacks", "memory dump"}));
+    // The same sections under an exception's header keep "general" and the dump's place.
+    withoutDump.header = {{u"date/time", u"today"}, {u"allocation number", u"3"}};
+    EXPECT_EQ(Captions(BuildReportTabs(withoutDump)),
+              (std::vector<std::string>{"general", "call stacks", "memory dump"}));
+}
+
 TEST(ReportTabsTest, TheCallStackTabJoinsThreadsUnderHeadings)
 {
     const TReportContent report = ParseReportText(SampleReport);
