@@ -78,7 +78,7 @@ void CallReportCallbacks(const TReportCallbacks::TCopy& callbacks, bool complete
                          IZEException* exception)
 {
     for (TBugReportCallback callback : callbacks.plain)
-        callback(complete, text, exception);
+        callback(complete, text, nullptr);
     for (const TBugReportMethod& method : callbacks.methods)
         method.code(method.object, complete, text, exception);
 }

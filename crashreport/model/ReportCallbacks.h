@@ -8,6 +8,8 @@
 
 struct IZEException;
 
+// A plain callback is given the exception only when it is called at its registration; the calls
+// that announce changes give it (complete, text) alone, the exception then null.
 using TBugReportCallback = void (*)(bool complete, const UnicodeString& text, IZEException* exception);
 
 struct TBugReportMethod {
@@ -47,6 +49,7 @@ private:
     std::vector<TMethodEntry> methods_;
 };
 
-// Calls every plain callback, then every method, in registration order.
+// Announces a change: every plain callback with (complete, text), then every method with the
+// exception too, in registration order.
 void CallReportCallbacks(const TReportCallbacks::TCopy& callbacks, bool complete, const UnicodeString& text,
                          IZEException* exception);

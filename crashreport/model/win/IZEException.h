@@ -76,7 +76,9 @@ struct IZEException : public virtual IUnknown {
     virtual void SetScreenShot(const TIntfPtr<INVBitmap>& bitmap) = 0;
     virtual void BeginUpdate() = 0;
     virtual void EndUpdate() = 0;
-    // A new callback is called at once; registering it again only replaces its flag.
+    // A new callback is called at once with (complete, text, this exception); registering it
+    // again only replaces its flag. Changes are told to a plain callback as (complete, text),
+    // its exception argument null; a method always gets the exception.
     virtual void RegisterBugReportCallback(TBugReportCallback callback, bool flag) = 0;
     virtual void RegisterBugReportCallbackOO(const TBugReportMethod& method, bool flag) = 0;
     virtual void UnregisterBugReportCallback(TBugReportCallback callback) = 0;

@@ -77,4 +77,28 @@ TEST_F(ReportCallbacksTest, UnregisterRemovesOnlyThatProcedure)
     EXPECT_TRUE(callbacks.Copy().Empty());
 }
 
+IZEException* seenByPlain = nullptr;
+IZEException* seenByMethod = nullptr;
+
+void NotePlain(bool, const UnicodeString&, IZEException* exception)
+{
+    seenByPlain = exception;
+}
+
+void NoteMethod(void*, bool, const UnicodeString&, IZEException* exception)
+{
+    seenByMethod = exception;
+}
+
+TEST_F(ReportCallbacksTest, AChangeGivesPlainCallbacksNoExceptionAndMethodsTheirs)
+{
+    auto* exception = reinterpret_cast<IZEException*>(&calls); // only passed on, never used
+    seenByPlain = exception;
+    callbacks.Register(NotePlain, false);
+    callbacks.Register(TBugReportMethod{NoteMethod, nullptr}, false);
+    CallReportCallbacks(callbacks.Copy(), false, u"text", exception);
+    EXPECT_EQ(seenByPlain, nullptr);
+    EXPECT_EQ(seenByMethod, exception);
+}
+
 } // namespace

@@ -54,13 +54,16 @@ public:
 struct TCallbackLog {
     std::vector<UnicodeString> texts;
     std::vector<bool> completes;
+    std::vector<IZEException*> exceptions;       // what the plain callbacks were given
+    std::vector<IZEException*> methodExceptions; // and the methods
 };
 TCallbackLog g_log;
 
-void LogCallback(bool complete, const UnicodeString& text, IZEException*)
+void LogCallback(bool complete, const UnicodeString& text, IZEException* exception)
 {
     g_log.texts.push_back(text);
     g_log.completes.push_back(complete);
+    g_log.exceptions.push_back(exception);
 }
 
 void OtherCallback(bool, const UnicodeString&, IZEException*) {}
@@ -73,9 +76,10 @@ void CountingCallback(bool, const UnicodeString& text, IZEException*)
         ++g_counted;
 }
 
-void LogMethod(void* object, bool, const UnicodeString& text, IZEException*)
+void LogMethod(void* object, bool, const UnicodeString& text, IZEException* exception)
 {
     static_cast<std::vector<UnicodeString>*>(object)->push_back(text);
+    g_log.methodExceptions.push_back(exception);
 }
 
 class ZelExceptionTest : public ::testing::Test {
@@ -300,6 +304,10 @@ TEST_F(ZelExceptionTest, ACallbackIsCalledAtRegistrationAndOncePerAnnouncedChang
     ASSERT_EQ(g_log.texts.size(), 2u);
     EXPECT_NE(g_log.texts[1].find(u"modulesa.dll"), UnicodeString::npos);
 
+    // The exception is handed over at registration only; a change is told as (complete, text).
+    EXPECT_EQ(g_log.exceptions[0], static_cast<IZEException*>(exception.Get()));
+    EXPECT_EQ(g_log.exceptions[1], nullptr);
+
     exception->UnregisterBugReportCallback(LogCallback);
     EXPECT_FALSE(exception->AnyCallbackFlagged());
     exception->GetBugReportSections()->SetValue(u"modules", u"b.dll");
@@ -317,6 +325,10 @@ TEST_F(ZelExceptionTest, SetBugReportTellsEveryCallbackTheNewText)
     EXPECT_EQ(g_log.texts.back(), u"edited");
     ASSERT_EQ(methodTexts.size(), 2u);
     EXPECT_EQ(methodTexts.back(), u"edited");
+    // Methods get the exception at registration and with every change.
+    const std::vector<IZEException*> twice(2, static_cast<IZEException*>(exception.Get()));
+    EXPECT_EQ(g_log.methodExceptions, twice);
+    EXPECT_EQ(g_log.exceptions.back(), nullptr);
     exception->UnregisterBugReportCallbackOO(TBugReportMethod{LogMethod, &methodTexts});
     exception->SetBugReport(u"again");
     EXPECT_EQ(methodTexts.size(), 2u);
