@@ -1,7 +1,32 @@
 #include "model/ReportFields.h"
 
 #include "text/CaseFolding.h"
-#include "text/TextEdit.h"
+
+namespace {
+
+bool IsBlank(char16_t c)
+{
+    return c <= u' ';
+}
+
+// The value without blanks around it; a value of several lines (a section body) keeps the
+// leading blanks of its first line, whose columns must line up with those of the others.
+UnicodeString StoredValue(std::u16string_view value)
+{
+    size_t end = value.size();
+    while (end > 0 && IsBlank(value[end - 1]))
+        --end;
+    value = value.substr(0, end);
+    size_t begin = 0;
+    while (begin < value.size() && IsBlank(value[begin]))
+        ++begin;
+    if (value.find_first_of(u"\r\n", begin) == std::u16string_view::npos)
+        return UnicodeString(value.substr(begin));
+    const size_t lineBreak = value.find_last_of(u"\r\n", begin);
+    return UnicodeString(lineBreak == std::u16string_view::npos ? value : value.substr(lineBreak + 1));
+}
+
+} // namespace
 
 TZelReportFields::TZelReportFields(IReportChangeSink* owner) : owner_(owner) {}
 
@@ -79,7 +104,7 @@ void TZelReportFields::SetValue(const UnicodeString& name, const UnicodeString& 
         const std::lock_guard guard(dataLock_);
         if (!ready_)
             return;
-        const UnicodeString trimmed = TrimW(value);
+        const UnicodeString trimmed = StoredValue(value);
         const int index = Find(name);
         if (trimmed.empty()) {
             if (!EraseAt(index))
@@ -98,7 +123,7 @@ void TZelReportFields::Add(const UnicodeString& name, const UnicodeString& value
 {
     {
         const std::lock_guard guard(dataLock_);
-        const UnicodeString trimmed = TrimW(value);
+        const UnicodeString trimmed = StoredValue(value);
         if (!ready_ || trimmed.empty())
             return;
         Insert(name, trimmed);

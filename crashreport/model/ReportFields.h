@@ -50,7 +50,8 @@ public:
     int IndexOf(std::u16string_view name);
     UnicodeString Value(std::u16string_view name);
     // Once ready: the trimmed value replaces the field of that name or adds one (at the current
-    // index when that is above 0); an empty value deletes the field.
+    // index when that is above 0); an empty value deletes the field. A value of several lines
+    // keeps the leading blanks of its first line.
     void SetValue(const UnicodeString& name, const UnicodeString& value);
     // Once ready: adds the pair without looking for its name (at the current index when that is
     // above 0); a value that trims to nothing adds nothing.

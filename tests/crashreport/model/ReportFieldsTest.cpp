@@ -77,6 +77,19 @@ TEST_F(ReportFieldsTest, SetValueTrimsReplacesIgnoringCaseAndDeletesOnEmpty)
     EXPECT_EQ(sink.changes.load(), 4);
 }
 
+TEST_F(ReportFieldsTest, ABodyOfSeveralLinesKeepsTheIndentOfItsFirstLine)
+{
+    fields.SetValue(u"disassembling", u"   401000   push ebp\r\n 2 401001 > ret  \r\n\r\n");
+    EXPECT_EQ(fields.Value(u"disassembling"), u"   401000   push ebp\r\n 2 401001 > ret");
+    // Blank lines before the first line go, its indent stays; one line is trimmed on both sides.
+    fields.SetValue(u"disassembling", u" \r\n\t\n  a\r\n  b");
+    EXPECT_EQ(fields.Value(u"disassembling"), u"  a\r\n  b");
+    fields.SetValue(u"disassembling", u"\r\n   a  ");
+    EXPECT_EQ(fields.Value(u"disassembling"), u"a");
+    fields.Add(u"stack", u"  x\ny");
+    EXPECT_EQ(fields.Value(u"stack"), u"  x\ny");
+}
+
 TEST_F(ReportFieldsTest, UnchangedValueAndMissingDeletesAnnounceNothing)
 {
     fields.SetValue(u"a", u"1");

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <regex>
+#include <set>
 
 #include "CrashSite.h"
 #include "ModelReportBuilder.h"
@@ -263,6 +264,33 @@ TEST_F(ModelReportBuilder, CallbacksSeeTheReportGrowAndLastTheCompleteText)
     EXPECT_FALSE(callbackLog.completes.front());
     EXPECT_TRUE(callbackLog.completes.back());
     EXPECT_EQ(text, callbackLog.lastText);
+}
+
+TEST_F(ModelReportBuilder, TheDisassemblyKeepsItsColumnsThroughTheSectionList)
+{
+#if defined(__x86_64__)
+    GTEST_SKIP() << "the disassembler decodes 32-bit code only";
+#else
+    const TCrash crash(TCrashSite::A, u"crasher");
+    const TIntfPtr<TIZEException> exception = NewException(crash);
+    EXPECT_TRUE(exception->Settings().SetSettingInt("LimitDisAsm", 0));
+    SetEvent(slow.go);
+    const TCheckedReport report = CheckReport(exception->GetBugReport());
+    const TCheckedSection* disassembly = report.Section("disassembling:");
+    ASSERT_NE(nullptr, disassembly);
+    ASSERT_GE(disassembly->lines.size(), 2u);
+    // Every instruction line puts its address in the same column, the first one too.
+    std::string text;
+    std::set<size_t> columns;
+    const std::regex address("[0-9a-f]{8} ");
+    for (const std::string& line : disassembly->lines) {
+        text += line + "\n";
+        std::smatch found;
+        if (std::regex_search(line, found, address))
+            columns.insert(static_cast<size_t>(found.position(0)));
+    }
+    EXPECT_EQ(1u, columns.size()) << text;
+#endif
 }
 
 TEST_F(ModelReportBuilder, TheErrorDetailsFieldGivesItsSection)
