@@ -147,26 +147,58 @@ std::vector<TDnsServer> ServersAt(const std::vector<uint32_t>& addresses)
     return servers;
 }
 
-// Down from the given servers: the name servers of each referral (by the addresses the answer
-// gives for them) are asked again until an answer refers no further; those asked last serve
-// the domain. A server that answers with an error leaves the question to the next one.
-std::vector<TDnsServer> WalkDown(SOCKET socket, int waitMs, std::vector<TDnsServer> servers, const AnsiString& domain)
+// How deep a name server's own address is looked up when a referral does not give it: the
+// look-up may meet such a referral once more, but not without end.
+constexpr int kMaxAddressLookupDepth = 2;
+
+struct TWalk {
+    std::vector<TDnsServer> servers;  // asked last
+    std::optional<TDnsAnswer> answer; // their answer
+};
+
+std::vector<uint32_t> LookUpAddresses(SOCKET socket, int waitMs, const std::vector<TDnsServer>& roots,
+                                      const std::vector<std::string>& hosts, int depth);
+
+// Down from the roots: the name servers of each referral are asked again until an answer refers
+// no further; those asked last serve the name. A referral's name servers are reached by the
+// addresses the answer gives or, when it gives none, by addresses looked up from the roots. A
+// server that answers with an error leaves the question to the next one.
+TWalk WalkDown(SOCKET socket, int waitMs, const std::vector<TDnsServer>& roots, const AnsiString& name,
+               uint16_t type, int depth)
 {
+    TWalk walk{roots, std::nullopt};
     for (int round = 0; round < kMaxReferralRounds; ++round) {
-        std::vector<uint32_t> referred;
-        for (const TDnsServer& server : servers) {
+        std::optional<TDnsAnswer> answer;
+        for (const TDnsServer& server : walk.servers) {
             uint32_t error = 0;
-            const std::optional<TDnsAnswer> answer = Query(socket, waitMs, server, domain, kDnsTypeNs, error);
-            if (answer && answer->responseCode == 0) {
-                referred = ReferralAddresses(*answer);
+            answer = Query(socket, waitMs, server, name, type, error);
+            if (answer && answer->responseCode == 0)
                 break;
-            }
+            answer.reset();
         }
+        if (!answer)
+            break;
+        walk.answer = answer;
+        std::vector<uint32_t> referred = ReferralAddresses(*answer);
+        if (referred.empty() && depth < kMaxAddressLookupDepth)
+            referred = LookUpAddresses(socket, waitMs, roots, NameServersWithoutAddress(*answer), depth + 1);
         if (referred.empty())
             break;
-        servers = ServersAt(referred);
+        walk.servers = ServersAt(referred);
     }
-    return servers;
+    return walk;
+}
+
+// The addresses of the first of the hosts that can be found.
+std::vector<uint32_t> LookUpAddresses(SOCKET socket, int waitMs, const std::vector<TDnsServer>& roots,
+                                      const std::vector<std::string>& hosts, int depth)
+{
+    for (const std::string& host : hosts) {
+        const TWalk walk = WalkDown(socket, waitMs, roots, host, kDnsTypeA, depth);
+        if (walk.answer && !walk.answer->hostAddresses.empty())
+            return walk.answer->hostAddresses;
+    }
+    return {};
 }
 
 } // namespace
@@ -234,7 +266,8 @@ TMailExchangerLookup FindMailExchanger(const UnicodeString& recipient, const std
     if (socket.Get() == INVALID_SOCKET)
         return {{}, socket.Error()};
     const AnsiString shortDomain = ShortDomain(domain);
-    const std::vector<TDnsServer> asked = servers.empty() ? WalkDown(socket.Get(), answerWaitMs, roots, shortDomain) : servers;
+    const std::vector<TDnsServer> asked =
+        servers.empty() ? WalkDown(socket.Get(), answerWaitMs, roots, shortDomain, kDnsTypeNs, 0).servers : servers;
     TMailExchangerLookup lookup = QueryMx(socket.Get(), answerWaitMs, asked, domain);
     if (lookup.exchanger.empty() && shortDomain != domain)
         lookup = QueryMx(socket.Get(), answerWaitMs, asked, shortDomain);

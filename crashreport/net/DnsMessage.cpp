@@ -5,7 +5,6 @@
 namespace {
 
 constexpr uint16_t kClassIn = 1;
-constexpr uint16_t kTypeA = 1;
 constexpr size_t kMaxLabel = 63;
 constexpr size_t kMaxName = 255;
 // More pointers than a legitimate name of 255 bytes could need means a loop.
@@ -208,13 +207,16 @@ TDnsAnswer ParseDnsAnswer(std::span<const uint8_t> message, uint16_t id, std::st
         const TResourceRecord record = ReadRecordHeader(reader);
         if (!reader.Ok())
             break;
-        if (index < answers && record.type == type) {
+        if (index < answers && type == kDnsTypeA) {
+            if (record.type == kDnsTypeA && record.dataLength == 4 && record.owner == WithoutFinalDot(domain))
+                answer.hostAddresses.push_back(reader.Read32());
+        } else if (index < answers && record.type == type) {
             if (auto found = ReadNameRecord(reader, record))
                 answer.answers.push_back(std::move(*found));
         } else if (index >= answers && index < answers + authorities && record.type == kDnsTypeNs) {
             if (auto found = ReadNameRecord(reader, record))
                 answer.authorities.push_back(std::move(*found));
-        } else if (index >= answers + authorities && record.type == kTypeA && record.dataLength == 4) {
+        } else if (index >= answers + authorities && record.type == kDnsTypeA && record.dataLength == 4) {
             answer.addresses.emplace_back(record.owner, reader.Read32());
         }
         // Whatever was read inside, the next record starts behind the data.
@@ -231,7 +233,7 @@ TDnsAnswer ParseDnsAnswer(std::span<const uint8_t> message, uint16_t id, std::st
 std::vector<uint32_t> ReferralAddresses(const TDnsAnswer& answer)
 {
     std::vector<uint32_t> addresses;
-    if (!answer.answers.empty())
+    if (!answer.answers.empty() || !answer.hostAddresses.empty())
         return addresses;
     for (const TDnsRecord& server : answer.authorities) {
         for (const auto& [owner, address] : answer.addresses) {
@@ -240,6 +242,18 @@ std::vector<uint32_t> ReferralAddresses(const TDnsAnswer& answer)
         }
     }
     return addresses;
+}
+
+std::vector<std::string> NameServersWithoutAddress(const TDnsAnswer& answer)
+{
+    std::vector<std::string> names;
+    if (!answer.answers.empty() || !answer.hostAddresses.empty() || !ReferralAddresses(answer).empty())
+        return names;
+    for (const TDnsRecord& server : answer.authorities) {
+        if (std::find(names.begin(), names.end(), server.name) == names.end())
+            names.push_back(server.name);
+    }
+    return names;
 }
 
 std::string LowestPreferenceExchanger(const TDnsAnswer& answer)

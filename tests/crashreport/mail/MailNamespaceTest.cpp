@@ -127,6 +127,43 @@ TEST_F(MailInNamespace, MailWithoutAnyDnsServerFindsTheExchangerFromTheRoots)
     EXPECT_EQ(exchanger.ReadFile("mail-2.json"), "");
 }
 
+TEST_F(MailInNamespace, WalkLooksUpTheAddressOfANameServerTheReferralDoesNotGive)
+{
+    const TMailTestServer exchanger("smtp_server.py", "--port 25");
+    const TMailTestServer dnsmasq("dnsmasq_server.py", "--host mx.x.test=127.0.0.1");
+    const TMailTestServer root("dns_server.py", "--listen 127.0.1.1 --port 53 --refer test=a.nic.test:127.0.2.1");
+    // x.test is served by a name server of another domain, whose address only that domain knows.
+    const TMailTestServer topLevel("dns_server.py", "--listen 127.0.2.1 --port 53 --refer x.test=ns.y.test: "
+                                                    "--refer y.test=ns.y.test:127.0.5.1");
+    const TMailTestServer other("dns_server.py", "--listen 127.0.5.1 --port 53 --a ns.y.test=127.0.3.1");
+    const TMailTestServer own("dns_server.py", "--listen 127.0.3.1 --port 53 --ns x.test=ns.y.test:127.0.3.1 "
+                                               "--mx x.test=10:mx.x.test");
+    for (const TMailTestServer* server : {&exchanger, &dnsmasq, &root, &topLevel, &other, &own})
+        ASSERT_EQ(server->Failure(), "");
+    TSmtpServer server;
+    server.heloHost = "tester";
+    server.dnsServers = std::vector<TDnsServer>{};
+    server.rootServers = {{"127.0.1.1", 53}};
+    const TSmtpResult sent = SendSmtpMail(Mail(u"Ann <ann@x.test>"), server);
+    EXPECT_TRUE(sent.sent) << sent.error;
+    EXPECT_TRUE(Has(exchanger.ReadFile("mail-1.json"), "\"rcpt_tos\": [\"ann@x.test\"]"));
+    EXPECT_EQ(root.ReadFile("queries.log"), "x.test 2\nns.y.test 1\n");
+    EXPECT_EQ(topLevel.ReadFile("queries.log"), "x.test 2\nns.y.test 1\n");
+    EXPECT_EQ(other.ReadFile("queries.log"), "ns.y.test 1\n");
+    EXPECT_EQ(own.ReadFile("queries.log"), "x.test 2\nx.test 15\n");
+}
+
+TEST_F(MailInNamespace, NameServersThatCannotBeFoundEndTheWalk)
+{
+    // Each name server is named only by a referral without its address, and its own look-up
+    // meets the same again: the look-ups go two deep and end.
+    const TMailTestServer root("dns_server.py", "--listen 127.0.1.1 --port 53 --refer test=ns.loop.test:");
+    ASSERT_EQ(root.Failure(), "");
+    const TMailExchangerLookup lookup = FindMailExchanger(u"ann@x.test", {}, {{"127.0.1.1", 53}}, 300);
+    EXPECT_EQ(lookup.exchanger, "");
+    EXPECT_EQ(root.ReadFile("queries.log"), "x.test 2\nns.loop.test 1\nns.loop.test 1\nx.test 15\n");
+}
+
 TEST_F(MailInNamespace, ServerNameTheSystemCannotResolve)
 {
     const TMailTestServer dnsmasq("dnsmasq_server.py", "");

@@ -4,8 +4,9 @@ port or --port PORT.
 
 --mx DOMAIN=PREF:HOST,PREF:HOST gives a domain's exchangers and --ns DOMAIN=HOST:ADDRESS its
 name server with that address (both repeatable); --refer SUFFIX=HOST:ADDRESS refers every other
-name under SUFFIX to that name server, as a root or top-level server does; other names get
-"name error". With --refuse every query is refused; with --silent none is answered. With --spoof every answer is preceded by one with another identifier that
+name under SUFFIX to that name server, as a root or top-level server does (an empty ADDRESS
+refers without the name server's address); --a HOST=ADDRESS answers the address of a host; other
+names get "name error". With --refuse every query is refused; with --silent none is answered. With --spoof every answer is preceded by one with another identifier that
 names "evil.test". Each query is added to STATE/queries.log; STATE/ready.json holds the port;
 it ends when STATE/stop appears.
 """
@@ -45,13 +46,16 @@ def mx_answer(ident, question, name, records):
 
 
 def name_server_records(owner, host, address):
-    return [record(owner, 2, encode_name(host))], [record(host, 1, socket.inet_aton(address))]
+    glue = [record(host, 1, socket.inet_aton(address))] if address else []
+    return [record(owner, 2, encode_name(host))], glue
 
 
 def respond(zones, name, qtype, ident, question):
     name = name.lower()
     if qtype == 15 and name in zones["mx"]:
         return mx_answer(ident, question, name, zones["mx"][name])
+    if qtype == 1 and name in zones["a"]:
+        return message(ident, question, 0, answers=[record(name, 1, socket.inet_aton(zones["a"][name][0]))])
     if qtype == 2 and name in zones["ns"]:
         records, glue = name_server_records(name, *zones["ns"][name])
         return message(ident, question, 0, answers=records, additionals=glue)
@@ -59,7 +63,7 @@ def respond(zones, name, qtype, ident, question):
         if name == suffix or name.endswith("." + suffix):
             records, glue = name_server_records(suffix, host, address)
             return message(ident, question, 0, authorities=records, additionals=glue)
-    known = name in zones["mx"] or name in zones["ns"]
+    known = name in zones["mx"] or name in zones["ns"] or name in zones["a"]
     return message(ident, question, 0 if known else 3)
 
 
@@ -75,12 +79,13 @@ def main():
     parser.add_argument("--mx", action="append", default=[])
     parser.add_argument("--ns", action="append", default=[])
     parser.add_argument("--refer", action="append", default=[])
+    parser.add_argument("--a", action="append", default=[])
     parser.add_argument("--spoof", action="store_true")
     parser.add_argument("--refuse", action="store_true")
     parser.add_argument("--silent", action="store_true")
     arguments = parser.parse_args()
     os.makedirs(arguments.state, exist_ok=True)
-    zones = {"mx": {}, "ns": pairs(arguments.ns), "refer": pairs(arguments.refer)}
+    zones = {"mx": {}, "ns": pairs(arguments.ns), "refer": pairs(arguments.refer), "a": pairs(arguments.a)}
     for item in arguments.mx:
         domain, records = item.split("=")
         zones["mx"][domain.lower()] = [(int(r.split(":")[0]), r.split(":")[1]) for r in records.split(",")]

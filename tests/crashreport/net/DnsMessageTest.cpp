@@ -212,4 +212,56 @@ TEST(DnsMessage, ReferralLeadsOnlyToNameServersWithAddresses)
     EXPECT_TRUE(ReferralAddresses(arrived).empty());
 }
 
+TEST(DnsMessage, ReferralWithoutAddressesNamesItsServersToLookUp)
+{
+    TDnsAnswer referral;
+    referral.valid = true;
+    referral.authorities = {{0, "ns1.y.test"}, {0, "ns2.y.test"}, {0, "ns1.y.test"}};
+    referral.addresses = {{"unrelated.test", 0x7F000909u}};
+    EXPECT_EQ(NameServersWithoutAddress(referral), (std::vector<std::string>{"ns1.y.test", "ns2.y.test"}));
+    // One address is enough to go on.
+    TDnsAnswer glued = referral;
+    glued.addresses.emplace_back("ns2.y.test", 0x7F000202u);
+    EXPECT_TRUE(NameServersWithoutAddress(glued).empty());
+    // Answers are no referrals.
+    TDnsAnswer arrived = referral;
+    arrived.answers = {{0, "ns.x.test"}};
+    EXPECT_TRUE(NameServersWithoutAddress(arrived).empty());
+    TDnsAnswer resolved = referral;
+    resolved.hostAddresses = {0x7F000301u};
+    EXPECT_TRUE(NameServersWithoutAddress(resolved).empty());
+    EXPECT_TRUE(ReferralAddresses(resolved).empty());
+}
+
+TEST(DnsMessage, AddressAnswerTakesOnlyTheAskedHostsRecords)
+{
+    TBytes message;
+    Put16(message, 0x0101);
+    Put16(message, 0x8180);
+    Put16(message, 1);
+    Put16(message, 3);
+    Put16(message, 0);
+    Put16(message, 0);
+    PutName(message, "NS1.y.test");
+    Put16(message, kDnsTypeA);
+    Put16(message, 1);
+    const auto putA = [&message](const std::string& owner, uint16_t length, std::vector<uint8_t> data) {
+        PutName(message, owner);
+        Put16(message, kDnsTypeA);
+        Put16(message, 1);
+        Put16(message, 0);
+        Put16(message, 60);
+        Put16(message, length);
+        message.insert(message.end(), data.begin(), data.end());
+    };
+    putA("ns1.Y.test", 4, {127, 0, 3, 1});
+    putA("other.y.test", 4, {127, 0, 9, 9});
+    // A record that is no IPv4 address.
+    putA("ns1.y.test", 3, {1, 2, 3});
+    const TDnsAnswer answer = ParseDnsAnswer(message, 0x0101, "ns1.y.test", kDnsTypeA);
+    ASSERT_TRUE(answer.valid);
+    EXPECT_EQ(answer.hostAddresses, std::vector<uint32_t>{0x7F000301u});
+    EXPECT_TRUE(answer.answers.empty());
+}
+
 } // namespace
