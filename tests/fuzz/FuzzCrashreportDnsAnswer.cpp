@@ -1,5 +1,5 @@
 // DNS answers over any bytes: the parse must stay within the message whatever its counts,
-// lengths and compression pointers claim. The first two bytes choose the asked type; the
+// lengths and compression pointers claim. The first byte chooses the asked type; the
 // input is parsed as it is and behind the header and question of a matching answer, so that
 // the records are reached.
 #include <cstddef>
@@ -23,13 +23,19 @@ void Check(std::span<const uint8_t> message, uint16_t type)
     const std::vector<uint32_t> referred = ReferralAddresses(answer);
     if (referred.size() > answer.addresses.size())
         __builtin_trap();
+    // Name servers to look up only where no referral address is given.
+    if (!NameServersWithoutAddress(answer).empty() && !referred.empty())
+        __builtin_trap();
+    if (type != kDnsTypeA && !answer.hostAddresses.empty())
+        __builtin_trap();
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const uint16_t type = size > 0 && (data[0] & 1) ? kDnsTypeNs : kDnsTypeMx;
+    static constexpr uint16_t kTypes[] = {kDnsTypeMx, kDnsTypeNs, kDnsTypeA, kDnsTypeMx};
+    const uint16_t type = size > 0 ? kTypes[data[0] & 3] : kDnsTypeMx;
     Check({data, size}, type);
     auto query = BuildDnsQuery(0x1234, "example.org", type);
     if (!query)
