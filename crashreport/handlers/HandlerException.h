@@ -21,6 +21,9 @@ public:
     virtual bool PausesThreads() const = 0;
     // Returns once the report text is complete.
     virtual void CompleteReport() = 0;
+    // True when a report callback asked (by its flag) for the finished report before the
+    // application restarts or closes.
+    virtual bool ReportAwaited() const = 0;
     // Shows the send (0), save (1) or print (2) assistant of the exception's settings modally
     // over the owner window (opaque; 0 for none) and collects its fields.
     virtual TAssistantOutcome RunAssistant(uint8_t action, void* owner) = 0;

@@ -134,8 +134,9 @@ TMainThreadHandlers& MainThreadHandlers()
 
 void FireHandlers(HWND owner, THandlerKind kind, uint8_t action, bool& handled, IHandlerException& exception)
 {
+    // Restart and close end the process: whoever needs the finished report gets it first.
     const bool finishing = action == HandlerAction::Restart || action == HandlerAction::Close;
-    if (kind == THandlerKind::Action && finishing && !HandlerLists().Empty(kind))
+    if (kind == THandlerKind::Action && finishing && (!HandlerLists().Empty(kind) || exception.ReportAwaited()))
         exception.CompleteReport();
     if (exception.HandlersAllowed() && !HandlerLists().Empty(kind)) {
         THandlerRun run{kind, action, exception, handled};

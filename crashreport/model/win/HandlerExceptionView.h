@@ -12,6 +12,7 @@ public:
     bool IsFreezeReport() const override { return exception_->GetExceptType() == TExceptType::Frozen; }
     bool PausesThreads() const override { return exception_->PauseThreads(); }
     void CompleteReport() override { exception_->GetBugReport(); }
+    bool ReportAwaited() const override { return exception_->AnyCallbackFlagged(); }
     // Through the installed assistant runner; None without one.
     TAssistantOutcome RunAssistant(uint8_t action, void* owner) override;
 

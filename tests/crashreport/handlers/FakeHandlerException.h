@@ -14,6 +14,7 @@ public:
     bool IsFreezeReport() const override { return freezeReport; }
     bool PausesThreads() const override { return pausesThreads; }
     void CompleteReport() override { ++reportsCompleted; }
+    bool ReportAwaited() const override { return reportAwaited; }
     TAssistantOutcome RunAssistant(uint8_t action, void*) override
     {
         assistedActions.push_back(action);
@@ -24,6 +25,7 @@ public:
     bool handlersAllowed = true;
     bool freezeReport = false;
     bool pausesThreads = false;
+    bool reportAwaited = false;
     TAssistantOutcome assistant = TAssistantOutcome::None;
     std::atomic<int> reportsCompleted{0};
     std::vector<uint8_t> assistedActions;

@@ -170,6 +170,14 @@ TEST_F(MainThreadHandlersTest, RestartAndCloseCompleteTheReportForActionHandlers
     bool handled = false;
     FireHandlers(nullptr, THandlerKind::Action, HandlerAction::Close, handled, exception);
     EXPECT_EQ(exception.reportsCompleted, 0); // no handler needs it
+    // A callback flagged for the finished report needs it, handlers or not; other actions do not.
+    exception.reportAwaited = true;
+    FireHandlers(nullptr, THandlerKind::Action, HandlerAction::Continue, handled, exception);
+    EXPECT_EQ(exception.reportsCompleted, 0);
+    FireHandlers(nullptr, THandlerKind::Action, HandlerAction::Restart, handled, exception);
+    EXPECT_EQ(exception.reportsCompleted, 1);
+    exception.reportsCompleted = 0;
+    exception.reportAwaited = false;
     HandlerLists().Add(THandlerKind::Action, OnHandlingThread, THandlerThread::Handling, 0);
     FireBeside(exception, true, THandlerKind::Action, HandlerAction::Continue);
     EXPECT_EQ(exception.reportsCompleted, 0);
