@@ -26,6 +26,7 @@ constexpr uint64_t kPrepareWeight = 500;
 constexpr uint64_t kConnectWeight = 5000;
 constexpr uint64_t kFinalWeight = 1000;
 constexpr uint64_t kBytesPerWeight = 16;
+constexpr uint64_t kOwnAlertWeight = 1000;
 
 std::atomic<uint32_t> lastHttpError{0};
 // The schemes in the order they are preferred.
@@ -85,8 +86,11 @@ std::vector<TOpenedFile> OpenFiles(const std::vector<TUploadFile>& files)
 } // namespace
 
 TWinHttp::TWinHttp(const THttpServer& server, IProgressAlert* alert, const TUploadProgressTexts& texts)
-    : settings_(server), alert_(alert), texts_(texts)
+    : settings_(server), ownAlert_(alert ? nullptr : NewProgressAlert(L"", nullptr, L"")),
+      alert_(alert ? alert : ownAlert_.Get()), texts_(texts)
 {
+    if (ownAlert_)
+        ownAlert_->AddArea(L"", kOwnAlertWeight);
     const THttpServerText parsed = ParseHttpServerText(server.server);
     host_ = Widen(parsed.host);
     path_ = Widen(parsed.path);

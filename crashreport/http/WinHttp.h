@@ -80,7 +80,8 @@ public:
     // (its status has already said whether the report was taken).
     static constexpr size_t kMaxAnswerBytes = 4 * 1024 * 1024;
 
-    // The alert, when given, is moved through the upload and closed with the object.
+    // The alert is moved through the upload and closed with the object; without one given the
+    // object moves one of its own, which nothing shows.
     TWinHttp(const THttpServer& server, IProgressAlert* alert = nullptr, const TUploadProgressTexts& texts = {});
     ~TWinHttp();
     TWinHttp(const TWinHttp&) = delete;
@@ -138,6 +139,7 @@ private:
     void PlanProgress(const std::vector<TFormFile>& files);
 
     THttpServer settings_;
+    TIntfPtr<IProgressAlert> ownAlert_;
     IProgressAlert* alert_;
     TUploadProgressTexts texts_;
     std::wstring host_;
