@@ -73,8 +73,13 @@ TSmtp::TSmtp(const TSmtpServer& server) : socket_(server.timeoutMs)
 
 TSmtp::~TSmtp()
 {
-    if (dataBegun_ && !dataFinished_)
-        Command("\r\n.", 250);
+    // A mail cut short is abandoned by hanging up: its final "." would have the server deliver
+    // it cut, and any command now would only be more mail text.
+    if (dataBegun_ && !dataFinished_) {
+        if (tls_)
+            tls_->Shutdown(socket_);
+        return;
+    }
     if (helloDone_ && !quitSent_) {
         Command("RSET", 250);
         Command("QUIT", 221);

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "net/MailText.h"
@@ -75,17 +76,22 @@ bool SendAttachment(TSmtp& smtp, const TAttachment& attachment, bool alwaysUtf8,
         return false;
     uint8_t block[kAttachmentLineBytes];
     uint64_t sent = 0;
-    for (;;) {
+    while (sent < attachment.size) {
+        const DWORD wanted = static_cast<DWORD>(std::min<uint64_t>(attachment.size - sent, sizeof(block)));
         DWORD read = 0;
-        if (!ReadFile(attachment.file->Get(), block, sizeof(block), &read, nullptr))
+        if (!ReadFile(attachment.file->Get(), block, wanted, &read, nullptr))
             return FileFailed(smtp);
-        if (read == 0)
-            return true;
+        // A file that shrank since it was opened would go out cut short.
+        if (read != wanted) {
+            SetLastError(ERROR_HANDLE_EOF);
+            return FileFailed(smtp);
+        }
         if (!SendText(smtp, AttachmentLine(block, read)))
             return false;
         sent += read;
         progress.AttachmentDone(sent, attachment.size);
     }
+    return true;
 }
 
 TSmtpResult SendOneMail(const TSmtpMail& mail, const std::vector<UnicodeString>& recipients, const TSmtpServer& server,

@@ -10,6 +10,7 @@
 
 #include "MailTestServer.h"
 #include "RecordingAlert.h"
+#include "win32/SysErrorMessage.h"
 #include "TestFiles.h"
 
 namespace {
@@ -320,6 +321,48 @@ TEST_F(SmtpMail, ProgressAreasPerMailAndAttachment)
     EXPECT_EQ(alert->visited, (std::vector<int32_t>{1, 2, 3, 4, 5, 6, 7, 8}));
     EXPECT_EQ(alert->positions, (std::vector<int32_t>{498, 996, 1000, 1000}));
     EXPECT_TRUE(alert->closed);
+}
+
+// Cuts a file short when the mail reaches the area of its attachment.
+class TTruncatingAlert : public TRecordingAlert {
+public:
+    TTruncatingAlert(const UnicodeString& file, int32_t attachmentArea) : file_(file), attachmentArea_(attachmentArea) {}
+
+    void NextArea() override
+    {
+        TRecordingAlert::NextArea();
+        if (area != attachmentArea_)
+            return;
+        const HANDLE file = CreateFileW(reinterpret_cast<const wchar_t*>(file_.c_str()), GENERIC_WRITE,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+        SetFilePointer(file, 100, nullptr, FILE_BEGIN);
+        truncated = SetEndOfFile(file) != FALSE;
+        CloseHandle(file);
+    }
+
+    bool truncated = false;
+
+private:
+    UnicodeString file_;
+    int32_t attachmentArea_;
+};
+
+TEST_F(SmtpMail, AttachmentCutShortWhileSendingAbandonsTheMail)
+{
+    const TMailTestServer running(kScript, "");
+    ASSERT_EQ(running.Failure(), "");
+    TSmtpMail mail = SimpleMail();
+    mail.files = {WriteFile("shrinking.bin", std::string(1000, 'a'))};
+    // Preparing, connecting, the text, then the attachment.
+    const TIntfPtr<TTruncatingAlert> alert = MakeObject<TTruncatingAlert>(mail.files[0], 3);
+    mail.alert = alert.Get();
+    const TSmtpResult result = SendSmtpMail(mail, Server(running));
+    ASSERT_TRUE(alert->truncated);
+    EXPECT_FALSE(result.sent);
+    EXPECT_EQ(result.errorCode, static_cast<uint32_t>(ERROR_HANDLE_EOF));
+    EXPECT_EQ(result.error, SysErrorMessageA(ERROR_HANDLE_EOF));
+    // The server never got the mail's end: nothing was delivered.
+    EXPECT_EQ(running.ReadFile("mail-1.json"), "");
 }
 
 TEST_F(SmtpMail, UnreachableServer)
