@@ -1,9 +1,12 @@
 #include "api/ApiFrame.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 namespace {
+
+std::atomic<TCaughtExceptionObserver> caughtObserver{nullptr};
 
 int32_t TextLength(const std::string& text)
 {
@@ -18,8 +21,15 @@ void CopyWithNul(const std::string& text, int32_t count, char* buffer)
 
 } // namespace
 
+void SetCaughtExceptionObserver(TCaughtExceptionObserver observer)
+{
+    caughtObserver = observer;
+}
+
 uint32_t ReportCaughtException() noexcept
 {
+    if (const TCaughtExceptionObserver observer = caughtObserver)
+        observer();
     try {
         return SetExceptionError(std::current_exception());
     } catch (...) {

@@ -17,7 +17,13 @@ constexpr int32_t kCiFalse = 0;
 constexpr int32_t CiBool(bool value) { return value ? kCiTrue : kCiFalse; }
 
 // Records the exception being handled as the last error; never throws. Returns its code.
+// The observer, when set, sees the exception first (inside the catch).
 uint32_t ReportCaughtException() noexcept;
+
+// What sees every exception an export's frame catches before it becomes the last error (the
+// crash library reports the operating-system faults among them); null: nothing.
+using TCaughtExceptionObserver = void (*)() noexcept;
+void SetCaughtExceptionObserver(TCaughtExceptionObserver observer);
 
 // Raises the code with its table text.
 [[noreturn]] void RaiseCode(uint32_t code);

@@ -1,5 +1,7 @@
 // Library entry: the handle table lives from process attach to process detach.
 #include "DiagnosticTrace.h"
+#include "api/ApiFrame.h"
+#include "capture/win/ExportFaultReport.h"
 #include "ftdi/Ftd2xx.h"
 #include "links/GlobalHandles.h"
 #include "runtime/LibraryUnload.h"
@@ -18,6 +20,8 @@ BOOL Attach()
     try {
         ftd2xx::LoadFtd2xx();
         CreateGlobalHandles();
+        // A fault inside an export is reported before the export fails with it.
+        SetCaughtExceptionObserver(&ReportCaughtSystemException);
         return TRUE;
     } catch (...) {
         return FALSE;
@@ -27,6 +31,7 @@ BOOL Attach()
 void Detach(bool processExiting)
 {
     try {
+        SetCaughtExceptionObserver(nullptr);
         // At process exit every other thread is already gone: links waiting for their
         // threads would hang, so their memory goes back with the process instead.
         if (processExiting) {

@@ -42,6 +42,7 @@ struct TCaughtException {
     const void* address = nullptr; // where it was raised or the fault happened
     bool continueAllowed = true;
     const CONTEXT* context = nullptr; // of a fault, when known
+    const EXCEPTION_RECORD* record = nullptr; // of a fault, when known
     uintptr_t firstExtra = 0;         // the window of a window procedure
     uintptr_t secondExtra = 0;
     std::vector<TCaughtInner> inner; // oldest first

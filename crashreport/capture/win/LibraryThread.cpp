@@ -3,8 +3,8 @@
 #include <memory>
 
 #include "capture/win/RaiseRecord.h"
+#include "capture/win/ThrowSnapshot.h"
 #include "handlers/win/MainThreadHandlers.h"
-#include "text/ZelException.h"
 #include "threads/ThreadNames.h"
 
 namespace {
@@ -14,23 +14,21 @@ struct TThreadStart {
     void* parameter;
 };
 
-bool EscapedExceptionIsExternal()
-{
-    try {
-        throw;
-    } catch (const EExternal&) {
-        return true;
-    } catch (...) {
-        return false;
-    }
-}
-
 DWORD WINAPI LibraryThreadMain(void* parameter)
 {
     const std::unique_ptr<TThreadStart> start(static_cast<TThreadStart*>(parameter));
+    TThrowSnapshot snapshot;
+    const TThrowSnapshotScope snapshotScope(snapshot);
     try {
         return start->routine(start->parameter);
     } catch (...) {
+        snapshot.Freeze();
+        // The raising frames lay below this one: a gap opened here reaches below them, the kept
+        // stack goes back where it lay, and the report is made further down, so the trace of
+        // this thread reads the raising code's stack.
+        const size_t gapSize = snapshot.GapBelow(reinterpret_cast<uintptr_t>(__builtin_frame_address(0)));
+        const auto gap = reinterpret_cast<uintptr_t>(gapSize ? __builtin_alloca(gapSize) : nullptr);
+        snapshot.RestoreInto(gap, gap + gapSize);
         try {
             ReportEscapedException();
             SetThreadEntry(GetCurrentThreadId(), nullptr, {}, 0, nullptr, {});
@@ -58,7 +56,7 @@ HANDLE StartLibraryThread(TLibraryThreadProc routine, void* parameter, DWORD cre
 
 void ReportEscapedException()
 {
-    const bool external = EscapedExceptionIsExternal();
+    const bool external = CurrentExceptionIsExternal();
     const bool continueAllowed = !MainThreadHandlers().OnMainThread();
     ReportCaught(DescribeCurrentException(external ? TCaptureSource::SystemException : TCaptureSource::ThreadHandler,
                                           continueAllowed));

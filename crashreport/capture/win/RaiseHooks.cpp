@@ -4,6 +4,7 @@
 #include <typeinfo>
 
 #include "capture/win/RaiseRecord.h"
+#include "capture/win/ThrowSnapshot.h"
 #include "handlers/HandlerLists.h"
 
 namespace {
@@ -11,6 +12,7 @@ namespace {
 struct TPendingFault {
     const void* address = nullptr;
     std::unique_ptr<CONTEXT> context;
+    std::unique_ptr<EXCEPTION_RECORD> record;
 };
 
 thread_local TPendingFault pendingFault;
@@ -42,25 +44,34 @@ void NotifyRaise()
     notifying = false;
 }
 
-void OnRaise(void* object, std::type_info* type, const void* returnAddress)
+void OnRaise(void* object, std::type_info* type, const void* returnAddress, const void* callerStack)
 {
     const void* address = returnAddress;
     std::unique_ptr<CONTEXT> context;
+    std::unique_ptr<EXCEPTION_RECORD> faultRecord;
     if (pendingFault.address) {
         address = pendingFault.address;
         context = std::move(pendingFault.context);
+        faultRecord = std::move(pendingFault.record);
         pendingFault.address = nullptr;
     }
-    RecordRaise(object, type, address, context.get(), IsExternalException(object, type));
+    if (TThrowSnapshot* snapshot = ThisThreadThrowSnapshot()) {
+        if (context)
+            snapshot->Take(object, *context);
+        else
+            snapshot->TakeThrower(object, returnAddress, callerStack);
+    }
+    RecordRaise(object, type, address, context.get(), IsExternalException(object, type), faultRecord.get());
     NotifyRaise();
 }
 
 } // namespace
 
-void SetPendingFault(const void* address, const CONTEXT& context)
+void SetPendingFault(const EXCEPTION_RECORD& record, const CONTEXT& context)
 {
-    pendingFault.address = address;
+    pendingFault.address = record.ExceptionAddress;
     pendingFault.context = std::make_unique<CONTEXT>(context);
+    pendingFault.record = std::make_unique<EXCEPTION_RECORD>(record);
 }
 
 // The linker sends the image's calls of the runtime's routines here (--wrap).
@@ -73,7 +84,7 @@ void __real___cxa_free_exception(void* object);
 [[noreturn]] void __wrap___cxa_throw(void* object, std::type_info* type, void (*destructor)(void*))
 {
     try {
-        OnRaise(object, type, __builtin_return_address(0));
+        OnRaise(object, type, __builtin_return_address(0), __builtin_dwarf_cfa());
     } catch (...) {
         // Recording never keeps the exception from being raised.
     }

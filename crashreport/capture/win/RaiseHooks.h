@@ -4,6 +4,6 @@
 // while raise-notification handlers are registered, handed to the sink as a notification.
 #include <windows.h>
 
-// The fault that the next throw on this thread turns into an object: its address and context
-// go into the raise record instead of the thrower's.
-void SetPendingFault(const void* address, const CONTEXT& context);
+// The fault that the next throw on this thread turns into an object: its record, address and
+// context go into the raise record instead of the thrower's.
+void SetPendingFault(const EXCEPTION_RECORD& record, const CONTEXT& context);

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <exception>
 
+#include "capture/win/ThrowSnapshot.h"
 #include "text/ZelException.h"
 
 namespace {
@@ -29,7 +30,7 @@ TRaiseRecord& ThisThreadRaiseRecord()
 }
 
 void RecordRaise(const void* object, const std::type_info* type, const void* address, const CONTEXT* context,
-                 bool external)
+                 bool external, const EXCEPTION_RECORD* faultRecord)
 {
     if (record.suspended)
         return;
@@ -43,6 +44,9 @@ void RecordRaise(const void* object, const std::type_info* type, const void* add
     record.external = external;
     record.reraised = false;
     record.context = context ? std::make_unique<CONTEXT>(*context) : nullptr;
+    record.faultRecord = faultRecord ? std::make_unique<EXCEPTION_RECORD>(*faultRecord) : nullptr;
+    if (record.faultRecord)
+        record.faultRecord->ExceptionRecord = nullptr; // the chain is not kept
 }
 
 void ClearRaiseRecord()
@@ -76,6 +80,17 @@ bool IsExternalException(const void* object, const std::type_info* type)
     return AsBase<EExternal>(object, type) != nullptr;
 }
 
+bool CurrentExceptionIsExternal()
+{
+    try {
+        throw;
+    } catch (const EExternal&) {
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
 TCaughtException DescribeCurrentException(TCaptureSource source, bool continueAllowed)
 {
     TCaughtException caught;
@@ -95,6 +110,10 @@ TCaughtException DescribeCurrentException(TCaptureSource source, bool continueAl
         caught.object = record.object;
         caught.address = record.address;
         caught.context = record.context.get();
+        caught.record = record.faultRecord.get();
+        if (!caught.context)
+            if (const TThrowSnapshot* snapshot = ThisThreadThrowSnapshot())
+                caught.context = snapshot->ContextFor(record.object);
         caught.inner = record.inner;
     }
     return caught;

@@ -18,6 +18,7 @@ struct TRaiseRecord {
     bool external = false; // an operating-system exception turned into an object
     bool reraised = false;
     std::unique_ptr<CONTEXT> context; // of a fault
+    std::unique_ptr<EXCEPTION_RECORD> faultRecord;
     std::vector<TCaughtInner> inner;
     bool suspended = false; // recording is off
 };
@@ -27,7 +28,7 @@ TRaiseRecord& ThisThreadRaiseRecord();
 // Makes the object the thread's current exception; one that was current goes onto the chain
 // of inner exceptions.
 void RecordRaise(const void* object, const std::type_info* type, const void* address, const CONTEXT* context,
-                 bool external);
+                 bool external, const EXCEPTION_RECORD* faultRecord = nullptr);
 void ClearRaiseRecord();
 
 // The demangled name of a thrown type.
@@ -36,6 +37,8 @@ AnsiString ThrownClassName(const std::type_info* type);
 AnsiString ThrownMessage(const void* object, const std::type_info* type);
 // Whether an object of that type is one of the library's operating-system exceptions.
 bool IsExternalException(const void* object, const std::type_info* type);
+// Whether the exception being handled (inside a catch) is one of them.
+bool CurrentExceptionIsExternal();
 
 // A description of the exception being handled on this thread (inside a catch), with what the
 // raise path recorded for it.

@@ -121,7 +121,7 @@ LONG CALLBACK CaptureSystemException(EXCEPTION_POINTERS* pointers)
         if (!IsConverted(record))
             return EXCEPTION_CONTINUE_SEARCH;
         pendingMessage = SystemExceptionMessage(record);
-        SetPendingFault(record.ExceptionAddress, *pointers->ContextRecord);
+        SetPendingFault(record, *pointers->ContextRecord);
         RedirectToThrower(*pointers->ContextRecord, record.ExceptionAddress);
         return EXCEPTION_CONTINUE_EXECUTION;
     } catch (...) {

@@ -45,6 +45,13 @@ public:
     TReserveAround& operator=(const TReserveAround&) = delete;
 };
 
+// An access violation, as the class a host names it by or as the fault the capture converted.
+bool IsAccessViolation(const TCaughtException& exception, const std::vector<UnicodeString>& classChain)
+{
+    return (exception.record && exception.record->ExceptionCode == EXCEPTION_ACCESS_VIOLATION) ||
+           ChainHolds(classChain, u"EAccessViolation");
+}
+
 bool IsRecorded(const TCaughtException& exception)
 {
     const TRaiseRecord& record = ThisThreadRaiseRecord();
@@ -158,8 +165,14 @@ void TExceptionDispatcher::HandleException(const TCaughtException& exception)
             seams_.closeHost();
         return;
     }
+    // The system's fault reporting takes an access violation over: the host may not go on then.
+    const bool reportedToSystem = IsAccessViolation(exception, classChain) && exception.record &&
+                                  exception.context && seams_.reportSystemFault &&
+                                  seams_.reportSystemFault(*exception.record, *exception.context);
     const TIntfPtr<TRequestCopies> copies = CopyInputs(exception, std::move(classChain));
     THandlingRequest request = FillRequest(exception, *copies);
+    if (reportedToSystem)
+        request.continueAllowed = false;
     const bool inlineOnly = seams_.loaderLocked && seams_.loaderLocked(kLoaderLockWaitMs);
     {
         const TWatchdogPause watchdogPause;

@@ -25,6 +25,9 @@ public:
         std::function<bool()> mainThreadBusy;
         // Whether the loader lock stays held that long.
         std::function<bool(int milliseconds)> loaderLocked;
+        // Hands an access violation to the system's fault reporting when that is there and the
+        // settings of the faulting module want it; true when it was handed over.
+        std::function<bool(const EXCEPTION_RECORD& record, const CONTEXT& context)> reportSystemFault;
     };
 
     TExceptionDispatcher(THandlingThread& thread, TSeams seams) : thread_(thread), seams_(std::move(seams)) {}

@@ -19,6 +19,7 @@
 #include "startup/win/ModuleChecksum.h"
 #include "startup/win/RestartTakeOver.h"
 #include "startup/win/SinkInstallation.h"
+#include "startup/win/SystemFaultReporting.h"
 #include "startup/win/ThreadNamingAhead.h"
 #include "text/ZelException.h"
 #include "threads/ThreadNameBuffer.h"
@@ -58,6 +59,7 @@ bool ModulesSound(const TSettingsRef& main)
 
 void StartCapture(IZEModuleSettings& main)
 {
+    LoadSystemFaultReporting();
     InstallExceptionHooks();
     RegisterListPlugins();
     InstallSystemExceptionCapture();

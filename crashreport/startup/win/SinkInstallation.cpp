@@ -8,6 +8,7 @@
 #include "dispatch/win/RequestEntry.h"
 #include "handlers/win/FreezeWatchdog.h"
 #include "handlers/win/MainThreadHandlers.h"
+#include "startup/win/SystemFaultReporting.h"
 
 namespace {
 
@@ -19,7 +20,8 @@ TExceptionDispatcher& Dispatcher()
                            .isReportThread = &IsReportThread,
                            .mainThreadId = [] { return MainThreadHandlers().ThreadId(); },
                            .mainThreadBusy = [] { return MainThreadHandlers().Busy(); },
-                           .loaderLocked = &IsLoaderLocked});
+                           .loaderLocked = &IsLoaderLocked,
+                           .reportSystemFault = &ReportToSystem});
     return dispatcher;
 }
 

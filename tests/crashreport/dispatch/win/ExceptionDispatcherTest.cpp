@@ -272,3 +272,66 @@ TEST_F(ExceptionDispatcherTest, TheEmergencyReserveIsGivenBackDuringHandlingAndT
 }
 
 } // namespace
+
+namespace {
+
+struct TSystemFaultCase {
+    DWORD code;
+    bool handedOver; // what the system's fault reporting answers
+    bool reaches;    // whether it is asked
+    bool mayContinue;
+};
+
+class SystemFaultReportingTest : public ExceptionDispatcherTest,
+                                 public ::testing::WithParamInterface<TSystemFaultCase> {};
+
+// Only an access violation goes to the system's fault reporting; once it took it over, the host
+// may not go on, whatever the capture point allowed.
+TEST_P(SystemFaultReportingTest, AnAccessViolationHandedOverMayNotContinue)
+{
+    const TSystemFaultCase& wanted = GetParam();
+    int asked = 0;
+    DWORD askedCode = 0;
+    seams_.reportSystemFault = [&](const EXCEPTION_RECORD& record, const CONTEXT&) {
+        ++asked;
+        askedCode = record.ExceptionCode;
+        return wanted.handedOver;
+    };
+    EXCEPTION_RECORD record{};
+    record.ExceptionCode = wanted.code;
+    CONTEXT context{};
+    TCaughtException caught;
+    caught.className = "EExternalException";
+    caught.continueAllowed = true;
+    caught.record = &record;
+    caught.context = &context;
+    Dispatch(caught);
+    const auto seen = Seen();
+    ASSERT_EQ(seen.size(), 1u) << "reported all the same";
+    EXPECT_EQ(asked, wanted.reaches ? 1 : 0);
+    if (wanted.reaches) {
+        EXPECT_EQ(askedCode, wanted.code);
+    }
+    EXPECT_EQ(seen[0].request.continueAllowed, wanted.mayContinue ? 1 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, SystemFaultReportingTest,
+    ::testing::Values(TSystemFaultCase{EXCEPTION_ACCESS_VIOLATION, true, true, false},
+                      TSystemFaultCase{EXCEPTION_ACCESS_VIOLATION, false, true, true},
+                      TSystemFaultCase{EXCEPTION_INT_DIVIDE_BY_ZERO, true, false, true}));
+
+TEST_F(ExceptionDispatcherTest, AHostsAccessViolationClassWithoutAFaultRecordIsNotHandedOver)
+{
+    int asked = 0;
+    seams_.reportSystemFault = [&](const EXCEPTION_RECORD&, const CONTEXT&) { return ++asked > 0; };
+    TCaughtException caught;
+    caught.className = "EAccessViolation";
+    caught.continueAllowed = true;
+    Dispatch(caught);
+    ASSERT_EQ(Seen().size(), 1u);
+    EXPECT_EQ(asked, 0) << "the system needs the fault's record and registers";
+    EXPECT_EQ(Seen()[0].request.continueAllowed, 1);
+}
+
+} // namespace

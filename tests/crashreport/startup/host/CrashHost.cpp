@@ -94,15 +94,23 @@ int Trace(TTraceProcess trace, int32_t size)
     return FileExists("bugreport.txt") ? 5 : 0;
 }
 
+// Marks the first run; true in the process a restart started.
+bool Restarted()
+{
+    if (FileExists("started.txt")) {
+        WriteText("restarted.txt", "restarted");
+        return true;
+    }
+    WriteText("started.txt", "started");
+    return false;
+}
+
 // The main thread stops answering; the watchdog's report is saved; the host goes on, unless
 // the settings close or restart it.
 int Freeze()
 {
-    if (FileExists("started.txt")) {
-        WriteText("restarted.txt", "restarted");
+    if (Restarted())
         return 0;
-    }
-    WriteText("started.txt", "started");
     PumpFor(200);
     Sleep(1500);
     const DWORD started = GetTickCount();
@@ -115,9 +123,12 @@ int Freeze()
 using TEnumHandles = int32_t(WINAPI*)(uint32_t* buffer, int32_t* size);
 using TLastErrorText = uint32_t(WINAPI*)(char* buffer, int32_t* length);
 
-// An export handed a pointer it cannot write: the fault happens inside the library.
+// An export handed a pointer it cannot write: the fault happens inside the library, is reported,
+// and the export fails with it unless the settings close or restart the host.
 int AccessViolation(HMODULE library)
 {
+    if (Restarted())
+        return 0;
     const auto enumHandles = reinterpret_cast<TEnumHandles>(
         reinterpret_cast<void (*)()>(GetProcAddress(library, "ciEnumHandles")));
     const auto lastErrorText = reinterpret_cast<TLastErrorText>(

@@ -4,10 +4,15 @@
 
 #include <windows.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
+
+#include "../../dialog/box/win/BoxDriver.h"
 
 namespace fs = std::filesystem;
 
@@ -48,13 +53,14 @@ WORD SettingsLanguage(const fs::path& library)
 }
 
 // A folder with the host and a library whose settings resource is the variant's.
-fs::path PrepareCase(const std::string& name, const std::string& variant)
+fs::path PrepareCase(const std::string& name, const std::string& variant,
+                     const std::string& host = "crashreport_road_host.exe")
 {
     const fs::path folder = ProgramFolder() / "conduvex-road" / name;
     fs::remove_all(folder);
     fs::create_directories(folder);
     fs::copy_file(ProgramFolder() / "Conduvex.dll", folder / "Conduvex.dll");
-    fs::copy_file(ProgramFolder() / "crashreport_road_host.exe", folder / "crashreport_road_host.exe");
+    fs::copy_file(ProgramFolder() / host, folder / "crashreport_road_host.exe");
     const std::string settings = ReadText(ProgramFolder() / ("road-settings-" + variant + ".bin"));
     EXPECT_FALSE(settings.empty());
     const WORD language = SettingsLanguage(folder / "Conduvex.dll");
@@ -66,17 +72,24 @@ fs::path PrepareCase(const std::string& name, const std::string& variant)
     return folder;
 }
 
-// Runs the host in the folder; its exit code, or -1 when it did not end in time.
-long RunHost(const fs::path& folder, const std::wstring& arguments)
+// The host started in the folder; ended by Finish.
+PROCESS_INFORMATION StartHost(const fs::path& folder, const std::wstring& arguments)
 {
     std::wstring line = L"\"" + (folder / "crashreport_road_host.exe").wstring() + L"\" " + arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
-                        &process))
+    if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                       &process))
+        CloseHandle(process.hThread);
+    return process;
+}
+
+// The host's exit code, or -1 when it did not end in time (it is ended then); -2 when it never ran.
+long Finish(const PROCESS_INFORMATION& process)
+{
+    if (!process.hProcess)
         return -2;
-    CloseHandle(process.hThread);
     DWORD code = static_cast<DWORD>(-1);
     if (WaitForSingleObject(process.hProcess, kHostTimeoutMs) == WAIT_OBJECT_0)
         GetExitCodeProcess(process.hProcess, &code);
@@ -84,6 +97,11 @@ long RunHost(const fs::path& folder, const std::wstring& arguments)
         TerminateProcess(process.hProcess, 99);
     CloseHandle(process.hProcess);
     return static_cast<long>(code);
+}
+
+long RunHost(const fs::path& folder, const std::wstring& arguments)
+{
+    return Finish(StartHost(folder, arguments));
 }
 
 bool WaitForFile(const fs::path& file)
@@ -129,18 +147,160 @@ TEST(ConduvexRoad, TraceWithoutASizeGoesOntoTheClipboard)
     EXPECT_NE(text.find("second worker"), std::string::npos);
 }
 
-// The fault becomes an exception object with the system's text, which the export's frame turns
-// into its failure: handled there, it is no crash, and the host goes on.
-TEST(ConduvexRoad, AnAccessViolationInsideAnExportBecomesItsFailureWithTheFaultsText)
+std::string LineAfter(const std::string& text, const std::string& start)
 {
-    const fs::path folder = PrepareCase("access-violation", "quiet");
-    ASSERT_EQ(RunHost(folder, L"av"), 0);
+    const size_t at = text.find(start);
+    if (at == std::string::npos)
+        return {};
+    const size_t from = text.find('\n', at) + 1;
+    return text.substr(from, text.find('\r', from) - from);
+}
+
+// The faulting address as the message gives it; 0 when there is none.
+uint64_t FaultAddress(const std::string& message)
+{
+    const std::string lead = "Access violation at address ";
+    const size_t at = message.find(lead);
+    return at == std::string::npos ? 0 : std::stoull(message.substr(at + lead.size(), 2 * sizeof(void*)), nullptr, 16);
+}
+
+// The address a call-stack or disassembly line starts with (hexadecimal digits).
+uint64_t LeadingAddress(const std::string& line)
+{
+    const size_t start = line.find_first_not_of(' ');
+    return start == std::string::npos ? 0 : std::strtoull(line.c_str() + start, nullptr, 16);
+}
+
+// The host faults inside an export with every case of these settings ending the same way: the
+// report of the first run is kept for the checks.
+struct TExportFault {
+    long exitCode = -2;
+    std::string seen;   // what the host got back from the export
+    std::string report;
+};
+
+const TExportFault& QuietExportFault()
+{
+    static const TExportFault fault = [] {
+        const fs::path folder = PrepareCase("access-violation", "quiet");
+        TExportFault result;
+        result.exitCode = RunHost(folder, L"av");
+        result.seen = ReadText(folder / "av.txt");
+        result.report = ReadText(folder / "bugreport.txt");
+        return result;
+    }();
+    return fault;
+}
+
+// Reported as a fault of the library, the export still fails with the fault's text and the host
+// goes on.
+TEST(ConduvexRoad, AnAccessViolationInsideAnExportIsSavedAndTheExportFailsWithTheFaultsText)
+{
+    const TExportFault& fault = QuietExportFault();
+    ASSERT_EQ(fault.exitCode, 0) << "the host went on";
+    EXPECT_EQ(fault.seen.substr(0, fault.seen.find('\n')), "-1") << fault.seen;
+    EXPECT_NE(fault.seen.find("Access violation at address "), std::string::npos) << fault.seen;
+    EXPECT_NE(fault.seen.find(" in module 'Conduvex.dll'. Write of address "), std::string::npos) << fault.seen;
+    EXPECT_EQ(fault.seen.substr(fault.seen.size() - 2), "10") << "the address written to";
+
+    const std::string& report = fault.report;
+    ASSERT_FALSE(report.empty()) << "no report saved";
+    EXPECT_NE(report.find("exception class    : EExternalException\r\n"), std::string::npos) << report.substr(0, 3000);
+    EXPECT_NE(report.find("exception message  : Access violation at address "), std::string::npos);
+    EXPECT_NE(report.find("current module     : Conduvex.dll\r\n"), std::string::npos);
+    EXPECT_NE(report.find("exception number   : 1\r\n"), std::string::npos);
+    EXPECT_NE(report.find("command line       : "), std::string::npos);
+}
+
+TEST(ConduvexRoad, TheExportFaultsCallStackStartsAtTheCrashSiteWithItsFunction)
+{
+    const TExportFault& fault = QuietExportFault();
+    const uint64_t address = FaultAddress(fault.seen);
+    ASSERT_NE(address, 0u) << fault.seen;
+    const std::string first = LineAfter(fault.report, "main thread (");
+    EXPECT_EQ(LeadingAddress(first), address) << first << "\n" << fault.report.substr(0, 4000);
+    EXPECT_NE(first.find("Conduvex.dll"), std::string::npos) << first;
+    EXPECT_NE(first.find("ciEnumHandles"), std::string::npos) << first;
+}
+
+TEST(ConduvexRoad, TheExportFaultsReportDisassemblesAroundTheCrashSite)
+{
+#if !defined(__i386__)
+    GTEST_SKIP() << "the disassembly is of 32-bit x86 code only";
+#else
+    const TExportFault& fault = QuietExportFault();
+    char address[16];
+    std::snprintf(address, sizeof address, "%08llx", static_cast<unsigned long long>(FaultAddress(fault.seen)));
+    const size_t section = fault.report.find("\r\ndisassembling:\r\n");
+    ASSERT_NE(section, std::string::npos) << fault.report;
+    const std::string disassembly = fault.report.substr(section, fault.report.find("\r\n\r\n", section + 2) - section);
+    const size_t marked = disassembly.find(std::string(" ") + address + " > ");
+    ASSERT_NE(marked, std::string::npos) << "the faulting instruction is marked\n" << disassembly;
+    EXPECT_NE(disassembly.rfind("\r\n    ", marked), std::string::npos) << "instructions before it";
+    EXPECT_NE(disassembly.find("\r\n", marked), std::string::npos) << "instructions after it";
+#endif
+}
+
+TEST(ConduvexRoad, AutoCloseAfterAnExportFaultEndsTheHostWithTheCloseExitCode)
+{
+    const fs::path folder = PrepareCase("fault-close", "faultclose");
+    EXPECT_EQ(RunHost(folder, L"av"), 1);
+    EXPECT_NE(ReadText(folder / "bugreport.txt").find("EExternalException"), std::string::npos);
+    EXPECT_FALSE(fs::exists(folder / "av.txt")) << "the export never returned";
+    EXPECT_FALSE(fs::exists(folder / "restarted.txt"));
+}
+
+TEST(ConduvexRoad, AutoRestartAfterAnExportFaultStartsTheHostAgain)
+{
+    const fs::path folder = PrepareCase("fault-restart", "faultrestart");
+    EXPECT_EQ(RunHost(folder, L"av"), 2) << "the restart exit code";
+    ASSERT_TRUE(WaitForFile(folder / "restarted.txt")) << "the successor ran";
+    EXPECT_NE(ReadText(folder / "bugreport.txt").find("EExternalException"), std::string::npos);
+    EXPECT_FALSE(fs::exists(folder / "av.txt")) << "the export never returned";
+}
+
+// The exception box of another process, once it shows.
+HWND WaitForBoxOf(DWORD processId)
+{
+    HWND found = nullptr;
+    box_driver::WaitFor([&] {
+        HWND window = nullptr;
+        while ((window = FindWindowExW(nullptr, window, kExceptionDialogClass, nullptr)) != nullptr) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == processId && IsWindowVisible(window)) {
+                found = window;
+                return true;
+            }
+        }
+        return false;
+    });
+    return found;
+}
+
+// The library's own box shows inside a window program while the export waits; continuing lets
+// the export fail with the fault's text.
+TEST(ConduvexRoad, TheExportFaultsBoxIsDrivenAndContinuingLetsTheHostGoOn)
+{
+    const fs::path folder = PrepareCase("fault-dialog", "dialog", "crashreport_road_window_host.exe");
+    const PROCESS_INFORMATION host = StartHost(folder, L"av");
+    ASSERT_TRUE(host.hProcess);
+    const HWND box = WaitForBoxOf(host.dwProcessId);
+    if (!box) {
+        Finish(host);
+        FAIL() << "no exception box showed";
+    }
+    const std::vector<std::wstring> captions = box_driver::ButtonCaptions(box);
+    EXPECT_TRUE(box_driver::SavePicture(box, "conduvex_road_export_fault_box"));
+    const HWND resume = box_driver::ButtonCaptioned(box, L"continue application");
+    EXPECT_TRUE(resume) << "buttons: " << captions.size();
+    box_driver::Press(resume ? resume : box);
+    if (!resume)
+        PostMessageW(box, WM_CLOSE, 0, 0);
+    EXPECT_EQ(Finish(host), 0);
     const std::string seen = ReadText(folder / "av.txt");
-    EXPECT_EQ(seen.substr(0, seen.find('\n')), "-1");
+    EXPECT_EQ(seen.substr(0, seen.find('\n')), "-1") << seen;
     EXPECT_NE(seen.find("Access violation at address "), std::string::npos) << seen;
-    EXPECT_NE(seen.find(" in module 'Conduvex.dll'. Write of address "), std::string::npos) << seen;
-    EXPECT_EQ(seen.substr(seen.size() - 2), "10") << "the address written to";
-    EXPECT_FALSE(fs::exists(folder / "bugreport.txt"));
 }
 
 TEST(ConduvexRoad, AFrozenMainThreadIsSavedAndTheHostGoesOn)

@@ -5,7 +5,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "capture/win/LibraryThread.h"
 #include "engine/win/LibraryFolders.h"
@@ -16,6 +17,7 @@
 #include "threads/ThreadNames.h"
 
 extern "C" void RoadFaultingWork();
+extern "C" void RoadThrowingCaller();
 
 namespace {
 
@@ -73,6 +75,20 @@ DWORD RunInLibraryThread(TLibraryThreadProc work)
 }
 
 // The report of that number (1 = the oldest) in the file.
+// The lines of the crashed thread's call stack, most recent first.
+std::vector<std::string> CallStack(const std::string& report, DWORD threadId)
+{
+    char title[32];
+    std::snprintf(title, sizeof title, "thread ($%lx", static_cast<unsigned long>(threadId));
+    std::vector<std::string> lines;
+    size_t at = report.find(title);
+    if (at == std::string::npos)
+        return lines;
+    for (at = report.find('\n', at) + 1; at < report.size() && report[at] != '\r'; at = report.find('\n', at) + 1)
+        lines.push_back(report.substr(at, report.find('\r', at) - at));
+    return lines;
+}
+
 std::string NthReport(size_t number)
 {
     const std::string text = ReadReports();
@@ -107,7 +123,8 @@ protected:
 
 DWORD ThrowingWork(void*)
 {
-    throw std::runtime_error("escaped from a library thread");
+    RoadThrowingCaller();
+    return 0;
 }
 
 DWORD FaultingWork(void*)
@@ -136,16 +153,22 @@ TEST_F(LibraryRoad, ACppExceptionEscapingALibraryThreadIsReportedAndTheProgramGo
     char id[16];
     std::snprintf(id, sizeof id, "($%lx)", static_cast<unsigned long>(threadId));
     EXPECT_NE(report.find(id), std::string::npos) << "the thread that raised is in the report";
+    // Traced from what the raise kept: the frames were gone when the thread's catch reported.
+    const std::vector<std::string> stack = CallStack(report, threadId);
+    ASSERT_GE(stack.size(), 2u) << report;
+    EXPECT_NE(stack[0].find("RoadThrowingWork"), std::string::npos) << "the thrower first\n" << report;
+    EXPECT_NE(stack[1].find("RoadThrowingCaller"), std::string::npos) << "then its caller\n" << report;
 }
 
 TEST_F(LibraryRoad, AnAccessViolationInTheLibrarysCodeIsReportedWithItsSiteFirst)
 {
-    RunInLibraryThread(&FaultingWork);
+    const DWORD threadId = RunInLibraryThread(&FaultingWork);
     ASSERT_TRUE(WaitForReports(2)) << ReadReports();
     const std::string report = NthReport(2);
     EXPECT_NE(report.find("Access violation"), std::string::npos) << report;
-    const size_t stackStart = report.find("RoadFaultingWork");
-    EXPECT_NE(stackStart, std::string::npos) << "the crash site is named";
+    const std::vector<std::string> stack = CallStack(report, threadId);
+    ASSERT_FALSE(stack.empty()) << report;
+    EXPECT_NE(stack[0].find("RoadFaultingWork"), std::string::npos) << "the crash site is named first\n" << report;
 }
 
 TEST_F(LibraryRoad, TheThreadNamingExceptionNamesAndReportsNothing)
