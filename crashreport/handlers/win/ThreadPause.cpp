@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/win/ProcessLists.h"
+#include "handlers/win/LibraryThreadRegistry.h"
 #include "handlers/win/MainThreadHandlers.h"
 #include "threads/ThreadNames.h"
 
@@ -86,9 +87,11 @@ std::vector<DWORD> TThreadPause::ThreadsToPause(DWORD keep) const
 {
     const DWORD self = GetCurrentThreadId();
     const DWORD mainThread = MainThreadHandlers().ThreadId();
+    const std::vector<uint32_t> library = RegisteredLibraryThreads();
     std::vector<DWORD> paused;
     for (const uint32_t thread : EnumerateThreads()) {
-        if (thread == self || thread == mainThread || thread == keep)
+        if (thread == self || thread == mainThread || thread == keep ||
+            std::find(library.begin(), library.end(), thread) != library.end())
             continue;
         const std::optional<TThreadEntryInfo> entry = GetThreadEntry(thread);
         if (entry && IsPausableStart(entry->startAddress))

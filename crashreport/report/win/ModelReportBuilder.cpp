@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "HeaderGatherer.h"
+#include "handlers/win/LibraryThreadRegistry.h"
 #include "LoaderLock.h"
 #include "PleaseWait.h"
 #include "model/PluginRegistry.h"
@@ -175,6 +176,9 @@ TReportSubject SubjectOf(TIZEException& exception, const TLibraryThreads& librar
     subject.sectionPlugins = PluginsOf(exception, true);
     if (libraryThreads)
         subject.hiddenThreads = libraryThreads();
+    // Builders of other reports: tracing one means suspending it wherever it is.
+    for (const uint32_t builder : RegisteredLibraryThreads())
+        subject.hiddenThreads.push_back(builder);
     // Inner exceptions were raised on the thread that raised this one.
     for (const TInnerException& inner : exception.InnerExceptions()) {
         TInnerExceptionFacts facts{subject.crashedThreadId, inner.address, inner.className, inner.message, {}};
@@ -236,6 +240,7 @@ DWORD WINAPI TModelReportBuilder::BuilderThread(void* parameter)
 {
     const std::unique_ptr<TBuilderStart> start(static_cast<TBuilderStart*>(parameter));
     try {
+        const TLibraryThreadRegistration registration;
         Build(*start->exception, *start->builder, *start->sections);
     } catch (...) {
         // The report stays as far as it got; the thread must not take the process with it.

@@ -5,10 +5,12 @@
 #include <algorithm>
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <thread>
 #include <vector>
 
 #include "../FakeHandlerException.h"
+#include "handlers/win/LibraryThreadRegistry.h"
 #include "handlers/win/MainThreadHandlers.h"
 #include "threads/ThreadNameBuffer.h"
 #include "threads/ThreadNames.h"
@@ -28,9 +30,13 @@ void RoutineInThisProgram() {}
 // A thread that passes the gate in a loop, as a message loop through the hooks would.
 class TGatedThread {
 public:
-    // As the main thread, it makes itself the library's main thread.
-    explicit TGatedThread(const void* entryStart, bool asMainThread = false)
-        : thread_([this, asMainThread] {
+    // As the main thread, it makes itself the library's main thread; as a library thread, it
+    // registers itself as one.
+    explicit TGatedThread(const void* entryStart, bool asMainThread = false, bool asLibraryThread = false)
+        : thread_([this, asMainThread, asLibraryThread] {
+              std::optional<TLibraryThreadRegistration> registration;
+              if (asLibraryThread)
+                  registration.emplace();
               id_ = GetCurrentThreadId();
               if (asMainThread)
                   MainThreadHandlers().Start();
@@ -141,6 +147,48 @@ TEST_F(ThreadPauseTest, TheThreadToKeepRunsOn)
     ThreadPause().Pause(true, kept.Id());
     EXPECT_FALSE(Contains(ThreadPause().PausedThreads(), kept.Id()));
     EXPECT_TRUE(kept.Runs());
+}
+
+TEST_F(ThreadPauseTest, TheLibrarysOwnThreadsRunOn)
+{
+    const TGatedThread builder(reinterpret_cast<const void*>(&RoutineInThisProgram), false, true);
+    EXPECT_TRUE(IsRegisteredLibraryThread(builder.Id()));
+    ThreadPause().Pause(true, 0);
+    EXPECT_FALSE(Contains(ThreadPause().PausedThreads(), builder.Id()));
+    EXPECT_TRUE(builder.Runs());
+}
+
+DWORD WINAPI RegisterAndWait(void* release)
+{
+    const TLibraryThreadRegistration registration;
+    WaitForSingleObject(release, INFINITE);
+    return 0;
+}
+
+TEST(LibraryThreadRegistry, ThreadsLeaveWhenTheyEndAndAreForgottenWhenTerminated)
+{
+    const HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    DWORD leaving = 0;
+    DWORD terminated = 0;
+    const HANDLE first = CreateThread(nullptr, 0, RegisterAndWait, release, 0, &leaving);
+    const HANDLE second = CreateThread(nullptr, 0, RegisterAndWait, release, 0, &terminated);
+    ASSERT_TRUE(first && second);
+    for (int i = 0; i < 500 && RegisteredLibraryThreads().size() < 2; ++i)
+        Sleep(2);
+    EXPECT_TRUE(IsRegisteredLibraryThread(leaving));
+    EXPECT_TRUE(IsRegisteredLibraryThread(terminated));
+    EXPECT_FALSE(IsRegisteredLibraryThread(GetCurrentThreadId()));
+
+    TerminateThread(second, 1);
+    WaitForSingleObject(second, 5000);
+    EXPECT_FALSE(IsRegisteredLibraryThread(terminated));
+    EXPECT_TRUE(IsRegisteredLibraryThread(leaving));
+    SetEvent(release);
+    WaitForSingleObject(first, 5000);
+    EXPECT_TRUE(RegisteredLibraryThreads().empty());
+    CloseHandle(first);
+    CloseHandle(second);
+    CloseHandle(release);
 }
 
 TEST_F(ThreadPauseTest, TheMainThreadWaitsAtItsGateUntilACallLetsItPass)

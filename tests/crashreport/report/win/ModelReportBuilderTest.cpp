@@ -293,6 +293,27 @@ TEST_F(ModelReportBuilder, TheDisassemblyKeepsItsColumnsThroughTheSectionList)
 #endif
 }
 
+TEST_F(ModelReportBuilder, AnotherReportsBuilderIsLeftOutOfTheThreads)
+{
+    const TCrash crash(TCrashSite::A, u"crasher");
+    const TIntfPtr<TIZEException> busy = NewException(crash);
+    busy->GetBugReportSections();
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(slow.entered, 5000)) << "its builder waits in the plug-in";
+    const uint32_t busyBuilder = busy->GetBuilderThreadId();
+    ASSERT_NE(0u, busyBuilder);
+
+    const TIntfPtr<TIZEException> listing = NewException(crash);
+    EXPECT_TRUE(listing->Settings().SetSettingBool("ListThreads", true));
+    EXPECT_TRUE(listing->Settings().SetSettingText("Plugins", u""));
+    listing->GetBugReport();
+    int threads = 0;
+    for (; listing->GetThreadId(threads) != 0; ++threads)
+        EXPECT_NE(busyBuilder, listing->GetThreadId(threads)) << "traced while it builds the other report";
+    EXPECT_GT(threads, 2) << "every other thread is listed";
+    SetEvent(slow.go);
+    busy->GetBugReport();
+}
+
 TEST_F(ModelReportBuilder, TheErrorDetailsFieldGivesItsSection)
 {
     const TCrash crash(TCrashSite::A, u"crasher");
