@@ -7,6 +7,15 @@
 
 namespace {
 
+// A stable sort that leaves an already ordered list (the usual case: the sources write in
+// address order) as it is without sorting it again.
+template <typename Item, typename Less>
+void SortStably(std::vector<Item>& items, Less less)
+{
+    if (!std::is_sorted(items.begin(), items.end(), less))
+        std::stable_sort(items.begin(), items.end(), less);
+}
+
 bool EndsWithText(std::u16string_view text, std::u16string_view tail)
 {
     return text.size() >= tail.size() && SameTextW(text.substr(text.size() - tail.size()), tail);
@@ -83,7 +92,7 @@ void TMapFile::AddLine(int32_t line, uint64_t address, bool ascending)
 
 void TMapFile::SortSegments()
 {
-    std::stable_sort(segments_.begin(), segments_.end(), SegmentLess);
+    SortStably(segments_, SegmentLess);
     ForgetLastSegments();
 }
 
@@ -114,14 +123,13 @@ void TMapFile::JoinSegments(bool fillGaps)
 
 void TMapFile::SortPublics()
 {
-    std::stable_sort(publics_.begin(), publics_.end(),
-                     [](const TMfPublic& a, const TMfPublic& b) { return a.address < b.address; });
+    SortStably(publics_, [](const TMfPublic& a, const TMfPublic& b) { return a.address < b.address; });
 }
 
 void TMapFile::SortLines()
 {
     // Stable, so that of items sharing an address the one added last is found.
-    std::stable_sort(lines_.begin(), lines_.end(), [](const TMfLine& a, const TMfLine& b) { return a.address < b.address; });
+    SortStably(lines_, [](const TMfLine& a, const TMfLine& b) { return a.address < b.address; });
 }
 
 void TMapFile::Clear()
