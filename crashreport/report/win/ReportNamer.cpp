@@ -49,8 +49,8 @@ TReportNamer::TReportNamer()
     if (!holdsShared)
         lock_ = std::unique_lock(Shared().lock, std::try_to_lock);
     if (lock_.owns_lock()) {
-        holdsShared = true;
         namer_ = &CurrentNamer(Shared());
+        holdsShared = true;
     } else {
         own_ = std::make_unique<TProcessNamer>();
         namer_ = own_.get();
