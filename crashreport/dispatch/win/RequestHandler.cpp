@@ -4,6 +4,7 @@
 #include "delivery/win/DeliveryHooks.h"
 #include "delivery/win/SaveBugReport.h"
 #include "dispatch/OptionSet.h"
+#include "dispatch/win/ExceptionAddressCheck.h"
 #include "dispatch/win/LoaderLockProbe.h"
 #include "dispatch/win/RequestEntry.h"
 #include "engine/win/Clipboard.h"
@@ -218,7 +219,9 @@ private:
 void TRequestHandler::Handle(const THandlingRequest& request, TRequestCopies& copies)
 {
     EmptyLibraryTempFolder();
-    const TIntfPtr<TIZEException> exception = CreateException(request, copies);
+    THandlingRequest checked = request;
+    checked.address = CheckedExceptionAddress(request.address);
+    const TIntfPtr<TIZEException> exception = CreateException(checked, copies);
     const TCurrentException current(*this, exception);
     TFiring firing(exception);
     exception->SetPhase(static_cast<uint8_t>(TExceptPhase::Created));
