@@ -53,16 +53,9 @@ void WriteExceptionToConsole(TIZEException& exception)
 
 void WriteExceptionPage(TIZEException& exception)
 {
-    IZEModuleSettings& settings = exception.Settings();
-    TExceptionPageTexts texts;
-    texts.report = exception.GetBugReport();
-    texts.title = settings.TitleBar();
-    texts.message = ReportMessageText(exception, texts.report);
-    texts.continueCaption = settings.ContinueBtnTxt();
-    texts.continueVisible = settings.ContinueBtnVis();
-    texts.showCaption = settings.ShowBtnTxt();
-    texts.showVisible = settings.ShowBtnVis();
-    texts.autoShowReport = settings.AutoShowBugRep();
+    const UnicodeString report = exception.GetBugReport();
+    const TExceptionPageTexts texts =
+        ExceptionPageTexts(exception.Settings(), ReportMessageText(exception, report), report);
     const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
     if (output && output != INVALID_HANDLE_VALUE)
         WriteBytes(output, std::string(kHtmlContentType) + BuildExceptionPage(texts));
