@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <string>
 #include <thread>
 
 #include "ProgressAlert.h"
@@ -92,6 +93,41 @@ TEST(ProgressAlertDisplay, CloseBoxDoesNothingAndCloseGivesTheOwnerBack)
     alert->Close();
     EXPECT_FALSE(IsWindow(window));
     EXPECT_TRUE(IsWindowEnabled(owner));
+    DestroyWindow(owner);
+}
+
+// Refuses the creation of the alert's window on this thread, as a system out of window
+// resources would.
+LRESULT CALLBACK RefuseAlertWindows(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HCBT_CREATEWND) {
+        wchar_t name[64] = {};
+        GetClassNameW(reinterpret_cast<HWND>(wParam), name, 64);
+        if (std::wstring(name) == L"prgrAlertWndClass")
+            return 1;
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+TEST(ProgressAlertDisplay, AnAlertThatCannotBeShownGivesTheOwnerBack)
+{
+    HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 200, 100, nullptr,
+                                 nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_TRUE(owner);
+    HHOOK hook = SetWindowsHookExW(WH_CBT, &RefuseAlertWindows, nullptr, GetCurrentThreadId());
+    ASSERT_TRUE(hook);
+    const TIntfPtr<IProgressAlert> alert = NewProgressAlert(L"Please wait", nullptr, L"");
+    const bool shown = alert->Show(owner, false);
+    UnhookWindowsHookEx(hook);
+    EXPECT_FALSE(shown);
+    EXPECT_EQ(nullptr, AlertWindow(alert));
+    EXPECT_TRUE(IsWindowEnabled(owner));
+    // No placement slot is held either: the next alert takes the first place.
+    const TIntfPtr<IProgressAlert> next = NewProgressAlert(L"Next", nullptr, L"");
+    ASSERT_TRUE(next->Show(nullptr, false));
+    const RECT rect = WindowRect(AlertWindow(next));
+    EXPECT_EQ(WorkArea().bottom - 2, rect.bottom);
+    next->Close();
     DestroyWindow(owner);
 }
 
