@@ -194,8 +194,8 @@ bool TWinHttp::OpenRequest(const wchar_t* verb, const std::wstring& path)
                        SECURITY_FLAG_IGNORE_CERT_CN_INVALID;
         api.SetOption(request_, WINHTTP_OPTION_SECURITY_FLAGS, &ignore, sizeof(ignore));
     }
-    if (settings_.receiveTimeoutMs > 0) {
-        DWORD timeout = static_cast<DWORD>(settings_.receiveTimeoutMs);
+    if (receiveTimeoutMs_ > 0) {
+        DWORD timeout = receiveTimeoutMs_;
         // The wait for the answer's headers has an option of its own.
         api.SetOption(request_, WINHTTP_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof(timeout));
         api.SetOption(request_, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &timeout, sizeof(timeout));

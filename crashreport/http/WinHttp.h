@@ -41,8 +41,6 @@ struct THttpServer {
     // Redirect targets (http and https only) are opened in the shell when not quiet.
     bool openRedirectTarget = true;
     THttpProxy proxy;
-    // How long an answer is waited for; 0: WinHTTP's own time-out.
-    int receiveTimeoutMs = 0;
     // Empty: the user's browser settings, then automatic detection.
     THttpProxyFinder findProxy;
 };
@@ -106,6 +104,9 @@ public:
     // position after each block. A short read or a failed write ends with false.
     bool StreamFile(HANDLE file, uint64_t size, bool asBase64);
 
+    // How long an answer is waited for from now on; 0 (the start): WinHTTP's own time-out.
+    void SetReceiveTimeout(uint32_t milliseconds) { receiveTimeoutMs_ = milliseconds; }
+
     // The last failure: a system code (WinHTTP's, the files', ERROR_MOD_NOT_FOUND without
     // WinHTTP) with the system's text for it, or the status of an answer that was no success
     // (after the resends it allows) with its status line, "404 Not Found" say.
@@ -159,6 +160,7 @@ private:
     uint32_t lastError_ = 0;
     AnsiString lastErrorText_;
     uint32_t lastStatus_ = 0;
+    uint32_t receiveTimeoutMs_ = 0;
 };
 
 // The code of the last failure of any upload in this process (TWinHttp::LastError); 0 before

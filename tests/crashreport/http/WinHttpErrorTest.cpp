@@ -121,9 +121,8 @@ TEST_F(WinHttpUpload, ServerThatNeverAnswersEndsTheUploadAfterTheTimeOut)
 {
     const TMailTestServer running(kScript, "--silent");
     ASSERT_EQ(running.Failure(), "");
-    THttpServer server = Server(running);
-    server.receiveTimeoutMs = 600;
-    TWinHttp http(server);
+    TWinHttp http(Server(running));
+    http.SetReceiveTimeout(600);
     std::string response;
     const DWORD start = GetTickCount();
     EXPECT_FALSE(http.UploadForm(u"", Fields(), {}, false, response));
