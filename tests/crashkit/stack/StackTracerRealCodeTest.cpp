@@ -420,6 +420,41 @@ TEST_F(StackTracerRealCode, SetCancelFlagEndsTheTraceAtOnce)
     EXPECT_TRUE(result.text.empty());
 }
 
+// Sets the cancel flag as soon as the trace reports any progress, as a caller's other thread
+// would while the trace runs.
+class TCancellingProgress : public IStackProgress {
+public:
+    explicit TCancellingProgress(std::atomic<bool>& cancel) : cancel_(cancel) {}
+    void SetPosition(int position) override
+    {
+        positions.push_back(position);
+        cancel_ = true;
+    }
+    std::vector<int> positions;
+
+private:
+    std::atomic<bool>& cancel_;
+};
+
+TEST_F(StackTracerRealCode, CancelDuringTheScanEndsTheTraceAtTheNextValue)
+{
+    const auto chain = FindChain(dll_->objdump);
+    ASSERT_TRUE(chain);
+    TStackBuilder stack;
+    stack.Put(kStackTop - 4, chain->first.returnAddress);
+    stack.Put(kStackTop - 0x80, chain->second.returnAddress);
+    std::atomic<bool> cancel = false;
+    TCancellingProgress progress(cancel);
+    TStackTraceOptions options;
+    options.cancel = &cancel;
+    options.progress = &progress;
+    const TStackTraceResult result = Trace(stack, {chain->second.callee, kStackBase, kStackTop, 0, 0}, options);
+    // One value of the 256 on the stack was tested before the flag was seen.
+    EXPECT_EQ(1u, progress.positions.size());
+    EXPECT_TRUE(result.items.empty());
+    EXPECT_TRUE(result.text.empty());
+}
+
 // The line GNU addr2line gives for an address; 0 when it knows none.
 int32_t Addr2LineLine(const std::string& dll, uint64_t address)
 {
