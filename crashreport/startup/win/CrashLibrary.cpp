@@ -17,6 +17,7 @@
 #include "startup/win/HookInstallation.h"
 #include "startup/win/ModuleCalibration.h"
 #include "startup/win/ModuleChecksum.h"
+#include "startup/win/PackageStartUp.h"
 #include "startup/win/RestartTakeOver.h"
 #include "startup/win/SinkInstallation.h"
 #include "startup/win/SystemFaultReporting.h"
@@ -73,6 +74,17 @@ void StartCapture(IZEModuleSettings& main)
     EmergencyReserve().Reserve();
 }
 
+// A library that runs as a runtime package starts the checkers its modules' settings ask for.
+void StartAsPackage()
+{
+    if (!RunsAsRuntimePackage(CrashLibraryModule()))
+        return;
+    std::vector<HMODULE> modules;
+    for (const TModuleEntry& entry : EnumerateModules())
+        modules.push_back(entry.module);
+    StartPackageCheckers(modules, LeakCheckLibrary());
+}
+
 } // namespace
 
 TLibraryState StartCrashLibrary()
@@ -81,6 +93,7 @@ TLibraryState StartCrashLibrary()
     if (const auto history = TakeOverRestart())
         LoadExceptionHistory(*history);
     EmptyLibraryTempFolder();
+    StartAsPackage();
     TSettingsRef main = GetModuleSettings(CrashLibraryModule());
     if (!main)
         return TLibraryState::Inactive;
@@ -118,5 +131,6 @@ void StopCrashLibrary()
         active = false;
     }
     ThreadNameBuffer().Close();
+    LeakCheckLibrary().Unload();
     SetMainSettings(nullptr);
 }
