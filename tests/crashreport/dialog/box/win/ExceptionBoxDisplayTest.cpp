@@ -339,6 +339,53 @@ TEST_F(ExceptionBoxDisplayTest, ButtonsFadeToTheirHotFaceUnderTheMouseAndBackWhe
     EXPECT_EQ(log.Entries(), (TStrings{"action 11"}));
 }
 
+// The distinct faces darker than the normal one that the button shows until the log holds
+// the entry.
+std::vector<COLORREF> PressedFaces(HWND button, const TActionLog& log, const std::string& entry)
+{
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    std::vector<COLORREF> seen;
+    const DWORD start = GetTickCount();
+    while (log.Count(entry) == 0 && GetTickCount() - start < 5000) {
+        const COLORREF colour = ButtonFace(button);
+        if (GetRValue(colour) + GetGValue(colour) + GetBValue(colour) < GetRValue(face) + GetGValue(face) + GetBValue(face) &&
+            std::find(seen.begin(), seen.end(), colour) == seen.end())
+            seen.push_back(colour);
+        Sleep(1);
+    }
+    return seen;
+}
+
+TEST_F(ExceptionBoxDisplayTest, APressFadesTheFaceInAndOutUnlessTheLastFadeJustEnded)
+{
+    const TIntfPtr<TIZEException> exception = NewException(true);
+    IZEModuleSettings& settings = exception->Settings();
+    settings.SetSaveBtnVis(true);
+    settings.SetFocusedBtn(4);
+    std::vector<COLORREF> firstPress, quickSecondPress;
+    COLORREF after = 0;
+    ShowDriven(exception, [&] {
+        const HWND box = WaitForBox();
+        ASSERT_NE(box, nullptr);
+        SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
+        const HWND send = ButtonCaptioned(box, L"send bug report");
+        const HWND save = ButtonCaptioned(box, L"save bug report");
+        ASSERT_TRUE(send && save);
+        Press(send);
+        firstPress = PressedFaces(send, log, "send");
+        Press(save);
+        quickSecondPress = PressedFaces(save, log, "save");
+        WaitFor([&] { return ButtonFace(send) == GetSysColor(COLOR_BTNFACE); }, 3000);
+        after = ButtonFace(send);
+        Press(ButtonCaptioned(box, L"continue application"));
+    });
+    EXPECT_GE(firstPress.size(), 2u) << "the face passes through several pressed shades";
+    EXPECT_LE(quickSecondPress.size(), 1u) << "a press within 200 ms of the last fade acts at once";
+    EXPECT_EQ(after, GetSysColor(COLOR_BTNFACE));
+    EXPECT_EQ(log.Count("send"), 1);
+    EXPECT_EQ(log.Count("save"), 1);
+}
+
 TEST_F(ExceptionBoxDisplayTest, OkOnlyBoxClosesAnExceptionThatCannotContinue)
 {
     const TIntfPtr<TIZEException> exception = NewException(false);
