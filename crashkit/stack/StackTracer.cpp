@@ -107,6 +107,7 @@ public:
 
 private:
     bool Cancelled() const { return options_.cancel && options_.cancel->load(std::memory_order_relaxed); }
+    UnicodeString LocationLine(CodeAddress address) const;
     void Progress(int position) const
     {
         if (options_.progress)
@@ -134,6 +135,16 @@ private:
     std::vector<CodeAddress> frameSlots_;
     std::map<CodeAddress, TFunctionInfo> functions_;
 };
+
+// The exception's line under an internal error; the bare address when naming is what failed.
+UnicodeString TTrace::LocationLine(CodeAddress address) const
+{
+    try {
+        return FormatStackItem(namer_, address, options_.showRelativeAddresses, options_.showRelativeLines);
+    } catch (const std::exception&) {
+        return HexAddress(address);
+    }
+}
 
 void TTrace::RecordFrameSlots()
 {
@@ -356,9 +367,7 @@ TStackTraceResult TTrace::Run()
         const std::string name = phase;
         result.text = u">> internal error in " + UnicodeString(name.begin(), name.end());
         if (options_.exactAddress && registers_.instruction)
-            result.text += u"\r\n>> original exception location: \r\n" +
-                           FormatStackItem(namer_, registers_.instruction, options_.showRelativeAddresses,
-                                           options_.showRelativeLines);
+            result.text += u"\r\n>> original exception location: \r\n" + LocationLine(registers_.instruction);
     }
     return result;
 }

@@ -11,6 +11,7 @@
 #include <regex>
 #include <set>
 #include <sstream>
+#include <stdexcept>
 
 #include "CallSite.h"
 #include "FunctionWalker.h"
@@ -990,3 +991,112 @@ INSTANTIATE_TEST_SUITE_P(FramePointers, StackTracerFixtureCode,
                          ::testing::Values("/callchain-omit-frame-pointer.dll", "/callchain-no-omit-frame-pointer.dll"));
 
 } // namespace
+
+namespace {
+
+// The DLL's namer with notes and failures of our choosing: each call of Name throws while armed
+// (once when oneShot is set); the note of an address is the one given for its function.
+class TStagedNamer : public ICodeNamer {
+public:
+    explicit TStagedNamer(const ICodeNamer& real) : real_(real) {}
+
+    std::optional<TCodeName> Name(TItemAddress address) const override
+    {
+        if (armed) {
+            armed = !oneShot;
+            throw std::runtime_error("naming failed");
+        }
+        return real_.Name(address);
+    }
+    UnicodeString ModuleNote(TItemAddress address) const override
+    {
+        const std::optional<TCodeName> name = real_.Name(address);
+        const auto note = name ? notes.find(name->functionStart) : notes.end();
+        return note == notes.end() ? UnicodeString() : note->second;
+    }
+
+    mutable bool armed = false;
+    bool oneShot = false;
+    std::map<TItemAddress, UnicodeString> notes;
+
+private:
+    const ICodeNamer& real_;
+};
+
+// Arms the namer when the trace reports the end of the chain selection, right before naming.
+class TArmingProgress : public IStackProgress {
+public:
+    explicit TArmingProgress(TStagedNamer& namer) : namer_(namer) {}
+    void SetPosition(int position) override
+    {
+        if (position == 1000)
+            namer_.armed = true;
+    }
+
+private:
+    TStagedNamer& namer_;
+};
+
+} // namespace
+
+TEST_F(StackTracerRealCode, ModuleNotesListEachModuleAndNoteOnceWhateverItsCase)
+{
+    const auto chain = FindChain(dll_->objdump);
+    ASSERT_TRUE(chain);
+    const auto [first, second] = *chain;
+    TStagedNamer namer(dll_->namer);
+    // Notes of one module that differ only in case count once; a function without one adds none.
+    namer.notes[second.callee] = u"abc123";
+    namer.notes[first.callee] = u"ABC123";
+    namer.notes[first.caller] = u"other";
+    TStackBuilder stack;
+    stack.Put(kStackTop - 4, first.returnAddress);
+    stack.Put(kStackTop - 0x80, second.returnAddress);
+    const TStackedProcess process(*dll_->environment, stack.bytes_);
+    const TStackTraceResult result = TraceStack(process, namer, {second.callee, kStackBase + 0x100, kStackTop, 0, 0}, {});
+    ASSERT_EQ(3u, result.items.size()) << WideToUTF8(result.text);
+    const UnicodeString module = result.items[0].moduleName;
+    EXPECT_EQ((TDAUnicodeString{module + u"|abc123", module + u"|other"}), result.moduleNotes);
+}
+
+TEST_F(StackTracerRealCode, AFailingPhaseLeavesOnlyTheInternalErrorNote)
+{
+    const auto chain = FindChain(dll_->objdump);
+    ASSERT_TRUE(chain);
+    TStackBuilder stack;
+    stack.Put(kStackTop - 4, chain->first.returnAddress);
+    const TStackedProcess process(*dll_->environment, stack.bytes_);
+    const CodeAddress exception = chain->second.callee;
+    const TStackRegisters registers{exception, kStackBase + 0x100, kStackTop, 0, 0};
+    TStagedNamer namer(dll_->namer);
+    TArmingProgress progress(namer);
+    TStackTraceOptions options;
+    options.progress = &progress;
+    namer.oneShot = true;
+
+    // Naming fails once: the items found are dropped and the phase is named.
+    TStackTraceResult result = TraceStack(process, namer, registers, options);
+    EXPECT_EQ(">> internal error in FillFinalOutput", WideToUTF8(result.text));
+    EXPECT_TRUE(result.items.empty());
+    EXPECT_EQ(0u, result.callStackCrc);
+
+    // With the exact address its line follows on a line of its own.
+    options.exactAddress = true;
+    options.showRelativeAddresses = true;
+    result = TraceStack(process, namer, registers, options);
+    EXPECT_EQ(">> internal error in FillFinalOutput\r\n>> original exception location: \r\n" +
+                  WideToUTF8(FormatStackItem(dll_->namer, exception, true, false)),
+              WideToUTF8(result.text));
+
+    // Naming that fails from the start ends the first phase, and the location cannot be named
+    // either: it is the bare address, and nothing escapes the trace.
+    namer.oneShot = false;
+    namer.armed = true;
+    options.progress = nullptr;
+    char digits[16];
+    std::snprintf(digits, sizeof digits, "%08x", exception);
+    EXPECT_NO_THROW(result = TraceStack(process, namer, registers, options));
+    EXPECT_EQ(std::string(">> internal error in CollectPossibleStackItems\r\n>> original exception location: \r\n") +
+                  digits,
+              WideToUTF8(result.text));
+}
