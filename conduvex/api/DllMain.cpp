@@ -2,6 +2,7 @@
 #include "DiagnosticTrace.h"
 #include "api/ApiFrame.h"
 #include "capture/win/ExportFaultReport.h"
+#include "startup/win/CrashLibrary.h"
 #include "ftdi/Ftd2xx.h"
 #include "links/GlobalHandles.h"
 #include "runtime/LibraryUnload.h"
@@ -17,6 +18,9 @@ BOOL Attach()
     } catch (...) {
         // Tracing is a diagnostic aid; the library works without it.
     }
+    // A corrupt library file was told to the user when the crash library started: it does not load.
+    if (CrashLibraryState() == TLibraryState::Corrupt)
+        return FALSE;
     try {
         ftd2xx::LoadFtd2xx();
         CreateGlobalHandles();

@@ -29,6 +29,7 @@
 namespace {
 
 bool active = false;
+TLibraryState lastState = TLibraryState::Inactive;
 
 void NameMainThread()
 {
@@ -36,7 +37,8 @@ void NameMainThread()
     NameThread(threads.empty() ? GetCurrentThreadId() : threads.front(), u"main thread");
 }
 
-// A corrupt file of the main program ends the process; of a library, leaves it inactive.
+// A corrupt file of the main program ends the process; of a library, fails the load of the image
+// that carries the library.
 bool ModuleFileSound(HMODULE module, IZEModuleSettings& settings)
 {
     if (!IsModuleFileCorrupt(module))
@@ -85,9 +87,7 @@ void StartAsPackage()
     StartPackageCheckers(modules, LeakCheckLibrary());
 }
 
-} // namespace
-
-TLibraryState StartCrashLibrary()
+TLibraryState StartWithModuleChecks()
 {
     InstallExceptionClass();
     if (const auto history = TakeOverRestart())
@@ -99,7 +99,7 @@ TLibraryState StartCrashLibrary()
         return TLibraryState::Inactive;
     const bool hasResource = FindSettingsResource(main->Module()) != nullptr;
     if (hasResource && !ModulesSound(main))
-        return TLibraryState::Inactive;
+        return TLibraryState::Corrupt;
     CalibrateAllModules();
     SetMainSettings(main);
     if (!hasResource) {
@@ -114,6 +114,19 @@ TLibraryState StartCrashLibrary()
     StartCapture(*main);
     active = true;
     return TLibraryState::Active;
+}
+
+} // namespace
+
+TLibraryState StartCrashLibrary()
+{
+    lastState = StartWithModuleChecks();
+    return lastState;
+}
+
+TLibraryState CrashLibraryState()
+{
+    return lastState;
 }
 
 void StopCrashLibrary()

@@ -6,9 +6,12 @@
 #include <cstdint>
 
 enum class TLibraryState : uint8_t {
-    Inactive, // no settings, disabled, or a corrupt module file
+    Inactive, // no settings, or disabled
     Active,
+    Corrupt, // a checked module file is corrupt: the image that carries the library must not load
 };
 
 TLibraryState StartCrashLibrary();
 void StopCrashLibrary();
+// What the last start came to (Inactive before any).
+TLibraryState CrashLibraryState();

@@ -303,6 +303,65 @@ TEST(ConduvexRoad, TheExportFaultsBoxIsDrivenAndContinuingLetsTheHostGoOn)
     EXPECT_NE(seen.find("Access violation at address "), std::string::npos) << seen;
 }
 
+// Gives the library's file a CheckSum that its bytes do not sum to.
+void FalsifyChecksum(const fs::path& library)
+{
+    std::fstream file(library, std::ios::in | std::ios::out | std::ios::binary);
+    uint32_t headerAt = 0;
+    file.seekg(0x3C);
+    file.read(reinterpret_cast<char*>(&headerAt), sizeof headerAt);
+    // Signature (4), file header (20), then the optional header's CheckSum at 64.
+    file.seekp(headerAt + 4 + 20 + 64);
+    const uint32_t wrong = 0x12345678;
+    file.write(reinterpret_cast<const char*>(&wrong), sizeof wrong);
+}
+
+// The text of a message box of another process, once it shows.
+HWND WaitForMessageBoxOf(DWORD processId)
+{
+    HWND found = nullptr;
+    box_driver::WaitFor([&] {
+        HWND window = nullptr;
+        while ((window = FindWindowExW(nullptr, window, L"#32770", nullptr)) != nullptr) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == processId && IsWindowVisible(window)) {
+                found = window;
+                return true;
+            }
+        }
+        return false;
+    });
+    return found;
+}
+
+BOOL CALLBACK CollectText(HWND child, LPARAM text)
+{
+    *reinterpret_cast<std::wstring*>(text) += box_driver::TextOf(child) + L"\n";
+    return TRUE;
+}
+
+// A corrupt library file is told to the user and the library does not load: the host gets no
+// library rather than one whose code cannot be trusted.
+TEST(ConduvexRoad, ACorruptLibraryFileIsToldAndFailsToLoad)
+{
+    const fs::path folder = PrepareCase("corrupt", "checked");
+    FalsifyChecksum(folder / "Conduvex.dll");
+    const PROCESS_INFORMATION host = StartHost(folder, L"av");
+    ASSERT_TRUE(host.hProcess);
+    const HWND box = WaitForMessageBoxOf(host.dwProcessId);
+    std::wstring text;
+    if (box) {
+        EnumChildWindows(box, &CollectText, reinterpret_cast<LPARAM>(&text));
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+    }
+    EXPECT_EQ(Finish(host), 6) << "the library did not load";
+    ASSERT_TRUE(box) << "the corrupt file is told";
+    EXPECT_NE(text.find(L"Conduvex.dll"), std::wstring::npos);
+    EXPECT_NE(text.find(L"seems to be corrupt"), std::wstring::npos);
+    EXPECT_FALSE(fs::exists(folder / "av.txt"));
+}
+
 TEST(ConduvexRoad, AFrozenMainThreadIsSavedAndTheHostGoesOn)
 {
     const fs::path folder = PrepareCase("freeze", "freeze");
