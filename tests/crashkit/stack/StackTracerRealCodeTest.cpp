@@ -1100,3 +1100,47 @@ TEST_F(StackTracerRealCode, AFailingPhaseLeavesOnlyTheInternalErrorNote)
                   digits,
               WideToUTF8(result.text));
 }
+
+TEST_F(StackTracerRealCode, FunctionOfTheFirstItemLinesAndTheItemsLeftOut)
+{
+    const auto chain = FindChain(dll_->objdump);
+    ASSERT_TRUE(chain);
+    const auto [first, second] = *chain;
+    TStackBuilder stack;
+    stack.Put(kStackTop - 4, first.returnAddress);
+    stack.Put(kStackTop - 0x80, second.returnAddress);
+    const TStackRegisters registers{second.callee, kStackBase + 0x100, kStackTop, 0, first.caller};
+    const TStackedProcess process(*dll_->environment, stack.bytes_);
+
+    TStackTraceResult result = TraceStack(process, dll_->namer, registers, {});
+    ASSERT_EQ(4u, result.items.size()) << WideToUTF8(result.text);
+    EXPECT_EQ(second.callee, result.functionStart);
+    EXPECT_EQ(second.callee, result.functionItemAddress);
+    EXPECT_TRUE(result.hasLine);
+
+    // Without the exception address the most recent return address leads, in the middle function.
+    TStackTraceOptions options;
+    options.noExceptionAddress = true;
+    result = TraceStack(process, dll_->namer, registers, options);
+    EXPECT_EQ((std::vector<CodeAddress>{second.returnAddress, first.returnAddress, first.caller}), Addresses(result))
+        << WideToUTF8(result.text);
+    EXPECT_EQ(second.returnAddress, result.mostRecentAddress);
+    EXPECT_EQ(first.callee, result.functionStart);
+    EXPECT_EQ(second.returnAddress, result.functionItemAddress);
+
+    // Named by exports alone nothing has a line: hiding such items keeps the forced ones only.
+    TMapFile bare;
+    bare.SetLayout(dll_->map.Layout());
+    const TExportTable table(*dll_->image, dll_->pe->imageBase, bare.Layout());
+    TMapFileNamer exportsOnly;
+    exportsOnly.AddModule(bare, u"bare.dll", &table);
+    options = {};
+    options.hideItemsWithoutLine = true;
+    result = TraceStack(process, exportsOnly, registers, options);
+    EXPECT_EQ((std::vector<CodeAddress>{second.callee, first.caller}), Addresses(result)) << WideToUTF8(result.text);
+    EXPECT_FALSE(result.hasLine);
+    options.hideItemsWithoutLine = false;
+    const TStackTraceResult shown = TraceStack(process, exportsOnly, registers, options);
+    EXPECT_GT(shown.items.size(), 2u) << "export-named return addresses are listed unless hidden\n"
+                                      << WideToUTF8(shown.text);
+}
