@@ -1,6 +1,5 @@
 #include "dialog/box/win/ExtensionOutput.h"
 
-#include <algorithm>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -114,7 +113,8 @@ char kContentTypeHeader[] = "Content-Type: text/html\r\n\r\n";
 
 void SendHeader(TServerSupport support, TConnectionId connection)
 {
-    support(connection, kSendResponseHeader, nullptr, nullptr, reinterpret_cast<DWORD*>(kContentTypeHeader));
+    if (support)
+        support(connection, kSendResponseHeader, nullptr, nullptr, reinterpret_cast<DWORD*>(kContentTypeHeader));
 }
 
 // The report as the exception page, under the settings of the module its exception lies in.
@@ -191,7 +191,7 @@ BOOL WINAPI SupportFunctionHook(TConnectionId connection, DWORD request, void* b
 {
     try {
         const std::optional<TFoundConnection> found = Connections().Find(connection);
-        if (!found)
+        if (!found || !found->originalSupport)
             return FALSE;
         TPendingExtensionReport& pending = PendingExtensionReport();
         if (!pending.text.empty()) {
