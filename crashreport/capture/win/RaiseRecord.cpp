@@ -82,6 +82,10 @@ bool IsExternalException(const void* object, const std::type_info* type)
 
 bool CurrentExceptionIsExternal()
 {
+    // Known from the raise record when it holds the type (the library's own errors, caught by
+    // the exports in normal operation, are not thrown again to find out).
+    if (const std::type_info* type = abi::__cxa_current_exception_type(); type && record.type && *record.type == *type)
+        return record.external;
     try {
         throw;
     } catch (const EExternal&) {

@@ -11,6 +11,7 @@ struct TRecordedException {
     TCaughtException caught;
     bool hadContext = false;
     DWORD thread = 0;
+    DWORD faultCode = 0; // of the fault's record, when there was one
 };
 
 class TRecordingSink : public IExceptionSink {
@@ -25,6 +26,8 @@ public:
         const std::lock_guard<std::mutex> guard(lock_);
         TRecordedException recorded{exception, exception.context != nullptr, GetCurrentThreadId()};
         recorded.caught.context = nullptr; // not ours to keep
+        recorded.caught.record = nullptr;
+        recorded.faultCode = exception.record ? exception.record->ExceptionCode : 0;
         recorded_.push_back(recorded);
     }
     DWORD HandlingThreadId() const override { return handlingThread; }

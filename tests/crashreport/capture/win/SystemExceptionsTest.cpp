@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 
 #include "FaultingCode.h"
 #include "RecordingSink.h"
+#include "capture/win/ExportFaultReport.h"
 #include "capture/win/RaiseRecord.h"
 #include "text/ZelException.h"
 #include "threads/ThreadNameBuffer.h"
@@ -176,6 +178,38 @@ TEST_F(SystemExceptionsTest, ARaisedThreadNamingExceptionIsNeitherReportedNorThr
     EXPECT_TRUE(sink.Recorded().empty());
     EXPECT_EQ(ThisThreadRaiseRecord().object, nullptr);
     SetThreadEntry(GetCurrentThreadId(), nullptr, {}, 0, nullptr, {});
+}
+
+} // namespace
+
+namespace {
+
+// An export's frame catches everything: only a converted fault is reported from there, with its
+// record and registers, and the frame goes on with its own handling.
+TEST_F(SystemExceptionsTest, ABoundaryReportsTheFaultsItCatchesButNotOtherExceptions)
+{
+    TRecordingSink sink;
+    try {
+        throw std::runtime_error("the library's own error");
+    } catch (...) {
+        ReportCaughtSystemException();
+    }
+    EXPECT_TRUE(sink.Recorded().empty()) << "an error of the library is no crash";
+
+    try {
+        WriteThrough(reinterpret_cast<volatile int*>(0x10), 1);
+    } catch (...) {
+        ReportCaughtSystemException();
+    }
+    const auto recorded = sink.Recorded();
+    ASSERT_EQ(recorded.size(), 1u);
+    const TCaughtException& caught = recorded[0].caught;
+    EXPECT_EQ(caught.source, TCaptureSource::SystemException);
+    EXPECT_TRUE(caught.continueAllowed);
+    EXPECT_EQ(caught.className, "EExternalException");
+    EXPECT_NE(caught.message.find("Write of address"), std::string::npos) << caught.message;
+    EXPECT_TRUE(recorded[0].hadContext);
+    EXPECT_EQ(recorded[0].faultCode, static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION));
 }
 
 } // namespace

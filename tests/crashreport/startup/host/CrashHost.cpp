@@ -143,6 +143,24 @@ int AccessViolation(HMODULE library)
     return 0;
 }
 
+// An export handed no length: the library's own error, which makes no report.
+int OwnError(HMODULE library)
+{
+    const auto enumHandles = reinterpret_cast<TEnumHandles>(
+        reinterpret_cast<void (*)()>(GetProcAddress(library, "ciEnumHandles")));
+    const auto lastErrorText = reinterpret_cast<TLastErrorText>(
+        reinterpret_cast<void (*)()>(GetProcAddress(library, "LastErrorText")));
+    if (!enumHandles || !lastErrorText)
+        return 4;
+    uint32_t handles[4] = {};
+    const int32_t result = enumHandles(handles, nullptr);
+    char text[512] = {};
+    int32_t length = sizeof text;
+    lastErrorText(text, &length);
+    WriteText("error.txt", std::to_string(result) + "\n" + text);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -160,5 +178,7 @@ int main(int argc, char** argv)
         return Freeze();
     if (command == "av")
         return AccessViolation(library);
+    if (command == "error")
+        return OwnError(library);
     return 2;
 }

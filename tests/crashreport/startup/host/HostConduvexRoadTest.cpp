@@ -212,6 +212,14 @@ TEST(ConduvexRoad, AnAccessViolationInsideAnExportIsSavedAndTheExportFailsWithTh
     EXPECT_NE(report.find("command line       : "), std::string::npos);
 }
 
+TEST(ConduvexRoad, TheLibrarysOwnErrorInsideAnExportMakesNoReport)
+{
+    const fs::path folder = PrepareCase("own-error", "quiet");
+    ASSERT_EQ(RunHost(folder, L"error"), 0);
+    EXPECT_EQ(ReadText(folder / "error.txt"), "-1\nInvalid parameters.");
+    EXPECT_FALSE(fs::exists(folder / "bugreport.txt"));
+}
+
 TEST(ConduvexRoad, TheExportFaultsCallStackStartsAtTheCrashSiteWithItsFunction)
 {
     const TExportFault& fault = QuietExportFault();
