@@ -46,6 +46,9 @@ struct TCaughtException {
     uintptr_t firstExtra = 0;         // the window of a window procedure
     uintptr_t secondExtra = 0;
     std::vector<TCaughtInner> inner; // oldest first
+    // Receives the complete report when the handling shows nothing (a host without an interface
+    // answers its failed request with it); null: none wanted.
+    UnicodeString* resultText = nullptr;
 };
 
 class IExceptionSink {

@@ -99,6 +99,7 @@ TIntfPtr<TRequestCopies> CopyInputs(const TCaughtException& exception, std::vect
     }
     copies->message = exception.message;
     copies->classChain = std::move(classChain);
+    copies->wantsResultText = exception.resultText != nullptr;
     for (const auto& inner : exception.inner)
         copies->inner.push_back({SystemAnsiToWide(inner.className), SystemAnsiToWide(inner.message), inner.external,
                                  reinterpret_cast<uintptr_t>(inner.address)});
@@ -134,6 +135,7 @@ THandlingRequest FillRequest(const TCaughtException& exception, TRequestCopies& 
         request.messageLength = static_cast<uint32_t>(copies.message.size());
     }
     request.inner = copies.inner.empty() ? nullptr : &copies.inner;
+    request.resultText = copies.wantsResultText ? &copies.resultText : nullptr;
     return request;
 }
 
@@ -174,41 +176,46 @@ void TExceptionDispatcher::HandleException(const TCaughtException& exception)
     if (reportedToSystem)
         request.continueAllowed = false;
     const bool inlineOnly = seams_.loaderLocked && seams_.loaderLocked(kLoaderLockWaitMs);
+    bool handled = false;
     {
         const TWatchdogPause watchdogPause;
         if (inlineOnly || !thread_.Running()) {
             // Without a handling thread only the loader-lock case is handled at all.
-            if (inlineOnly && seams_.handleInline)
+            if (inlineOnly && seams_.handleInline) {
                 seams_.handleInline(request, *copies);
+                handled = true;
+            }
         } else {
-            Submit(request, *copies);
+            handled = Submit(request, *copies);
         }
     }
+    // The handling thread is done with the copies once it was handled.
+    if (handled && exception.resultText)
+        *exception.resultText = copies->resultText;
     ClearRaiseRecord();
 }
 
-void TExceptionDispatcher::Submit(const THandlingRequest& request, TRequestCopies& copies) const
+bool TExceptionDispatcher::Submit(const THandlingRequest& request, TRequestCopies& copies) const
 {
     const TWinHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!event)
-        return;
+        return false;
     HANDLE forHandler = nullptr;
     if (!DuplicateHandle(GetCurrentProcess(), event.Get(), GetCurrentProcess(), &forHandler, 0, FALSE,
                          DUPLICATE_SAME_ACCESS))
-        return;
+        return false;
     copies.event.Reset(forHandler);
     THandlingRequest sent = request;
     sent.event = forHandler;
     if (!thread_.Submit(sent))
-        return;
+        return false;
     const DWORD mainThread = seams_.mainThreadId ? seams_.mainThreadId() : 0;
     if (GetCurrentThreadId() == mainThread)
-        WaitPumping(event.Get());
-    else
-        WaitForSingleObject(event.Get(), INFINITE);
+        return WaitPumping(event.Get());
+    return WaitForSingleObject(event.Get(), INFINITE) == WAIT_OBJECT_0;
 }
 
-void TExceptionDispatcher::WaitPumping(HANDLE event) const
+bool TExceptionDispatcher::WaitPumping(HANDLE event) const
 {
     for (;;) {
         MSG message{};
@@ -217,14 +224,14 @@ void TExceptionDispatcher::WaitPumping(HANDLE event) const
                 // The host is quitting: it gets its quit message back and stops waiting; the
                 // request goes on with its own copies.
                 PostQuitMessage(static_cast<int>(message.wParam));
-                return;
+                return false;
             }
             TranslateMessage(&message);
             DispatchMessageA(&message);
             if (WaitForSingleObject(event, 0) == WAIT_OBJECT_0)
-                return;
+                return true;
         }
         if (MsgWaitForMultipleObjects(1, &event, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0)
-            return;
+            return true;
     }
 }

@@ -37,8 +37,9 @@ public:
 
 private:
     bool Ignored() const;
-    void Submit(const THandlingRequest& request, TRequestCopies& copies) const;
-    void WaitPumping(HANDLE event) const;
+    // True once the request was handled (not when its waiter gave up).
+    bool Submit(const THandlingRequest& request, TRequestCopies& copies) const;
+    bool WaitPumping(HANDLE event) const;
 
     THandlingThread& thread_;
     TSeams seams_;

@@ -160,6 +160,18 @@ bool TRequestHandler::ConsoleMode() const
     return consoleMode_;
 }
 
+void TRequestHandler::SetNoInterface(bool on)
+{
+    const std::lock_guard guard(lock_);
+    noInterface_ = on;
+}
+
+bool TRequestHandler::NoInterface() const
+{
+    const std::lock_guard guard(lock_);
+    return noInterface_;
+}
+
 uint64_t TRequestHandler::Now() const
 {
     const std::lock_guard guard(lock_);
@@ -185,8 +197,10 @@ TIntfPtr<TIZEException> TRequestHandler::CreateException(const THandlingRequest&
     facts.creationValue1 = request.firstExtra;
     facts.creationValue2 = request.secondExtra;
     facts.continuePossible = request.continueAllowed != 0;
-    auto exception =
-        NewZelException(GetSettingsOfAddress(reinterpret_cast<const void*>(request.address)), facts);
+    const TSettingsRef settings = GetSettingsOfAddress(reinterpret_cast<const void*>(request.address));
+    if (NoInterface())
+        settings->SetPlWaitBox(false);
+    auto exception = NewZelException(settings, facts);
     if (!copies.classChain.empty() && !request.object)
         exception->SetExceptClass(copies.classChain.front());
     if (request.messageText && !request.object)
@@ -259,26 +273,30 @@ void TRequestHandler::Handle(const THandlingRequest& request, TRequestCopies& co
     if (!handled)
         firing.Fire(THandlerKind::Exception, 0, handled);
     if (!handled || !exception->GetCanContinue())
-        EndOfHandling(*exception, handled);
-    if (copies.wantsResultText && exception->GetShowSetting() == kShowNothing)
-        copies.resultText = exception->GetBugReport();
+        EndOfHandling(*exception, handled, copies);
     if (pauses)
         ThreadPause().Pause(false, request.threadId);
 }
 
-void TRequestHandler::EndOfHandling(TIZEException& exception, bool handled)
+void TRequestHandler::EndOfHandling(TIZEException& exception, bool handled, TRequestCopies& copies)
 {
     IZEModuleSettings& settings = exception.Settings();
     if (!handled) {
         if (settings.AutoSave() || settings.AutoSend() || settings.AutoClip())
             exception.RegisterBugReportCallbackOO(AutoSendMethod(), false);
         // ShowSetting 4 shows nothing: the automatic actions below decide. In console mode
-        // showing writes to standard output.
-        if (exception.GetShowSetting() != kShowNothing)
-            exception.Show();
+        // showing writes to standard output; without an interface the report is the answer.
+        if (exception.GetShowSetting() != kShowNothing) {
+            if (!NoInterface())
+                exception.Show();
+            else if (copies.wantsResultText)
+                copies.resultText = exception.GetBugReport();
+        }
     }
-    // Nobody answered a dialog in console mode: the automatic actions decide there as well.
-    if (exception.GetCanContinue() && exception.GetShowSetting() != kShowNothing && !ConsoleMode()) {
+    // Nobody answered a dialog in console mode or without an interface: the automatic actions
+    // decide there as well.
+    if (exception.GetCanContinue() && exception.GetShowSetting() != kShowNothing && !ConsoleMode() &&
+        !NoInterface()) {
         if (!handled)
             FinishReport(exception, false);
         return;

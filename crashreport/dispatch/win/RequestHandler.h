@@ -30,6 +30,9 @@ public:
     bool IsReportThread(DWORD threadId) const;
     // A console program writes exceptions to standard output and never waits for a dialog.
     void SetConsoleMode(bool on);
+    // A host that answers each failed request itself (a web-server extension) shows nothing and
+    // no please-wait box: the complete report goes to the request's result text.
+    void SetNoInterface(bool on);
 
 private:
     class TCurrentException;
@@ -37,13 +40,15 @@ private:
     TIntfPtr<TIZEException> CreateException(const THandlingRequest& request, TRequestCopies& copies) const;
     uint64_t Now() const;
     bool ConsoleMode() const;
-    void EndOfHandling(TIZEException& exception, bool handled);
+    bool NoInterface() const;
+    void EndOfHandling(TIZEException& exception, bool handled, TRequestCopies& copies);
 
     mutable std::mutex lock_;
     TIntfPtr<TIZEException> current_;
     TExceptionHistory history_;
     TClock clock_;
     bool consoleMode_ = false;
+    bool noInterface_ = false;
 };
 
 // The request handling of this copy of the library.

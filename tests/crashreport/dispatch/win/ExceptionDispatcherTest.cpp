@@ -335,3 +335,42 @@ TEST_F(ExceptionDispatcherTest, AHostsAccessViolationClassWithoutAFaultRecordIsN
 }
 
 } // namespace
+
+namespace {
+
+// A capture point that wants the report as its answer gets it once the request was handled, and
+// nothing from a request its waiter left (the handling thread may still be writing it then).
+TEST_F(ExceptionDispatcherTest, TheResultTextReachesTheCaptureOnlyFromAFinishedHandling)
+{
+    bool targetPassed = false;
+    handler_ = [&](const THandlingRequest& request, TRequestCopies& copies) {
+        targetPassed = request.resultText == &copies.resultText && copies.wantsResultText;
+        copies.resultText = u"the whole report";
+    };
+    UnicodeString answer;
+    TCaughtException caught;
+    caught.resultText = &answer;
+    Dispatch(caught);
+    EXPECT_TRUE(targetPassed);
+    EXPECT_EQ(answer, u"the whole report");
+
+    mainThread_ = GetCurrentThreadId();
+    const TWinHandle release(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    const TWinHandle done(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    handler_ = [&](const THandlingRequest& request, TRequestCopies& copies) {
+        PostThreadMessageW(request.threadId, WM_QUIT, 0, 0);
+        WaitForSingleObject(release.Get(), kWaitMs);
+        copies.resultText = u"written after the waiter left";
+        SetEvent(done.Get());
+    };
+    UnicodeString abandoned = u"untouched";
+    caught.resultText = &abandoned;
+    Dispatch(caught);
+    MSG message{};
+    EXPECT_TRUE(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    SetEvent(release.Get());
+    ASSERT_EQ(WaitForSingleObject(done.Get(), kWaitMs), WAIT_OBJECT_0);
+    EXPECT_EQ(abandoned, u"untouched");
+}
+
+} // namespace

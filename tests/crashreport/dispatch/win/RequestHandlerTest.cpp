@@ -83,6 +83,7 @@ protected:
         RequestHandler().SetClock(nullptr);
         RequestHandler().SetHistory({});
         RequestHandler().SetConsoleMode(false);
+        RequestHandler().SetNoInterface(false);
         settings_->SetGnShowCfg(0);
         settings_->SetAutoClose(0);
         settings_->SetAutoRestart(0);
@@ -90,9 +91,12 @@ protected:
         settings_->SetBugRepFile(u"bugreport.txt");
     }
 
-    void Handle(uint8_t kind = 0, bool continueAllowed = true, std::vector<UnicodeString> classChain = {u"EMine"})
+    // The result text the handling left, when one was wanted.
+    UnicodeString Handle(uint8_t kind = 0, bool continueAllowed = true,
+                         std::vector<UnicodeString> classChain = {u"EMine"}, bool wantsResultText = false)
     {
         auto copies = MakeObject<TRequestCopies>();
+        copies->wantsResultText = wantsResultText;
         copies->classChain = std::move(classChain);
         copies->message = "it broke";
         THandlingRequest request{};
@@ -105,6 +109,7 @@ protected:
         request.messageText = copies->message.data();
         request.messageLength = static_cast<uint32_t>(copies->message.size());
         RequestHandler().Handle(request, *copies);
+        return copies->resultText;
     }
 
     TSettingsRef settings_;
@@ -247,6 +252,25 @@ TEST_F(RequestHandlerTest, AutoSaveWritesTheFinishedReportIntoTheBugReportFile)
     EXPECT_NE(text.find("it broke"), std::string::npos);
     EXPECT_EQ(std::count(g_actions.begin(), g_actions.end(), HandlerAction::Saved), 1)
         << "saved once, whoever asks";
+}
+
+// A host without an interface answers the failed request with the report: nothing is shown and
+// the automatic actions decide, as on a console.
+TEST_F(RequestHandlerTest, WithoutAnInterfaceTheReportBecomesTheResultTextAndNothingShows)
+{
+    InstallReportBuilder();
+    RequestHandler().SetNoInterface(true);
+    const UnicodeString answer = Handle(0, true, {u"EMine"}, true);
+    EXPECT_TRUE(shown_.empty());
+    EXPECT_NE(answer.find(u"EMine"), UnicodeString::npos) << "the complete report";
+    EXPECT_NE(answer.find(u"it broke"), UnicodeString::npos);
+    EXPECT_EQ(std::count(g_actions.begin(), g_actions.end(), HandlerAction::Continue), 1) << "no dialog chose it";
+    EXPECT_EQ(closes_ + restarts_, 0);
+
+    EXPECT_TRUE(Handle(0, true, {u"EMine"}, false).empty()) << "nobody asked for it";
+    settings_->SetGnShowCfg(4);
+    EXPECT_TRUE(Handle(0, true, {u"EMine"}, true).empty()) << "showing nothing gives nothing";
+    EXPECT_TRUE(shown_.empty());
 }
 
 } // namespace
