@@ -1,5 +1,6 @@
 #include "win32/Win32ZipFiles.h"
 
+#include "win32/FileReads.h"
 #include "win32/WinFile.h"
 #include "zip/ZipArchive.h"
 
@@ -8,22 +9,6 @@ namespace {
 const wchar_t* WideName(const UnicodeString& name)
 {
     return reinterpret_cast<const wchar_t*>(name.c_str());
-}
-
-// Reads in pieces: one ReadFile call moves at most 4 GB, and a short read before the end the
-// size promised means the file changed under us.
-bool ReadExactly(HANDLE file, char* data, uint64_t size)
-{
-    constexpr DWORD kPiece = 1u << 20;
-    while (size > 0) {
-        const DWORD wanted = size < kPiece ? static_cast<DWORD>(size) : kPiece;
-        DWORD got = 0;
-        if (!ReadFile(file, data, wanted, &got, nullptr) || got != wanted)
-            return false;
-        data += got;
-        size -= got;
-    }
-    return true;
 }
 
 class TWin32ZipOutput : public IZipOutput {

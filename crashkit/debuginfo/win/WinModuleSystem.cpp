@@ -7,6 +7,7 @@
 
 #include "DbgHelpReader.h"
 #include "text/FilePaths.h"
+#include "win32/FileReads.h"
 #include "win32/WinFile.h"
 #include "win32/ModuleImage.h"
 #include "win32/Win32ZipFiles.h"
@@ -31,21 +32,6 @@ uint32_t FileDosTime(const UnicodeString& path)
         !FileTimeToLocalFileTime(&attributes.ftLastWriteTime, &local) || !FileTimeToDosDateTime(&local, &date, &time))
         return 0;
     return uint32_t{date} << 16 | time;
-}
-
-// Reads in pieces: one ReadFile call moves at most 4 GB.
-bool ReadExactly(HANDLE file, char* data, size_t size)
-{
-    constexpr DWORD kPiece = 1u << 20;
-    while (size > 0) {
-        const DWORD wanted = size < kPiece ? static_cast<DWORD>(size) : kPiece;
-        DWORD got = 0;
-        if (!ReadFile(file, data, wanted, &got, nullptr) || got != wanted)
-            return false;
-        data += got;
-        size -= got;
-    }
-    return true;
 }
 
 struct TFindCloser {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "win32/ContextRegisters.h"
+
 namespace {
 
 thread_local TThrowSnapshot* threadSnapshot = nullptr;
@@ -10,15 +12,6 @@ thread_local TThrowSnapshot* threadSnapshot = nullptr;
 // Room the report needs below the gap: its own calls run there while the thread waits.
 constexpr uintptr_t kRoomForReport = 256 * 1024;
 constexpr uintptr_t kGapSlack = 64;
-
-uintptr_t StackPointerOf(const CONTEXT& context)
-{
-#if defined(__x86_64__)
-    return context.Rsp;
-#else
-    return context.Esp;
-#endif
-}
 
 // The committed part of a stack runs from its stack pointer's page to its base.
 struct TStackSpan {

@@ -9,6 +9,7 @@
 #include "engine/win/LiveObjectCheck.h"
 #include "handlers/win/FreezeWatchdog.h"
 #include "settings/win/DualText.h"
+#include "win32/ContextRegisters.h"
 
 namespace {
 
@@ -70,15 +71,6 @@ std::vector<UnicodeString> ClassChain(const TCaughtException& exception)
     return chain;
 }
 
-uintptr_t InstructionPointer(const CONTEXT& context)
-{
-#if defined(__x86_64__)
-    return context.Rip;
-#else
-    return context.Eip;
-#endif
-}
-
 void TakeRegisters(const CONTEXT& context, THandlingRequest& request)
 {
 #if defined(__x86_64__)
@@ -122,7 +114,7 @@ THandlingRequest FillRequest(const TCaughtException& exception, TRequestCopies& 
     request.framePointer = here;
     if (copies.hasContext) {
         request.context = &copies.context;
-        const uintptr_t ip = InstructionPointer(copies.context);
+        const uintptr_t ip = InstructionPointerOf(copies.context);
         if (request.address >= ip && request.address - ip <= kRaiseCallReach)
             TakeRegisters(copies.context, request);
     }

@@ -20,10 +20,6 @@ TRegisterSet RegistersOf(const CONTEXT& c)
             16};
 }
 
-uintptr_t StackPointerOf(const CONTEXT& context) { return context.Rsp; }
-uintptr_t InstructionPointerOf(const CONTEXT& context) { return context.Rip; }
-uintptr_t FramePointerOf(const CONTEXT& context) { return context.Rbp; }
-
 UnicodeString DisassemblyAt(uintptr_t, uintptr_t, const TReportOptions&)
 {
     return u"disassembly is not available on this architecture (32-bit x86 code only)";
@@ -37,10 +33,6 @@ TRegisterSet RegistersOf(const CONTEXT& c)
              {u"eip", c.Eip}, {u"esp", c.Esp}, {u"ebp", c.Ebp}},
             8};
 }
-
-uintptr_t StackPointerOf(const CONTEXT& context) { return context.Esp; }
-uintptr_t InstructionPointerOf(const CONTEXT& context) { return context.Eip; }
-uintptr_t FramePointerOf(const CONTEXT& context) { return context.Ebp; }
 
 UnicodeString DisassemblyAt(uintptr_t address, uintptr_t functionStart, const TReportOptions& options)
 {

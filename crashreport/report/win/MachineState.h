@@ -4,13 +4,11 @@
 #include <windows.h>
 
 #include "ReportSubject.h"
+#include "win32/ContextRegisters.h"
 #include "report/RegisterText.h"
 
 // eax, ebx, ecx, edx, esi, edi, eip, esp, ebp; on x86_64 their 64-bit forms, then r8 to r15.
 TRegisterSet RegistersOf(const CONTEXT& context);
-uintptr_t StackPointerOf(const CONTEXT& context);
-uintptr_t InstructionPointerOf(const CONTEXT& context);
-uintptr_t FramePointerOf(const CONTEXT& context);
 
 // From the stack pointer to the end of its memory region (no limit when the region cannot be
 // queried), at most 20 lines; bytes that cannot be read end the dump.

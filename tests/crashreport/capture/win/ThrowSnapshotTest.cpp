@@ -10,26 +10,9 @@
 #include "capture/win/ExceptionSink.h"
 #include "capture/win/LibraryThread.h"
 #include "capture/win/ThrowSnapshot.h"
+#include "win32/ContextRegisters.h"
 
 namespace {
-
-uintptr_t InstructionPointer(const CONTEXT& context)
-{
-#if defined(__x86_64__)
-    return context.Rip;
-#else
-    return context.Eip;
-#endif
-}
-
-uintptr_t StackPointer(const CONTEXT& context)
-{
-#if defined(__x86_64__)
-    return context.Rsp;
-#else
-    return context.Esp;
-#endif
-}
 
 uintptr_t markedArea = 0;
 
@@ -47,8 +30,8 @@ public:
         if (!exception.context)
             return;
         hadContext = true;
-        const uintptr_t ip = InstructionPointer(*exception.context);
-        const uintptr_t sp = StackPointer(*exception.context);
+        const uintptr_t ip = InstructionPointerOf(*exception.context);
+        const uintptr_t sp = StackPointerOf(*exception.context);
         atThrower = ip > ThrowerStart() && ip < ThrowerStart() + kThrowerExtent;
         const auto here = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
         reportBelowRaise = here < sp;
