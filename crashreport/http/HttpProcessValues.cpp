@@ -1,18 +1,12 @@
 #include "http/HttpProcessValues.h"
 
-#include <mutex>
+#include "engine/LockedValue.h"
 
 namespace {
 
-std::mutex& ValuesLock()
+TLockedValue<THttpProcessValues>& Values()
 {
-    static std::mutex lock;
-    return lock;
-}
-
-THttpProcessValues& Values()
-{
-    static THttpProcessValues values;
+    static TLockedValue<THttpProcessValues> values;
     return values;
 }
 
@@ -20,14 +14,12 @@ THttpProcessValues& Values()
 
 THttpProcessValues HttpProcessValues()
 {
-    const std::lock_guard<std::mutex> hold(ValuesLock());
-    return Values();
+    return Values().Get();
 }
 
 void SetHttpProcessValues(const THttpProcessValues& values)
 {
-    const std::lock_guard<std::mutex> hold(ValuesLock());
-    Values() = values;
+    Values().Set(values);
 }
 
 void ApplyHttpProcessValues(THttpServer& server)

@@ -1,18 +1,12 @@
 #include "mail/MailProcessValues.h"
 
-#include <mutex>
+#include "engine/LockedValue.h"
 
 namespace {
 
-std::mutex& ValuesLock()
+TLockedValue<TMailProcessValues>& Values()
 {
-    static std::mutex lock;
-    return lock;
-}
-
-TMailProcessValues& Values()
-{
-    static TMailProcessValues values;
+    static TLockedValue<TMailProcessValues> values;
     return values;
 }
 
@@ -20,12 +14,10 @@ TMailProcessValues& Values()
 
 TMailProcessValues MailProcessValues()
 {
-    const std::lock_guard<std::mutex> hold(ValuesLock());
-    return Values();
+    return Values().Get();
 }
 
 void SetMailProcessValues(const TMailProcessValues& values)
 {
-    const std::lock_guard<std::mutex> hold(ValuesLock());
-    Values() = values;
+    Values().Set(values);
 }
