@@ -254,6 +254,9 @@ void DriveViews(HWND host, TReportViews& views, TDriveResult& result)
     result.selectedAfterClick = static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
     RedrawWindow(list, nullptr, nullptr, RDW_UPDATENOW);
     Settle(host);
+    // The list paints on the host's thread, after the messages Settle waits for: a loaded machine
+    // can show the erased background for a while.
+    WaitFor([&] { return CellColour(list, 1, 0) != RGB(255, 255, 255); }, 3000);
     result.selectedColour = CellColour(list, 1, 0);
     result.blueCell = CellColour(list, 2, 0);
     result.redCell = CellColour(list, 2, 2);
