@@ -123,42 +123,38 @@ int Freeze()
 using TEnumHandles = int32_t(WINAPI*)(uint32_t* buffer, int32_t* size);
 using TLastErrorText = uint32_t(WINAPI*)(char* buffer, int32_t* length);
 
+// ciEnumHandles called with the given arguments: its result and the last error's text go to the
+// file; 4 when the exports are missing.
+int EnumHandlesInto(HMODULE library, uint32_t* buffer, int32_t* size, const char* file)
+{
+    const auto enumHandles = reinterpret_cast<TEnumHandles>(
+        reinterpret_cast<void (*)()>(GetProcAddress(library, "ciEnumHandles")));
+    const auto lastErrorText = reinterpret_cast<TLastErrorText>(
+        reinterpret_cast<void (*)()>(GetProcAddress(library, "LastErrorText")));
+    if (!enumHandles || !lastErrorText)
+        return 4;
+    const int32_t result = enumHandles(buffer, size);
+    char text[512] = {};
+    int32_t length = sizeof text;
+    lastErrorText(text, &length);
+    WriteText(file, std::to_string(result) + "\n" + text);
+    return 0;
+}
+
 // An export handed a pointer it cannot write: the fault happens inside the library, is reported,
 // and the export fails with it unless the settings close or restart the host.
 int AccessViolation(HMODULE library)
 {
     if (Restarted())
         return 0;
-    const auto enumHandles = reinterpret_cast<TEnumHandles>(
-        reinterpret_cast<void (*)()>(GetProcAddress(library, "ciEnumHandles")));
-    const auto lastErrorText = reinterpret_cast<TLastErrorText>(
-        reinterpret_cast<void (*)()>(GetProcAddress(library, "LastErrorText")));
-    if (!enumHandles || !lastErrorText)
-        return 4;
-    const int32_t result = enumHandles(nullptr, reinterpret_cast<int32_t*>(0x10));
-    char text[512] = {};
-    int32_t length = sizeof text;
-    lastErrorText(text, &length);
-    WriteText("av.txt", std::to_string(result) + "\n" + text);
-    return 0;
+    return EnumHandlesInto(library, nullptr, reinterpret_cast<int32_t*>(0x10), "av.txt");
 }
 
 // An export handed no length: the library's own error, which makes no report.
 int OwnError(HMODULE library)
 {
-    const auto enumHandles = reinterpret_cast<TEnumHandles>(
-        reinterpret_cast<void (*)()>(GetProcAddress(library, "ciEnumHandles")));
-    const auto lastErrorText = reinterpret_cast<TLastErrorText>(
-        reinterpret_cast<void (*)()>(GetProcAddress(library, "LastErrorText")));
-    if (!enumHandles || !lastErrorText)
-        return 4;
     uint32_t handles[4] = {};
-    const int32_t result = enumHandles(handles, nullptr);
-    char text[512] = {};
-    int32_t length = sizeof text;
-    lastErrorText(text, &length);
-    WriteText("error.txt", std::to_string(result) + "\n" + text);
-    return 0;
+    return EnumHandlesInto(library, handles, nullptr, "error.txt");
 }
 
 } // namespace

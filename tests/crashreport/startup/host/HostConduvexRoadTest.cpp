@@ -267,13 +267,13 @@ TEST(ConduvexRoad, AutoRestartAfterAnExportFaultStartsTheHostAgain)
     EXPECT_FALSE(fs::exists(folder / "av.txt")) << "the export never returned";
 }
 
-// The exception box of another process, once it shows.
-HWND WaitForBoxOf(DWORD processId)
+// A visible top-level window of the class that belongs to another process, once it shows.
+HWND WaitForWindowOf(DWORD processId, const wchar_t* windowClass)
 {
     HWND found = nullptr;
     box_driver::WaitFor([&] {
         HWND window = nullptr;
-        while ((window = FindWindowExW(nullptr, window, kExceptionDialogClass, nullptr)) != nullptr) {
+        while ((window = FindWindowExW(nullptr, window, windowClass, nullptr)) != nullptr) {
             DWORD owner = 0;
             GetWindowThreadProcessId(window, &owner);
             if (owner == processId && IsWindowVisible(window)) {
@@ -293,7 +293,7 @@ TEST(ConduvexRoad, TheExportFaultsBoxIsDrivenAndContinuingLetsTheHostGoOn)
     const fs::path folder = PrepareCase("fault-dialog", "dialog", "crashreport_road_window_host.exe");
     const PROCESS_INFORMATION host = StartHost(folder, L"av");
     ASSERT_TRUE(host.hProcess);
-    const HWND box = WaitForBoxOf(host.dwProcessId);
+    const HWND box = WaitForWindowOf(host.dwProcessId, kExceptionDialogClass);
     if (!box) {
         Finish(host);
         FAIL() << "no exception box showed";
@@ -324,25 +324,6 @@ void FalsifyChecksum(const fs::path& library)
     file.write(reinterpret_cast<const char*>(&wrong), sizeof wrong);
 }
 
-// The text of a message box of another process, once it shows.
-HWND WaitForMessageBoxOf(DWORD processId)
-{
-    HWND found = nullptr;
-    box_driver::WaitFor([&] {
-        HWND window = nullptr;
-        while ((window = FindWindowExW(nullptr, window, L"#32770", nullptr)) != nullptr) {
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner == processId && IsWindowVisible(window)) {
-                found = window;
-                return true;
-            }
-        }
-        return false;
-    });
-    return found;
-}
-
 BOOL CALLBACK CollectText(HWND child, LPARAM text)
 {
     *reinterpret_cast<std::wstring*>(text) += box_driver::TextOf(child) + L"\n";
@@ -357,7 +338,7 @@ TEST(ConduvexRoad, ACorruptLibraryFileIsToldAndFailsToLoad)
     FalsifyChecksum(folder / "Conduvex.dll");
     const PROCESS_INFORMATION host = StartHost(folder, L"av");
     ASSERT_TRUE(host.hProcess);
-    const HWND box = WaitForMessageBoxOf(host.dwProcessId);
+    const HWND box = WaitForWindowOf(host.dwProcessId, L"#32770");
     std::wstring text;
     if (box) {
         EnumChildWindows(box, &CollectText, reinterpret_cast<LPARAM>(&text));
