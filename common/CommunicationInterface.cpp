@@ -290,7 +290,10 @@ void TCommunicationInterface::PullIntoBuffer()
 
 std::string TCommunicationInterface::TakeBuffered(int32_t count, bool remove)
 {
-    PullIntoBuffer();
+    // A count the read-ahead already holds needs no look at the link, which on a socket
+    // costs a call into the system; what waits there stays counted by ReadLength.
+    if (count <= 0 || static_cast<size_t>(count) > buffer_.size())
+        PullIntoBuffer();
     if (count < 0 || static_cast<size_t>(count) >= buffer_.size()) {
         std::string all = buffer_;
         if (remove)

@@ -30,7 +30,9 @@ TOverlappedReceive::TOutcome TOverlappedReceive::Wait(uint32_t maxMs)
         return TOutcome::Ended;
     if (!running_)
         return received_ > 0 ? TOutcome::Bytes : TOutcome::Ended;
-    if (WaitForSingleObject(overlapped_.hEvent, maxMs) == WAIT_OBJECT_0) {
+    // An answer that beat the thread into its wait was completed by the system meanwhile:
+    // its result is in hand without a wait.
+    if (HasOverlappedIoCompleted(&overlapped_) || WaitForSingleObject(overlapped_.hEvent, maxMs) == WAIT_OBJECT_0) {
         const TOutcome outcome = Collect(false);
         if (!running_)
             return outcome;

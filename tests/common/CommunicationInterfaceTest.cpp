@@ -237,6 +237,20 @@ TEST(ReadBuffered, TakesCountedPartsOfTheReadAhead)
     EXPECT_EQ(link->ReadBuffered(-1), "");
 }
 
+TEST(ReadBuffered, ACountTheReadAheadHoldsLeavesTheLinkAlone)
+{
+    auto link = MakeObject<TFakeLink>();
+    link->QueueIncoming("hello");
+    EXPECT_EQ(link->ReadBuffered(0), "");
+    link->QueueIncoming("abc");
+    EXPECT_EQ(link->ReadBuffered(5), "hello");
+    // Still counted where it waits, and taken by the next read that needs it.
+    EXPECT_EQ(link->BufferedLength(false), 0);
+    EXPECT_EQ(link->ReadLength(), 3);
+    EXPECT_EQ(link->ReadBuffered(2), "ab");
+    EXPECT_EQ(link->ReadBuffered(5), "c");
+}
+
 namespace {
 
 // Writes every announcement it sees into one log.

@@ -86,6 +86,8 @@ inline bool SendAndReadAnswer(PFN_ciSndGetVantel97 sndGetVantel97, PFN_ciRead re
         answerLength == 0)
         return false;
     uint8_t answer[64];
-    int32_t length = sizeof(answer);
+    if (answerLength > static_cast<int32_t>(sizeof(answer)))
+        return false;
+    int32_t length = answerLength;
     return read(link, answer, &length) == CI_OK && length == answerLength;
 }
