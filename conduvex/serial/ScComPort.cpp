@@ -133,6 +133,11 @@ uint32_t TScComPort::InBufUsed()
     return core_->ComStatus().cbInQue;
 }
 
+bool TScComPort::AwaitInput(uint32_t maxMs)
+{
+    return !closing_ && core_->AwaitInput(maxMs);
+}
+
 uint32_t TScComPort::OutBufFree()
 {
     return core_->OutBufFree();

@@ -49,6 +49,8 @@ public:
     // Every byte waiting in the device's input queue.
     std::string ReadString();
     uint32_t InBufUsed();
+    // Returns once input arrived or maxMs passed; false, at once, when not open.
+    bool AwaitInput(uint32_t maxMs);
     uint32_t OutBufFree();
     void PurgeRx();
     void PurgeTx();

@@ -25,7 +25,8 @@ TWinHandle NewEvent(bool manualReset)
 } // namespace
 
 TScComPortCore::TScComPortCore()
-    : startedEvent_(NewEvent(false)), outputEmptyEvent_(NewEvent(false)), readEvent_(NewEvent(true))
+    : startedEvent_(NewEvent(false)), outputEmptyEvent_(NewEvent(false)), inputEvent_(NewEvent(false)),
+      readEvent_(NewEvent(true))
 {
     dcb_.DCBlength = sizeof(DCB);
 }
@@ -118,6 +119,7 @@ void TScComPortCore::CloseSequence()
     if (!handle_)
         return;
     active_ = false;
+    SetArrivalsReported(false);
     {
         TLockGuard guard(deviceLock_);
         PurgeComm(Handle(), kPurgeAll);
@@ -172,6 +174,26 @@ DWORD TScComPortCore::AwaitRead(DWORD requested)
     if (!GetOverlappedResult(Handle(), &read_, &got, FALSE))
         return 0;
     return std::min(got, requested);
+}
+
+bool TScComPortCore::AwaitInput(uint32_t maxMs)
+{
+    if (!active_)
+        return false;
+    const DWORD wait = arrivalsReported_ ? maxMs : std::min<DWORD>(maxMs, kInputCheckMs);
+    WaitForSingleObject(inputEvent_.Get(), wait);
+    return true;
+}
+
+void TScComPortCore::SignalInput()
+{
+    SetEvent(inputEvent_.Get());
+}
+
+void TScComPortCore::SetArrivalsReported(bool reported)
+{
+    if (arrivalsReported_.exchange(reported) && !reported)
+        SignalInput(); // a waiter that counted on the reports looks again
 }
 
 COMSTAT TScComPortCore::ComStatus()

@@ -41,6 +41,12 @@ public:
     // -1 when closed; otherwise the bytes read (never more than are queued; 0 at once when
     // nothing is).
     int32_t ReadData(void* buffer, uint32_t count);
+    // Returns once bytes arrived since the last such return, or after maxMs. The event thread
+    // signals arrivals: at once where the device reports received characters, else when its
+    // poll finds queued input; a device that cannot report them is looked at again after at
+    // most kInputCheckMs. False, at once, when closed.
+    bool AwaitInput(uint32_t maxMs);
+    static constexpr uint32_t kInputCheckMs = 1;
     // Zeroed when closed; collects the line errors it reports.
     COMSTAT ComStatus();
     uint32_t ReadAndClearErrors();
@@ -86,6 +92,10 @@ private:
     void StartThread(TScComPortCoreThread& thread, TScThreadPriority priority);
     void CloseSequence();
     COMSTAT QueryStatusLocked();
+    // Called by the event thread: wakes AwaitInput.
+    void SignalInput();
+    // Called by the event thread when it learns whether the device reports received characters.
+    void SetArrivalsReported(bool reported);
     DWORD AwaitRead(DWORD requested);
     [[noreturn]] void Fail(const char* format) const;
 
@@ -107,6 +117,9 @@ private:
     std::unique_ptr<TScComPortWriteThread> writeThread_;
     TScThreadPriority writeThreadPriority_ = TScThreadPriority::tpHigher;
     TScThreadPriority eventThreadPriority_ = TScThreadPriority::tpNormal;
+    // Set at each arrival the event thread learns of; AwaitInput waits on it.
+    TWinHandle inputEvent_;
+    std::atomic<bool> arrivalsReported_{false};
     // The device lock's own read record: reads happen on the owner's thread only.
     TWinHandle readEvent_;
     OVERLAPPED read_{};

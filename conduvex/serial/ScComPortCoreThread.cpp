@@ -160,12 +160,20 @@ void TScComPortEventThread::StartLineWait()
     lineWait_.hEvent = lineWaitEvent_.Get();
     ResetEvent(lineWaitEvent_.Get());
     lineMask_ = 0;
-    if (WaitCommEvent(device_, &lineMask_, &lineWait_))
+    if (WaitCommEvent(device_, &lineMask_, &lineWait_)) {
         HandleLineMask(lineMask_);
-    else if (GetLastError() == ERROR_IO_PENDING)
+    } else if (GetLastError() == ERROR_IO_PENDING) {
         state_ = TLineWaitState::Pending;
-    else
-        state_ = TLineWaitState::PollOnly; // e.g. a device that cannot report line events
+        core_.SetArrivalsReported((core_.EventMask() & EV_RXCHAR) != 0);
+    } else {
+        EnterPollOnly(); // e.g. a device that cannot report line events
+    }
+}
+
+void TScComPortEventThread::EnterPollOnly()
+{
+    state_ = TLineWaitState::PollOnly;
+    core_.SetArrivalsReported(false);
 }
 
 void TScComPortEventThread::FetchLineEvent()
@@ -176,24 +184,28 @@ void TScComPortEventThread::FetchLineEvent()
     if (fetched)
         HandleLineMask(lineMask_);
     else
-        state_ = TLineWaitState::PollOnly; // a result that cannot be fetched would spin
+        EnterPollOnly(); // a result that cannot be fetched would spin
 }
 
 void TScComPortEventThread::HandleLineMask(DWORD mask)
 {
     if (mask == 0) {
-        state_ = TLineWaitState::PollOnly;
+        EnterPollOnly();
         return;
     }
     state_ = TLineWaitState::Idle;
+    if (mask & EV_RXCHAR)
+        core_.SignalInput();
     Report(TScCoreEvent::ceLineEvent, mask);
 }
 
 void TScComPortEventThread::PollInputQueue()
 {
     const COMSTAT status = core_.ComStatus();
-    if (status.cbInQue > 0)
+    if (status.cbInQue > 0) {
+        core_.SignalInput();
         Report(TScCoreEvent::ceNeedReadData, status.cbInQue);
+    }
 }
 
 void TScComPortEventThread::AbandonLineWait()

@@ -74,6 +74,8 @@ private:
     void StartLineWait();
     void FetchLineEvent();
     void HandleLineMask(DWORD mask);
+    // Arrivals are then found by the poll only.
+    void EnterPollOnly();
     void PollInputQueue();
     void AbandonLineWait();
     void Report(TScCoreEvent kind, uint32_t data);

@@ -138,6 +138,11 @@ std::string TSerialPortInterface::Read()
     return bytes;
 }
 
+bool TSerialPortInterface::WaitForNewBytes(uint32_t maxMs)
+{
+    return port_->AwaitInput(maxMs);
+}
+
 int32_t TSerialPortInterface::ReadLength()
 {
     return static_cast<int32_t>(port_->InBufUsed());

@@ -67,6 +67,9 @@ public:
 protected:
     // Frees the component without a closed event.
     ~TSerialPortInterface() override;
+    // Wakes with the port's arrival signal: at once where the device reports received
+    // characters, after at most 1 ms where only its poll can find them.
+    bool WaitForNewBytes(uint32_t maxMs) override;
 
 private:
     void BindPortEvents();
