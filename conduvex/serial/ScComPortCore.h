@@ -26,6 +26,8 @@ public:
     static constexpr uint32_t kDefaultEventMask = 0x1F9;
     static constexpr uint32_t kDefaultInBufSize = 8192;
     static constexpr uint32_t kDefaultOutBufSize = 4096;
+    // How long a wait for input lasts at most where the device cannot report arrivals.
+    static constexpr uint32_t kInputCheckMs = 1;
 
     TScComPortCore();
     ~TScComPortCore();
@@ -46,7 +48,6 @@ public:
     // poll finds queued input; a device that cannot report them is looked at again after at
     // most kInputCheckMs. False, at once, when closed.
     bool AwaitInput(uint32_t maxMs);
-    static constexpr uint32_t kInputCheckMs = 1;
     // Zeroed when closed; collects the line errors it reports.
     COMSTAT ComStatus();
     uint32_t ReadAndClearErrors();
@@ -94,7 +95,8 @@ private:
     COMSTAT QueryStatusLocked();
     // Called by the event thread: wakes AwaitInput.
     void SignalInput();
-    // Called by the event thread when it learns whether the device reports received characters.
+    // Set by the event thread as it learns whether the device reports received characters,
+    // and cleared on closing.
     void SetArrivalsReported(bool reported);
     DWORD AwaitRead(DWORD requested);
     [[noreturn]] void Fail(const char* format) const;
