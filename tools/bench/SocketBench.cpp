@@ -46,11 +46,16 @@ constexpr double kWaitCpuShareGoal = 0.10;
 constexpr double kIdleUdpGoalMs = 5.0;
 constexpr double kShortestIdleSeconds = 10.0;
 
-void PumpMessages()
+// Runs the thread's messages; gives how many there were.
+int PumpMessages()
 {
+    int count = 0;
     MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
         DispatchMessageA(&message);
+        ++count;
+    }
+    return count;
 }
 
 // A blocking WinSock connection to the simulator's TCP port.
@@ -129,18 +134,6 @@ struct TConduvex {
     }
 };
 
-// Runs the thread's messages; gives how many there were.
-int PumpMessagesCounted()
-{
-    int count = 0;
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        DispatchMessageA(&message);
-        ++count;
-    }
-    return count;
-}
-
 // One exchange, optionally followed by a run of the thread's messages.
 template <class Exchange>
 auto InLoop(Exchange exchange, bool runMessages)
@@ -200,7 +193,7 @@ TComparison Compare(LinkExchange linkExchange, PlainExchange plainExchange, bool
         const TRate link = Measure(seconds, InLoop(linkExchange, runMessages));
         comparison.link.Add(link);
         exchanges += link.callsPerSecond * seconds;
-        messages += PumpMessagesCounted();
+        messages += PumpMessages();
         comparison.plain.Add(Measure(seconds, InLoop(plainExchange, runMessages)));
     }
     comparison.messagesPerExchange = exchanges > 0 ? messages / exchanges : 0;
