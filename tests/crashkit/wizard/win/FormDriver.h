@@ -62,6 +62,22 @@ inline void Type(HWND control, const std::wstring& text)
         PostMessageW(control, WM_CHAR, c, 1);
 }
 
+// Waits until the control shows the text: posted characters are handled after any message
+// sent meanwhile, so Settle alone does not wait for them.
+inline bool WaitForText(HWND control, const std::wstring& text, DWORD timeoutMs = 3000)
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        wchar_t shown[256] = {};
+        GetWindowTextW(control, shown, 256);
+        if (text == shown)
+            return true;
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        Sleep(10);
+    }
+}
+
 inline void Key(HWND control, WPARAM key)
 {
     PostMessageW(control, WM_KEYDOWN, key, 1);

@@ -170,9 +170,11 @@ TEST_F(WizardDisplayTest, ContactFormIsFilledCheckedAndContinued)
         const HWND next = form.ContinueButton().Handle();
         continueDisabledWhileEmpty = !IsWindowEnabled(next);
         Type(name->Handle(), L"Jo Tester");
+        WaitForText(name->Handle(), L"Jo Tester");
         Settle(window);
         continueDisabledWithNameOnly = !IsWindowEnabled(next);
         Type(email->Handle(), L"j"); // one typed character is enough
+        WaitForText(email->Handle(), L"j");
         Settle(window);
         continueEnabledWithAddress = IsWindowEnabled(next) != FALSE;
         SendMessageW(email->Handle(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"jo@example.org"));
@@ -506,6 +508,7 @@ TEST_F(WizardDisplayTest, AssistantShowsTheLibrarysFormsInOrderAndStopsAtCancel)
                              reinterpret_cast<LPARAM>(L"a@b.c"));
             if (i == 1) {
                 Type(details->Handle(), L"first line\rsecond line");
+                WaitForText(details->Handle(), L"first line\r\nsecond line");
                 Settle(window);
             }
             if (i == 2) {

@@ -123,10 +123,21 @@ COLORREF CellColour(HWND list, int row, int column)
     int left = rect.left;
     for (int i = 0; i < column; ++i)
         left += static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(i), 0));
-    const HDC dc = GetDC(list);
+    // The list paints itself into a bitmap of its own: what the screen shows at that moment
+    // (a background erased again, another window on top) does not count.
+    RECT client{};
+    GetClientRect(list, &client);
+    const HDC screen = GetDC(list);
+    const HDC memory = CreateCompatibleDC(screen);
+    const HBITMAP bitmap = CreateCompatibleBitmap(screen, client.right, client.bottom);
+    ReleaseDC(list, screen);
+    const HGDIOBJ previous = SelectObject(memory, bitmap);
+    PrintWindow(list, memory, PW_CLIENTONLY);
     // Wine draws the row 2 pixels right of the bounds it reports; the text starts further in.
-    const COLORREF colour = GetPixel(dc, left + 4, (rect.top + rect.bottom) / 2);
-    ReleaseDC(list, dc);
+    const COLORREF colour = GetPixel(memory, left + 4, (rect.top + rect.bottom) / 2);
+    SelectObject(memory, previous);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
     return colour;
 }
 
