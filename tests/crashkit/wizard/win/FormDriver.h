@@ -84,12 +84,43 @@ inline void Key(HWND control, WPARAM key)
     PostMessageW(control, WM_KEYUP, key, 0xC0000001);
 }
 
-// Lets the form's thread handle what was posted to it.
+// What Settle posts behind the messages it waits for, and the event that says the form's
+// thread took it from its queue.
+inline UINT SettleMarker()
+{
+    static const UINT marker = RegisterWindowMessageW(L"FormDriverSettleMarker");
+    return marker;
+}
+
+inline HANDLE SettleMarkerTaken()
+{
+    static const HANDLE event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    return event;
+}
+
+inline LRESULT CALLBACK WatchForSettleMarker(int code, WPARAM removal, LPARAM message)
+{
+    if (code == HC_ACTION && removal == PM_REMOVE && reinterpret_cast<const MSG*>(message)->message == SettleMarker())
+        SetEvent(SettleMarkerTaken());
+    return CallNextHookEx(nullptr, code, removal, message);
+}
+
+// Lets the form's thread handle what was sent and posted to it so far. A message sent
+// overtakes posted ones, so a marker is posted behind them and waited for: once the thread
+// takes it from its queue, it has handled everything before it.
 inline void Settle(HWND form)
 {
     DWORD_PTR result = 0;
-    Sleep(50);
     SendMessageTimeoutW(form, WM_NULL, 0, 0, SMTO_BLOCK, 2000, &result);
+    const DWORD thread = GetWindowThreadProcessId(form, nullptr);
+    const HHOOK hook = SetWindowsHookExW(WH_GETMESSAGE, &WatchForSettleMarker, nullptr, thread);
+    ResetEvent(SettleMarkerTaken());
+    if (hook && PostMessageW(form, SettleMarker(), 0, 0))
+        WaitForSingleObject(SettleMarkerTaken(), 2000);
+    else
+        Sleep(50);
+    if (hook)
+        UnhookWindowsHookEx(hook);
 }
 
 inline bool WaitUntilGone(HWND window, DWORD timeoutMs = 5000)
