@@ -20,19 +20,30 @@ inline BOOL CALLBACK FindVisibleForm(HWND window, LPARAM result)
     return FALSE;
 }
 
+// Polls the condition every stepMs until it holds; false after the time-out.
+inline bool PollUntil(const auto& condition, DWORD timeoutMs, DWORD stepMs)
+{
+    const DWORD start = GetTickCount();
+    while (!condition()) {
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        Sleep(stepMs);
+    }
+    return true;
+}
+
 // A visible form window of that thread other than `previous`; null after the time-out.
 inline HWND WaitForForm(DWORD threadId, HWND previous = nullptr, DWORD timeoutMs = 10000)
 {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        HWND found = nullptr;
-        EnumThreadWindows(threadId, &FindVisibleForm, reinterpret_cast<LPARAM>(&found));
-        if (found && found != previous)
-            return found;
-        if (GetTickCount() - start > timeoutMs)
-            return nullptr;
-        Sleep(20);
-    }
+    HWND found = nullptr;
+    const bool shown = PollUntil(
+        [&] {
+            found = nullptr;
+            EnumThreadWindows(threadId, &FindVisibleForm, reinterpret_cast<LPARAM>(&found));
+            return found && found != previous;
+        },
+        timeoutMs, 20);
+    return shown ? found : nullptr;
 }
 
 inline HWND FocusOf(DWORD threadId)
@@ -46,13 +57,7 @@ inline HWND FocusOf(DWORD threadId)
 // Waits until the focus of that thread is on the window.
 inline bool WaitForFocus(DWORD threadId, HWND window, DWORD timeoutMs = 3000)
 {
-    const DWORD start = GetTickCount();
-    while (FocusOf(threadId) != window) {
-        if (GetTickCount() - start > timeoutMs)
-            return false;
-        Sleep(10);
-    }
-    return true;
+    return PollUntil([&] { return FocusOf(threadId) == window; }, timeoutMs, 10);
 }
 
 // Characters typed into the focused control, through the form's message loop.
@@ -66,16 +71,13 @@ inline void Type(HWND control, const std::wstring& text)
 // sent meanwhile, so Settle alone does not wait for them.
 inline bool WaitForText(HWND control, const std::wstring& text, DWORD timeoutMs = 3000)
 {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        wchar_t shown[256] = {};
-        GetWindowTextW(control, shown, 256);
-        if (text == shown)
-            return true;
-        if (GetTickCount() - start > timeoutMs)
-            return false;
-        Sleep(10);
-    }
+    return PollUntil(
+        [&] {
+            wchar_t shown[256] = {};
+            GetWindowTextW(control, shown, 256);
+            return text == shown;
+        },
+        timeoutMs, 10);
 }
 
 inline void Key(HWND control, WPARAM key)
@@ -125,13 +127,7 @@ inline void Settle(HWND form)
 
 inline bool WaitUntilGone(HWND window, DWORD timeoutMs = 5000)
 {
-    const DWORD start = GetTickCount();
-    while (IsWindow(window)) {
-        if (GetTickCount() - start > timeoutMs)
-            return false;
-        Sleep(20);
-    }
-    return true;
+    return PollUntil([&] { return !IsWindow(window); }, timeoutMs, 20);
 }
 
 class TFormDriver {
