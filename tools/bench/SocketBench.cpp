@@ -181,15 +181,14 @@ struct TComparison {
     double messagesPerExchange = 0;
 };
 
-// The link and the plain client take turns, `rounds` times for `seconds` each.
+// The link and the plain client take turns, kRounds times for `seconds` each.
 template <class LinkExchange, class PlainExchange>
-TComparison Compare(LinkExchange linkExchange, PlainExchange plainExchange, bool runMessages, int rounds,
-                    double seconds)
+TComparison Compare(LinkExchange linkExchange, PlainExchange plainExchange, bool runMessages, double seconds)
 {
     TComparison comparison;
     double exchanges = 0;
     int messages = 0;
-    for (int round = 0; round < rounds; ++round) {
+    for (int round = 0; round < kRounds; ++round) {
         PumpMessages();
         const TRate link = Measure(seconds, InLoop(linkExchange, runMessages));
         comparison.link.Add(link);
@@ -244,6 +243,13 @@ void PrintRate(const char* name, const TRate& rate)
                 rate.callsPerSecond > 0 ? 1000.0 / rate.callsPerSecond : 0.0, rate.cpuMsPerCall);
 }
 
+void PrintRoundRates(const char* name, const TRounds& rounds)
+{
+    std::printf("%s", name);
+    for (const double rate : rounds.rates)
+        std::printf(" %.0f", rate);
+}
+
 // Prints both medians and the link's share of the plain client's rate; true when the goal is met.
 bool PrintComparison(const char* title, const TComparison& comparison)
 {
@@ -255,13 +261,10 @@ bool PrintComparison(const char* title, const TComparison& comparison)
     if (link.callsPerSecond <= 0 || plain.callsPerSecond <= 0)
         return false;
     const double share = link.callsPerSecond / plain.callsPerSecond;
-    std::printf("  the link's rate is %.0f%% of the plain client's (goal: at least %.0f%%): %s; rounds: link",
+    std::printf("  the link's rate is %.0f%% of the plain client's (goal: at least %.0f%%): %s; rounds:",
                 100.0 * share, 100.0 * kRateShareGoal, Verdict(share >= kRateShareGoal));
-    for (const double rate : comparison.link.rates)
-        std::printf(" %.0f", rate);
-    std::printf(", plain");
-    for (const double rate : comparison.plain.rates)
-        std::printf(" %.0f", rate);
+    PrintRoundRates(" link", comparison.link);
+    PrintRoundRates(", plain", comparison.plain);
     std::printf("\n");
     return share >= kRateShareGoal;
 }
@@ -308,8 +311,8 @@ int main(int argc, char** argv)
     const auto linkExchange = [&] { return SendAndReadAnswer(ci.ciSndGetVantel97, ci.ciRead, tcp, request, kTimeoutMs); };
     const auto plainExchange = [&] { return client.Exchange(request); };
     const double roundSeconds = seconds / kRounds;
-    const TComparison alone = Compare(linkExchange, plainExchange, false, kRounds, roundSeconds);
-    const TComparison looped = Compare(linkExchange, plainExchange, true, kRounds, roundSeconds);
+    const TComparison alone = Compare(linkExchange, plainExchange, false, roundSeconds);
+    const TComparison looped = Compare(linkExchange, plainExchange, true, roundSeconds);
     const TWaitCost quietGap = MeasureQuietGapExchanges(ci, tcp);
     ci.ciRelease(tcp);
 
