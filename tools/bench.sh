@@ -12,7 +12,7 @@ build=${BUILD_DIR:-$root/build}
 source "$root/tools/test-arch.sh"
 choose_test_arch
 test_arch_line
-"$root/tools/install-deps.sh" "$TEST_ARCH"
+install_test_deps "$root"
 source "$root/tools/wine-road.sh"
 cross_build "$test_toolchain" "$test_build" LinkBench TarvoBench SocketBench ReportBench Iobrant Conduvex
 

@@ -10,7 +10,7 @@ com_port=9
 source "$root/tools/test-arch.sh"
 choose_test_arch
 test_arch_line
-"$root/tools/install-deps.sh" "$TEST_ARCH"
+install_test_deps "$root"
 source "$root/tools/wine-road.sh"
 # The product is always built; the demo runs the build of the architecture that runs here.
 cross_build "$root/cmake/toolchain-mingw-i686.cmake" "$build/win" DemoHost Iobrant Conduvex

@@ -49,6 +49,20 @@ choose_test_arch() {
     fi
 }
 
+# Installs what the chosen road needs. Where 32-bit Wine cannot be installed (a package mirror
+# whose i386 indexes are out of step), a choice that was not forced moves to the x86_64 road.
+install_test_deps() { # root folder
+    if "$1/tools/install-deps.sh" "$TEST_ARCH"; then
+        return 0
+    fi
+    [ "$TEST_ARCH" = i686 ] && [ -z "${CONDUVEX_TEST_ARCH:-}" ] || return 1
+    echo "32-bit Wine could not be installed: the tests move to the x86_64 build under 64-bit Wine"
+    TEST_ARCH=x86_64
+    TEST_ARCH_REASON="this machine runs 32-bit programs, but 32-bit Wine could not be installed"
+    test_arch_line
+    "$1/tools/install-deps.sh" "$TEST_ARCH"
+}
+
 # One line for the start and the end of a run.
 test_arch_line() {
     echo "Architecture tested: $TEST_ARCH ($TEST_ARCH_REASON)"

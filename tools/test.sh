@@ -14,7 +14,7 @@ jobs=$(nproc)
 source "$root/tools/test-arch.sh"
 choose_test_arch || exit 1
 test_arch_line
-"$root/tools/install-deps.sh" "$TEST_ARCH" || exit 1
+install_test_deps "$root" || exit 1
 source "$root/tools/wine-road.sh"
 
 step() { printf '\n== %s\n' "$*"; }
