@@ -2,6 +2,8 @@
 #include "DiagnosticTrace.h"
 #include "api/ApiFrame.h"
 #include "capture/win/ExportFaultReport.h"
+#include "capture/win/SystemExceptions.h"
+#include "FaultGuard.h"
 #include "startup/win/CrashLibrary.h"
 #include "ftdi/Ftd2xx.h"
 #include "links/GlobalHandles.h"
@@ -10,6 +12,13 @@
 #include <windows.h>
 
 namespace {
+
+// A fault in the host's memory or code raises the crash library's exception of it, which the
+// export reports as it reports a fault of its own code.
+void RaiseGuardedFault(const TGuardedFault& fault)
+{
+    RaiseCaughtFault(fault.record, fault.context);
+}
 
 BOOL Attach()
 {
@@ -22,6 +31,8 @@ BOOL Attach()
     if (CrashLibraryState() == TLibraryState::Corrupt)
         return FALSE;
     try {
+        InstallFaultGuard();
+        SetFaultRaiser(&RaiseGuardedFault);
         ftd2xx::LoadFtd2xx();
         CreateGlobalHandles();
         // A fault inside an export is reported before the export fails with it.
@@ -44,6 +55,8 @@ void Detach(bool processExiting)
             MarkLibraryUnloading();
             FreeGlobalHandles();
         }
+        SetFaultRaiser(nullptr);
+        RemoveFaultGuard();
     } catch (...) {
         // Nothing may leave the loader's call.
     }

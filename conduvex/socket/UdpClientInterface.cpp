@@ -106,14 +106,13 @@ void TUDPClientInterface::SetConnectionString(const std::string& text)
     const std::optional<std::string> host = settings.GetValue("host");
     const std::optional<std::string> portText = settings.GetValue("port");
     // Checked before anything changes, so a bad port leaves the link as it was.
-    const std::optional<uint16_t> port =
-        portText ? std::optional<uint16_t>(PortFromText(*portText)) : std::nullopt;
+    const uint16_t port = portText ? PortFromText(*portText) : 0;
     const bool active = IsActive();
     SetActive(false);
     if (host)
         socket_.SetHost(*host);
-    if (port)
-        socket_.SetPort(*port);
+    if (portText)
+        socket_.SetPort(port);
     SetActive(active);
     DoConfigChanged();
 }

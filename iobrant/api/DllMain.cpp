@@ -6,6 +6,7 @@
 #include "binding/ConduvexBinding.h"
 #include "binding/DLLInterface.h"
 #include "api/TarvoHandles.h"
+#include "FaultGuard.h"
 
 #include <windows.h>
 
@@ -13,6 +14,7 @@ namespace {
 
 void Attach()
 {
+    InstallFaultGuard();
     try {
         BindOrOfferToTerminate(ProcessConduvex());
     } catch (...) {
@@ -37,6 +39,7 @@ void Detach(bool processExiting)
             TDLLInterface::UnregisterWindowClass();
             ProcessConduvex().Unbind();
         }
+        RemoveFaultGuard();
     } catch (...) {
         // Nothing may leave the loader's call.
     }

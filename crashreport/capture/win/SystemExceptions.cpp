@@ -149,6 +149,13 @@ void RemoveSystemExceptionCapture()
     installed = nullptr;
 }
 
+void RaiseCaughtFault(const EXCEPTION_RECORD& record, const CONTEXT& context)
+{
+    AnsiString message = SystemExceptionMessage(record);
+    SetPendingFault(record, context);
+    throw EExternalException(message);
+}
+
 bool NameThreadFromRecord(const EXCEPTION_RECORD& record)
 {
     if (record.ExceptionCode != kThreadNameException || record.NumberParameters < 4 ||

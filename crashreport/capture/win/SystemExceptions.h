@@ -11,6 +11,10 @@
 void InstallSystemExceptionCapture();
 void RemoveSystemExceptionCapture();
 
+// Raises a fault that a guard of the library caught, as the handler would have: the object
+// carries the fault's message, and the raise record its registers.
+[[noreturn]] void RaiseCaughtFault(const EXCEPTION_RECORD& record, const CONTEXT& context);
+
 // The thread-naming convention {0x1000, name, thread id (-1: the raising thread), flags 0}:
 // names the thread in the thread-name list; false for a record of another form.
 bool NameThreadFromRecord(const EXCEPTION_RECORD& record);
