@@ -6,6 +6,7 @@
 #include "capture/win/RaiseRecord.h"
 #include "capture/win/ThrowSnapshot.h"
 #include "handlers/HandlerLists.h"
+#include "win32/ThreadSlot.h"
 
 namespace {
 
@@ -15,7 +16,7 @@ struct TPendingFault {
     std::unique_ptr<EXCEPTION_RECORD> record;
 };
 
-thread_local TPendingFault pendingFault;
+constinit TThreadSlot<TPendingFault> pendingFaults;
 // A notification that raises itself is not notified again.
 thread_local bool notifying = false;
 
@@ -25,16 +26,18 @@ void NotifyRaise()
     if (!sink || notifying || HandlerLists().Empty(THandlerKind::RaiseNotify) ||
         sink->HandlingThreadId() == GetCurrentThreadId())
         return;
-    const TRaiseRecord& raised = ThisThreadRaiseRecord();
+    const TRaiseRecord* raised = FindThisThreadRaiseRecord();
+    if (!raised)
+        return;
     TCaughtException notification;
     notification.kind = TRequestKind::RaiseNotification;
     notification.source = TCaptureSource::RaiseNotification;
-    notification.object = raised.object;
-    notification.className = raised.className;
-    notification.message = raised.message;
-    notification.address = raised.address;
-    notification.context = raised.context.get();
-    notification.inner = raised.inner;
+    notification.object = raised->object;
+    notification.className = raised->className;
+    notification.message = raised->message;
+    notification.address = raised->address;
+    notification.context = raised->context.get();
+    notification.inner = raised->inner;
     notifying = true;
     try {
         sink->HandleException(notification);
@@ -49,11 +52,11 @@ void OnRaise(void* object, std::type_info* type, const void* returnAddress, cons
     const void* address = returnAddress;
     std::unique_ptr<CONTEXT> context;
     std::unique_ptr<EXCEPTION_RECORD> faultRecord;
-    if (pendingFault.address) {
-        address = pendingFault.address;
-        context = std::move(pendingFault.context);
-        faultRecord = std::move(pendingFault.record);
-        pendingFault.address = nullptr;
+    if (TPendingFault* pending = pendingFaults.Find(); pending && pending->address) {
+        address = pending->address;
+        context = std::move(pending->context);
+        faultRecord = std::move(pending->record);
+        pending->address = nullptr;
     }
     if (TThrowSnapshot* snapshot = ThisThreadThrowSnapshot()) {
         if (context)
@@ -69,9 +72,12 @@ void OnRaise(void* object, std::type_info* type, const void* returnAddress, cons
 
 void SetPendingFault(const EXCEPTION_RECORD& record, const CONTEXT& context)
 {
-    pendingFault.address = record.ExceptionAddress;
-    pendingFault.context = std::make_unique<CONTEXT>(context);
-    pendingFault.record = std::make_unique<EXCEPTION_RECORD>(record);
+    TPendingFault* pending = pendingFaults.TryMine();
+    if (!pending)
+        return;
+    pending->address = record.ExceptionAddress;
+    pending->context = std::make_unique<CONTEXT>(context);
+    pending->record = std::make_unique<EXCEPTION_RECORD>(record);
 }
 
 // The linker sends the image's calls of the runtime's routines here (--wrap).
@@ -93,13 +99,14 @@ void __real___cxa_free_exception(void* object);
 
 [[noreturn]] void __wrap___cxa_rethrow()
 {
-    ThisThreadRaiseRecord().reraised = true;
+    if (TRaiseRecord* record = FindThisThreadRaiseRecord())
+        record->reraised = true;
     __real___cxa_rethrow();
 }
 
 void __wrap___cxa_free_exception(void* object)
 {
-    if (ThisThreadRaiseRecord().object == object)
+    if (const TRaiseRecord* record = FindThisThreadRaiseRecord(); record && record->object == object)
         ClearRaiseRecord();
     __real___cxa_free_exception(object);
 }

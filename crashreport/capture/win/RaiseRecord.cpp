@@ -7,10 +7,11 @@
 
 #include "capture/win/ThrowSnapshot.h"
 #include "text/ZelException.h"
+#include "win32/ThreadSlot.h"
 
 namespace {
 
-thread_local TRaiseRecord record;
+constinit TThreadSlot<TRaiseRecord> records;
 
 // The object as a pointer to the base class when the type derives from it.
 template <class Base>
@@ -26,14 +27,21 @@ const Base* AsBase(const void* object, const std::type_info* type)
 
 TRaiseRecord& ThisThreadRaiseRecord()
 {
-    return record;
+    return records.Mine();
+}
+
+TRaiseRecord* FindThisThreadRaiseRecord() noexcept
+{
+    return records.Find();
 }
 
 void RecordRaise(const void* object, const std::type_info* type, const void* address, const CONTEXT* context,
                  bool external, const EXCEPTION_RECORD* faultRecord)
 {
-    if (record.suspended)
+    TRaiseRecord* kept = records.TryMine();
+    if (!kept || kept->suspended)
         return;
+    TRaiseRecord& record = *kept;
     if (record.object && record.object != object)
         record.inner.push_back({record.className, record.message, record.external, record.address});
     record.object = object;
@@ -51,9 +59,12 @@ void RecordRaise(const void* object, const std::type_info* type, const void* add
 
 void ClearRaiseRecord()
 {
-    const bool suspended = record.suspended;
-    record = TRaiseRecord{};
-    record.suspended = suspended;
+    TRaiseRecord* record = records.Find();
+    if (!record)
+        return;
+    const bool suspended = record->suspended;
+    *record = TRaiseRecord{};
+    record->suspended = suspended;
 }
 
 AnsiString ThrownClassName(const std::type_info* type)
@@ -84,8 +95,10 @@ bool CurrentExceptionIsExternal()
 {
     // Known from the raise record when it holds the type (the library's own errors, caught by
     // the exports in normal operation, are not thrown again to find out).
-    if (const std::type_info* type = abi::__cxa_current_exception_type(); type && record.type && *record.type == *type)
-        return record.external;
+    const TRaiseRecord* record = records.Find();
+    const std::type_info* type = abi::__cxa_current_exception_type();
+    if (type && record && record->type && *record->type == *type)
+        return record->external;
     try {
         throw;
     } catch (const EExternal&) {
@@ -110,15 +123,16 @@ TCaughtException DescribeCurrentException(TCaptureSource source, bool continueAl
     } catch (...) {
         // Not a std::exception: no message.
     }
-    if (record.object && record.type && type && *record.type == *type) {
-        caught.object = record.object;
-        caught.address = record.address;
-        caught.context = record.context.get();
-        caught.record = record.faultRecord.get();
+    const TRaiseRecord* record = records.Find();
+    if (record && record->object && record->type && type && *record->type == *type) {
+        caught.object = record->object;
+        caught.address = record->address;
+        caught.context = record->context.get();
+        caught.record = record->faultRecord.get();
         if (!caught.context)
             if (const TThrowSnapshot* snapshot = ThisThreadThrowSnapshot())
-                caught.context = snapshot->ContextFor(record.object);
-        caught.inner = record.inner;
+                caught.context = snapshot->ContextFor(record->object);
+        caught.inner = record->inner;
     }
     return caught;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The per-thread record of the exception being raised: filled on the raise path, cleared
-// when its object is freed, read back by the capture points. Touched only by its own thread.
+// when its object is freed, read back by the capture points. Touched only by its own thread;
+// made on the thread's first raise, freed when the thread ends or the image unloads.
 #include <windows.h>
 
 #include <memory>
@@ -23,7 +24,11 @@ struct TRaiseRecord {
     bool suspended = false; // recording is off
 };
 
+// The thread's record, made on first use (std::bad_alloc once the image is unloading).
 TRaiseRecord& ThisThreadRaiseRecord();
+// The thread's record when it has one; null otherwise. Makes nothing and raises nothing, for the
+// raise path itself.
+TRaiseRecord* FindThisThreadRaiseRecord() noexcept;
 
 // Makes the object the thread's current exception; one that was current goes onto the chain
 // of inner exceptions.

@@ -8,6 +8,7 @@
 #include "text/ZelException.h"
 #include "threads/ThreadNames.h"
 #include "win32/MemoryAccess.h"
+#include "win32/ThreadSlot.h"
 
 namespace {
 
@@ -18,7 +19,7 @@ constexpr DWORD kSeverityMask = 0xF0000000;
 constexpr DWORD kErrorSeverity = 0xC0000000; // system errors; customer codes carry bit 29
 constexpr size_t kLongestThreadName = 256;
 
-thread_local AnsiString pendingMessage;
+constinit TThreadSlot<AnsiString> pendingMessages;
 
 HMODULE ModuleOf(const void* address)
 {
@@ -58,7 +59,8 @@ bool IsConverted(const EXCEPTION_RECORD& record)
 extern "C" [[noreturn]] void CaptureThrowPendingFault()
 {
     AnsiString message;
-    message.swap(pendingMessage);
+    if (AnsiString* pending = pendingMessages.Find())
+        message.swap(*pending);
     throw EExternalException(message);
 }
 
@@ -120,7 +122,8 @@ LONG CALLBACK CaptureSystemException(EXCEPTION_POINTERS* pointers)
         }
         if (!IsConverted(record))
             return EXCEPTION_CONTINUE_SEARCH;
-        pendingMessage = SystemExceptionMessage(record);
+        if (AnsiString* pending = pendingMessages.TryMine())
+            *pending = SystemExceptionMessage(record);
         SetPendingFault(record, *pointers->ContextRecord);
         RedirectToThrower(*pointers->ContextRecord, record.ExceptionAddress);
         return EXCEPTION_CONTINUE_EXECUTION;

@@ -1,6 +1,7 @@
 #include "model/win/ZelException.h"
 
 #include "engine/win/LiveObjectCheck.h"
+#include "settings/BuiltinSettings.h"
 
 namespace {
 
@@ -108,14 +109,16 @@ TFoundSetting TIZEException::FindSetting(TSettingName name, bool fallback, TSett
 {
     if (TSettingRecord* own = ownSettings_.Find(name))
         return {own, nullptr};
+    // A setter changes this exception alone: the module's records are shared by its later
+    // exceptions and by every copy of the library in the process.
+    if (append)
+        return {ownSettings_.FindOrAdd(name, kind), nullptr};
     if (ownerSettings_) {
         const TFoundSetting found = ownerSettings_->FindSetting(name, false, kind, false);
         if (found.record)
             return found;
     }
-    if (append)
-        return {ownSettings_.FindOrAdd(name, kind), nullptr};
-    return TIZESettings::FindSetting(name, fallback, kind, false);
+    return fallback ? TFoundSetting{nullptr, FindBuiltinSetting(name)} : TFoundSetting{};
 }
 
 void TIZEException::SetCanContinue(bool value)

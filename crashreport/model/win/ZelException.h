@@ -1,8 +1,9 @@
 #pragma once
 // The exception object: one per handled exception, freeze or process trace, alive while any
 // reference to it is held. It is a settings object whose own settings come first, then those of
-// the module that owns it. The creator stores the facts and switches before handing it on; the
-// report builder keeps its threads, checksums and progress here.
+// the module that owns it; its setters change its own alone. The creator stores the facts and
+// switches before handing it on; the report builder keeps its threads, checksums and progress
+// here.
 #include <windows.h>
 
 #include <atomic>

@@ -11,6 +11,7 @@
 #include "settings/FieldsList.h"
 #include "settings/win/DualText.h"
 #include "text/Utf.h"
+#include "win32/ThreadSlot.h"
 
 namespace {
 
@@ -30,8 +31,8 @@ public:
 private:
     static std::vector<const TIZEException*>& Reports()
     {
-        static thread_local std::vector<const TIZEException*> reports;
-        return reports;
+        static constinit TThreadSlot<std::vector<const TIZEException*>> reports;
+        return reports.Mine();
     }
 
     const TIZEException* exception_;

@@ -1,6 +1,7 @@
 // Unloading Conduvex while links are still open: FreeLibrary must come back within a bounded
-// time and take the links' threads with it, and a process that exits with open links must
-// end instead of waiting for threads that can no longer run.
+// time and take the library and the links' threads with it, also after an export has failed
+// with an exception on the host's thread, and a process that exits with open links must end
+// instead of waiting for threads that can no longer run.
 #include "conduvex.h"
 #include "support/ProcessProbe.h"
 #include "support/ProgramFolder.h"
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <ostream>
 #include <string>
 
 namespace {
@@ -47,9 +49,30 @@ bool InChild()
     return std::getenv(kChildVariable) != nullptr;
 }
 
+// Fails an export the way a host's mistake does: the library raises its error inside the
+// export, on the host's thread, and the export's frame catches it.
+void FailAnExportThrough(HMODULE dll)
+{
+    const auto open = Bind<PFN_ciOpen>(dll, "ciOpen");
+    ASSERT_NE(open, nullptr);
+    ASSERT_EQ(open(0x1234), CI_ERR_INVALID_HANDLE);
+}
+
+struct TUnloadCase {
+    const char* name;
+    bool exportFailsFirst;
+};
+
+void PrintTo(const TUnloadCase& unloadCase, std::ostream* out)
+{
+    *out << unloadCase.name;
+}
+
 } // namespace
 
-TEST(HostUnload, FreeLibraryWithOpenLinksReturnsPromptlyAndStopsTheirThreads)
+class HostUnloadWithLinks : public testing::TestWithParam<TUnloadCase> {};
+
+TEST_P(HostUnloadWithLinks, FreeLibraryWithOpenLinksUnloadsPromptlyAndStopsTheirThreads)
 {
     if (InChild())
         GTEST_SKIP() << "parent-only case";
@@ -65,6 +88,8 @@ TEST(HostUnload, FreeLibraryWithOpenLinksReturnsPromptlyAndStopsTheirThreads)
 
     HMODULE dll = LoadLibraryA(copy.c_str());
     ASSERT_NE(dll, nullptr);
+    if (GetParam().exportFailsFirst)
+        FailAnExportThrough(dll);
     OpenLinksThrough(dll);
     ASSERT_FALSE(HasFatalFailure());
     EXPECT_GE(ThreadIdsOfProcess().size(), threadsBefore + 4);
@@ -72,6 +97,7 @@ TEST(HostUnload, FreeLibraryWithOpenLinksReturnsPromptlyAndStopsTheirThreads)
     const DWORD start = GetTickCount();
     EXPECT_TRUE(FreeLibrary(dll));
     EXPECT_LT(GetTickCount() - start, kUnloadBoundMs);
+    EXPECT_EQ(GetModuleHandleA(copy.c_str()), nullptr) << "the library stayed loaded";
 
     // The threads finish their bodies during the unload and end once the loader lets go.
     size_t threadsAfter = ThreadIdsOfProcess().size();
@@ -82,6 +108,10 @@ TEST(HostUnload, FreeLibraryWithOpenLinksReturnsPromptlyAndStopsTheirThreads)
     EXPECT_LE(threadsAfter, threadsBefore);
     DeleteFileA(copy.c_str());
 }
+
+INSTANTIATE_TEST_SUITE_P(Hosts, HostUnloadWithLinks,
+                         testing::Values(TUnloadCase{"Plain", false}, TUnloadCase{"AfterFailedExport", true}),
+                         [](const testing::TestParamInfo<TUnloadCase>& info) { return info.param.name; });
 
 TEST(HostUnload, ProcessExitWithOpenLinksEnds)
 {

@@ -10,6 +10,7 @@
 #include "dialog/box/ExceptionPage.h"
 #include "dialog/box/win/MessageText.h"
 #include "settings/win/ZeSettings.h"
+#include "win32/ThreadSlot.h"
 
 namespace {
 
@@ -137,8 +138,8 @@ void WritePage(TWriteClient write, TConnectionId connection, std::string page)
 
 TPendingExtensionReport& PendingExtensionReport()
 {
-    thread_local TPendingExtensionReport pending;
-    return pending;
+    static constinit TThreadSlot<TPendingExtensionReport> pending;
+    return pending.Mine();
 }
 
 void SetHostExtensionEntry(TExtensionEntry entry)

@@ -35,17 +35,25 @@ TEST_F(ZelExceptionSettingsTest, TheModulesSettingsApplyAndSettingsItLacksStayWi
     EXPECT_EQ(second->Settings().MailFrom(), owner->MailFrom());
 }
 
-TEST_F(ZelExceptionSettingsTest, ASettingTheModuleHoldsIsTheModulesOwn)
+// The module's records are shared by every exception of the module: a setter of one exception
+// overrides the module's value for that exception alone, while the module's own changes still
+// show through where the exception has not set anything.
+TEST_F(ZelExceptionSettingsTest, ASettingTheModuleHoldsIsOverriddenForTheExceptionAlone)
 {
     const TLoadedModule sample(L"crashreport_sample_types.dll");
     ASSERT_NE(sample.Get(), nullptr);
     const auto owner = std::make_shared<TIZESettings>(sample.Get(), true);
     const TIntfPtr<TIZEException> exception = NewZelException(owner, {});
+    const TIntfPtr<TIZEException> later = NewZelException(owner, {});
     ASSERT_TRUE(owner->AutoSave());
     EXPECT_TRUE(exception->Settings().SetAutoSave(false));
-    EXPECT_FALSE(owner->AutoSave());
+    EXPECT_FALSE(exception->Settings().AutoSave());
+    EXPECT_TRUE(owner->AutoSave());
+    EXPECT_TRUE(later->Settings().AutoSave());
+    owner->SetAutoSave(false);
+    EXPECT_FALSE(later->Settings().AutoSave()) << "the module's change shows through";
     owner->SetAutoSave(true);
-    EXPECT_TRUE(exception->Settings().AutoSave());
+    EXPECT_FALSE(exception->Settings().AutoSave()) << "the exception's own value stays";
 }
 
 } // namespace

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Writes a settings resource that differs from a settings source in the given entries.
 
-Usage: make_settings_variant.py GENERATOR SOURCE OUTPUT Name=value...
-Each Name=value replaces the value of that entry (written as in the source: true, 123, "text").
+Usage: make_settings_variant.py GENERATOR SOURCE OUTPUT Name=value... +Name=value...
+Each Name=value replaces the value of that entry (written as in the source: true, 123, "text");
+each +Name=value adds an entry that the source leaves to the built-in value.
 """
 import os
 import re
@@ -13,7 +14,8 @@ import tempfile
 
 def main():
     generator, source, output, *overrides = sys.argv[1:]
-    values = dict(item.split('=', 1) for item in overrides)
+    values = dict(item.split('=', 1) for item in overrides if not item.startswith('+'))
+    added = [item[1:].split('=', 1) for item in overrides if item.startswith('+')]
     lines = []
     with open(source, encoding='utf-8') as text:
         for line in text:
@@ -23,6 +25,7 @@ def main():
             lines.append(line)
     if values:
         sys.exit('entries not in the source: ' + ', '.join(values))
+    lines.extend(name + ' = ' + value + '\n' for name, value in added)
     with tempfile.NamedTemporaryFile('w', suffix='.txt', delete=False, encoding='utf-8') as variant:
         variant.writelines(lines)
     try:
