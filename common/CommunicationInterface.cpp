@@ -1,6 +1,7 @@
 #include "CommunicationInterface.h"
 
 #include "DiagnosticTrace.h"
+#include "LastError.h"
 #include "Ticks.h"
 
 #include <cmath>
@@ -183,6 +184,12 @@ void TCommunicationInterface::DoChangeEvent(int32_t code, bool state)
         if (onChangeEvent_)
             onChangeEvent_(this, code, state);
     });
+}
+
+void TCommunicationInterface::AnnounceFaultClose(std::exception_ptr fault)
+{
+    SetExceptionError(fault);
+    DoClose();
 }
 
 void TCommunicationInterface::SetActive(bool active)

@@ -9,6 +9,7 @@
 #include "NodedInterface.h"
 
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <string>
 
@@ -92,6 +93,9 @@ protected:
     void DoConfigChanged();
     // The change-event eventer, then OnChangeEvent.
     void DoChangeEvent(int32_t code, bool state);
+    // A thread or window procedure of the link ended with the exception and the link counts as
+    // closed: the exception goes into the last error, then the closed eventer fires and OnClose.
+    void AnnounceFaultClose(std::exception_ptr fault);
 
     // Providers call it with kind 1 for every buffer written and kind 2 for every one read.
     virtual void Trace(uint8_t kind, const std::string& bytes);

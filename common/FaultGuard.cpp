@@ -106,6 +106,7 @@ void SetHandlerChain(void* head)
 #endif
 
 std::atomic<TFaultRaiser> faultRaiser{nullptr};
+std::atomic<THostFaultReporter> hostFaultReporter{nullptr};
 
 HMODULE ModuleOf(const void* address)
 {
@@ -201,4 +202,15 @@ void RaiseFault(const TGuardedFault& fault)
     if (const TFaultRaiser raiser = faultRaiser)
         raiser(fault);
     throw EConduvexError(FaultMessage(fault.record), kErrException);
+}
+
+void SetHostFaultReporter(THostFaultReporter reporter)
+{
+    hostFaultReporter = reporter;
+}
+
+void ReportHostFault() noexcept
+{
+    if (const THostFaultReporter reporter = hostFaultReporter)
+        reporter();
 }

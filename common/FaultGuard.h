@@ -47,3 +47,20 @@ void Guarded(Work&& work)
     if (!RunGuarded(run, &work, fault))
         RaiseFault(fault);
 }
+
+// Host code that the library survives (a notification callback): a fault inside it is raised as
+// above and told, inside the catch, to the reporter of the host's faults; the call then returns as
+// if the host's code had. Without a reporter the fault is only survived.
+using THostFaultReporter = void (*)() noexcept;
+void SetHostFaultReporter(THostFaultReporter reporter);
+void ReportHostFault() noexcept;
+
+template <class Work>
+void CallHostSurviving(Work&& work) noexcept
+{
+    try {
+        Guarded(work);
+    } catch (...) {
+        ReportHostFault();
+    }
+}

@@ -1,5 +1,7 @@
 #include "HandledIntfObject.h"
 
+#include "FaultGuard.h"
+
 THandledIntfObject::THandledIntfObject(IUnknown* held)
     : held_(held), identity_(IdentityOf(held)), handle_(static_cast<uint32_t>(identity_))
 {
@@ -12,8 +14,9 @@ bool TNotificationTarget::HasWindow() const
 
 void TNotificationTarget::Deliver(uint16_t kind, uint16_t data) const
 {
+    // The host's callback may fault: that is reported where it ran and the delivery goes on.
     if (callback)
-        callback(handle, kind, data, userData);
+        CallHostSurviving([&] { callback(handle, kind, data, userData); });
     if (!HasWindow() || message == 0)
         return;
     const auto lParam = static_cast<LPARAM>(kind + (static_cast<uint32_t>(data) << 16));

@@ -12,7 +12,10 @@
      size query: length becomes text length + 1 (NUL included) and the result is 0. A buffer
      too small gets CI_ERR_BUFFER_TOO_SMALL and the needed length. On success the ci
      functions report the length without the NUL; LastErrorText reports it with the NUL.
-   - A NULL length or out pointer gives CI_ERR_INVALID_PARAMETERS and changes nothing.
+   - A NULL length or out pointer gives CI_ERR_INVALID_PARAMETERS and changes nothing. A
+     pointer that cannot be read or written where the function needs it gives
+     CI_ERR_EXCEPTION with the fault's text, reported as a fault inside the library; what a
+     read could not hand over stays in the link for the next read.
 
    Each function also has a pointer type PFN_<name> for hosts that load the library with
    LoadLibrary and GetProcAddress. The library's SetLastError (ordinal 48) shares its name

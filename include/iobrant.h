@@ -21,7 +21,11 @@
      sent. Until the module is identified (its first count, info, I/O read or refresh),
      outputs 0 to 126, counters 0 to 59 and thermometers 0 to 255 are accepted.
    - A NULL pointer where a result or a buffer length goes, or a byte argument outside 0 to
-     255, gives Q_ERR_INVALID_PARAMETERS and sends nothing.
+     255, gives Q_ERR_INVALID_PARAMETERS and sends nothing. A pointer that cannot be read
+     or written where the function needs it gives Q_ERR_EXCEPTION with the fault's text
+     ("Access violation at address ..."). The value pointer of a counter read that clears
+     the counter, and qSndRcvVant97's acknowledge and length, are tried before anything
+     is sent.
    - Booleans given back through pointers are 32-bit: -1 for true, 0 for false. Booleans
      passed in are true when nonzero.
    - I/O arrays (buffer, in/out count): one byte per I/O, 0 or 1, I/O 1 first. A NULL

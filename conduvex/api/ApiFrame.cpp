@@ -1,8 +1,9 @@
 #include "api/ApiFrame.h"
 
+#include "HostMemory.h"
+
 #include <algorithm>
 #include <atomic>
-#include <cstring>
 
 namespace {
 
@@ -13,10 +14,11 @@ int32_t TextLength(const std::string& text)
     return static_cast<int32_t>(std::min<size_t>(text.size(), INT32_MAX - 1));
 }
 
+// The text's first `count` bytes and a NUL.
 void CopyWithNul(const std::string& text, int32_t count, char* buffer)
 {
-    std::memcpy(buffer, text.data(), static_cast<size_t>(count));
-    buffer[count] = '\0';
+    std::string copy = text.substr(0, static_cast<size_t>(count));
+    CopyToHost(buffer, copy.c_str(), copy.size() + 1);
 }
 
 } // namespace
@@ -58,27 +60,28 @@ void RequireHandle(uint32_t handle)
 
 uint32_t PutText(const std::string& text, char* buffer, int32_t* length)
 {
-    int32_t& capacity = Required(length);
+    Required(length);
+    const int32_t capacity = ReadHost(length);
     const int32_t size = TextLength(text);
     if (!buffer) {
-        capacity = size + 1;
+        WriteHost(length, size + 1);
         return 0;
     }
     if (capacity <= size) {
-        capacity = size + 1;
+        WriteHost(length, size + 1);
         return SetError(kErrBufferTooSmall);
     }
     CopyWithNul(text, size, buffer);
-    capacity = size;
+    WriteHost(length, size);
     return 0;
 }
 
 uint32_t PutTextTruncated(const std::string& text, char* buffer, int32_t* length)
 {
-    int32_t& capacity = Required(length);
+    Required(length);
     const int32_t size = TextLength(text);
-    const int32_t room = std::max(capacity, 0);
-    capacity = size + 1;
+    const int32_t room = std::max(ReadHost(length), 0);
+    WriteHost(length, size + 1);
     if (!buffer)
         return 0;
     if (size < room) {
@@ -92,5 +95,5 @@ uint32_t PutTextTruncated(const std::string& text, char* buffer, int32_t* length
 
 void PutBool(int32_t* out, bool value)
 {
-    Required(out) = CiBool(value);
+    WriteHost(Required(out), CiBool(value));
 }

@@ -29,12 +29,13 @@ void SetCaughtExceptionObserver(TCaughtExceptionObserver observer);
 [[noreturn]] void RaiseCode(uint32_t code);
 
 // A pointer the host must give: nil raises "Invalid parameters." before anything changed.
+// What it points at is reached only through HostMemory.h.
 template <class T>
-T& Required(T* pointer)
+T* Required(T* pointer)
 {
     if (!pointer)
         RaiseCode(kErrInvalidParameters);
-    return *pointer;
+    return pointer;
 }
 
 // The link behind a handle of the global table; "Invalid handle." otherwise.

@@ -2,21 +2,17 @@
 // its settings dialogs.
 #include "api/ApiFrame.h"
 #include "ConnectionString.h"
+#include "HostMemory.h"
 #include "dialogs/ConnectionStringDialog.h"
 #include "links/ProviderName.h"
 #include "conduvex.h"
 
-#include <cstring>
+#include <optional>
 
 namespace {
 
 constexpr char kUnknownParameterText[] = "Unknown parametter.";
 constexpr char kNullParameterText[] = "Parametter can't be null.";
-
-std::string TextOf(const char* text)
-{
-    return text ? text : "";
-}
 
 // A boolean answer, or the code of what went wrong, in one 32-bit result.
 template <class Work>
@@ -29,18 +25,17 @@ int32_t CiCallLinkBool(uint32_t handle, Work&& work)
 
 // Copies the accepted text into the host's buffer by the dialog's own rules: the needed
 // length (NUL included) when it does not fit, else the text; accepted only when non-empty.
-uint32_t PutAcceptedText(const std::string& text, char* buffer, int32_t& length,
-                         CI_BOOL& accepted)
+uint32_t PutAcceptedText(const std::string& text, char* buffer, int32_t capacity,
+                         int32_t* length, CI_BOOL* accepted)
 {
     const auto size = static_cast<int32_t>(text.size());
-    if (size >= length) {
-        length = size + 1;
+    if (size >= capacity) {
+        WriteHost(length, size + 1);
         return SetError(kErrBufferTooSmall);
     }
-    std::memcpy(buffer, text.data(), text.size());
-    buffer[size] = '\0';
-    length = size;
-    accepted = CiBool(size > 0);
+    CopyToHost(buffer, text.c_str(), text.size() + 1);
+    WriteHost(length, size);
+    WriteHost(accepted, CiBool(size > 0));
     return 0;
 }
 
@@ -56,7 +51,7 @@ extern "C" uint32_t CI_CALL ciGetConfig(CI_HANDLE handle, char* buffer, int32_t*
 extern "C" uint32_t CI_CALL ciSetConfig(CI_HANDLE handle, const char* connectionString)
 {
     return CiCallLink(handle, [&](ICommunicationInterface& link) -> uint32_t {
-        link.SetConnectionString(TextOf(connectionString));
+        link.SetConnectionString(HostText(connectionString));
         return 0;
     });
 }
@@ -66,7 +61,7 @@ extern "C" uint32_t CI_CALL ciGetConfigValue(CI_HANDLE handle, const char* key, 
 {
     return CiCallLink(handle, [&](ICommunicationInterface& link) {
         const TConnectionString settings(link.GetConnectionString());
-        const std::optional<std::string> value = settings.GetValue(TextOf(key));
+        const std::optional<std::string> value = settings.GetValue(HostText(key));
         if (!value)
             throw EConduvexError(kUnknownParameterText, kErrInvalidParameters);
         return PutText(*value, buffer, length);
@@ -99,18 +94,20 @@ extern "C" uint32_t CI_CALL ciGetConnectionStringDlg(char* buffer, int32_t* leng
                                                     const char* caption)
 {
     return CiCall([&]() -> uint32_t {
-        int32_t& capacity = Required(length);
-        CI_BOOL& acceptedOut = Required(accepted);
-        acceptedOut = kCiFalse;
+        const int32_t capacity = ReadHost(Required(length));
+        WriteHost(Required(accepted), kCiFalse);
         if (capacity <= 0)
             return SetError(kErrBufferTooSmall);
         if (!buffer)
             throw EConduvexError(kNullParameterText, kErrInvalidParameters);
-        buffer[0] = '\0';
-        const std::optional<std::string> edited =
-            ExecuteConnectionStringDialog(TextOf(initial), caption);
+        WriteHost(buffer, '\0');
+        const std::string initialText = HostText(initial);
+        const std::optional<std::string> captionText =
+            caption ? std::optional<std::string>(HostText(caption)) : std::nullopt;
+        const std::optional<std::string> edited = ExecuteConnectionStringDialog(
+            initialText, captionText ? captionText->c_str() : nullptr);
         if (!edited)
             return 0;
-        return PutAcceptedText(*edited, buffer, capacity, acceptedOut);
+        return PutAcceptedText(*edited, buffer, capacity, length, accepted);
     });
 }

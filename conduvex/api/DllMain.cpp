@@ -2,11 +2,14 @@
 #include "DiagnosticTrace.h"
 #include "api/ApiFrame.h"
 #include "capture/win/ExportFaultReport.h"
+#include "capture/win/LibraryThread.h"
 #include "capture/win/SystemExceptions.h"
+#include "capture/win/WindowProcReport.h"
 #include "FaultGuard.h"
 #include "startup/win/CrashLibrary.h"
 #include "ftdi/Ftd2xx.h"
 #include "links/GlobalHandles.h"
+#include "runtime/FaultReport.h"
 #include "runtime/LibraryUnload.h"
 
 #include <windows.h>
@@ -18,6 +21,32 @@ namespace {
 void RaiseGuardedFault(const TGuardedFault& fault)
 {
     RaiseCaughtFault(fault.record, fault.context);
+}
+
+// An exception that a thread of the library survives (a host callback's fault on it) is reported
+// as one that escaped a thread, continuing allowed.
+void ReportSurvivedThreadException() noexcept
+{
+    try {
+        ReportEscapedException();
+    } catch (...) {
+        // The thread goes on all the same.
+    }
+}
+
+// The library's threads, its window procedures and the host code it calls report through the
+// crash library: what ends a thread is traced at the raising code.
+void InstallFaultReporting()
+{
+    SetFaultReporting({&RunLibraryThreadWork, &ReportWindowProcException, &ReportSurvivedThreadException,
+                       &ReportCaughtSystemException});
+    SetHostFaultReporter(&ReportFaultWhereItRuns);
+}
+
+void RemoveFaultReporting()
+{
+    SetHostFaultReporter(nullptr);
+    SetFaultReporting({});
 }
 
 BOOL Attach()
@@ -33,6 +62,7 @@ BOOL Attach()
     try {
         InstallFaultGuard();
         SetFaultRaiser(&RaiseGuardedFault);
+        InstallFaultReporting();
         ftd2xx::LoadFtd2xx();
         CreateGlobalHandles();
         // A fault inside an export is reported before the export fails with it.
@@ -55,6 +85,7 @@ void Detach(bool processExiting)
             MarkLibraryUnloading();
             FreeGlobalHandles();
         }
+        RemoveFaultReporting();
         SetFaultRaiser(nullptr);
         RemoveFaultGuard();
     } catch (...) {

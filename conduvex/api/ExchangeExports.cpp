@@ -2,6 +2,7 @@
 // host's notifications away from the reply and leaves the answer in the read-ahead buffer,
 // where ciRead or ciReadVant97 takes it.
 #include "api/ApiFrame.h"
+#include "HostMemory.h"
 #include "serial/SerialPortCoreInterface.h"
 #include "links/SuspendedNotifications.h"
 #include "ILinkArrival.h"
@@ -56,9 +57,7 @@ std::string RequestBytes(const uint8_t* request, int32_t length)
 {
     if (length < 0 || (length > 0 && !request))
         RaiseCode(kErrInvalidParameters);
-    if (length == 0)
-        return {};
-    return std::string(reinterpret_cast<const char*>(request), static_cast<size_t>(length));
+    return HostBytes(request, length);
 }
 
 // Sleeps until new bytes arrived on the link or the deadline passed.
@@ -100,8 +99,7 @@ uint32_t RunExchange(uint32_t handle, int32_t* answerLength, uint32_t timeoutMs,
                      const TExchangeRule& rule, MakeRequest&& makeRequest)
 {
     return CiCall([&]() -> uint32_t {
-        int32_t& answerSize = Required(answerLength);
-        answerSize = 0;
+        WriteHost(Required(answerLength), 0);
         const TIntfPtr<ICommunicationInterface> link = RequireLink(handle);
         const std::string request = makeRequest();
         const TInterfaceLockScope exchangeLock(*link);
@@ -121,9 +119,9 @@ uint32_t RunExchange(uint32_t handle, int32_t* answerLength, uint32_t timeoutMs,
             timeoutMs, CeilSpan((static_cast<double>(request.size()) + kRequestSlackChars) *
                                 link->GetCharTime()));
         const std::string answer = AwaitAnswer(*link, arrival.Get(), firstSpan, rule);
-        answerSize = rule.end == TAnswerEnd::QuietGap
-                         ? link->BufferedLength(false)
-                         : static_cast<int32_t>(Vantel97FrameLength(answer));
+        WriteHost(answerLength, rule.end == TAnswerEnd::QuietGap
+                                    ? link->BufferedLength(false)
+                                    : static_cast<int32_t>(Vantel97FrameLength(answer)));
         return 0;
     });
 }

@@ -1,10 +1,9 @@
 // Converter enumeration and lookup for hosts (ordinals 7 to 13).
 #include "api/ApiFrame.h"
 #include "ConnectionString.h"
+#include "HostMemory.h"
 #include "ftdi/FtdiDeviceLookup.h"
 #include "conduvex.h"
-
-#include <cstring>
 
 namespace {
 
@@ -12,13 +11,13 @@ template <class T>
 void PutIfGiven(T* place, T value)
 {
     if (place)
-        *place = value;
+        WriteHost(place, value);
 }
 
 void CopyWithNul(const std::string& text, char* buffer)
 {
     if (buffer)
-        std::memcpy(buffer, text.c_str(), text.size() + 1);
+        CopyToHost(buffer, text.c_str(), text.size() + 1);
 }
 
 // Steps shared by the by-index exports: the details, or the code of the failure.
@@ -35,12 +34,12 @@ uint32_t WithDetail(int32_t index, Work&& work)
 
 std::optional<std::string> OptionalText(const char* text)
 {
-    return text ? std::optional<std::string>(text) : std::nullopt;
+    return text ? std::optional<std::string>(HostText(text)) : std::nullopt;
 }
 
 std::optional<uint32_t> OptionalNumber(const uint32_t* number)
 {
-    return number ? std::optional<uint32_t>(*number) : std::nullopt;
+    return number ? std::optional<uint32_t>(ReadHost(number)) : std::nullopt;
 }
 
 } // namespace
@@ -96,11 +95,10 @@ extern "C" uint32_t CI_CALL FTDFindDevice(int32_t start, const char* serialNumbe
                                           const uint32_t* productId, int32_t* index)
 {
     return CiCall([&]() -> uint32_t {
-        int32_t& found = Required(index);
-        found = -1;
+        WriteHost(Required(index), -1);
         const TFtdiCriteria criteria{OptionalText(serialNumber), OptionalText(description),
                                      OptionalNumber(vendorId), OptionalNumber(productId)};
-        found = FindFtdiDevice(start, criteria);
+        WriteHost(index, FindFtdiDevice(start, criteria));
         return 0;
     });
 }
@@ -109,10 +107,9 @@ extern "C" uint32_t CI_CALL FTDFindDeviceCS(int32_t start, const char* connectio
                                             int32_t* index)
 {
     return CiCall([&]() -> uint32_t {
-        int32_t& found = Required(index);
-        found = -1;
-        const TConnectionString parameters(connectionString ? connectionString : "");
-        found = FindFTDDevice(parameters, start);
+        WriteHost(Required(index), -1);
+        const TConnectionString parameters(HostText(connectionString));
+        WriteHost(index, FindFTDDevice(parameters, start));
         return 0;
     });
 }

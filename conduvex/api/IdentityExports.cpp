@@ -1,10 +1,11 @@
 // The library's identity and the last-error exports.
 #include "api/ApiFrame.h"
+#include "HostMemory.h"
 #include "conduvex.h"
 
 namespace {
 
-constexpr const char* kConduvexVersion = "1.0.0";
+constexpr const char* kConduvexVersion = PRODUCT_VERSION_TEXT;
 
 } // namespace
 
@@ -33,5 +34,5 @@ extern "C" uint32_t CI_CALL LastErrorText(char* buffer, int32_t* length)
 // Exported as "SetLastError"; the system has a function of that name too.
 extern "C" uint32_t CI_CALL ConduvexSetLastError(uint32_t code, const char* text)
 {
-    return CiCall([&] { return SetError(code, text ? text : ""); });
+    return CiCall([&] { return SetError(code, HostText(text)); });
 }

@@ -60,7 +60,7 @@ extern "C" uint32_t CI_CALL ciRelease(CI_HANDLE handle)
 extern "C" uint32_t CI_CALL ciIsActive(CI_HANDLE handle, CI_BOOL* active)
 {
     return CiCall([&]() -> uint32_t {
-        Required(active) = kCiFalse;
+        PutBool(active, false);
         PutBool(active, RequireLink(handle)->IsActive());
         return 0;
     });

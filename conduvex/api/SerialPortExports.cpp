@@ -1,9 +1,9 @@
 // COM port enumeration for hosts (ordinals 14 to 18).
 #include "api/ApiFrame.h"
+#include "HostMemory.h"
 #include "serial/SerialPortList.h"
 #include "conduvex.h"
 
-#include <cstring>
 #include <vector>
 
 namespace {
@@ -21,18 +21,17 @@ int32_t RequirePortAt(int32_t index)
 extern "C" int32_t CI_CALL EnumSerialPorts(int32_t* buffer, int32_t* size)
 {
     return CiCallValue<int32_t>(-1, [&] {
-        int32_t& bytes = Required(size);
+        const int32_t bytes = ReadHost(Required(size));
         const std::vector<int32_t> ports = SerialPorts().Enumerate();
         const int32_t count = static_cast<int32_t>(ports.size());
         const int32_t needed = count * static_cast<int32_t>(sizeof(int32_t));
         const bool fits = buffer && bytes >= needed;
-        bytes = needed;
+        WriteHost(size, needed);
         if (!buffer)
             return count;
         if (!fits)
             RaiseCode(kErrBufferTooSmall);
-        if (count > 0)
-            std::memcpy(buffer, ports.data(), static_cast<size_t>(needed));
+        CopyToHost(buffer, ports.data(), static_cast<size_t>(needed));
         return count;
     });
 }

@@ -1,5 +1,8 @@
 #include "dialogs/ModalDialog.h"
 
+#include "runtime/FaultProbe.h"
+#include "runtime/FaultReport.h"
+
 #include <commctrl.h>
 
 #include <vector>
@@ -88,25 +91,29 @@ void TModalDialog::EnableItem(int id, bool enabled)
 
 INT_PTR CALLBACK TModalDialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    try {
-        if (message == WM_INITDIALOG) {
-            SetWindowLongPtrW(window, DWLP_USER, lParam);
-            reinterpret_cast<TModalDialog*>(lParam)->window_ = window;
-        }
-        auto* dialog = reinterpret_cast<TModalDialog*>(GetWindowLongPtrW(window, DWLP_USER));
-        return dialog ? dialog->Dispatch(message, wParam, lParam) : FALSE;
-    } catch (...) {
-        // A dialog that could not even be prepared must not linger half-filled.
-        if (message == WM_INITDIALOG)
-            EndDialog(window, IDCANCEL);
-        return FALSE;
-    }
+    return RunWindowProc(
+        window,
+        [&]() -> INT_PTR {
+            if (message == WM_INITDIALOG) {
+                SetWindowLongPtrW(window, DWLP_USER, lParam);
+                reinterpret_cast<TModalDialog*>(lParam)->window_ = window;
+            }
+            auto* dialog = reinterpret_cast<TModalDialog*>(GetWindowLongPtrW(window, DWLP_USER));
+            return dialog ? dialog->Dispatch(message, wParam, lParam) : FALSE;
+        },
+        [&](std::exception_ptr) -> INT_PTR {
+            // A dialog that could not even be prepared must not linger half-filled.
+            if (message == WM_INITDIALOG)
+                EndDialog(window, IDCANCEL);
+            return FALSE;
+        });
 }
 
 INT_PTR TModalDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_INITDIALOG:
+        FaultPoint("dialog");
         OnInit();
         return TRUE;
     case WM_COMMAND:

@@ -1,8 +1,8 @@
 #pragma once
 // Base of the library's modal dialogs: a template from this module's resources, run
-// modally; the dialog procedure catches everything, since no exception may unwind
-// through the system's frames. A dialog that cannot be created (no display) ends as
-// cancelled.
+// modally; the dialog procedure catches and reports everything (FaultReport.h), since no
+// exception may unwind through the system's frames. A dialog that cannot be created (no
+// display) or prepared ends as cancelled.
 #include <windows.h>
 
 #include <string>

@@ -4,6 +4,7 @@
 #include "dialogs/FTDIdialog.h"
 #include "ftdi/FtdiDeviceLookup.h"
 #include "LastError.h"
+#include "runtime/FaultReport.h"
 
 using namespace ftd2xx;
 
@@ -46,9 +47,13 @@ TFTDIDevice::TFTDIDevice(int32_t index, const std::string& name) : name_(name), 
 // A link released while open lets its device go without announcing it.
 TFTDIDevice::~TFTDIDevice()
 {
-    StopReader();
-    if (const TFtHandle handle = handle_.exchange(nullptr))
-        FT_Close(handle);
+    try {
+        StopReader();
+        if (const TFtHandle handle = handle_.exchange(nullptr))
+            FT_Close(handle);
+    } catch (...) {
+        ReportFaultWhereItRuns();
+    }
 }
 
 void* TFTDIDevice::FindInterface(REFIID iid)
@@ -122,21 +127,31 @@ bool TFTDIDevice::Close()
     return CloseDevice(false);
 }
 
+// The reader asks the driver about the handle: it stops before the handle goes, and starts
+// again when the device stays open.
 bool TFTDIDevice::CloseDevice(bool force)
 {
     if (!IsActive())
         return false;
     const TIntfPtr<IFTDISerialPortInterface> keepAlive(this);
+    StopReader();
     const TFtStatus status = FT_Close(handle_);
     const bool closed = status == kFtOk;
     if (closed || force || status == kFtIoError) {
         handle_ = nullptr;
-        StopReader();
         DoClose();
+    } else {
+        StartReader(handle_);
     }
     // Reported only now: the closed announcement may run host code that clears it.
     FtStatusError("FT_Close", status);
     return closed;
+}
+
+void TFTDIDevice::ReaderFailed(std::exception_ptr fault)
+{
+    SetExceptionError(fault);
+    CloseDevice(true);
 }
 
 void TFTDIDevice::ReportDriverError(const char* step, TFtStatus status)

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <string>
 
@@ -74,6 +75,9 @@ public:
     // Closes the device. Forced, it counts as closed even when the driver refuses; an I/O
     // error closes it the same way. True when the driver closed it.
     bool CloseDevice(bool force);
+    // On the reader thread, which ended with the exception: the device is closed (forced)
+    // and the close announced with the exception in the last error.
+    void ReaderFailed(std::exception_ptr fault);
 
 protected:
     void* FindInterface(REFIID iid) override;

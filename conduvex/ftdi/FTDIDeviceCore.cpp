@@ -3,6 +3,7 @@
 #include "runtime/LibraryUnload.h"
 #include "ConduvexError.h"
 #include "ftdi/FTDIDevice.h"
+#include "runtime/FaultReport.h"
 #include "runtime/ThreadLife.h"
 
 #include <process.h>
@@ -44,6 +45,7 @@ std::shared_ptr<TFTDIDevicecore> TFTDIDevicecore::Start(TFTDIDevice& device, TFt
     auto reader = std::make_shared<TFTDIDevicecore>(TPasskey(), device, arrival);
     armed = FT_SetEventNotification(handle, kFtEventRxChar | kFtEventModemStatus,
                                     reader->dataEvent_.Get());
+    reader->handle_ = handle;
     reader->running_ = reader;
     unsigned threadId = 0;
     const uintptr_t thread = _beginthreadex(nullptr, 0, &Entry, reader.get(), 0, &threadId);
@@ -76,11 +78,8 @@ unsigned __stdcall TFTDIDevicecore::Entry(void* self)
     // Keeps the reader alive until its thread is done, whoever let it go first.
     std::shared_ptr<TFTDIDevicecore> reader = std::move(static_cast<TFTDIDevicecore*>(self)->running_);
     SetEvent(reader->started_.Get());
-    try {
-        reader->Run();
-    } catch (...) {
-        // A thread entry lets nothing escape; the link just hears no more arrivals.
-    }
+    if (const std::exception_ptr fault = RunThreadBody([&reader] { reader->Run(); }))
+        RunThreadBody([&reader, &fault] { reader->Failed(fault); });
     // The exit runs nothing of this library, so the reader is let go before it.
     const HANDLE finished = DuplicateForExit(reader->finished_.Get());
     if (!finished)
@@ -99,22 +98,44 @@ void TFTDIDevicecore::Run()
         if (woken == WAIT_OBJECT_0 + 1) {
             if (arrival_)
                 SetEvent(arrival_.Get());
-            Announce();
+            if (BytesWaiting())
+                Announce();
         }
         else if (woken != WAIT_TIMEOUT)
             return;
     }
 }
 
-void TFTDIDevicecore::Announce()
+// The event also tells of modem-status changes, which bring nothing to read. The device
+// stops the reader before its handle goes.
+bool TFTDIDevicecore::BytesWaiting() const
 {
-    TIntfPtr<IFTDISerialPortInterface> device;
+    uint32_t waiting = 0;
+    return FT_GetQueueStatus(handle_, &waiting) != kFtOk || waiting > 0;
+}
+
+template <class Action>
+void TFTDIDevicecore::WithDevice(Action&& action)
+{
+    TFTDIDevice* device = nullptr;
     {
         const TLockGuard guard(deviceLock_);
         // A device whose last reference is gone is being freed: it hears nothing more.
         if (device_ && device_->TryAddRef())
-            device = TIntfPtr<IFTDISerialPortInterface>::Attach(device_);
+            device = device_;
     }
-    if (device)
-        device->NotifyDataReceived();
+    if (!device)
+        return;
+    const auto held = TIntfPtr<IFTDISerialPortInterface>::Attach(device);
+    action(*device);
+}
+
+void TFTDIDevicecore::Announce()
+{
+    WithDevice([](TFTDIDevice& device) { device.NotifyDataReceived(); });
+}
+
+void TFTDIDevicecore::Failed(std::exception_ptr fault)
+{
+    WithDevice([&fault](TFTDIDevice& device) { device.ReaderFailed(fault); });
 }

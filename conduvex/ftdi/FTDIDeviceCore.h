@@ -1,14 +1,16 @@
 #pragma once
 // The reader thread of a converter link: at the highest priority it waits, 100 ms at a
 // time, for the event the driver signals on received characters and modem-status changes,
-// sets the link's arrival event (for an exchange waiting on it) and announces each arrival
-// through the device's NotifyDataReceived, holding a counted reference to the device
-// while it does. It knows the device without holding it
-// otherwise, so a released device stops its reader when it goes away.
+// sets the link's arrival event (for an exchange waiting on it) and, when the driver then has
+// bytes waiting, announces them through the device's NotifyDataReceived, holding a counted
+// reference to the device while it does. It knows the device without holding it
+// otherwise, so a released device stops its reader when it goes away. A reader that fails
+// (a fault in the driver, say) is reported and closes the device.
 #include "CriticalSection.h"
 #include "ftdi/Ftd2xx.h"
 #include "WinHandle.h"
 
+#include <exception>
 #include <memory>
 
 class TFTDIDevice;
@@ -28,8 +30,8 @@ public:
     TFTDIDevicecore(const TFTDIDevicecore&) = delete;
     TFTDIDevicecore& operator=(const TFTDIDevicecore&) = delete;
 
-    // From now on no announcement reaches the device. Waits for the thread to end, except
-    // on the thread itself (a host that closes or releases the link from a data
+    // From now on no announcement reaches the device and the reader asks the driver nothing
+    // more. Waits for the thread to end, except on the thread itself (a host that closes or releases the link from a data
     // notification) and when an announcement does not end in time (it waits for a lock
     // the caller holds): the thread then ends on its own.
     void Stop();
@@ -40,7 +42,12 @@ private:
 
     static unsigned __stdcall Entry(void* self);
     void Run();
+    bool BytesWaiting() const;
     void Announce();
+    void Failed(std::exception_ptr fault);
+    // Runs the action on the device with a counted reference, unless it is gone or going.
+    template <class Action>
+    void WithDevice(Action&& action);
 
     TWinHandle stopEvent_;
     TWinHandle dataEvent_;
@@ -49,6 +56,7 @@ private:
     TWinHandle finished_;
     TWinHandle thread_;
     DWORD threadId_ = 0;
+    ftd2xx::TFtHandle handle_ = nullptr;
     TCriticalSection deviceLock_;
     TFTDIDevice* device_;
     // The thread's own reference, taken over by the thread when it starts.

@@ -1,5 +1,6 @@
 #include "ftdi/Ftd2xx.h"
 
+#include "FaultGuard.h"
 #include "LastError.h"
 #include "ResultCodes.h"
 
@@ -87,7 +88,9 @@ TDriverLibrary& Library()
     return library;
 }
 
-// Calls a bound function with the arguments as they are; kFtNotBound when it is missing.
+// Calls a bound function with the arguments as they are; kFtNotBound when it is missing. The
+// driver is foreign code: a fault inside it comes back here and is raised as the library's
+// exception.
 template <TEntry Which, class... Args>
 TFtStatus Call(Args... args)
 {
@@ -95,7 +98,10 @@ TFtStatus Call(Args... args)
     if (!entry)
         return kFtNotBound;
     using TFunction = TFtStatus(WINAPI*)(Args...);
-    return reinterpret_cast<TFunction>(reinterpret_cast<void*>(entry))(args...);
+    const auto function = reinterpret_cast<TFunction>(reinterpret_cast<void*>(entry));
+    TFtStatus status = kFtOk;
+    Guarded([&] { status = function(args...); });
+    return status;
 }
 
 std::string TextOfField(const char* field, size_t size)

@@ -1,7 +1,8 @@
 #pragma once
 // The converter driver library "ftd2xx.dll", bound by name once when the library loads and
 // reached only through these wrappers. An unbound function answers kFtNotBound; the driver
-// counts as loaded only when every function was found.
+// counts as loaded only when every function was found. A fault inside the driver raises
+// (FaultGuard.h).
 #include <windows.h>
 
 #include <cstdint>

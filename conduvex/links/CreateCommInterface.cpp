@@ -2,6 +2,7 @@
 
 #include "api/ApiFrame.h"
 #include "ConnectionString.h"
+#include "HostMemory.h"
 #include "ftdi/FTDIDevice.h"
 #include "ftdi/FtdiDeviceLookup.h"
 #include "serial/SerialPortInterface.h"
@@ -146,7 +147,7 @@ uint32_t CreateCommInterface(const char* text, HWND window, UINT message,
     uint32_t handle = 0;
     try {
         ClearError();
-        const TConnectionString settings(text ? text : "");
+        const TConnectionString settings(HostText(text));
         const std::string provider = UpperCase(settings.GetValueDef("Provider", ""));
         const TLinkPtr link = BuilderOf(provider)(settings);
         handle = GlobalHandles().AddCommInterface(link.Get());

@@ -1,6 +1,8 @@
 #include "runtime/MessageWindow.h"
 
 #include "ConduvexError.h"
+#include "runtime/FaultProbe.h"
+#include "runtime/FaultReport.h"
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;
 
@@ -25,8 +27,8 @@ void RegisterWindowClass(WNDPROC procedure)
 
 } // namespace
 
-TMessageWindow::TMessageWindow(THandler handler)
-    : handler_(std::move(handler)), ownerThread_(GetCurrentThreadId())
+TMessageWindow::TMessageWindow(THandler handler, TFailure onFailure)
+    : handler_(std::move(handler)), onFailure_(std::move(onFailure)), ownerThread_(GetCurrentThreadId())
 {
     RegisterWindowClass(&TMessageWindow::WindowProc);
     window_ = CreateWindowExA(0, kWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
@@ -45,23 +47,34 @@ TMessageWindow::~TMessageWindow()
         PostMessageA(window_, WM_CLOSE, 0, 0);
 }
 
+// The handler may free its window (a host releasing its link from a notification): after it
+// ran, the window's object is looked up again.
 LRESULT CALLBACK TMessageWindow::WindowProc(HWND window, UINT message, WPARAM wParam,
                                             LPARAM lParam)
 {
     if (message < WM_APP)
         return DefWindowProcA(window, message, wParam, lParam);
-    try {
-        auto* self = reinterpret_cast<TMessageWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-        if (self)
-            self->Dispatch(message, wParam, lParam);
-    } catch (...) {
-        // Nothing may unwind through the system's frames.
-    }
-    return 0;
+    const auto owner = [window] {
+        return reinterpret_cast<TMessageWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    };
+    return RunWindowProc(
+        window,
+        [&]() -> LRESULT {
+            if (TMessageWindow* self = owner())
+                self->Dispatch(message, wParam, lParam);
+            return 0;
+        },
+        [&](std::exception_ptr fault) -> LRESULT {
+            TMessageWindow* self = owner();
+            if (self && self->onFailure_)
+                self->onFailure_(fault);
+            return 0;
+        });
 }
 
 void TMessageWindow::Dispatch(UINT message, WPARAM wParam, LPARAM lParam)
 {
+    FaultPoint("message-window");
     if (handler_)
         handler_(message, wParam, lParam);
 }

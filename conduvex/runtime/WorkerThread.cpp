@@ -1,5 +1,6 @@
 #include "runtime/WorkerThread.h"
 
+#include "runtime/FaultReport.h"
 #include "runtime/LibraryUnload.h"
 #include "ConduvexError.h"
 #include "serial/SyncDispatch.h"
@@ -7,9 +8,9 @@
 
 #include <process.h>
 
-TWorkerThread::TWorkerThread(TBody body)
-    : body_(std::move(body)), started_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
-      finished_(CreateEventW(nullptr, TRUE, FALSE, nullptr))
+TWorkerThread::TWorkerThread(TBody body, TFailure onFailure)
+    : body_(std::move(body)), onFailure_(std::move(onFailure)),
+      started_(CreateEventW(nullptr, TRUE, FALSE, nullptr)), finished_(CreateEventW(nullptr, TRUE, FALSE, nullptr))
 {
     if (!started_ || !finished_)
         throw EConduvexError("Cannot start a worker thread.", kErrApi);
@@ -39,11 +40,9 @@ unsigned __stdcall TWorkerThread::Entry(void* self)
 {
     auto* worker = static_cast<TWorkerThread*>(self);
     SetEvent(worker->started_.Get());
-    try {
-        worker->body_(worker->stopRequested_);
-    } catch (...) {
-        // A thread entry lets nothing escape.
-    }
+    const std::exception_ptr fault = RunThreadBody([worker] { worker->body_(worker->stopRequested_); });
+    if (fault && worker->onFailure_)
+        RunThreadBody([worker, &fault] { worker->onFailure_(fault); });
     FinishThread(worker->finished_.Get());
     return 0;
 }

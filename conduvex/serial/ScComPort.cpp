@@ -79,6 +79,7 @@ void TScComPort::Open()
     core_->SetEventThreadPriority(eventThreadPriority_);
     core_->SetWriteThreadPriority(writeThreadPriority_);
     closing_ = false;
+    failureAnnounced_ = false;
     try {
         core_->OpenComPort(comNumber_);
     } catch (...) {
@@ -93,7 +94,8 @@ void TScComPort::Close()
     TFlagScope closing(closing_);
     SafeSyncSetEnabled(syncId_, false);
     core_->CloseComPort();
-    Fire(OnPortClose, this);
+    if (!failureAnnounced_.exchange(false))
+        Fire(OnPortClose, this);
 }
 
 void TScComPort::WriteData(const void* buffer, uint32_t count)
@@ -349,11 +351,15 @@ void TScComPort::Fail(const std::string& message) const
     throw EScComPortError(message, name_);
 }
 
+// Once the engine failed, only the failure itself still travels.
 void TScComPort::HandlePortEvent(TScComPortCore*, const TScCoreEventRecord& record)
 {
     if (closing_ || destroying_)
         return;
-    if (record.kind != TScCoreEvent::ceException && OnNonSyncEvent) {
+    const bool failure = record.kind == TScCoreEvent::ceThreadFault;
+    if (!failure && core_->Failed())
+        return;
+    if (record.kind != TScCoreEvent::ceException && !failure && OnNonSyncEvent) {
         OnNonSyncEvent(this, record.kind, record.data);
         return;
     }
@@ -381,6 +387,10 @@ void TScComPort::HandleSyncEvent(int32_t, const void* record)
     case TScCoreEvent::ceException:
         if (event.exception)
             std::rethrow_exception(event.exception);
+        break;
+    case TScCoreEvent::ceThreadFault:
+        failureAnnounced_ = true;
+        Fire(OnPortFailed, this, event.exception);
         break;
     }
 }

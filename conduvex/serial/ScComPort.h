@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <string>
 
@@ -24,6 +25,7 @@ class TScComPort;
 using TScNotifyEvent = TMethod<TScComPort*>;
 using TScCountEvent = TMethod<TScComPort*, uint32_t>;
 using TScPortCoreEvent = TMethod<TScComPort*, TScCoreEvent, uint32_t>;
+using TScFaultEvent = TMethod<TScComPort*, std::exception_ptr>;
 
 class TScComPort {
 public:
@@ -39,8 +41,13 @@ public:
 
     // Opening errors of the engine propagate unchanged and leave the port closed.
     void Open();
+    // Also takes away what is left of a port whose engine failed; the close is announced
+    // unless the failure was (OnPortFailed).
     void Close();
-    bool Active() const { return core_->Opened(); }
+    bool Active() const { return core_->Opened() && !core_->Failed(); }
+    // A worker of the engine ended with an exception: the port is no longer active, and what
+    // is left of it goes at Close.
+    bool Failed() const { return core_->Failed(); }
     HANDLE Handle() const { return core_->Handle(); }
 
     void WriteData(const void* buffer, uint32_t count);
@@ -111,6 +118,9 @@ public:
     TScNotifyEvent OnOutBufFree;
     TScNotifyEvent OnPortOpen;
     TScNotifyEvent OnPortClose;
+    // On the owning thread: a worker of the engine ended with the exception; the port counts
+    // as closed from then on.
+    TScFaultEvent OnPortFailed;
     TScCountEvent OnDataRecived;
     TScCountEvent OnLineError;
     // On the owning thread, before the specific event.
@@ -140,6 +150,8 @@ private:
     DCB dcb_{};
     std::atomic<bool> closing_{false};
     std::atomic<bool> destroying_{false};
+    // OnPortFailed fired since the last open: the close was announced then.
+    std::atomic<bool> failureAnnounced_{false};
     uint32_t syncId_ = 0;
     std::unique_ptr<TScComPortCore> core_;
 };

@@ -38,8 +38,9 @@ TScComPortCore::~TScComPortCore()
 
 bool TScComPortCore::OpenComPort(int32_t number)
 {
-    if (opened_)
+    if (opened_ && !failed_)
         return false;
+    CloseSequence();
     comNumber_ = number;
     if (number < 1)
         Fail("Invalid port number (COM%d)");
@@ -133,6 +134,23 @@ void TScComPortCore::CloseSequence()
     TLockGuard guard(deviceLock_);
     handle_.Reset();
     opened_ = false;
+    failed_ = false;
+}
+
+// Only the first failure of an open port counts; one during the close sequence is the close's.
+// The device and the other worker stay until the port is closed.
+void TScComPortCore::ThreadFailed(std::exception_ptr fault) noexcept
+{
+    if (!active_.exchange(false))
+        return;
+    failed_ = true;
+    SetArrivalsReported(false);
+    try {
+        if (onPortEvent_)
+            onPortEvent_(this, TScCoreEventRecord{TScCoreEvent::ceThreadFault, 0, fault});
+    } catch (...) {
+        // The owner learns of it when it next looks at the port.
+    }
 }
 
 bool TScComPortCore::WriteData(const void* buffer, uint32_t count)

@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <exception>
 #include <memory>
 
 // Failures of opening a port.
@@ -35,6 +36,7 @@ public:
     TScComPortCore& operator=(const TScComPortCore&) = delete;
 
     // False (nothing done) when already open; raises EScComPortCoreError when opening fails.
+    // What is left of a port whose worker failed is closed first.
     bool OpenComPort(int32_t number);
     void CloseComPort();
 
@@ -64,6 +66,9 @@ public:
 
     bool Active() const { return active_; }
     bool Opened() const { return opened_; }
+    // A worker thread ended with an exception (reported as ceThreadFault): the port serves
+    // nothing more until it is closed or opened again.
+    bool Failed() const { return failed_; }
     int32_t ComNumber() const { return comNumber_; }
     HANDLE Handle() const { return handle_.Get(); }
 
@@ -98,10 +103,13 @@ private:
     // Set by the event thread as it learns whether the device reports received characters,
     // and cleared on closing.
     void SetArrivalsReported(bool reported);
+    // Called by a worker thread that ended with the exception.
+    void ThreadFailed(std::exception_ptr fault) noexcept;
     DWORD AwaitRead(DWORD requested);
     [[noreturn]] void Fail(const char* format) const;
 
     std::atomic<bool> active_{false};
+    std::atomic<bool> failed_{false};
     int32_t comNumber_ = 0;
     DCB dcb_{};
     uint32_t eventMask_ = kDefaultEventMask;

@@ -1,5 +1,7 @@
 #include "serial/ScComPortCoreThread.h"
 
+#include "runtime/FaultProbe.h"
+#include "runtime/FaultReport.h"
 #include "runtime/LibraryUnload.h"
 #include "serial/ScComPortCore.h"
 #include "serial/SyncDispatch.h"
@@ -96,12 +98,12 @@ void TScComPortCoreThread::Join()
 unsigned __stdcall TScComPortCoreThread::Entry(void* self)
 {
     auto* thread = static_cast<TScComPortCoreThread*>(self);
-    try {
-        NameCurrentThread(thread->name_);
-        thread->Execute();
-    } catch (...) {
-        // Nothing may leave a thread entry; the port stays usable for closing.
-    }
+    // Whatever ends the body, the port stays usable for closing.
+    if (const std::exception_ptr fault = RunThreadBody([thread] {
+            NameCurrentThread(thread->name_);
+            thread->Execute();
+        }))
+        thread->core_.ThreadFailed(fault);
     FinishThread(thread->finished_.Get());
     return 0;
 }
@@ -132,6 +134,7 @@ void TScComPortEventThread::Execute()
     SetEvent(core_.startedEvent_.Get());
     TTickDeadline nextPoll(GetTickCount(), kPollIntervalMs);
     while (!Terminated()) {
+        FaultPoint("serial-event");
         if (state_ == TLineWaitState::Idle)
             StartLineWait();
         const std::array<HANDLE, 3> handles{StopEvent(), core_.outputEmptyEvent_.Get(), lineWaitEvent_.Get()};
@@ -298,6 +301,7 @@ void TScComPortWriteThread::WriteNextBlock()
     }
     if (length == 0)
         return;
+    FaultPoint("serial-write");
     write_ = {};
     write_.hEvent = writeEvent_.Get();
     ResetEvent(writeEvent_.Get());

@@ -48,6 +48,7 @@ TSerialPortInterface::~TSerialPortInterface()
 {
     port_->OnPortOpen = {};
     port_->OnPortClose = {};
+    port_->OnPortFailed = {};
     port_->OnDataRecived = {};
     port_->OnRLSDChanged = {};
     port_->OnCTSChanged = {};
@@ -60,6 +61,7 @@ void TSerialPortInterface::BindPortEvents()
 {
     port_->OnPortOpen = MakeMethod<&TSerialPortInterface::PortOpened>(this);
     port_->OnPortClose = MakeMethod<&TSerialPortInterface::PortClosed>(this);
+    port_->OnPortFailed = MakeMethod<&TSerialPortInterface::PortFailed>(this);
     port_->OnDataRecived = MakeMethod<&TSerialPortInterface::PortDataReceived>(this);
     port_->OnRLSDChanged = MakeMethod<&TSerialPortInterface::CarrierDetectChanged>(this);
     port_->OnCTSChanged = MakeMethod<&TSerialPortInterface::CtsChanged>(this);
@@ -113,10 +115,11 @@ bool TSerialPortInterface::Open()
     return port_->Active();
 }
 
+// A port whose engine failed is closed too: what is left of it goes.
 bool TSerialPortInterface::Close()
 {
     TInterfaceLockScope lock(*this);
-    if (!port_->Active())
+    if (!port_->Active() && !port_->Failed())
         return false;
     port_->Close();
     return !port_->Active();
@@ -281,6 +284,11 @@ void TSerialPortInterface::PortOpened(TScComPort*)
 void TSerialPortInterface::PortClosed(TScComPort*)
 {
     DoClose();
+}
+
+void TSerialPortInterface::PortFailed(TScComPort*, std::exception_ptr fault)
+{
+    AnnounceFaultClose(fault);
 }
 
 void TSerialPortInterface::PortDataReceived(TScComPort*, uint32_t)

@@ -75,6 +75,7 @@ private:
     void BindPortEvents();
     void PortOpened(TScComPort* port);
     void PortClosed(TScComPort* port);
+    void PortFailed(TScComPort* port, std::exception_ptr fault);
     void PortDataReceived(TScComPort* port, uint32_t count);
     void CarrierDetectChanged(TScComPort* port);
     void CtsChanged(TScComPort* port);

@@ -1,7 +1,7 @@
 #include "serial/SyncDispatch.h"
 
 #include "CriticalSection.h"
-
+#include "runtime/FaultReport.h"
 #include "Ticks.h"
 
 #include <array>
@@ -107,11 +107,7 @@ public:
             method = entry->method;
             index = static_cast<int32_t>(entry - entries_.data()) + 1;
         }
-        try {
-            method(index, record.get());
-        } catch (...) {
-            // A failing method loses its one call; later calls are handled as usual.
-        }
+        method(index, record.get());
         return 0;
     }
 
@@ -200,21 +196,23 @@ TSafeSyncDispatcher& Dispatcher()
     return dispatcher;
 }
 
+// A failing method is reported and loses its one call; later calls are handled as usual.
 LRESULT CALLBACK TSafeSyncDispatcher::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    try {
-        switch (message) {
-        case kRunEntryMessage:
-            return Dispatcher().RunEntry(static_cast<uint32_t>(wParam), static_cast<uint32_t>(lParam));
-        case kDestroyWindowMessage:
-            DestroyWindow(window);
-            return 0;
-        default:
-            return DefWindowProcA(window, message, wParam, lParam);
-        }
-    } catch (...) {
-        return 0;
-    }
+    return RunWindowProc(
+        window,
+        [&]() -> LRESULT {
+            switch (message) {
+            case kRunEntryMessage:
+                return Dispatcher().RunEntry(static_cast<uint32_t>(wParam), static_cast<uint32_t>(lParam));
+            case kDestroyWindowMessage:
+                DestroyWindow(window);
+                return 0;
+            default:
+                return DefWindowProcA(window, message, wParam, lParam);
+            }
+        },
+        [](std::exception_ptr) -> LRESULT { return 0; });
 }
 
 } // namespace

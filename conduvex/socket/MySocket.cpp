@@ -29,6 +29,7 @@ void TMySocket::CreateSocket()
 {
     if (IsOpen())
         return;
+    TearDown();
     socket_.Reset(socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
     if (!socket_)
         throw TPacketException(WSAGetLastError());
@@ -54,10 +55,12 @@ void TMySocket::SetBufferSizes()
 void TMySocket::StartThreads()
 {
     try {
-        arrivalWindow_ = std::make_unique<TMessageWindow>([this](UINT message, WPARAM, LPARAM) {
-            if (message == kArrivalMessage)
-                AnnounceArrival();
-        });
+        arrivalWindow_ = std::make_unique<TMessageWindow>(
+            [this](UINT message, WPARAM, LPARAM) {
+                if (message == kArrivalMessage)
+                    AnnounceArrival();
+            },
+            [this](std::exception_ptr fault) { ThreadFailed(fault); });
         receiver_ = std::make_unique<TMyReceiver>(this);
         sender_ = std::make_unique<TMySender>(this);
     } catch (...) {
@@ -90,13 +93,13 @@ void TMySocket::Connect(bool bindFirst)
 
 void TMySocket::Close()
 {
-    if (!IsOpen())
+    if (!socket_.Valid())
         return;
-    TearDown();
-    Announce(onCloseSocket_);
+    if (!TearDown())
+        Announce(onCloseSocket_);
 }
 
-void TMySocket::TearDown()
+bool TMySocket::TearDown()
 {
     // The threads use the socket until they stop, so they stop first.
     sender_.reset();
@@ -106,6 +109,7 @@ void TMySocket::TearDown()
     arrivalWindow_.reset();
     arrivalPending_ = false;
     sendQueue_.Clear();
+    return failed_.exchange(false);
 }
 
 uint16_t TMySocket::GetLocalPort() const
@@ -129,10 +133,19 @@ bool TMySocket::WaitForArrival(uint32_t maxMs)
 
 void TMySocket::PacketArrived()
 {
+    if (failed_)
+        return;
     SetEvent(arrived_.Get());
     // One message at a time: the announcement stands for everything queued before it.
     if (!arrivalPending_.exchange(true))
         PostMessageA(arrivalWindow_->Handle(), kArrivalMessage, 0, 0);
+}
+
+// Only the first failure counts; the threads stop when the socket is closed.
+void TMySocket::ThreadFailed(std::exception_ptr fault)
+{
+    if (!failed_.exchange(true) && onFailure_)
+        onFailure_(fault);
 }
 
 void TMySocket::AnnounceArrival()

@@ -3,7 +3,9 @@
 // every datagram whole and a sender thread that sends queued ones, one per 3 ms; both
 // sleep while there is nothing to do. Arrivals are announced on the thread that opened the
 // socket, through its message loop, so the receiver never waits for a listener; a waiter
-// for them (WaitForArrival) is woken at once. Socket errors raise TPacketException.
+// for them (WaitForArrival) is woken at once. Socket errors raise TPacketException. A thread
+// or the arrival window that fails ends the socket's service: the socket counts as closed and
+// tells so through OnFailure, on that thread, instead of announcing a close.
 #include "runtime/MessageWindow.h"
 #include "socket/MyPacketQuee.h"
 #include "socket/MySocketThread.h"
@@ -13,6 +15,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
@@ -20,6 +23,7 @@
 class TMySocket {
 public:
     using TNotify = std::function<void()>;
+    using TFailure = std::function<void(std::exception_ptr fault)>;
 
     // Starts the sockets layer for this socket's lifetime.
     TMySocket();
@@ -41,8 +45,9 @@ public:
     void SetOnCloseSocket(TNotify handler) { onCloseSocket_ = std::move(handler); }
     // Datagrams arrived (one announcement may stand for several).
     void SetOnRead(TNotify handler) { onRead_ = std::move(handler); }
+    void SetOnFailure(TFailure handler) { onFailure_ = std::move(handler); }
 
-    bool IsOpen() const { return socket_.Valid(); }
+    bool IsOpen() const { return socket_.Valid() && !failed_; }
     // When not open: creates the socket, sets its buffers, starts both threads.
     void CreateSocket();
     // Binds to LocalPort on any local address; a failure is ignored.
@@ -50,7 +55,8 @@ public:
     // Connects to Host (dotted only; empty = 0.0.0.0) and Port. A failure closes the
     // socket again, so it never stays open unconnected.
     void Connect(bool bindFirst);
-    // Stops the threads, then closes the socket; unsent datagrams are dropped.
+    // Stops the threads, then closes the socket; unsent datagrams are dropped. Also takes
+    // away what is left after a failure, which announced the end already.
     void Close();
 
     // Queued for the sender thread.
@@ -69,10 +75,13 @@ private:
 
     // Called by the receiver after it queued a datagram.
     void PacketArrived();
+    // Called by a thread, or the arrival window, that ended with the exception.
+    void ThreadFailed(std::exception_ptr fault);
     void AnnounceArrival();
     void SetBufferSizes();
     void StartThreads();
-    void TearDown();
+    // True when a thread or the arrival window had failed.
+    bool TearDown();
     static void Announce(const TNotify& handler);
 
     TWinsockSession session_;
@@ -86,7 +95,9 @@ private:
     TNotify onConnectSocket_;
     TNotify onCloseSocket_;
     TNotify onRead_;
+    TFailure onFailure_;
     std::atomic<bool> arrivalPending_ = false;
+    std::atomic<bool> failed_ = false;
     TWinHandle arrived_;
     TWinHandle sendQueued_;
     // Outlives the threads below, which post to it until they stop.

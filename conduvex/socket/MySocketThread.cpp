@@ -1,6 +1,7 @@
 #include "socket/MySocketThread.h"
 
 #include "ConduvexError.h"
+#include "runtime/FaultProbe.h"
 #include "socket/Ipv4Address.h"
 #include "socket/MySocket.h"
 #include "socket/PacketException.h"
@@ -44,7 +45,8 @@ TMyReceiver::TMyReceiver(TMySocket* socket)
       queue_(socket_.receiveQueue_),
       stop_(NewEvent(true)),
       readable_(ReadReadinessEvent(handle_)),
-      thread_([this](const std::atomic<bool>& stop) { Run(stop); })
+      thread_([this](const std::atomic<bool>& stop) { Run(stop); },
+              [this](std::exception_ptr fault) { socket_.ThreadFailed(fault); })
 {
 }
 
@@ -61,6 +63,7 @@ void TMyReceiver::Run(const std::atomic<bool>& stopRequested)
     std::vector<char> buffer(kLargestDatagram);
     const HANDLE wakers[] = {stop_.Get(), readable_.Get()};
     while (!stopRequested) {
+        FaultPoint("udp-receive");
         if (!ReceiveOne(buffer) &&
             WaitForMultipleObjects(2, wakers, FALSE, INFINITE) != WAIT_OBJECT_0 + 1)
             return;
@@ -84,11 +87,13 @@ bool TMyReceiver::ReceiveOne(std::vector<char>& buffer)
 }
 
 TMySender::TMySender(TMySocket* socket)
-    : handle_(Required(socket, "TMySender: construktor nemuze vytvorit objekt").socket_.Get()),
-      queue_(socket->sendQueue_),
-      queued_(socket->sendQueued_.Get()),
+    : socket_(Required(socket, "TMySender: construktor nemuze vytvorit objekt")),
+      handle_(socket_.socket_.Get()),
+      queue_(socket_.sendQueue_),
+      queued_(socket_.sendQueued_.Get()),
       stop_(NewEvent(true)),
-      thread_([this](const std::atomic<bool>& stop) { Run(stop); })
+      thread_([this](const std::atomic<bool>& stop) { Run(stop); },
+              [this](std::exception_ptr fault) { socket_.ThreadFailed(fault); })
 {
 }
 
@@ -103,6 +108,7 @@ void TMySender::Run(const std::atomic<bool>& stopRequested)
     while (!stopRequested) {
         if (WaitForMultipleObjects(2, wakers, FALSE, INFINITE) != WAIT_OBJECT_0 + 1)
             return;
+        FaultPoint("udp-send");
         TMyPacket packet;
         while (queue_.Pop(packet)) {
             send(handle_, packet.data.data(), static_cast<int>(packet.data.size()), 0);

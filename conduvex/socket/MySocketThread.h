@@ -1,6 +1,6 @@
 #pragma once
 // The two worker threads of a TMySocket. Each sleeps until it has work or is told to
-// stop, and is stopped and joined when destroyed.
+// stop, and is stopped and joined when destroyed. One that fails tells the socket.
 #include "runtime/WorkerThread.h"
 #include "WinHandle.h"
 
@@ -49,6 +49,7 @@ public:
 private:
     void Run(const std::atomic<bool>& stopRequested);
 
+    TMySocket& socket_;
     SOCKET handle_;
     TMyPacketQuee& queue_;
     HANDLE queued_;

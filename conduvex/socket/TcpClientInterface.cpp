@@ -230,6 +230,13 @@ void TTCPClientInterface::SocketDisconnected()
     DoClose();
 }
 
+void TTCPClientInterface::SocketFailed(std::exception_ptr fault)
+{
+    const TIntfPtr<ITCPClientInterface> keepAlive(this);
+    connecting_ = false;
+    AnnounceFaultClose(fault);
+}
+
 void TTCPClientInterface::SocketConnectFailed(int)
 {
     connecting_ = false;

@@ -70,6 +70,7 @@ private:
     void SocketDataArrived() override;
     void SocketDisconnected() override;
     void SocketConnectFailed(int error) override;
+    void SocketFailed(std::exception_ptr fault) override;
     void WaitForConnection();
 
     TTcpClientSocket socket_;

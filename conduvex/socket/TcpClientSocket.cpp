@@ -80,9 +80,8 @@ void TTcpClientSocket::EnsureWindowOfCallingThread()
     if (window_ && window_->OwnedByCallingThread())
         return;
     window_ = std::make_unique<TMessageWindow>(
-        [this](UINT message, WPARAM wParam, LPARAM lParam) {
-            HandleMessage(message, wParam, lParam);
-        });
+        [this](UINT message, WPARAM wParam, LPARAM lParam) { HandleMessage(message, wParam, lParam); },
+        [this](std::exception_ptr fault) { HandlingFailed(fault); });
 }
 
 void TTcpClientSocket::StartConnect()
@@ -150,6 +149,21 @@ void TTcpClientSocket::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     default:
         break;
     }
+}
+
+// What the socket is in after a failed handling is unknown: it is dropped.
+void TTcpClientSocket::HandlingFailed(std::exception_ptr fault)
+{
+    TState state;
+    {
+        TLockGuard guard(lock_);
+        state = state_;
+        CloseLocked();
+    }
+    if (state == TState::Connected)
+        listener_.SocketFailed(fault);
+    else if (state == TState::Connecting)
+        listener_.SocketConnectFailed(WSAECONNABORTED);
 }
 
 void TTcpClientSocket::ConnectCompleted(int error)

@@ -12,6 +12,7 @@
 #include "socket/WinsockSession.h"
 
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <string>
 
@@ -24,6 +25,8 @@ public:
     // After a connection ended, by the peer or by Close.
     virtual void SocketDisconnected() = 0;
     virtual void SocketConnectFailed(int error) = 0;
+    // The handling of a notification failed with the exception: the connection was dropped.
+    virtual void SocketFailed(std::exception_ptr fault) = 0;
 
 protected:
     ~TTcpSocketListener() = default;
@@ -82,6 +85,7 @@ private:
 
     void EnsureWindowOfCallingThread();
     void HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void HandlingFailed(std::exception_ptr fault);
     void ConnectCompleted(int error);
     void DataArrived();
     void PeerClosed();

@@ -33,6 +33,13 @@ void TUDPClientInterface::BindSocketEvents()
         const auto keepAlive = KeepAlive();
         DoDataReceived();
     });
+    // Told on a thread of the socket, which a link being freed joins: that link hears nothing.
+    socket_.SetOnFailure([this](std::exception_ptr fault) {
+        if (!TryAddRef())
+            return;
+        const auto keepAlive = TIntfPtr<IUDPClientInterface>::Attach(this);
+        AnnounceFaultClose(fault);
+    });
 }
 
 void* TUDPClientInterface::FindInterface(REFIID iid)

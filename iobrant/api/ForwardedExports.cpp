@@ -4,9 +4,11 @@
 #include "api/IobrantApiFrame.h"
 #include "iobrant.h"
 
+#include <algorithm>
+
 namespace {
 
-constexpr const char* kIobrantVersion = "1.0.0";
+constexpr const char* kIobrantVersion = PRODUCT_VERSION_TEXT;
 
 // Runs a Conduvex function: a missing library leaves 0x20000015 (which then cannot be
 // stored) and anything thrown 0x20000016; both give `failed`.
@@ -26,6 +28,31 @@ Value ForwardToConduvex(Value failed, Call call) noexcept
     }
 }
 
+// Conduvex gets copies of what the host passed and fills this library's copies of its
+// buffers, which then go to the host: the host's pointers are reached only under the guard.
+uint32_t RunConnectionStringDialog(const TConduvexFunctions& f, char* buffer, int32_t* length, CI_BOOL* accepted,
+                                   const char* initial, const char* caption)
+{
+    const std::string initialText = HostText(initial);
+    const std::string captionText = HostText(caption);
+    const int32_t given = length ? ReadHost(length) : 0;
+    int32_t capacity = given;
+    CI_BOOL acceptedCopy = CI_FALSE;
+    std::string text(static_cast<size_t>(std::max(given, 1)), '\0');
+    const uint32_t result =
+        f.ciGetConnectionStringDlg(buffer ? text.data() : nullptr, length ? &capacity : nullptr,
+                                   accepted ? &acceptedCopy : nullptr, initial ? initialText.c_str() : nullptr,
+                                   caption ? captionText.c_str() : nullptr);
+    // Without a length or an accepted flag Conduvex changed nothing.
+    if (!length || !accepted)
+        return result;
+    WriteHost(length, capacity);
+    WriteHost(accepted, acceptedCopy);
+    if (buffer && given > 0)
+        CopyToHost(buffer, text.c_str(), std::min(text.find('\0'), text.size() - 1) + 1);
+    return result;
+}
+
 } // namespace
 
 // Tells which Iobrant this is even without Conduvex; leaves the last error alone unless
@@ -43,7 +70,7 @@ extern "C" uint32_t Q_CALL ciGetConnectionStringDlg(char* buffer, int32_t* lengt
                                                     const char* initial, const char* caption)
 {
     return ForwardToConduvex(kErrLibraryMissing, [&](const TConduvexFunctions& f) {
-        return f.ciGetConnectionStringDlg(buffer, length, accepted, initial, caption);
+        return QCall([&] { return RunConnectionStringDialog(f, buffer, length, accepted, initial, caption); });
     });
 }
 
@@ -60,7 +87,11 @@ extern "C" int32_t Q_CALL ciHandlesCount()
 // Exported as "SetLastError"; the system has a function of that name too.
 extern "C" uint32_t Q_CALL IobrantSetLastErrorExport(uint32_t code, const char* text)
 {
-    return IobrantSetLastError(code, text ? text : "");
+    try {
+        return IobrantSetLastError(code, HostText(text));
+    } catch (...) {
+        return ReportCaughtException();
+    }
 }
 
 extern "C" uint32_t Q_CALL LastErrorText(char* buffer, int32_t* length)

@@ -2,7 +2,7 @@
 
 #include "tarvo/Tarvo.h"
 
-#include <cstring>
+#include <vector>
 
 namespace {
 
@@ -72,61 +72,59 @@ TIntfPtr<ITarvo> RequireTarvo(uint32_t handle)
 
 uint32_t PutStates(const TTarvoIOArray& states, uint8_t* buffer, int32_t* count)
 {
-    int32_t& room = Required(count);
+    const int32_t room = ReadHost(Required(count));
     const auto needed = static_cast<int32_t>(states.size());
     if (buffer && room < needed)
         return Fail(kErrBufferTooSmall);
-    room = needed;
     if (buffer) {
-        for (size_t index = 0; index < states.size(); ++index)
-            buffer[index] = states[index] ? 1 : 0;
+        const std::vector<uint8_t> bytes(states.begin(), states.end());
+        CopyToHost(buffer, bytes.data(), bytes.size());
     }
+    WriteHost(count, needed);
     return 0;
 }
 
 uint32_t PutData(const std::string& data, uint8_t* buffer, int32_t* length)
 {
-    int32_t& room = Required(length);
-    const int32_t given = room;
-    room = static_cast<int32_t>(data.size());
+    const int32_t given = ReadHost(Required(length));
+    WriteHost(length, static_cast<int32_t>(data.size()));
     if (!buffer)
         return 0;
-    if (given < room)
+    if (given < static_cast<int32_t>(data.size()))
         return Fail(kErrBufferTooSmall);
-    std::memcpy(buffer, data.data(), data.size());
+    CopyToHost(buffer, data.data(), data.size());
     return 0;
 }
 
 uint32_t PutInfoText(const std::string& text, char* buffer, int32_t* length)
 {
-    int32_t& room = Required(length);
+    const int32_t room = ReadHost(Required(length));
     const auto needed = static_cast<int32_t>(text.size() + 1);
     if (!buffer) {
-        room = needed;
+        WriteHost(length, needed);
         return 0;
     }
     if (room < needed)
         return Fail(kErrBufferTooSmall);
-    std::memcpy(buffer, text.c_str(), text.size() + 1);
-    room = needed - 1;
+    CopyToHost(buffer, text.c_str(), text.size() + 1);
+    WriteHost(length, needed - 1);
     return 0;
 }
 
 uint32_t PutLibraryText(const std::string& text, char* buffer, int32_t* length)
 {
-    int32_t& room = Required(length);
+    const int32_t given = ReadHost(Required(length));
     const auto needed = static_cast<int32_t>(text.size() + 1);
-    const int32_t given = room;
     if (!buffer || given < needed) {
-        room = needed;
+        WriteHost(length, needed);
         return buffer ? Fail(kErrBufferTooSmall) : 0;
     }
-    std::memcpy(buffer, text.c_str(), text.size() + 1);
-    room = needed - 1;
+    CopyToHost(buffer, text.c_str(), text.size() + 1);
+    WriteHost(length, needed - 1);
     return 0;
 }
 
 void PutBool(int32_t* out, bool value)
 {
-    Required(out) = value ? kQTrue : kQFalse;
+    WriteHost(Required(out), value ? kQTrue : kQFalse);
 }

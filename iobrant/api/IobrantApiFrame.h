@@ -5,6 +5,7 @@
 // throwing; an EConduvexError carries its own code, anything else becomes 0x20000002
 // "Exception raised." with its message. Also the buffer rules and the index checks.
 #include "ConduvexError.h"
+#include "HostMemory.h"
 #include "binding/ForwardedError.h"
 #include "tarvo/ITarvo.h"
 #include "api/TarvoHandles.h"
@@ -22,12 +23,23 @@ uint32_t Fail(uint32_t code);
 uint32_t ReportCaughtException() noexcept;
 
 // A pointer the host must give: nil raises "Invalid parameters." before anything is sent.
+// What it points at is reached only through HostMemory.h.
 template <class T>
-T& Required(T* pointer)
+T* Required(T* pointer)
 {
     if (!pointer)
         RaiseCode(kErrInvalidParameters);
-    return *pointer;
+    return pointer;
+}
+
+// An out-parameter the host must give, read and written back before the module is asked
+// anything that cannot be asked again (a counter read that clears it, a raw instruction):
+// a pointer the host cannot write fails the call while nothing is lost.
+template <class T>
+T* RequiredWritable(T* pointer)
+{
+    WriteHost(Required(pointer), ReadHost(pointer));
+    return pointer;
 }
 
 // A value the module takes as one byte: outside 0..255 raises "Invalid parameters.".

@@ -17,8 +17,12 @@ extern "C" int32_t Q_CALL qInputCountersCount(Q_HANDLE handle)
 extern "C" uint32_t Q_CALL qInputCounterValueByIndex(Q_HANDLE handle, int32_t index, uint32_t* value, int32_t clear)
 {
     return QCallTarvo(handle, [&](ITarvo& tarvo) -> uint32_t {
-        Required(value);
-        return tarvo.GetCounter(CounterNumber(tarvo, index), *value, clear != 0) ? 0 : Fail(kErrDataNotAvailable);
+        RequiredWritable(value);
+        uint32_t read = 0;
+        if (!tarvo.GetCounter(CounterNumber(tarvo, index), read, clear != 0))
+            return Fail(kErrDataNotAvailable);
+        WriteHost(value, read);
+        return 0;
     });
 }
 
@@ -27,7 +31,11 @@ extern "C" uint32_t Q_CALL qGetRecentInputCounterByIndex(Q_HANDLE handle, int32_
     return QCallTarvo(handle, [&](ITarvo& tarvo) -> uint32_t {
         Required(value);
         const int number = NumberBelow(index, tarvo.CounterCount());
-        return tarvo.GetRecentCounter(number, *value) ? 0 : Fail(kErrDataNotAvailable);
+        uint32_t recent = 0;
+        if (!tarvo.GetRecentCounter(number, recent))
+            return Fail(kErrDataNotAvailable);
+        WriteHost(value, recent);
+        return 0;
     });
 }
 

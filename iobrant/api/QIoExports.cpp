@@ -2,6 +2,8 @@
 #include "api/IobrantApiFrame.h"
 #include "iobrant.h"
 
+#include <vector>
+
 namespace {
 
 // The module's identity, or "Required data not available.".
@@ -116,13 +118,14 @@ extern "C" uint32_t Q_CALL qSetOutputs(Q_HANDLE handle, uint8_t* states, int32_t
             return Fail(kErrDataNotAvailable);
         if (count < outputs)
             return Fail(kErrBufferTooSmall);
-        TTarvoIOArray wanted(static_cast<size_t>(outputs));
+        const std::string given = HostBytes(states, outputs);
+        TTarvoIOArray wanted(given.size());
         for (size_t index = 0; index < wanted.size(); ++index)
-            wanted[index] = states[index] != 0;
+            wanted[index] = given[index] != 0;
         if (!tarvo.SetOutputs(wanted, true))
             return Fail(kErrNoResponse);
-        for (size_t index = 0; index < wanted.size(); ++index)
-            states[index] = wanted[index] ? 1 : 0;
+        const std::vector<uint8_t> set(wanted.begin(), wanted.end());
+        CopyToHost(states, set.data(), set.size());
         return 0;
     });
 }

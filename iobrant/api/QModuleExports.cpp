@@ -21,7 +21,7 @@ extern "C" uint32_t Q_CALL qGetTemperature(Q_HANDLE handle, int32_t thermometer,
         double degrees = 0;
         if (!tarvo.GetTemperature(static_cast<uint8_t>(number), degrees))
             return Fail(kErrDataNotAvailable);
-        *tenths = static_cast<int32_t>(std::lround(degrees * 10));
+        WriteHost(tenths, static_cast<int32_t>(std::lround(degrees * 10)));
         return 0;
     });
 }
@@ -40,7 +40,7 @@ extern "C" uint32_t Q_CALL qGetOutputPWM(Q_HANDLE handle, int32_t a, uint32_t* v
         uint8_t read = 0;
         if (!tarvo.GetOutputPWM(RequiredByte(a), read))
             return Fail(kErrDataNotAvailable);
-        *value = read;
+        WriteHost(value, read);
         return 0;
     });
 }
@@ -51,7 +51,7 @@ extern "C" uint32_t Q_CALL qGetInputPPS(Q_HANDLE handle, int32_t a, int32_t b, u
         Required(value);
         uint16_t read = 0;
         const bool done = tarvo.GetInputPPS(RequiredByte(a), RequiredByte(b), read);
-        *value = read;
+        WriteHost(value, read);
         return done ? 0 : Fail(kErrDataNotAvailable);
     });
 }
@@ -98,7 +98,7 @@ extern "C" uint32_t Q_CALL qGetAddress(Q_HANDLE handle, uint32_t* address)
         uint8_t read = 0;
         if (!tarvo.ReadAddress(read))
             return Fail(kErrNoResponse);
-        *address = read;
+        WriteHost(address, read);
         return 0;
     });
 }
@@ -106,7 +106,7 @@ extern "C" uint32_t Q_CALL qGetAddress(Q_HANDLE handle, uint32_t* address)
 extern "C" uint32_t Q_CALL qSetAddress(Q_HANDLE handle, const uint32_t* address)
 {
     return QCallTarvo(handle, [&](ITarvo& tarvo) -> uint32_t {
-        const auto wanted = static_cast<uint8_t>(Required(address) & 0xFF);
+        const auto wanted = static_cast<uint8_t>(ReadHost(Required(address)) & 0xFF);
         return tarvo.WriteAddress(wanted) ? 0 : Fail(kErrNoResponse);
     });
 }
@@ -116,8 +116,7 @@ extern "C" uint32_t Q_CALL qSetUserData(Q_HANDLE handle, const uint8_t* data, in
     return QCallTarvo(handle, [&](ITarvo& tarvo) -> uint32_t {
         if (!data || length <= 0)
             return 0;
-        const std::string text(reinterpret_cast<const char*>(data), static_cast<size_t>(length));
-        return tarvo.SetUserData(text) ? 0 : Fail(kErrActionFailed);
+        return tarvo.SetUserData(HostBytes(data, length)) ? 0 : Fail(kErrActionFailed);
     });
 }
 
@@ -143,9 +142,9 @@ extern "C" uint32_t Q_CALL qGetFactoryInfo(Q_HANDLE handle, uint32_t* word1, uin
         uint32_t third = 0;
         if (!tarvo.GetFactoryInfo(first, second, third))
             return Fail(kErrNoResponse);
-        *word1 = first;
-        *word2 = second;
-        *value3 = third;
+        WriteHost(word1, first);
+        WriteHost(word2, second);
+        WriteHost(value3, third);
         return 0;
     });
 }
@@ -156,18 +155,16 @@ extern "C" uint32_t Q_CALL qSndRcvVant97(Q_HANDLE handle, int32_t instruction, c
 {
     return QCallTarvo(handle, [&](ITarvo& tarvo) -> uint32_t {
         const uint8_t code = RequiredByte(instruction);
-        Required(acknowledge);
-        Required(length);
+        RequiredWritable(acknowledge);
+        RequiredWritable(length);
         if (dataLength < 0 || (dataLength > 0 && !data))
             RaiseCode(kErrInvalidParameters);
-        const std::string request =
-            dataLength > 0 ? std::string(reinterpret_cast<const char*>(data), static_cast<size_t>(dataLength))
-                           : std::string();
+        const std::string request = HostBytes(data, dataLength);
         uint8_t answered = 0;
         std::string reply;
         if (!tarvo.SendReceiveRaw(code, request, timeoutMs, answered, reply))
             return Fail(kErrActionFailed);
-        *acknowledge = answered;
+        WriteHost(acknowledge, answered);
         return PutData(reply, buffer, length);
     });
 }

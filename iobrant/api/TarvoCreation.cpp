@@ -44,7 +44,7 @@ void SwitchAutoNotify(uint32_t handle, const TConnectionString& settings)
         Fail(kErrActionFailed);
 }
 
-uint32_t CreateTarvoDevice(uint32_t ciHandle, const char* parameters, bool notOwned, int32_t kind)
+uint32_t CreateTarvoDevice(uint32_t ciHandle, const std::string& parameters, bool notOwned, int32_t kind)
 {
     uint32_t handle = 0;
     try {
@@ -57,7 +57,7 @@ uint32_t CreateTarvoDevice(uint32_t ciHandle, const char* parameters, bool notOw
                 ProcessConduvex().Functions().ciRelease(ciHandle);
             throw;
         }
-        const TConnectionString settings(parameters ? parameters : "");
+        const TConnectionString settings(parameters);
         const uint8_t address = RequiredByte(settings.GetInt("ADDR", kDefaultAddress));
         handle = AddTarvoOnStack(*adapter, address);
         SwitchAutoNotify(handle, settings);
@@ -76,10 +76,13 @@ uint32_t CreateTarvoOnNewLink(const char* connectionString, const char* paramete
             Fail(kErrLibraryMissing);
             return 0;
         }
-        const uint32_t ciHandle = ProcessConduvex().Functions().ciCreate(connectionString);
+        // The host's texts are read here, so that Conduvex is never handed the host's pointer.
+        const std::string linkText = HostText(connectionString);
+        const std::string settings = HostText(parameters);
+        const uint32_t ciHandle = ProcessConduvex().Functions().ciCreate(linkText.c_str());
         if (ciHandle == 0)
             return 0; // Conduvex's error stands
-        return CreateTarvoDevice(ciHandle, parameters, false, kind);
+        return CreateTarvoDevice(ciHandle, settings, false, kind);
     });
 }
 
@@ -90,11 +93,12 @@ uint32_t CreateTarvoOnHostLink(uint32_t ciHandle, const char* parameters, int32_
             Fail(kErrLibraryMissing);
             return 0;
         }
+        const std::string settings = HostText(parameters);
         CI_BOOL active = CI_FALSE;
         if (ciHandle == 0 || ProcessConduvex().Functions().ciIsActive(ciHandle, &active) != CI_OK) {
             Fail(kErrInvalidHandle);
             return 0;
         }
-        return CreateTarvoDevice(ciHandle, parameters, true, kind);
+        return CreateTarvoDevice(ciHandle, settings, true, kind);
     });
 }

@@ -1,11 +1,18 @@
 #include "binding/ForwardedError.h"
 
 #include "binding/ConduvexBinding.h"
+#include "ConduvexError.h"
+#include "HostMemory.h"
 #include "ResultCodes.h"
+
+#include <algorithm>
+#include <vector>
 
 namespace {
 
-// Runs a forwarded call; a missing library and a failing call get their own codes.
+// Runs a forwarded call; a missing library and a failing call get their own codes. The one
+// error of the library's class a call raises is a fault on the host's memory, which becomes
+// the last error as Conduvex would have made it.
 template <class Call>
 uint32_t Forward(Call call)
 {
@@ -14,6 +21,8 @@ uint32_t Forward(Call call)
         if (!binding.Bind())
             return kErrLibraryMissing;
         return call(binding.Functions());
+    } catch (const EConduvexError& fault) {
+        return IobrantSetLastError(fault.Code(), fault.what());
     } catch (...) {
         return kErrCritical;
     }
@@ -37,9 +46,24 @@ uint32_t IobrantLastError()
     return Forward([](const TConduvexFunctions& f) { return f.LastError(); });
 }
 
+// Conduvex fills a buffer of this library's as large as the host's (the text's size at
+// most), so that the host's pointers are reached only here, under the guard.
 uint32_t IobrantLastErrorText(char* buffer, int32_t* length)
 {
-    return Forward([&](const TConduvexFunctions& f) { return f.LastErrorText(buffer, length); });
+    return Forward([&](const TConduvexFunctions& f) {
+        if (!length)
+            return f.LastErrorText(nullptr, nullptr);
+        int32_t needed = 0;
+        f.LastErrorText(nullptr, &needed);
+        const int32_t room = std::min(ReadHost(length), needed);
+        std::vector<char> text(static_cast<size_t>(std::max(room, 1)));
+        int32_t filled = room;
+        const uint32_t result = f.LastErrorText(buffer ? text.data() : nullptr, &filled);
+        if (buffer && room > 0)
+            CopyToHost(buffer, text.data(), static_cast<size_t>(room));
+        WriteHost(length, filled);
+        return result;
+    });
 }
 
 uint32_t IobrantSetLastError(uint32_t code, const std::string& text)

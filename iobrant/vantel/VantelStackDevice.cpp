@@ -277,7 +277,8 @@ bool TVantelStackDevice::GetUserData(std::string& data)
 
 bool TVantelStackDevice::SetUserData(const std::string& text)
 {
-    std::string data = ByteText(0) + text.substr(0, kUserDataLength);
+    std::string data = ByteText(0);
+    data.append(text, 0, kUserDataLength);
     if (text.size() < kUserDataLength)
         data += ByteText(0);
     return SendData(kWriteUserData, data, {}, true, -1);

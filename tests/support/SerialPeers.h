@@ -2,10 +2,12 @@
 // COM ports that tools/pty-ports.sh links into the Wine prefix before the tests run.
 // Pair k joins COM(20+2k), the link under test, to COM(21+2k), its peer: what one end
 // writes the other reads. CTest runs the test programs in parallel, so each program has
-// pairs of its own: conduvex_tests uses pairs 0 and 1, conduvex_host_tests pairs 2 and 3.
+// pairs of its own: conduvex_tests uses pairs 0 and 1, conduvex_host_tests pairs 2 and 3,
+// the crash library's road test with Conduvex pair 4.
 namespace serial_peers {
 
-inline constexpr int kPairCount = 4;
+inline constexpr int kPairCount = 5;
+inline constexpr int kRoadPair = 4;
 
 inline constexpr int LinkPort(int pair)
 {

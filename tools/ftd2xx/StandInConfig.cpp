@@ -89,6 +89,8 @@ TStandInConfig TStandInConfig::Parse(const std::string& text)
             ApplyDeviceKey(config.devices.back(), key, value);
         else if (section == "[fail]")
             config.failures[key] = Number(value);
+        else if (section == "[fault]" && Number(value) != 0)
+            config.faults.insert(key);
         else if (section == "[options]" && key == "list_count")
             config.listCount = Number(value);
     }

@@ -13,6 +13,8 @@
 //   bridge=5000              data go to and from 127.0.0.1:5000; absent or 0: loopback
 //   [fail]
 //   FT_Write=4               every FT_Write answers status 4
+//   [fault]
+//   FT_GetQueueStatus=1      every FT_GetQueueStatus faults (an access violation in the driver)
 //   [options]
 //   list_count=1             FT_ListDevices reports this count instead of the table's
 //
@@ -20,6 +22,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -38,10 +41,12 @@ struct TStandInDevice {
 struct TStandInConfig {
     std::vector<TStandInDevice> devices;
     std::map<std::string, uint32_t> failures;
+    std::set<std::string> faults;
     std::optional<uint32_t> listCount;
 
     // The injected status of a function, if any.
     std::optional<uint32_t> FailureOf(const std::string& function) const;
+    bool Faults(const std::string& function) const { return faults.count(function) != 0; }
 
     static TStandInConfig Parse(const std::string& text);
 };

@@ -1,7 +1,7 @@
 // The stand-in converter driver: the 24 functions the communication library binds, over
 // the devices of the configuration (StandInConfig.h). Each call is logged (CallLog.h; the
 // queue polls of FT_GetQueueStatus are left out, they would flood the log) and answers the
-// status injected for it, if any, before doing anything.
+// status injected for it, if any, before doing anything; one switched to fault faults.
 #include "CallLog.h"
 #include "StandInConfig.h"
 #include "StandInPort.h"
@@ -106,11 +106,22 @@ TDriverState& State()
     return state;
 }
 
+// Faults as a broken driver would, when the configuration switches that on for the function.
+void FaultIfSwitched(const TStandInConfig& config, const std::string& function)
+{
+    if (!config.Faults(function))
+        return;
+    volatile int* volatile nowhere = nullptr;
+    *nowhere = 1;
+}
+
 // Logs the call; the injected status of the function, if the configuration has one.
 std::optional<TStatus> Called(const std::string& function, const std::string& arguments = {})
 {
     LogCall(arguments.empty() ? function : function + " " + arguments);
-    return CurrentStandInConfig().FailureOf(function);
+    const TStandInConfig config = CurrentStandInConfig();
+    FaultIfSwitched(config, function);
+    return config.FailureOf(function);
 }
 
 std::string Numbers(std::initializer_list<uint32_t> values)
@@ -333,7 +344,9 @@ TStatus WINAPI FT_SetTimeouts(THandle handle, uint32_t readMs, uint32_t writeMs)
 
 TStatus WINAPI FT_GetQueueStatus(THandle handle, uint32_t* waiting)
 {
-    if (const auto failure = CurrentStandInConfig().FailureOf("FT_GetQueueStatus"))
+    const TStandInConfig config = CurrentStandInConfig();
+    FaultIfSwitched(config, "FT_GetQueueStatus");
+    if (const auto failure = config.FailureOf("FT_GetQueueStatus"))
         return *failure;
     return OnPort(handle, [waiting](TStandInPort& port) {
         if (!waiting)

@@ -14,29 +14,22 @@ struct TThreadStart {
     void* parameter;
 };
 
+struct TThreadRun {
+    const TThreadStart& start;
+    DWORD result = 0;
+};
+
 DWORD WINAPI LibraryThreadMain(void* parameter)
 {
     const std::unique_ptr<TThreadStart> start(static_cast<TThreadStart*>(parameter));
-    TThrowSnapshot snapshot;
-    const TThrowSnapshotScope snapshotScope(snapshot);
-    try {
-        return start->routine(start->parameter);
-    } catch (...) {
-        snapshot.Freeze();
-        // The raising frames lay below this one: a gap opened here reaches below them, the kept
-        // stack goes back where it lay, and the report is made further down, so the trace of
-        // this thread reads the raising code's stack.
-        const size_t gapSize = snapshot.GapBelow(reinterpret_cast<uintptr_t>(__builtin_frame_address(0)));
-        const auto gap = reinterpret_cast<uintptr_t>(gapSize ? __builtin_alloca(gapSize) : nullptr);
-        snapshot.RestoreInto(gap, gap + gapSize);
-        try {
-            ReportEscapedException();
-            SetThreadEntry(GetCurrentThreadId(), nullptr, {}, 0, nullptr, {});
-        } catch (...) {
-            // The thread ends all the same.
-        }
-    }
-    return 0;
+    TThreadRun run{*start};
+    RunLibraryThreadWork(
+        [](void* data) {
+            auto& thread = *static_cast<TThreadRun*>(data);
+            thread.result = thread.start.routine(thread.start.parameter);
+        },
+        &run);
+    return run.result;
 }
 
 } // namespace
@@ -52,6 +45,31 @@ HANDLE StartLibraryThread(TLibraryThreadProc routine, void* parameter, DWORD cre
     if (threadId)
         *threadId = id;
     return thread;
+}
+
+std::exception_ptr RunLibraryThreadWork(void (*work)(void*), void* data) noexcept
+{
+    TThrowSnapshot snapshot;
+    const TThrowSnapshotScope snapshotScope(snapshot);
+    try {
+        work(data);
+        return nullptr;
+    } catch (...) {
+        snapshot.Freeze();
+        // The raising frames lay below this one: a gap opened here reaches below them, the kept
+        // stack goes back where it lay, and the report is made further down, so the trace of
+        // this thread reads the raising code's stack.
+        const size_t gapSize = snapshot.GapBelow(reinterpret_cast<uintptr_t>(__builtin_frame_address(0)));
+        const auto gap = reinterpret_cast<uintptr_t>(gapSize ? __builtin_alloca(gapSize) : nullptr);
+        snapshot.RestoreInto(gap, gap + gapSize);
+        try {
+            ReportEscapedException();
+            SetThreadEntry(GetCurrentThreadId(), nullptr, {}, 0, nullptr, {});
+        } catch (...) {
+            // The thread ends all the same.
+        }
+        return std::current_exception();
+    }
 }
 
 void ReportEscapedException()

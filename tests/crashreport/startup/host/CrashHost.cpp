@@ -143,11 +143,23 @@ int EnumHandlesInto(HMODULE library, uint32_t* buffer, int32_t* size, const char
 
 // An export handed a pointer it cannot write: the fault happens inside the library, is reported,
 // and the export fails with it unless the settings close or restart the host.
+int FaultInExport(HMODULE library, const char* file)
+{
+    return EnumHandlesInto(library, nullptr, reinterpret_cast<int32_t*>(0x10), file);
+}
+
 int AccessViolation(HMODULE library)
 {
     if (Restarted())
         return 0;
-    return EnumHandlesInto(library, nullptr, reinterpret_cast<int32_t*>(0x10), "av.txt");
+    return FaultInExport(library, "av.txt");
+}
+
+// Two faults in a row, each reported on its own.
+int TwoAccessViolations(HMODULE library)
+{
+    const int first = FaultInExport(library, "av.txt");
+    return first != 0 ? first : FaultInExport(library, "av2.txt");
 }
 
 // An export handed no length: the library's own error, which makes no report.
@@ -174,6 +186,8 @@ int main(int argc, char** argv)
         return Freeze();
     if (command == "av")
         return AccessViolation(library);
+    if (command == "av-twice")
+        return TwoAccessViolations(library);
     if (command == "error")
         return OwnError(library);
     return 2;
