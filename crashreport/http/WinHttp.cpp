@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "crypto/Base64.h"
+#include "http/FileHolds.h"
 #include "http/WinHttpApi.h"
 #include "http/WinHttpErrorText.h"
 #include "net/HttpServerText.h"
@@ -146,8 +147,10 @@ bool TWinHttp::AnswerRefused(uint32_t status)
         reason[0] = L'\0';
     lastError_ = status;
     lastErrorText_ = std::to_string(status);
-    if (reason[0] != L'\0')
-        lastErrorText_ += " " + HeaderSafeLatin1(UnicodeString(reinterpret_cast<const char16_t*>(reason)));
+    if (reason[0] != L'\0') {
+        lastErrorText_ += ' ';
+        lastErrorText_ += HeaderSafeLatin1(UnicodeString(reinterpret_cast<const char16_t*>(reason)));
+    }
     lastHttpError.store(status);
     return false;
 }
@@ -407,12 +410,16 @@ bool TWinHttp::UploadForm(const UnicodeString& sender, const std::vector<TFormFi
     std::vector<TFormFile> forms;
     for (const TOpenedFile& file : opened)
         forms.push_back(file.form);
-    const AnsiString fieldParts = FormFieldParts(fields, alwaysUtf8);
-    const uint64_t length = FormBodyLength(fields, forms, alwaysUtf8);
+    const AnsiString boundary = ChooseFormBoundary(fields, alwaysUtf8, [&opened](std::string_view candidate) {
+        return std::any_of(opened.begin(), opened.end(),
+                           [candidate](const TOpenedFile& file) { return FileHolds(file.file->Get(), candidate); });
+    });
+    const AnsiString fieldParts = FormFieldParts(fields, alwaysUtf8, boundary);
+    const uint64_t length = FormBodyLength(fields, forms, alwaysUtf8, boundary);
     PlanProgress(forms);
     const int32_t startArea = alert_ ? alert_->GetArea() : 0;
     const int32_t startPosition = alert_ ? alert_->GetPosition() : 0;
-    std::vector<AnsiString> headers{FormContentTypeHeader()};
+    std::vector<AnsiString> headers{FormContentTypeHeader(boundary)};
     if (!sender.empty())
         headers.push_back("From: " + FormatMailAddress(sender, true, alwaysUtf8));
     // Each attempt starts the alert over.
@@ -425,18 +432,14 @@ bool TWinHttp::UploadForm(const UnicodeString& sender, const std::vector<TFormFi
         if (alert_)
             alert_->NextArea();
         for (const TOpenedFile& file : opened) {
-            written = written && SendFilePart(file.file->Get(), file.form, alwaysUtf8);
+            written = written && WriteData(FormFilePartHeader(file.form, alwaysUtf8, boundary)) &&
+                      StreamFile(file.file->Get(), file.form.size, false);
             if (alert_)
                 alert_->NextArea();
         }
-        return written && WriteData(FormClosingText());
+        return written && WriteData(FormClosingText(boundary));
     };
     return Exchange(L"POST", path_, headers, sendBody, response);
-}
-
-bool TWinHttp::SendFilePart(HANDLE file, const TFormFile& form, bool alwaysUtf8)
-{
-    return WriteData(FormFilePartHeader(form, alwaysUtf8)) && StreamFile(file, form.size, false);
 }
 
 bool TWinHttp::StreamFile(HANDLE file, uint64_t size, bool asBase64)

@@ -125,7 +125,6 @@ private:
     bool AddHeader(const AnsiString& line);
     bool SendRequest(std::string_view firstData, uint64_t totalLength);
     bool WriteData(std::string_view data);
-    bool SendFilePart(HANDLE file, const TFormFile& form, bool alwaysUtf8);
     bool SendPieces(const std::vector<TBodyPiece>& body);
     bool ReadResponse(std::string& response);
     bool ResendAfterConnectionError();

@@ -7,6 +7,7 @@
 #include <optional>
 #include <random>
 
+#include "mail/Ipv4Address.h"
 #include "net/DnsMessage.h"
 #include "net/MailText.h"
 
@@ -134,6 +135,18 @@ TMailExchangerLookup QueryMx(SOCKET socket, int waitMs, const std::vector<TDnsSe
         answered = NoExchangerError(*answer);
     }
     return {{}, answered != 0 ? answered : unanswered};
+}
+
+// Servers named by host are looked up once, here; those not found are left out.
+std::vector<TDnsServer> ByAddress(const std::vector<TDnsServer>& servers)
+{
+    std::vector<TDnsServer> found;
+    for (const TDnsServer& server : servers) {
+        in_addr address{};
+        if (ResolveIpv4(server.address, address))
+            found.push_back({inet_ntoa(address), server.port});
+    }
+    return found;
 }
 
 std::vector<TDnsServer> ServersAt(const std::vector<uint32_t>& addresses)
@@ -267,7 +280,10 @@ TMailExchangerLookup FindMailExchanger(const UnicodeString& recipient, const std
         return {{}, socket.Error()};
     const AnsiString shortDomain = ShortDomain(domain);
     const std::vector<TDnsServer> asked =
-        servers.empty() ? WalkDown(socket.Get(), answerWaitMs, roots, shortDomain, kDnsTypeNs, 0).servers : servers;
+        servers.empty() ? WalkDown(socket.Get(), answerWaitMs, ByAddress(roots), shortDomain, kDnsTypeNs, 0).servers
+                        : ByAddress(servers);
+    if (asked.empty())
+        return {{}, WSAHOST_NOT_FOUND};
     TMailExchangerLookup lookup = QueryMx(socket.Get(), answerWaitMs, asked, domain);
     if (lookup.exchanger.empty() && shortDomain != domain)
         lookup = QueryMx(socket.Get(), answerWaitMs, asked, shortDomain);

@@ -11,7 +11,7 @@
 constexpr int kDnsAnswerWaitMs = 5000;
 
 struct TDnsServer {
-    AnsiString address; // dotted IPv4
+    AnsiString address; // dotted IPv4 or a host name
     uint16_t port = 53;
 };
 
@@ -30,7 +30,8 @@ struct TMailExchangerLookup {
     AnsiString exchanger; // empty: none found
     // Why none was found, by the last question asked: DNS_ERROR_RCODE_* of an answer's error,
     // DNS_INFO_NO_RECORDS for an answer without exchanger, WSAETIMEDOUT when no server
-    // answered, DNS_ERROR_INVALID_NAME for a recipient without a domain; 0 when found.
+    // answered, DNS_ERROR_INVALID_NAME for a recipient without a domain, WSAHOST_NOT_FOUND when
+    // no server could be found by its name; 0 when found.
     uint32_t error = 0;
 };
 

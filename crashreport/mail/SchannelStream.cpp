@@ -96,17 +96,23 @@ bool TSchannelStream::Handshake(TSmtpSocket& socket, const AnsiString& host, boo
     haveContext_ = true;
     if (!SendToken(socket, out))
         return Fail(socket.LastError());
-    if (!HandshakeLoop(socket, status))
-        return false;
+    checkCertificate_ = checkCertificate;
+    return HandshakeLoop(socket, status, false) && Established();
+}
+
+// The sizes may change with a renegotiation, and so may the server's certificate.
+bool TSchannelStream::Established()
+{
     const SECURITY_STATUS sizes = table_->QueryContextAttributesW(&context_, SECPKG_ATTR_STREAM_SIZES, &sizes_);
     if (sizes != SEC_E_OK)
         return Fail(sizes);
-    return !checkCertificate || CertificateTrusted();
+    return !checkCertificate_ || CertificateTrusted();
 }
 
-bool TSchannelStream::HandshakeLoop(TSmtpSocket& socket, SECURITY_STATUS status)
+bool TSchannelStream::HandshakeLoop(TSmtpSocket& socket, SECURITY_STATUS status, bool renegotiation)
 {
-    bool needData = true;
+    bool needData = !renegotiation;
+    bool first = true;
     DWORD requests = kContextRequests;
     while (status == SEC_I_CONTINUE_NEEDED || status == SEC_E_INCOMPLETE_MESSAGE ||
            status == SEC_I_INCOMPLETE_CREDENTIALS) {
@@ -121,6 +127,12 @@ bool TSchannelStream::HandshakeLoop(TSmtpSocket& socket, SECURITY_STATUS status)
         TimeStamp expiry;
         status = table_->InitializeSecurityContextW(&credentials_, &context_, host_.data(), requests, 0, 0, &inDesc, 0,
                                                     nullptr, &outDesc, &attributes, &expiry);
+        // More asked for when given nothing: the package cannot start a renegotiation of its
+        // own (Wine's cannot). It is declined then, as a TLS 1.2 client may (RFC 5246 7.4.1.1),
+        // and the stream goes on under its keys.
+        if (status == SEC_E_INCOMPLETE_MESSAGE && renegotiation && first && pending_.empty())
+            return true;
+        first = false;
         if (status == SEC_E_INCOMPLETE_MESSAGE) {
             needData = true;
             continue;
@@ -211,25 +223,35 @@ bool TSchannelStream::Receive(TSmtpSocket& socket, std::string& into)
                 return Fail(socket.LastError());
             continue;
         }
-        // The end of the stream, a renegotiation (not offered by us) or a broken record.
+        // The end of the stream or a broken record.
         if (status == SEC_I_CONTEXT_EXPIRED)
             return Fail(WSAEDISCON);
-        if (status != SEC_E_OK)
+        if (status != SEC_E_OK && status != SEC_I_RENEGOTIATE)
             return Fail(status);
-        size_t appended = 0;
-        std::string extra;
-        for (const SecBuffer& buffer : buffers) {
-            if (buffer.BufferType == SECBUFFER_DATA && buffer.cbBuffer != 0) {
-                into.append(static_cast<const char*>(buffer.pvBuffer), buffer.cbBuffer);
-                appended += buffer.cbBuffer;
-            } else if (buffer.BufferType == SECBUFFER_EXTRA) {
-                extra.assign(pending_.data() + pending_.size() - buffer.cbBuffer, buffer.cbBuffer);
-            }
-        }
-        pending_ = std::move(extra);
-        if (appended != 0)
+        const bool appended = TakeDecrypted(buffers, into);
+        // The handshake messages are what was left over; nothing else is sent in between.
+        if (status == SEC_I_RENEGOTIATE && !(HandshakeLoop(socket, SEC_I_CONTINUE_NEEDED, true) && Established()))
+            return false;
+        if (appended)
             return true;
     }
+}
+
+// Appends the data buffers; what is left over stays for the next round.
+bool TSchannelStream::TakeDecrypted(const SecBuffer (&buffers)[4], std::string& into)
+{
+    bool appended = false;
+    std::string extra;
+    for (const SecBuffer& buffer : buffers) {
+        if (buffer.BufferType == SECBUFFER_DATA && buffer.cbBuffer != 0) {
+            into.append(static_cast<const char*>(buffer.pvBuffer), buffer.cbBuffer);
+            appended = true;
+        } else if (buffer.BufferType == SECBUFFER_EXTRA) {
+            extra.assign(pending_.data() + pending_.size() - buffer.cbBuffer, buffer.cbBuffer);
+        }
+    }
+    pending_ = std::move(extra);
+    return appended;
 }
 
 void TSchannelStream::Shutdown(TSmtpSocket& socket)

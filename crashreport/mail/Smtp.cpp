@@ -144,11 +144,11 @@ bool TSmtp::BeginData()
 
 bool TSmtp::SendData(std::string_view text) { return SendRaw(stuffer_.Apply(text)); }
 
-bool TSmtp::Finish()
+bool TSmtp::Finish(std::string_view closingText)
 {
     bool accepted = false;
     if (dataBegun_ && !dataFinished_) {
-        accepted = (SendData(MailClosingText()) && Command("\r\n.", 250)) || CommandFailed();
+        accepted = (SendData(closingText) && Command("\r\n.", 250)) || CommandFailed();
         dataFinished_ = true;
     }
     if (helloDone_ && !quitSent_)

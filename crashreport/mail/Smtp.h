@@ -55,9 +55,9 @@ public:
     bool BeginData();
     // Mail text after DATA, dot-stuffed.
     bool SendData(std::string_view text);
-    // The closing delimiter, the final "." and QUIT; true when the server took the mail (QUIT's
+    // The mail's closing text, the final "." and QUIT; true when the server took the mail (QUIT's
     // reply does not count).
-    bool Finish();
+    bool Finish(std::string_view closingText);
     // Keeps the last command's failure as the error: the server's reply, or without one "No
     // connection to server"; false.
     bool CommandFailed();

@@ -68,11 +68,12 @@ bool FileFailed(TSmtp& smtp)
     return smtp.Fail(SysErrorMessageA(code), code);
 }
 
-bool SendAttachment(TSmtp& smtp, const TAttachment& attachment, bool alwaysUtf8, TMailProgress& progress)
+bool SendAttachment(TSmtp& smtp, std::string_view boundary, const TAttachment& attachment, bool alwaysUtf8,
+                    TMailProgress& progress)
 {
     if (SetFilePointer(attachment.file->Get(), 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER)
         return FileFailed(smtp);
-    if (!SendText(smtp, AttachmentPartHeader(attachment.sendAsName, alwaysUtf8)))
+    if (!SendText(smtp, AttachmentPartHeader(boundary, attachment.sendAsName, alwaysUtf8)))
         return false;
     uint8_t block[kAttachmentLineBytes];
     uint64_t sent = 0;
@@ -109,14 +110,15 @@ TSmtpResult SendOneMail(const TSmtpMail& mail, const std::vector<UnicodeString>&
     header.body = mail.body;
     header.now = Now();
     header.alwaysUtf8 = mail.alwaysUtf8;
-    bool sent = SendEnvelope(smtp, mail, recipients) && SendText(smtp, MailHeaderText(header));
+    const TMailHeaderText start = MailHeaderText(header);
+    bool sent = SendEnvelope(smtp, mail, recipients) && SendText(smtp, start.text);
     progress.Next();
     for (const TAttachment& attachment : attachments) {
-        sent = sent && SendAttachment(smtp, attachment, mail.alwaysUtf8, progress);
+        sent = sent && SendAttachment(smtp, start.boundary, attachment, mail.alwaysUtf8, progress);
         progress.Next();
     }
     // A mail the server refuses at its end was not sent.
-    if (!sent || !smtp.Finish())
+    if (!sent || !smtp.Finish(MailClosingText(start.boundary)))
         return {false, smtp.Error(), smtp.ErrorCode()};
     return {true, {}, 0};
 }

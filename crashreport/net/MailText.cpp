@@ -4,6 +4,7 @@
 #include <array>
 
 #include "crypto/Base64.h"
+#include "text/TextEdit.h"
 #include "text/Utf.h"
 
 namespace {
@@ -38,13 +39,20 @@ std::u16string_view Trim(std::u16string_view text)
     return text;
 }
 
-TCharSet AllButLettersAndDigits()
+// Every byte but letters, digits and the given marks.
+TCharSet AllBut(std::string_view marks)
 {
     TCharSet set;
     for (int c = 0; c < 256; ++c)
-        if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')))
+        if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+              marks.find(static_cast<char>(c)) != std::string_view::npos))
             set.Add(static_cast<unsigned char>(c));
     return set;
+}
+
+bool IsPrintableAscii(std::u16string_view text)
+{
+    return std::all_of(text.begin(), text.end(), [](char16_t c) { return c >= 0x20 && c < 0x7F; });
 }
 
 AnsiString Utf8Word(std::u16string_view text)
@@ -96,7 +104,7 @@ AnsiString EncodeSubject(std::u16string_view subject, bool alwaysUtf8)
 {
     if (alwaysUtf8 || !FitsLatin1(subject))
         return Utf8Word(subject);
-    static const TCharSet escaped = AllButLettersAndDigits();
+    static const TCharSet escaped = AllBut("");
     return AnsiString(kLatin1WordStart) + EncodeBytes(ToLatin1(subject), '=', escaped) + AnsiString(kWordEnd);
 }
 
@@ -104,6 +112,27 @@ AnsiString EncodeWordIfNeeded(std::u16string_view text, bool alwaysUtf8)
 {
     const bool ascii = std::all_of(text.begin(), text.end(), [](char16_t c) { return c < 128; });
     return ascii && !alwaysUtf8 ? HeaderSafeLatin1(text) : EncodeSubject(text, alwaysUtf8);
+}
+
+AnsiString QuotedParameter(std::string_view attribute, std::string_view value)
+{
+    AnsiString text(attribute);
+    text += "=\"";
+    for (const char c : value) {
+        if (c == '"' || c == '\\')
+            text += '\\';
+        text += c;
+    }
+    return text + "\"";
+}
+
+AnsiString NameParameter(std::string_view attribute, std::u16string_view name, bool alwaysUtf8)
+{
+    if (!alwaysUtf8 && IsPrintableAscii(name))
+        return QuotedParameter(attribute, ToLatin1(name));
+    // Letters, digits and these marks are attribute-chars to every parser; the rest is escaped.
+    static const TCharSet escaped = AllBut("-._~");
+    return AnsiString(attribute) + "*=UTF-8''" + EncodeBytes(WideToUTF8(name), '%', escaped);
 }
 
 std::vector<UnicodeString> SplitRecipients(std::u16string_view list)
@@ -131,7 +160,7 @@ UnicodeString MailAddressOf(std::u16string_view item)
 
 AnsiString FormatMailAddress(std::u16string_view item, bool withDisplayName, bool alwaysUtf8)
 {
-    const AnsiString address = "<" + HeaderSafeLatin1(MailAddressOf(item)) + ">";
+    const AnsiString address = ConcatA({"<", HeaderSafeLatin1(MailAddressOf(item)), ">"});
     const size_t open = item.find(u'<');
     if (!withDisplayName || open == std::u16string_view::npos)
         return address;

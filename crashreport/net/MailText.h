@@ -24,6 +24,13 @@ AnsiString EncodeSubject(std::u16string_view subject, bool alwaysUtf8);
 // outside ASCII have no charset.
 AnsiString EncodeWordIfNeeded(std::u16string_view text, bool alwaysUtf8);
 
+// A parameter of a header field (RFC 2045) as quoted string: `attribute="value"`, with `"`
+// and `\` escaped as quoted pairs.
+AnsiString QuotedParameter(std::string_view attribute, std::string_view value);
+// A name as a parameter that any standard parser reads back whole: a quoted string while it is
+// printable ASCII (and UTF-8 is not asked for), else `attribute*=UTF-8''...` (RFC 2231).
+AnsiString NameParameter(std::string_view attribute, std::u16string_view name, bool alwaysUtf8);
+
 // Comma-separated recipient items, trimmed, empty ones left out.
 std::vector<UnicodeString> SplitRecipients(std::u16string_view list);
 // The address of an item: inside its angle brackets, else the whole item.

@@ -6,6 +6,7 @@
 
 #include "crypto/Base64.h"
 #include "net/MailText.h"
+#include "text/TextEdit.h"
 #include "text/Utf.h"
 
 namespace {
@@ -30,7 +31,7 @@ AnsiString MessageId(uint64_t fileTime)
 {
     char digits[17];
     std::snprintf(digits, sizeof(digits), "%016llX", static_cast<unsigned long long>(fileTime));
-    return "<" + AnsiString(digits + 1) + "@zelExcept>";
+    return ConcatA({"<", digits + 1, "@zelExcept>"});
 }
 
 // Bare CR and LF become CR LF, as 8bit text must have them.
@@ -73,7 +74,7 @@ AnsiString InLines(std::string_view base64)
     return out;
 }
 
-AnsiString Delimiter() { return "--" + AnsiString(kMultipartBoundary) + AnsiString(kCrLf); }
+AnsiString Delimiter(std::string_view boundary) { return "--" + AnsiString(boundary) + AnsiString(kCrLf); }
 
 } // namespace
 
@@ -87,9 +88,11 @@ TEncodedBody EncodeMailBody(std::u16string_view body, bool alwaysUtf8)
     return {"iso-8859-1", "8bit", std::move(latin1)};
 }
 
-AnsiString MailHeaderText(const TMailHeaderInput& input)
+TMailHeaderText MailHeaderText(const TMailHeaderInput& input)
 {
     const TEncodedBody body = EncodeMailBody(input.body, input.alwaysUtf8);
+    const AnsiString boundary =
+        ChooseBoundary([&body](std::string_view candidate) { return body.text.find(candidate) != AnsiString::npos; });
     AnsiString text;
     auto line = [&text](std::string_view content) {
         text += content;
@@ -102,29 +105,31 @@ AnsiString MailHeaderText(const TMailHeaderInput& input)
     line("Date: " + DateText(input.now));
     line("Message-ID: " + MessageId(input.now.fileTime));
     line("MIME-Version: 1.0");
-    line("Content-Type: multipart/mixed; boundary=\"" + AnsiString(kMultipartBoundary) + "\"");
+    line("Content-Type: multipart/mixed; boundary=\"" + boundary + "\"");
     line("");
     line("This is a multi-part message in MIME format.");
     line("");
-    text += Delimiter();
+    text += Delimiter(boundary);
     line("Content-Type: text/plain; charset=\"" + body.charset + "\"");
     line("Content-Transfer-Encoding: " + body.encoding);
     line("");
     line(body.text);
-    return text;
+    return {boundary, text};
 }
 
-AnsiString AttachmentPartHeader(std::u16string_view sendAsName, bool alwaysUtf8)
+// The type's name is the encoded word older readers show; the standard filename parameter
+// (RFC 2231) is what others read.
+AnsiString AttachmentPartHeader(std::string_view boundary, std::u16string_view sendAsName, bool alwaysUtf8)
 {
-    const AnsiString name = EncodeWordIfNeeded(sendAsName, alwaysUtf8);
-    return Delimiter() + "Content-Type: " + GetMimeType(sendAsName) + "; name=\"" + name + "\"\r\n" +
-           "Content-Transfer-Encoding: base64\r\n" + "Content-Disposition: attachment; filename=\"" + name +
-           "\"\r\n\r\n";
+    return Delimiter(boundary) + "Content-Type: " + GetMimeType(sendAsName) + "; " +
+           QuotedParameter("name", EncodeWordIfNeeded(sendAsName, alwaysUtf8)) + "\r\n" +
+           "Content-Transfer-Encoding: base64\r\n" + "Content-Disposition: attachment; " +
+           NameParameter("filename", sendAsName, alwaysUtf8) + "\r\n\r\n";
 }
 
 AnsiString AttachmentLine(const uint8_t* block, size_t length) { return EncodeBase64(block, length) + "\r\n"; }
 
-AnsiString MailClosingText() { return "--" + AnsiString(kMultipartBoundary) + "--\r\n"; }
+AnsiString MailClosingText(std::string_view boundary) { return "--" + AnsiString(boundary) + "--\r\n"; }
 
 AnsiString TDotStuffer::Apply(std::string_view piece)
 {

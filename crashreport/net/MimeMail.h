@@ -1,13 +1,12 @@
 #pragma once
 // The texts of a multipart/mixed report mail: header and text part, attachment parts, the
-// closing delimiter, and the dot-stuffing of everything sent after DATA.
+// closing delimiter, and the dot-stuffing of everything sent after DATA. The boundary is chosen
+// with the text part, whose 8bit text may hold the usual one; attachments go as Base64.
 #include <cstdint>
 #include <string_view>
 
+#include "net/MimeBoundary.h"
 #include "text/ZelTypes.h"
-
-// Letters, digits, "-" and "_" only, so that it never needs quoting or escaping.
-constexpr std::string_view kMultipartBoundary = "zelExcept-4-0_multipart_boundary";
 
 // Base64 attachment lines carry this many bytes each.
 constexpr size_t kAttachmentLineBytes = 255;
@@ -36,13 +35,16 @@ struct TEncodedBody {
 };
 TEncodedBody EncodeMailBody(std::u16string_view body, bool alwaysUtf8);
 
-// Everything from "To:" to the text part's body and its CR LF.
-AnsiString MailHeaderText(const TMailHeaderInput& input);
+struct TMailHeaderText {
+    AnsiString boundary; // for the parts that follow
+    AnsiString text;     // from "To:" to the text part's body and its CR LF
+};
+TMailHeaderText MailHeaderText(const TMailHeaderInput& input);
 // The delimiter and headers of one attachment, up to the empty line.
-AnsiString AttachmentPartHeader(std::u16string_view sendAsName, bool alwaysUtf8);
+AnsiString AttachmentPartHeader(std::string_view boundary, std::u16string_view sendAsName, bool alwaysUtf8);
 // One Base64 line of an attachment block.
 AnsiString AttachmentLine(const uint8_t* block, size_t length);
-AnsiString MailClosingText();
+AnsiString MailClosingText(std::string_view boundary);
 
 // Doubles the dot at the start of every line (RFC 5321 4.5.2) across any cut of the stream
 // into pieces, so that no line of the mail can end it early.

@@ -7,6 +7,7 @@
 
 #include "net/MailText.h"
 #include "text/CaseFolding.h"
+#include "text/TextEdit.h"
 #include "text/Utf.h"
 #include "trackers/TrackerList.h"
 #include "trackers/XmlAnswer.h"
@@ -115,9 +116,9 @@ public:
             path += '?';
         else if (path.back() != '?' && path.back() != '&')
             path += '&';
-        path += "cmd=" + std::string(command);
+        path += ConcatA({"cmd=", command});
         for (const auto& [name, value] : arguments)
-            path += "&" + std::string(name) + "=" + QueryValue(value);
+            path += ConcatA({"&", name, "=", QueryValue(value)});
         AnsiString answer;
         if (!http_.Request("GET", path, {}, {}, answer))
             return std::nullopt;
@@ -148,15 +149,22 @@ public:
     bool NewCase(std::vector<TFormField> fields, const std::vector<TTrackerFile>& files, bool alwaysUtf8)
     {
         SetField(fields, u"nFileCount", UTF8ToWide(std::to_string(files.size())));
-        TTrackerBody body(FormFieldParts(fields, alwaysUtf8));
+        const AnsiString boundary = ChooseFormBoundary(fields, alwaysUtf8, [this, &files](std::string_view candidate) {
+            for (size_t i = 0; i < files.size(); ++i) {
+                if (http_.FileHolds(i, candidate))
+                    return true;
+            }
+            return false;
+        });
+        TTrackerBody body(FormFieldParts(fields, alwaysUtf8, boundary));
         for (size_t i = 0; i < files.size(); ++i) {
             const TFormFile part{UTF8ToWide("File" + std::to_string(i + 1)), files[i].sendAsName, files[i].size};
-            body += FormFilePartHeader(part, alwaysUtf8);
+            body += FormFilePartHeader(part, alwaysUtf8, boundary);
             body.AddFile(i, false);
         }
-        body += FormClosingText();
+        body += FormClosingText(boundary);
         AnsiString answer;
-        if (!http_.Request("POST", api_, {FormContentTypeHeader()}, body, answer))
+        if (!http_.Request("POST", api_, {FormContentTypeHeader(boundary)}, body, answer))
             return false;
         const std::optional<TXmlElement> response = ResponseOf(answer);
         const TXmlElement* created = response ? response->Find("case") : nullptr;

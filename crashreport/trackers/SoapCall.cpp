@@ -1,5 +1,6 @@
 #include "trackers/SoapCall.h"
 
+#include "text/TextEdit.h"
 #include "text/Utf.h"
 
 namespace {
@@ -16,8 +17,7 @@ constexpr char kEnvelopeEnd[] = "</SOAP-ENV:Body></SOAP-ENV:Envelope>";
 
 std::string SoapElement(std::string_view name, std::string_view type, std::string_view value)
 {
-    return "<" + std::string(name) + " xsi:type=\"" + std::string(type) + "\">" + EscapeXml(value) + "</" +
-           std::string(name) + ">";
+    return ConcatA({"<", name, " xsi:type=\"", type, "\">", EscapeXml(value), "</", name, ">"});
 }
 
 TSoapCall::TSoapCall(std::string_view method, std::u16string_view account, std::u16string_view password)
@@ -52,9 +52,9 @@ TSoapCall& TSoapCall::Referenced(std::string_view markup)
 
 TSoapCall& TSoapCall::Base64FileParameter(std::string_view name, size_t file)
 {
-    parameters_ += "<" + std::string(name) + " xsi:type=\"xsd:base64Binary\">";
+    parameters_ += ConcatA({"<", name, " xsi:type=\"xsd:base64Binary\">"});
     parameters_.AddFile(file, true);
-    parameters_ += "</" + std::string(name) + ">";
+    parameters_ += ConcatA({"</", name, ">"});
     return *this;
 }
 

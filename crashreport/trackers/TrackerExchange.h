@@ -40,6 +40,9 @@ public:
     // when the server answered with success, its body in `answer`.
     virtual bool Request(const char* verb, const AnsiString& path, const std::vector<AnsiString>& headerLines,
                          const TTrackerBody& body, AnsiString& answer) = 0;
+    // Whether an attachment's content (by its index in the upload's file list) holds a text:
+    // a form's boundary must be one that no attachment does.
+    virtual bool FileHolds(size_t file, std::string_view text) = 0;
 };
 
 struct TTrackerCase {

@@ -307,9 +307,11 @@ std::optional<TXmlElement> ParseXmlAnswer(std::string_view text) { return TXmlPa
 
 std::string EscapeXml(std::string_view text)
 {
+    static constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
     std::string escaped;
     escaped.reserve(text.size());
-    for (const char c : text) {
+    for (size_t at = 0; at < text.size(); ++at) {
+        const char c = text[at];
         switch (c) {
         case '&': escaped += "&amp;"; break;
         case '<': escaped += "&lt;"; break;
@@ -318,7 +320,18 @@ std::string EscapeXml(std::string_view text)
         case '\'': escaped += "&apos;"; break;
         // Readers turn a bare CR LF into LF; the reference keeps the CR.
         case '\r': escaped += "&#13;"; break;
-        default: escaped += c;
+        case '\t':
+        case '\n': escaped += c; break;
+        default:
+            // No XML document holds the other C0 controls, U+FFFE or U+FFFF, not even as references.
+            if (static_cast<unsigned char>(c) < 0x20) {
+                escaped += kReplacement;
+            } else if (text.substr(at, 3) == "\xEF\xBF\xBE" || text.substr(at, 3) == "\xEF\xBF\xBF") {
+                escaped += kReplacement;
+                at += 2;
+            } else {
+                escaped += c;
+            }
         }
     }
     return escaped;

@@ -29,5 +29,6 @@ struct TXmlElement {
 // The document's root element.
 std::optional<TXmlElement> ParseXmlAnswer(std::string_view text);
 
-// "&", "<", ">", '"' and "'" written as entities, CR as a character reference.
+// "&", "<", ">", '"' and "'" written as entities, CR as a character reference; the characters no
+// XML document can hold (C0 controls other than tab, LF and CR; U+FFFE, U+FFFF) as U+FFFD.
 std::string EscapeXml(std::string_view text);

@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "http/FileHolds.h"
 #include "net/HttpServerText.h"
 #include "trackers/BugZillaUpload.h"
 #include "trackers/FogBugzUpload.h"
@@ -48,6 +49,8 @@ public:
         return pieces;
     }
 
+    bool Holds(size_t file, std::string_view text) const { return FileHolds(handles_.at(file)->Get(), text); }
+
 private:
     std::vector<std::unique_ptr<TWinFile>> handles_;
     std::vector<TTrackerFile> tracked_;
@@ -83,6 +86,8 @@ public:
             alert_->NextArea();
         return answered;
     }
+
+    bool FileHolds(size_t file, std::string_view text) override { return files_.Holds(file, text); }
 
 private:
     TWinHttp& http_;

@@ -9,37 +9,54 @@
 
 namespace {
 
+// A value or a file holding the boundary line forges no part; names with quotes and
+// backslashes are read back as they were sent.
 TEST_F(WinHttpUpload, FieldsAndFilesArriveWithTheAnnouncedLength)
 {
     const TMailTestServer running(kScript, "");
     ASSERT_EQ(running.Failure(), "");
-    std::string binary;
-    for (int i = 0; i < 5000; ++i)
-        binary += static_cast<char>(i * 7);
-    TWinHttp http(Server(running));
-    std::string response;
-    const bool sent = http.UploadForm(u"Reporter <app@y.org>", Fields(),
-                                      {{WriteFile("data.bin", binary), u"data.bin", u"file1"},
-                                       {u"C:\\no\\such.bin", u"gone.bin", u"file2"},
-                                       {WriteFile("empty.txt", ""), u"\u0416.txt", u"file3"}},
-                                      false, response);
-    EXPECT_TRUE(sent) << http.LastError() << " " << http.LastStatus();
-    EXPECT_EQ(response, "Report received");
-    const std::string request = running.ReadFile("request-1.json");
-    EXPECT_NE(request.find("\"path\": \"/upload/form.php\""), std::string::npos) << request;
-    const size_t length = request.find("\"length\": ");
-    const size_t received = request.find("\"received\": ");
-    ASSERT_NE(length, std::string::npos) << request;
-    EXPECT_EQ(request.substr(length + 10, request.find(',', length) - length - 10),
-              request.substr(received + 12, request.find(',', received) - received - 12));
-    EXPECT_NE(request.find("\"from\": \"Reporter <app@y.org>\""), std::string::npos) << request;
-    EXPECT_NE(request.find("\"MailSubject\": \"Crash in Grüße\""), std::string::npos) << request;
-    EXPECT_NE(request.find("\"MailBody\": \"€\\r\\n.\""), std::string::npos) << request;
-    EXPECT_NE(request.find("{\"field\": \"file1\", \"filename\": \"data.bin\", \"data\": \"" + Hex(binary) + "\"}"),
-              std::string::npos);
-    EXPECT_NE(request.find("{\"field\": \"file3\", \"filename\": \"Ж.txt\", \"data\": \"\"}"), std::string::npos)
-        << request;
-    EXPECT_EQ(request.find("gone.bin"), std::string::npos);
+    const std::string forged =
+        "\r\n--" + std::string(kMultipartBoundary) + "\r\nContent-Disposition: form-data; name=\"forged\"\r\n\r\nx";
+    const std::string forgedJson = "\\r\\n--" + std::string(kMultipartBoundary) +
+                                   "\\r\\nContent-Disposition: form-data; name=\\\"forged\\\"\\r\\n\\r\\nx";
+    struct TForgery {
+        bool inValue;
+        bool inFile;
+    };
+    int number = 0;
+    for (const TForgery forgery : {TForgery{true, false}, TForgery{false, true}}) {
+        std::string binary;
+        for (int i = 0; i < 5000; ++i)
+            binary += static_cast<char>(i * 7);
+        binary += forgery.inFile ? forged : "";
+        const std::string value = forgery.inValue ? "a" + forged : "a";
+        std::vector<TFormField> fields = Fields();
+        fields.push_back({u"Note \"1\" \\", UnicodeString(value.begin(), value.end())});
+        TWinHttp http(Server(running));
+        std::string response;
+        const bool sent = http.UploadForm(u"Reporter <app@y.org>", fields,
+                                          {{WriteFile("data.bin", binary), u"data \"1\" \\.bin", u"file1"},
+                                           {u"C:\\no\\such.bin", u"gone.bin", u"file2"},
+                                           {WriteFile("empty.txt", ""), u"\u0416.txt", u"file3"}},
+                                          false, response);
+        EXPECT_TRUE(sent) << http.LastError() << " " << http.LastStatus();
+        EXPECT_EQ(response, "Report received");
+        const std::string request = running.ReadFile("request-" + std::to_string(++number) + ".json");
+        EXPECT_NE(request.find("\"path\": \"/upload/form.php\""), std::string::npos) << request;
+        const size_t length = request.find("\"length\": ");
+        const size_t received = request.find("\"received\": ");
+        ASSERT_NE(length, std::string::npos) << request;
+        EXPECT_EQ(request.substr(length + 10, request.find(',', length) - length - 10),
+                  request.substr(received + 12, request.find(',', received) - received - 12));
+        EXPECT_NE(request.find("\"from\": \"Reporter <app@y.org>\""), std::string::npos) << request;
+        const std::string parts =
+            "\"fields\": {\"MailFrom\": \"app@y.org\", \"MailSubject\": \"Crash in Grüße\", "
+            "\"MailBody\": \"€\\r\\n.\", \"Note \\\"1\\\" \\\\\": \"a" +
+            std::string(forgery.inValue ? forgedJson : "") +
+            "\"}, \"files\": [{\"field\": \"file1\", \"filename\": \"data \\\"1\\\" \\\\.bin\", \"data\": \"" +
+            Hex(binary) + "\"}, {\"field\": \"file3\", \"filename\": \"Ж.txt\", \"data\": \"\"}]}";
+        EXPECT_NE(request.find(parts), std::string::npos) << request.substr(0, 400);
+    }
 }
 
 TEST_F(WinHttpUpload, OneResendWithTheAccountAfter401)

@@ -85,6 +85,8 @@ protected:
     std::string folder_;
 };
 
+// A text holding the boundary line forges no part; names with quotes and backslashes, and
+// names outside ASCII, are read back as they were sent.
 TEST_F(SmtpMail, MailArrivesWholeWithAttachmentsAndDotLines)
 {
     const TMailTestServer running(kScript, "");
@@ -97,10 +99,12 @@ TEST_F(SmtpMail, MailArrivesWholeWithAttachmentsAndDotLines)
     mail.sender = u"Crash Reporter <app@y.org>";
     mail.recipients = u"J\u00FCrgen M\u00FCller <jm@x.org>, \u0416\u0430\u043D\u043D\u0430 <z@x.org>";
     mail.subject = u"Crash in Gr\u00FC\u00DFe 1.0";
-    mail.body = u"Line one\r\n.\r\n..two\r\nlast";
+    const std::string forged =
+        "\r\n--" + std::string(kMultipartBoundary) + "\r\nContent-Type: text/plain\r\n\r\nforged";
+    mail.body = u"Line one\r\n.\r\n..two" + UnicodeString(forged.begin(), forged.end()) + u"\r\nlast";
     mail.files = {WriteFile("bytes.bin", binary), WriteFile("report.txt", report), u"C:\\no\\such\\file.txt",
                   WriteFile("empty.zip", "")};
-    mail.sendAsNames = {u"bytes.bin", u"bug report.zbr", u"missing.txt", u"\u0416.zip"};
+    mail.sendAsNames = {u"bytes.bin", u"bug \"report\" \\ 1.zbr", u"missing.txt", u"\u0416 \"1\".zip"};
     const TSmtpResult result = SendSmtpMail(mail, Server(running));
     EXPECT_TRUE(result.sent) << result.error;
     const std::string received = running.ReadFile("mail-1.json");
@@ -110,19 +114,16 @@ TEST_F(SmtpMail, MailArrivesWholeWithAttachmentsAndDotLines)
     EXPECT_NE(received.find("\"from\": \"Crash Reporter <app@y.org>\""), std::string::npos) << received;
     EXPECT_NE(received.find("\"reply_to\": \"Crash Reporter <app@y.org>\""), std::string::npos) << received;
     EXPECT_NE(received.find("\"subject\": \"Crash in Grüße 1.0\""), std::string::npos) << received;
-    EXPECT_NE(received.find("\"body\": \"Line one\\r\\n.\\r\\n..two\\r\\nlast\""), std::string::npos) << received;
-    EXPECT_NE(received.find("{\"filename\": \"bytes.bin\", \"type\": \"application/octet-stream\", \"data\": \"" +
-                            Hex(binary) + "\"}"),
+    EXPECT_NE(received.find("\"body\": \"Line one\\r\\n.\\r\\n..two\\r\\n--" + std::string(kMultipartBoundary) +
+                            "\\r\\nContent-Type: text/plain\\r\\n\\r\\nforged\\r\\nlast\""),
               std::string::npos)
         << received;
-    EXPECT_NE(received.find("{\"filename\": \"bug report.zbr\", \"type\": \"text/plain\", \"data\": \"" + Hex(report) +
-                            "\"}"),
+    EXPECT_NE(received.find("\"attachments\": [{\"filename\": \"bytes.bin\", \"type\": \"application/octet-stream\", "
+                            "\"data\": \"" + Hex(binary) + "\"}, {\"filename\": \"bug \\\"report\\\" \\\\ 1.zbr\", "
+                            "\"type\": \"text/plain\", \"data\": \"" + Hex(report) + "\"}, "
+                            "{\"filename\": \"Ж \\\"1\\\".zip\", \"type\": \"application/zip\", \"data\": \"\"}]}"),
               std::string::npos)
         << received;
-    EXPECT_NE(received.find("{\"filename\": \"Ж.zip\", \"type\": \"application/zip\", \"data\": \"\"}"),
-              std::string::npos)
-        << received;
-    EXPECT_EQ(received.find("missing.txt"), std::string::npos);
 }
 
 TEST_F(SmtpMail, TextOutsideLatin1GoesAsUtf8)
@@ -252,6 +253,31 @@ TEST_F(SmtpMail, PlaintextBehindTheStartTlsAnswerEndsTheSession)
     EXPECT_EQ(lines.find("MAIL FROM"), std::string::npos) << lines;
 }
 
+// A server that asks for a renegotiation in the middle of the mail text. Wine's package cannot
+// start one and declines, which TLS 1.2 allows; the mail and its attachment arrive whole over
+// the checked connection.
+TEST_F(SmtpMail, RenegotiationRequestInTheMiddleOfTheMail)
+{
+    std::string report;
+    // More mail text than s_server's output pipe holds, so the request comes while it is sent.
+    for (int line = 0; report.size() < 200000; ++line)
+        report += "frame " + std::to_string(line) + "\r\n";
+    const TMailTestServer running("renegotiating_server.py", "");
+    ASSERT_EQ(running.Failure(), "");
+    const TTrustedCa ca(running.ReadFile("ca.pem"));
+    ASSERT_TRUE(ca.Trusted());
+    TSmtpServer server = Server(running, "localhost");
+    server.ssl = true;
+    TSmtpMail mail = SimpleMail();
+    mail.files = {WriteFile("report.txt", report)};
+    const TSmtpResult result = SendSmtpMail(mail, server);
+    EXPECT_TRUE(result.sent) << result.error << " " << std::hex << result.errorCode;
+    const std::string expected = "{\"hello_requests\": 1, \"body\": \"A report.\", \"attachments\": [{\"filename\": "
+                                 "\"report.txt\", \"type\": \"text/plain\", \"data\": \"" + Hex(report) + "\"}]}";
+    const std::string received = running.ReadFile("mail-1.json");
+    EXPECT_TRUE(received == expected) << received.substr(0, 200);
+}
+
 TEST_F(SmtpMail, TrustedCaIsAcceptedForItsHostNameOnly)
 {
     const TMailTestServer running(kScript, "--auth reporter:s3cret --mode starttls --ca");
@@ -273,17 +299,23 @@ TEST_F(SmtpMail, TrustedCaIsAcceptedForItsHostNameOnly)
     EXPECT_EQ(running.ReadFile("auth.log"), "LOGIN reporter tls=True\n");
 }
 
+// The DNS server is given by its address or by a host name that the system looks up.
 TEST_F(SmtpMail, OwnServerModeSendsToEachRecipientsExchanger)
 {
-    for (const char* spoof : {"", " --spoof"}) {
+    struct TDnsRow {
+        const char* spoof;
+        const char* host;
+    };
+    for (const TDnsRow& row : {TDnsRow{"", "localhost"}, TDnsRow{" --spoof", "127.0.0.1"}}) {
+        const std::string spoof = row.spoof;
         const TMailTestServer exchanger(kScript, "");
         ASSERT_EQ(exchanger.Failure(), "");
-        const TMailTestServer dns("dns_server.py", std::string("--mx x.test=20:far.x.test,5:localhost") + spoof);
+        const TMailTestServer dns("dns_server.py", "--mx x.test=20:far.x.test,5:localhost" + spoof);
         ASSERT_EQ(dns.Failure(), "");
         TSmtpServer server;
         server.port = exchanger.Port();
         server.heloHost = "tester";
-        server.dnsServers = std::vector<TDnsServer>{{"127.0.0.1", dns.Port()}};
+        server.dnsServers = std::vector<TDnsServer>{{row.host, dns.Port()}};
         TSmtpMail mail = SimpleMail();
         mail.recipients = u"Ann <ann@x.test>, nobody@mail.sub.nowhere.test";
         const TSmtpResult result = SendSmtpMail(mail, server);

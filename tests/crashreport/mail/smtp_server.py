@@ -39,8 +39,9 @@ def raw_header(content, name):
     return None
 
 
-def summary(server, envelope, session):
-    message = email.message_from_bytes(envelope.original_content, policy=email.policy.default)
+def mail_parts(content):
+    """The text body and each attachment (its name, type and bytes in hexadecimal) of a mail."""
+    message = email.message_from_bytes(content, policy=email.policy.default)
     parts = {"text": None, "attachments": []}
     for part in message.walk():
         if part.is_multipart():
@@ -50,6 +51,11 @@ def summary(server, envelope, session):
                                          "data": part.get_payload(decode=True).hex()})
         elif parts["text"] is None:
             parts["text"] = part.get_content()
+    return message, parts
+
+
+def summary(server, envelope, session):
+    message, parts = mail_parts(envelope.original_content)
     return {"mail_from": envelope.mail_from, "rcpt_tos": envelope.rcpt_tos,
             "to": str(message["To"]), "from": str(message["From"]), "reply_to": str(message["Reply-To"]),
             "subject": str(message["Subject"]), "raw_subject": raw_header(envelope.original_content, b"Subject"),

@@ -37,6 +37,16 @@ TEST(MailText, LineBreaksCannotStartHeadersOfTheirOwn)
     EXPECT_EQ(EncodeWordIfNeeded(u"a\nb", false), "a b");
 }
 
+// Quoted pairs while the name is printable ASCII, RFC 2231 otherwise.
+TEST(MailText, ParametersThatParsersReadBackWhole)
+{
+    EXPECT_EQ(QuotedParameter("name", "a \"b\" \\c;d"), "name=\"a \\\"b\\\" \\\\c;d\"");
+    EXPECT_EQ(NameParameter("filename", u"say \"hi\".txt", false), "filename=\"say \\\"hi\\\".txt\"");
+    EXPECT_EQ(NameParameter("filename", u"\u0416 \"x\"%.txt", false), "filename*=UTF-8''%D0%96%20%22x%22%25.txt");
+    EXPECT_EQ(NameParameter("filename", u"a-b_c~d.txt", true), "filename*=UTF-8''a-b_c~d.txt");
+    EXPECT_EQ(NameParameter("filename", u"tab\t", false), "filename*=UTF-8''tab%09");
+}
+
 TEST(MailText, RecipientListsAndAddresses)
 {
     const auto items = SplitRecipients(u" a@x.org, Bob <b@y.org>,, ,c@z.org ");

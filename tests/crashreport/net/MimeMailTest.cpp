@@ -2,8 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <vector>
+
+#include "text/Utf.h"
 
 namespace {
 
@@ -21,8 +22,10 @@ TMailHeaderInput SampleInput()
 
 TEST(MimeMail, HeaderLinesInOrder)
 {
-    const AnsiString text = MailHeaderText(SampleInput());
+    const TMailHeaderText header = MailHeaderText(SampleInput());
+    const AnsiString& text = header.text;
     const AnsiString boundary(kMultipartBoundary);
+    EXPECT_EQ(header.boundary, boundary);
     const AnsiString expected = "To: Support <support@x.org>\r\nFrom: <app@y.org>\r\nReply-To: Dev <dev@y.org>\r\n"
                                 "Subject: =?ISO-8859-1?Q?Crash?=\r\nDate: 5 Mar 2026 07:08:09 UT\r\n"
                                 "Message-ID: <1DC123456789ABC@zelExcept>\r\nMIME-Version: 1.0\r\n"
@@ -33,11 +36,24 @@ TEST(MimeMail, HeaderLinesInOrder)
     EXPECT_EQ(text, expected);
 }
 
-TEST(MimeMail, BoundaryNeedsNoQuoting)
+// A text part whose 8bit text holds the boundary gets another; Base64 text never holds one.
+TEST(MimeMail, BoundaryIsOneTheTextPartDoesNotHold)
 {
-    for (const char c : kMultipartBoundary)
-        EXPECT_TRUE(std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_') << c;
-    EXPECT_TRUE(AnsiString(kMultipartBoundary).ends_with("_multipart_boundary"));
+    const UnicodeString forged = u"x\r\n--" + UTF8ToWide(AnsiString(kMultipartBoundary)) + u"\r\ny";
+    struct TRow {
+        UnicodeString body;
+        bool alwaysUtf8;
+        bool usual;
+    };
+    for (const TRow& row : {TRow{forged, false, false}, TRow{forged, true, true}, TRow{u"plain", false, true}}) {
+        TMailHeaderInput input = SampleInput();
+        input.body = row.body;
+        input.alwaysUtf8 = row.alwaysUtf8;
+        const TMailHeaderText header = MailHeaderText(input);
+        EXPECT_EQ(header.boundary == kMultipartBoundary, row.usual);
+        EXPECT_NE(header.text.find("; boundary=\"" + header.boundary + "\"\r\n"), AnsiString::npos);
+        EXPECT_EQ(EncodeMailBody(row.body, row.alwaysUtf8).text.find(header.boundary), AnsiString::npos);
+    }
 }
 
 TEST(MimeMail, BodiesOutsideLatin1AreBase64LinesOfUtf8)
@@ -63,14 +79,16 @@ TEST(MimeMail, LinesTooLongFor8bitGoAsBase64)
 
 TEST(MimeMail, AttachmentPartsAndLines)
 {
-    EXPECT_EQ(AttachmentPartHeader(u"report.zbr", false),
-              "--" + AnsiString(kMultipartBoundary) +
-                  "\r\nContent-Type: text/plain; name=\"report.zbr\"\r\nContent-Transfer-Encoding: base64\r\n"
-                  "Content-Disposition: attachment; filename=\"report.zbr\"\r\n\r\n");
-    EXPECT_NE(AttachmentPartHeader(u"\u0416.png", false).find("name=\"=?UTF-8?B?0JYucG5n?=\""), AnsiString::npos);
+    EXPECT_EQ(AttachmentPartHeader("b", u"report \"1\" \\ 2.zbr", false),
+              "--b\r\nContent-Type: text/plain; name=\"report \\\"1\\\" \\\\ 2.zbr\"\r\n"
+              "Content-Transfer-Encoding: base64\r\n"
+              "Content-Disposition: attachment; filename=\"report \\\"1\\\" \\\\ 2.zbr\"\r\n\r\n");
+    const AnsiString outsideAscii = AttachmentPartHeader("b", u"\u0416.png", false);
+    EXPECT_NE(outsideAscii.find("; name=\"=?UTF-8?B?0JYucG5n?=\"\r\n"), AnsiString::npos) << outsideAscii;
+    EXPECT_NE(outsideAscii.find("; filename*=UTF-8''%D0%96.png\r\n"), AnsiString::npos) << outsideAscii;
     const std::vector<uint8_t> block{0, 1, 2};
     EXPECT_EQ(AttachmentLine(block.data(), block.size()), "AAEC\r\n");
-    EXPECT_EQ(MailClosingText(), "--" + AnsiString(kMultipartBoundary) + "--\r\n");
+    EXPECT_EQ(MailClosingText("b"), "--b--\r\n");
 }
 
 TEST(MimeMail, DotStuffingDoublesLeadingDotsAcrossPieces)

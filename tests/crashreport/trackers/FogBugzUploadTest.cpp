@@ -5,6 +5,7 @@
 #include <map>
 
 #include "ScriptedTracker.h"
+#include "text/Utf.h"
 
 namespace {
 
@@ -81,6 +82,23 @@ std::string FormValue(const std::string& body, const std::string& name)
     return body.substr(start, body.find("\r\n--", start) - start);
 }
 
+// The contents of the posted form's parts by name, cut at the boundary its header announces.
+std::map<std::string, std::string> FormParts(const TSeenRequest& posted)
+{
+    const std::string delimiter = "\r\n--" + posted.headers.at(0).substr(posted.headers.at(0).find("boundary=") + 9);
+    std::map<std::string, std::string> parts;
+    for (size_t at = posted.body.find(delimiter); at != std::string::npos;) {
+        const size_t next = posted.body.find(delimiter, at + delimiter.size());
+        const std::string part = posted.body.substr(at, next - at);
+        const size_t name = part.find("name=\"") + 6;
+        const size_t content = part.find("\r\n\r\n");
+        if (content != std::string::npos)
+            parts[part.substr(name, part.find('"', name) - name)] = part.substr(content + 4);
+        at = next;
+    }
+    return parts;
+}
+
 TEST(FogBugzUpload, LogsOnFetchesTheListsPostsTheCaseAndLogsOff)
 {
     FogBugzServer server;
@@ -116,6 +134,25 @@ TEST(FogBugzUpload, LogsOnFetchesTheListsPostsTheCaseAndLogsOff)
               std::string::npos);
     EXPECT_NE(posted.body.find("name=\"File2\"; filename=\"shot.png\""), std::string::npos);
     EXPECT_NE(posted.body.find(std::string("\x89PNG\0", 5)), std::string::npos);
+}
+
+// A value or an attachment holding the usual boundary line forges no part.
+TEST(FogBugzUpload, TheBoundaryIsOneNoValueOrAttachmentHolds)
+{
+    const std::string forged = "\r\n--" + std::string(kMultipartBoundary) + "\r\nContent-Disposition: form-data; "
+                               "name=\"forged\"\r\n\r\nx";
+    for (const bool inFile : {false, true}) {
+        TTrackerCase report = Case();
+        const std::string note = inFile ? "a" : "a" + forged;
+        report.fields.push_back({u"Note", UTF8ToWide(note)});
+        FogBugzServer server;
+        const std::string content = inFile ? "b" + forged : "b";
+        EXPECT_TRUE(UploadToFogBugz(server.tracker, "/fb", report, server.tracker.Files({{u"r.txt", content}})));
+        const std::map<std::string, std::string> parts = FormParts(server.tracker.seen.at(7));
+        EXPECT_EQ(parts.at("Note"), note);
+        EXPECT_EQ(parts.at("File1"), content);
+        EXPECT_EQ(parts.count("forged"), 0u);
+    }
 }
 
 TEST(FogBugzUpload, AreaFallsBackToNotSpamThenEmptyAndAnUnknownProjectEmptiesBoth)

@@ -49,6 +49,11 @@ public:
         return reply.has_value();
     }
 
+    bool FileHolds(size_t file, std::string_view text) override
+    {
+        return contents_.at(file).find(text) != std::string::npos;
+    }
+
     // The first request whose path or body holds `text`; nullptr when none does.
     const TSeenRequest* Holding(const std::string& text) const
     {

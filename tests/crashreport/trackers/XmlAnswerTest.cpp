@@ -55,6 +55,9 @@ TEST(XmlAnswer, EscapesAllFiveSpecialCharacters)
     // A reader would make a bare CR LF a LF.
     EXPECT_EQ(EscapeXml("a\r\nb"), "a&#13;\nb");
     EXPECT_EQ(ParseXmlAnswer("<a>" + EscapeXml("a\r\nb") + "</a>")->text, "a\r\nb");
+    // Characters no XML document holds become U+FFFD; tab and LF stay.
+    EXPECT_EQ(EscapeXml(std::string("\t\x01\n\x1F\0\xEF\xBF\xBF\xEF\xBF\xBE\xEF\xBF\xBC", 14)),
+              "\t\xEF\xBF\xBD\n\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBC");
 }
 
 TEST(TrackerList, LooksUpIgnoringCaseAndFallsBackToTheFirstEntry)
