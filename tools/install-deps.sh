@@ -15,7 +15,7 @@ build=${BUILD_DIR:-$root/build}
 optional_stamp=$build/.optional-packages-not-installed
 
 packages=(binutils g++-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686 libz-mingw-w64-dev
-          googletest cmake make clang libclang-rt-14-dev llvm zlib1g-dev socat xvfb xauth python3
+          googletest cmake make clang libclang-rt-14-dev llvm lld zlib1g-dev libexpat1-dev socat xvfb xauth python3
           python3-capstone python3-aiosmtpd python3-pil imagemagick unzip openssl dnsmasq-base iproute2
           ca-certificates cups cups-bsd cups-client printer-driver-cups-pdf poppler-utils)
 # Wanted but not needed: on the x86_64 road, 32-bit Wine only provides its i386 system DLLs as

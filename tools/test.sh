@@ -17,7 +17,9 @@ test_arch_line
 install_test_deps "$root" || exit 1
 source "$root/tools/wine-road.sh"
 
-step() { printf '\n== %s\n' "$*"; }
+# Each step's line shows the time since the start, so that a run's log shows where it goes.
+elapsed() { printf '%dm%02ds' $((SECONDS / 60)) $((SECONDS % 60)); }
+step() { printf '\n== [%s] %s\n' "$(elapsed)" "$*"; }
 failed=0
 run() { "$@" || failed=1; }
 
@@ -32,22 +34,22 @@ else
 fi
 
 step "Native sanitizer build of the platform-free units"
-# The disassembler's comparison with objdump also sweeps the i686 DLLs just built.
+# The disassembler's comparison with objdump also sweeps the i686 DLLs just built (as linked, with DWARF).
 CC=clang CXX=clang++ cmake -S "$root" -B "$build/native" -DCONDUVEX_PORTABLE_ONLY=ON \
       -DCMAKE_BUILD_TYPE=Debug \
-      -DCRASHKIT_DISASM_SWEEP_DLLS="$build/win/bin/Conduvex.dll;$build/win/bin/Iobrant.dll" >/dev/null || exit 1
+      -DCRASHKIT_DISASM_SWEEP_DLLS="$build/win/unstripped/Conduvex.dll;$build/win/unstripped/Iobrant.dll" >/dev/null || exit 1
 cmake --build "$build/native" -j"$jobs" || exit 1
 
 trap 'wine_stop; "$root/tools/pty-ports.sh" stop "$build/ptys"' EXIT
 
 if [ "$TEST_ARCH" = x86_64 ]; then
-    step "Export tables and imports of the i686 DLLs (read, not run)"
-    run ctest --test-dir "$build/win" -R '_dll_exports$' --output-on-failure
+    step "Export tables and imports of the i686 DLLs and their shipped folder (read, not run)"
+    run ctest --test-dir "$build/win" -R '_dll_exports$|^shipped_folder$' --output-on-failure
 fi
 
 step "Tests under Wine ($TEST_ARCH), no display"
 wine_start
-"$root/tools/pty-ports.sh" start "$build/ptys" 4 || { echo "the serial peers could not be started" >&2; exit 1; }
+"$root/tools/pty-ports.sh" start "$build/ptys" 5 || { echo "the serial peers could not be started" >&2; exit 1; }
 run ctest --test-dir "$test_build" -L plain --output-on-failure -j"$jobs"
 report_skipped_tests "$test_build"
 run wine_check_server
@@ -63,6 +65,6 @@ report_skipped_tests "$test_build"
 step "Native unit tests and fuzzers (address and undefined-behaviour sanitizers)"
 run ctest --test-dir "$build/native" --output-on-failure -j"$jobs"
 
-echo
+printf '\n== [%s] done\n' "$(elapsed)"
 test_arch_line
 exit $failed

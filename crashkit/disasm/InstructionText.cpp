@@ -131,7 +131,10 @@ class TOperandWriter {
     if (memory.index >= 0) {
       if (memory.base >= 0) text += "+";
       text += GeneralRegister(memory.index, addressSize);
-      if (!in_.addressSize16) text += "*" + std::to_string(memory.scale);
+      if (!in_.addressSize16) {
+        text += '*';
+        text += std::to_string(memory.scale);
+      }
     }
     if (memory.base < 0 && memory.index < 0)
       text += NumberText::Operand(in_.addressSize16 ? static_cast<std::uint16_t>(memory.displacement)

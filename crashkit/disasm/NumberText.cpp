@@ -24,10 +24,17 @@ std::string Hex8(std::uint32_t value) { return HexDigits(value, 8); }
 
 std::string Operand(std::int64_t value) {
   if (value >= -9 && value <= 9) return std::to_string(value);
-  if (value < 0) return "-$" + HexDigits(static_cast<std::uint64_t>(-value), 1);
-  return "$" + HexDigits(static_cast<std::uint64_t>(value), 1);
+  // Appended to the sign: GCC 12 reports a false overlap for a literal put in front of a temporary.
+  std::string text = value < 0 ? "-$" : "$";
+  text += HexDigits(value < 0 ? static_cast<std::uint64_t>(-value) : static_cast<std::uint64_t>(value), 1);
+  return text;
 }
 
-std::string SignedOffset(std::int64_t value) { return value < 0 ? Operand(value) : "+" + Operand(value); }
+std::string SignedOffset(std::int64_t value) {
+  if (value < 0) return Operand(value);
+  std::string text = "+";
+  text += Operand(value);
+  return text;
+}
 
 }  // namespace NumberText

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "system/PeExports.h"
+#include "text/TextEdit.h"
 
 namespace {
 
@@ -40,7 +41,7 @@ TExportTable::TExportTable(const TImageView& image, uint64_t imageBase, const TM
         if (start < layout.codeStart || start >= layout.codeEnd)
             continue;
         const auto named = names.find(index);
-        const std::string name = named != names.end() ? named->second : "#" + std::to_string(entry->ordinal);
+        const std::string name = named != names.end() ? named->second : ConcatA({"#", std::to_string(entry->ordinal)});
         functions_.push_back({start, UnicodeString(name.begin(), name.end())});
     }
     std::stable_sort(functions_.begin(), functions_.end(),

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "text/CaseFolding.h"
+#include "text/TextEdit.h"
 #include "zip/Crc32.h"
 
 namespace {
@@ -30,13 +31,13 @@ TColumns ColumnsOf(const TNamedStackItem& named, bool showRelativeLines)
 {
     const TStackItem& item = named.item;
     TColumns columns;
-    columns.relativeAddress = u"+" + Hex(item.relativeAddress);
+    columns.relativeAddress = ConcatW({u"+", Hex(item.relativeAddress)});
     columns.module = item.moduleName;
     columns.unit = item.unitName;
     if (item.line > 0)
         columns.line = Ascii(std::to_string(item.line));
     if (showRelativeLines && item.line > 0)
-        columns.relativeLine = u"+" + Ascii(std::to_string(item.relativeLine));
+        columns.relativeLine = ConcatW({u"+", Ascii(std::to_string(item.relativeLine))});
     else if (item.relativeLine > 0)
         columns.relativeLine = Ascii(std::to_string(item.relativeLine));
     return columns;

@@ -1,6 +1,7 @@
 #include "system/PeExports.h"
 
 #include "text/NumberFormat.h"
+#include "text/TextEdit.h"
 #include "text/Unmangler.h"
 
 namespace {
@@ -97,7 +98,7 @@ std::optional<std::string> ExportNameOf(const TImageView& image, const TExportDi
                 *name = unit + "." + *name;
             return name;
         }
-        return "#" + UIntToDecA(exports.ordinalBase + index, 0, ' ');
+        return ConcatA({"#", UIntToDecA(exports.ordinalBase + index, 0, ' ')});
     }
     return std::nullopt;
 }

@@ -24,6 +24,19 @@ std::basic_string_view<Char> Trimmed(std::basic_string_view<Char> text)
     return text.substr(begin, end - begin);
 }
 
+template <typename Char>
+std::basic_string<Char> Concat(std::initializer_list<std::basic_string_view<Char>> parts)
+{
+    size_t size = 0;
+    for (const std::basic_string_view<Char> part : parts)
+        size += part.size();
+    std::basic_string<Char> text;
+    text.reserve(size);
+    for (const std::basic_string_view<Char> part : parts)
+        text += part;
+    return text;
+}
+
 template <typename Char, typename Finder>
 bool Replace(std::basic_string<Char>& text, std::basic_string_view<Char> from, std::basic_string_view<Char> to,
              bool rescan, Finder find)
@@ -77,6 +90,16 @@ void KeepRange(std::basic_string<Char>& text, int position, int count)
 }
 
 } // namespace
+
+AnsiString ConcatA(std::initializer_list<std::string_view> parts)
+{
+    return Concat(parts);
+}
+
+UnicodeString ConcatW(std::initializer_list<std::u16string_view> parts)
+{
+    return Concat(parts);
+}
 
 void TrimA(AnsiString& text)
 {

@@ -1,9 +1,15 @@
 #pragma once
 // Editing of texts in place and by copy; positions are 1-based.
+#include <initializer_list>
 #include <string_view>
 
 #include "text/CharSet.h"
 #include "text/ZelTypes.h"
+
+// The parts one after another. Built by appending: GCC 12 reports a false overlap (-Wrestrict)
+// where an optimised operator+ puts a text in front of a temporary one.
+AnsiString ConcatA(std::initializer_list<std::string_view> parts);
+UnicodeString ConcatW(std::initializer_list<std::u16string_view> parts);
 
 // Removes characters 0-32 from both ends.
 void TrimA(AnsiString& text);

@@ -9,11 +9,14 @@ namespace {
 template <typename Char>
 using TText = std::basic_string<Char>;
 
-template <typename Char>
-void ReplaceAll(TText<Char>& text, std::basic_string_view<Char> from, std::basic_string_view<Char> to)
+void ScopesToDots(AnsiString& name)
 {
-    for (size_t at = text.find(from); at != TText<Char>::npos; at = text.find(from, at + to.size()))
-        text.replace(at, from.size(), to);
+    ReplaceStrA(name, "::", ".", false);
+}
+
+void ScopesToDots(UnicodeString& name)
+{
+    ReplaceStrW(name, u"::", u".", false);
 }
 
 // A "%" name (second character "%") keeps what follows its last "%@" as a tail.
@@ -23,8 +26,11 @@ TText<Char> TailOf(const TText<Char>& name)
     if (name.size() < 2 || name[1] != '%')
         return {};
     for (size_t at = name.size() - 1; at >= 3; --at) { // 0-based: "%" at 2 or later, "@" behind it
-        if (name[at - 1] == '%' && name[at] == '@')
-            return TText<Char>(1, '.') + name.substr(at + 1);
+        if (name[at - 1] == '%' && name[at] == '@') {
+            TText<Char> tail(1, '.');
+            tail.append(name, at + 1);
+            return tail;
+        }
     }
     return {};
 }
@@ -49,9 +55,7 @@ bool Unmangle(TText<Char>& name, TText<Char>& unit)
     unit.clear();
     if (name.empty() || name[0] != '@')
         return false;
-    constexpr Char kScope[] = {':', ':', 0};
-    constexpr Char kDot[] = {'.', 0};
-    ReplaceAll<Char>(name, kScope, kDot);
+    ScopesToDots(name);
 
     const TText<Char> tail = TailOf(name);
     bool cut = false;

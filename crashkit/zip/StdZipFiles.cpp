@@ -4,7 +4,6 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include "text/Utf.h"
 #include "zip/DosTime.h"
@@ -78,12 +77,14 @@ std::optional<TZipSourceFile> TStdZipFiles::ReadWholeFile(const UnicodeString& n
     std::error_code error;
     if (!fs::is_regular_file(path, error))
         return std::nullopt;
-    std::ifstream file(path, std::ios::binary);
+    std::ifstream file(path, std::ios::binary | std::ios::ate);
     if (!file)
         return std::nullopt;
+    // In one read: the debug information beside a module can be tens of megabytes.
     TZipSourceFile source;
-    source.contents.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    if (file.bad())
+    source.contents.resize(static_cast<size_t>(file.tellg()));
+    file.seekg(0);
+    if (!file.read(source.contents.data(), static_cast<std::streamsize>(source.contents.size())))
         return std::nullopt;
     const TDosDateTime stamp = LocalDosTime(path);
     source.dosTime = stamp.time;

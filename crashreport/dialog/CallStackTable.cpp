@@ -201,7 +201,7 @@ TViewTable BuildCallStackTable(std::u16string_view text)
     UnicodeString columnList = u"^address";
     for (size_t r = 0; r < StackRoleCount; ++r) {
         if (captioned[r])
-            columnList += u"|" + UnicodeString(RoleCaptions[r]);
+            columnList += ConcatW({u"|", RoleCaptions[r]});
     }
     TViewTable table;
     table.columns = ParseColumnList(columnList);

@@ -6,6 +6,7 @@
 
 #include "plugins/ColumnText.h"
 #include "text/NumberFormat.h"
+#include "text/TextEdit.h"
 #include "text/TextSearch.h"
 
 namespace {
@@ -44,7 +45,7 @@ UnicodeString PriorityClassName(uint32_t priorityClass)
     for (const TPriorityName& entry : kPriorityNames)
         if (entry.priorityClass == priorityClass)
             return UnicodeString(entry.name);
-    return u"$" + LowerHex(priorityClass);
+    return ConcatW({u"$", LowerHex(priorityClass)});
 }
 
 UnicodeString UsableImagePath(std::u16string_view path, std::u16string_view systemFolder)

@@ -1,6 +1,7 @@
 #include "CallstackCrc.h"
 
 #include "HexText.h"
+#include "text/TextEdit.h"
 #include "zip/Crc32.h"
 
 void TCallstackCrc::Start(uint32_t firstItemCrc, uint32_t callStackCrc)
@@ -18,5 +19,5 @@ void TCallstackCrc::Continue(uint32_t threadCallStackCrc)
 
 UnicodeString TCallstackCrc::Text() const
 {
-    return u"$" + HexDigits(values_[0], 8) + u", $" + HexDigits(values_[1], 8) + u", $" + HexDigits(values_[2], 8);
+    return ConcatW({u"$", HexDigits(values_[0], 8), u", $", HexDigits(values_[1], 8), u", $", HexDigits(values_[2], 8)});
 }

@@ -16,10 +16,10 @@ void IZESettings::EnablePlugin(std::u16string_view name, bool enabled)
         return;
     UnicodeString list = GetSettingText("Plugins");
     if (enabled) {
-        list = list.empty() ? UnicodeString(name) : list + u"|" + UnicodeString(name);
+        list = list.empty() ? UnicodeString(name) : ConcatW({list, u"|", name});
     } else {
-        list = u"|" + list + u"|";
-        ReplaceStrW(list, u"|" + UnicodeString(name) + u"|", u"|", false);
+        list = ConcatW({u"|", list, u"|"});
+        ReplaceStrW(list, ConcatW({u"|", name, u"|"}), u"|", false);
         list = list.substr(1, list.size() >= 2 ? list.size() - 2 : 0);
     }
     SetSettingText("Plugins", list);

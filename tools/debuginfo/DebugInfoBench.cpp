@@ -2,7 +2,7 @@
 // the first look-up in the module (finding, deciphering, unpacking and parsing the resource),
 // then look-ups per second on the warm object, beside GNU addr2line on the same addresses in
 // the same run. Not a test: run it by hand, e.g.
-//   DebugInfoBench build/win/bin/Conduvex.dll [i686-w64-mingw32-addr2line]
+//   DebugInfoBench build/win/unstripped/Conduvex.dll [i686-w64-mingw32-addr2line]
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <optional>
 
 #include "BufferCodeReader.h"
@@ -17,10 +16,14 @@ namespace {
 constexpr int kFailed = 1;
 constexpr int kBadArguments = 2;
 
+// In one read: the DLLs swept are tens of megabytes with their debug sections.
 std::optional<std::vector<std::uint8_t>> ReadFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
+  std::ifstream file(path, std::ios::binary | std::ios::ate);
   if (!file) return std::nullopt;
-  return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(file), {});
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(file.tellg()));
+  file.seekg(0);
+  if (!file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()))) return std::nullopt;
+  return bytes;
 }
 
 std::optional<std::uint32_t> ParseHex(const std::string& text) {
@@ -94,8 +97,9 @@ std::string WalkReport(const TFunctionInfo& info) {
     report += Registers(area.registers) + "\n";
   }
   for (const TOutsideCall& call : info.outsideCalls) {
-    report += "; outside " + std::string(call.isCall ? "call" : "jump") + " at " + Hex(call.start) + " to " +
-              Hex(call.target);
+    report += "; outside ";
+    report += call.isCall ? "call" : "jump";
+    report += " at " + Hex(call.start) + " to " + Hex(call.target);
     if (call.pointerCell != 0) report += " through " + Hex(call.pointerCell);
     report += "\n";
   }

@@ -8,6 +8,7 @@
 #include "report/HeaderValues.h"
 #include "report/HexText.h"
 #include "text/NumberFormat.h"
+#include "text/TextEdit.h"
 #include "win32/DecimalSeparator.h"
 #include "win32/OsInfo.h"
 #include "win32/PathNames.h"
@@ -220,7 +221,7 @@ void DisplayMode(const TReportSubject&, THeaderFields& fields)
 
 void ProcessId(const TReportSubject&, THeaderFields& fields)
 {
-    Add(fields, u"process id", u"$" + HexDigits(GetCurrentProcessId(), 1));
+    Add(fields, u"process id", ConcatW({u"$", HexDigits(GetCurrentProcessId(), 1)}));
 }
 
 template <typename Visit>

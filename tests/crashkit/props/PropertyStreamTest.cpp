@@ -13,7 +13,8 @@ class TStreamBuilder {
 public:
     TStreamBuilder& Raw(std::string_view bytes)
     {
-        data.insert(data.end(), bytes.begin(), bytes.end());
+        for (const char byte : bytes)
+            data.push_back(static_cast<uint8_t>(byte));
         return *this;
     }
     TStreamBuilder& Byte(uint8_t value)

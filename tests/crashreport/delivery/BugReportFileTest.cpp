@@ -134,7 +134,8 @@ TEST(BugReportFile, OtherProgramsVersionsAndOddChecksumsAreNoDuplicates)
 std::string SizedReport(const std::string& time, size_t size)
 {
     TReportValues values = At(time);
-    values.crc = "$" + std::string(8, time[0]) + ", $22222222, $33333333";
+    std::string crc(1, '$');
+    values.crc = std::move(crc.append(8, time[0]).append(", $22222222, $33333333"));
     values.body.clear();
     const size_t bare = Report(values).size() + 4;
     values.body = std::string(size - bare, 'x');

@@ -19,7 +19,8 @@ std::string HostPath()
 // Runs the host and returns its exit code; its process id in `processId`.
 DWORD RunHost(const std::string& arguments, DWORD* processId = nullptr)
 {
-    std::string line = "\"" + HostPath() + "\" " + arguments;
+    std::string line = "\"";
+    line += HostPath() + "\" " + arguments;
     STARTUPINFOA startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};

@@ -73,7 +73,14 @@ protected:
         return "<nothing>";
     }
 
-    std::string StandIn() const { return std::string(standIn_.begin(), standIn_.end()); }
+    // The command line's first item; the rest is appended to it.
+    std::string QuotedStandIn() const
+    {
+        std::string text = "\"";
+        text.append(standIn_.begin(), standIn_.end());
+        text += '"';
+        return text;
+    }
 
     HKEY key_ = nullptr;
     std::wstring standIn_;
@@ -85,7 +92,7 @@ TEST_F(Mailto, HandlerGetsTheEncodedUrlInPlaceOfItsPlaceholder)
 {
     Register(L"\"" + standIn_ + L"\" \"%MAILTO_STANDIN_OUT%\" \"%1\" -compose");
     EXPECT_TRUE(SendViaMailto(u"Ann <ann@x.org>,bob@y.org", u"Crash in Gr\u00FC\u00DFe", u"100% \u20AC\r\n."));
-    EXPECT_EQ(CapturedLine(), "\"" + StandIn() + "\" \"" + output_ +
+    EXPECT_EQ(CapturedLine(), QuotedStandIn() + " \"" + output_ +
                                   "\" \"mailto:Ann%20%3Cann@x.org%3E%2Cbob@y.org?subject=Crash%20in%20Gr%C3%BC%C3%9Fe"
                                   "&body=100%25%20%E2%82%AC%0D%0A.\" -compose");
 }
@@ -94,7 +101,7 @@ TEST_F(Mailto, UrlIsAppendedWithoutASecondBlankAndOutlookGetsSemicolons)
 {
     Register(L"\"" + standIn_ + L"\" \"%MAILTO_STANDIN_OUT%\" /OUTLOOK ");
     EXPECT_TRUE(SendViaMailto(u"a@x.org,b@y.org", u"s", u"b"));
-    EXPECT_EQ(CapturedLine(), "\"" + StandIn() + "\" \"" + output_ + "\" /OUTLOOK mailto:a@x.org%3Bb@y.org?subject=s&body=b");
+    EXPECT_EQ(CapturedLine(), QuotedStandIn() + " \"" + output_ + "\" /OUTLOOK mailto:a@x.org%3Bb@y.org?subject=s&body=b");
 }
 
 TEST_F(Mailto, LongMailsAreCutToWhatAProcessTakes)

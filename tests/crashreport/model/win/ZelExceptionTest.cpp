@@ -8,6 +8,7 @@
 
 #include "settings/BuiltinSettings.h"
 #include "settings/win/DualText.h"
+#include "text/TextEdit.h"
 
 namespace {
 
@@ -377,8 +378,9 @@ TEST_F(ZelExceptionTest, WritersReadersAndCallbacksWorkAtOnce)
     std::thread writer([&] {
         for (int i = 0; i < kWrites; ++i) {
             exception->BeginUpdate();
-            sections->SetValue(u"modules", u"v" + UnicodeString(1, static_cast<char16_t>(u'0' + i % 10)));
-            sections->SetValue(u"main thread:", u"stack " + UnicodeString(1, static_cast<char16_t>(u'a' + i % 26)));
+            sections->SetValue(u"modules", ConcatW({u"v", UnicodeString(1, static_cast<char16_t>(u'0' + i % 10))}));
+            sections->SetValue(u"main thread:",
+                               ConcatW({u"stack ", UnicodeString(1, static_cast<char16_t>(u'a' + i % 26))}));
             exception->EndUpdate();
         }
         sections->SetValue(u"modules", u"last");
