@@ -28,6 +28,8 @@ public:
         return true;
     }
 
+    bool FileHolds(size_t, std::string_view) override { return false; }
+
 private:
     std::string_view answers_;
 };
