@@ -1,22 +1,13 @@
 // Base64 decoding of arbitrary text: no crash, no byte beyond what the characters before
 // the first foreign one carry, and well-formed text round-trips.
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
+#include "FuzzProperty.h"
 #include "crypto/Base64.h"
 
 namespace {
-
-void Require(bool condition, const char* what)
-{
-    if (condition)
-        return;
-    std::fprintf(stderr, "property violated: %s\n", what);
-    std::abort();
-}
 
 bool InAlphabet(char c)
 {

@@ -1,21 +1,12 @@
 // Bitmap files of any content: no crash and no read beyond the data; what is read writes back
 // as the same pixels, and small images make valid-length PNG images.
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 
+#include "FuzzProperty.h"
 #include "bitmap/BmpFile.h"
 #include "bitmap/PngFile.h"
 
 namespace {
-
-void Require(bool condition, const char* what)
-{
-    if (condition)
-        return;
-    std::fprintf(stderr, "property violated: %s\n", what);
-    std::abort();
-}
 
 // Larger images only slow the run down; the encoder's loops do not depend on the content.
 constexpr int64_t kMaxEncodedPixels = 4096;

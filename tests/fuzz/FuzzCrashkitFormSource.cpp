@@ -1,23 +1,10 @@
 // Wizard form resources of arbitrary bytes: no crash or hang; a form read to its end names
 // only item classes the engine knows, and a bad type byte is one the stream does not define.
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <span>
 
+#include "FuzzProperty.h"
 #include "wizard/FormSource.h"
-
-namespace {
-
-void Require(bool condition, const char* what)
-{
-    if (condition)
-        return;
-    std::fprintf(stderr, "property violated: %s\n", what);
-    std::abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -2,23 +2,14 @@
 // built from or made of arbitrary bytes: no crash, no write beyond a destination, and
 // whatever inflates must deflate back to itself.
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "FuzzProperty.h"
 #include "zip/CompressedString.h"
 #include "zip/Deflate.h"
 
 namespace {
-
-void Require(bool condition, const char* what)
-{
-    if (condition)
-        return;
-    std::fprintf(stderr, "property violated: %s\n", what);
-    std::abort();
-}
 
 constexpr uint8_t kGuard = 0xA5;
 

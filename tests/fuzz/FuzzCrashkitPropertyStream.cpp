@@ -1,22 +1,13 @@
 // Property streams of arbitrary bytes: no crash, every value lies inside the data, and the
 // reader always moves on or stops, so walking nested objects ends.
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <span>
 #include <string_view>
 
+#include "FuzzProperty.h"
 #include "props/PropertyStream.h"
 
 namespace {
-
-void Require(bool condition, const char* what)
-{
-    if (condition)
-        return;
-    std::fprintf(stderr, "property violated: %s\n", what);
-    std::abort();
-}
 
 bool Inside(std::string_view part, std::span<const uint8_t> data)
 {

@@ -1,23 +1,10 @@
 // The name unmangler on arbitrary names, in both widths: no crash, names without the mark
 // stay unchanged, and both widths agree on ASCII input.
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 
+#include "FuzzProperty.h"
 #include "text/Unmangler.h"
-
-namespace {
-
-void Require(bool condition, const char* what)
-{
-    if (condition)
-        return;
-    std::fprintf(stderr, "property violated: %s\n", what);
-    std::abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -2,21 +2,12 @@
 // widened to UTF-16, so that line breaks, blanks and ">>" come often) never crashes them,
 // and every row fits its table.
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 
+#include "FuzzProperty.h"
 #include "dialog/CallStackTable.h"
 #include "dialog/ReportTabs.h"
 
 namespace {
-
-void Require(bool condition, const char* what)
-{
-    if (condition)
-        return;
-    std::fprintf(stderr, "property violated: %s\n", what);
-    std::abort();
-}
 
 void CheckRows(const TViewTable& table)
 {

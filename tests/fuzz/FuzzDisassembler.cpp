@@ -1,14 +1,13 @@
 // Feeds arbitrary bytes to the x86 decoder, the function walk, the function text and the PE
 // reader of crashkit-tool, and checks what their answers promise.
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <span>
 #include <string>
 
 #include "BufferCodeReader.h"
 #include "FunctionText.h"
 #include "FunctionWalker.h"
+#include "FuzzProperty.h"
 #include "InstructionDecoder.h"
 #include "InstructionText.h"
 #include "PeImage.h"
@@ -16,12 +15,6 @@
 namespace {
 
 constexpr CodeAddress kBase = 0x401000;
-
-void Require(bool condition, const char* what) {
-  if (condition) return;
-  std::fprintf(stderr, "property violated: %s\n", what);
-  std::abort();
-}
 
 // The input as the only committed memory of a process, all of it code.
 class TBytesProcess : public IFunctionEnvironment, public ISymbolSource {

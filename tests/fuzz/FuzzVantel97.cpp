@@ -1,20 +1,13 @@
 // Runs the Vantel 97 routines on arbitrary bytes and on a frame built from
 // fuzzer-chosen fields, and checks how their answers relate.
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
+#include "FuzzProperty.h"
 #include "Vantel97.h"
 
 namespace {
-
-void Require(bool condition, const char* what) {
-  if (condition) return;
-  std::fprintf(stderr, "property violated: %s\n", what);
-  std::abort();
-}
 
 uint8_t At(std::string_view bytes, size_t index) { return static_cast<uint8_t>(bytes[index]); }
 

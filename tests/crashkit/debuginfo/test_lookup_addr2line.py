@@ -57,13 +57,13 @@ def run(command, **kwargs):
     return subprocess.run(command, check=True, stdout=subprocess.PIPE, text=True, errors="replace", **kwargs).stdout
 
 
-def demangled(name):
-    """addr2line drops the target's leading underscore from DWARF linkage names ("Z3fooi") and
-    leaves stdcall ones ("_Z3fooi@4") mangled."""
-    name = re.sub(r"@\d+$", "", name)
-    if re.match(r"^_?Z[A-Z0-9]", name):
-        name = run(["c++filt", "_" + name.lstrip("_")]).strip()
-    return CLONE.sub("", name)
+def demangled(names):
+    """The names demangled by one c++filt: addr2line drops the target's leading underscore from
+    DWARF linkage names ("Z3fooi") and leaves stdcall ones ("_Z3fooi@4") mangled."""
+    names = [re.sub(r"@\d+$", "", name) for name in names]
+    mangled = sorted({"_" + name.lstrip("_") for name in names if re.match(r"^_?Z[A-Z0-9]", name)})
+    plain = dict(zip(mangled, run(["c++filt"], input="\n".join(mangled)).splitlines())) if mangled else {}
+    return [CLONE.sub("", plain.get("_" + name.lstrip("_"), name)) for name in names]
 
 
 def strip_group(name, opening, closing):
@@ -102,14 +102,22 @@ def short_name(name):
     return last_component(name).lstrip("_")
 
 
+def scope_of(name):
+    """The class or namespace of a qualified name: "A::B" of "A::B::f(int)"."""
+    name = strip_group(re.sub(r" const$", "", name), "(", ")")
+    return name[:name.rfind("::")] if "::" in name else ""
+
+
 def same_function(expected, names):
     """Whether addr2line's name is one of the names nm gives the lookup's function start (whose
     name the lookup shows cut to the stored length); only the short name counts where
-    addr2line gives no signature."""
+    addr2line gives no signature. A constructor inherited from a base class is named after its
+    class by addr2line ("Derived") and after the base by nm ("Derived::Base(int)")."""
     signature = (expected.endswith(")") or expected.endswith(") const")) and not expected.endswith("operator()")
     for name in names:
         name = re.sub(r"@\d+$", "", name)
-        if expected == name or (not signature and short_name(expected) == short_name(name)):
+        if expected == name or (not signature and short_name(expected) in (short_name(name),
+                                                                            short_name(scope_of(name)))):
             return True
     return False
 
@@ -156,7 +164,7 @@ def addr2line(dll, addresses, prefix):
         if current is not None and frames:
             function, line = frames[-1][0], frames[0][1]
             if function != "??" and line > 0:
-                result[current] = (demangled(function), line)
+                result[current] = (function, line)
 
     lines = output.splitlines()
     i = 0
@@ -171,7 +179,8 @@ def addr2line(dll, addresses, prefix):
         frames.append((function, int(match.group(1)) if match else 0))
         i += 2
     finish()
-    return result
+    names = demangled([function for function, _ in result.values()])
+    return {address: (name, line) for (address, (_, line)), name in zip(result.items(), names)}
 
 
 def lookup(tool, dll, addresses):

@@ -140,6 +140,8 @@ def normalise_condition(mnemonic):
     return mnemonic
 
 
+# A quarter of the texts are distinct: each is normalised, and each pair compared, once per worker.
+@functools.lru_cache(maxsize=None)
 def normalise_tool(text):
     text = text.lower()
     text = re.sub(r"\S+ \(\$([0-9a-f]+)\)", r"0x\1", text)          # relative branch targets
@@ -155,6 +157,7 @@ def normalise_tool(text):
     return normalise_common(text)
 
 
+@functools.lru_cache(maxsize=None)
 def normalise_objdump(text):
     text = text.lower()
     text = re.sub(r"\s*<[^>]*>", "", text)
@@ -194,6 +197,7 @@ def split_prefixes(text):
     return prefixes, " ".join(words)
 
 
+@functools.lru_cache(maxsize=None)
 def texts_agree(ours, theirs):
     """Equal apart from numbers that agree and prefix words objdump adds."""
     our_prefixes, ours = split_prefixes(ours)

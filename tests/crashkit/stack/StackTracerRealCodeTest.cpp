@@ -4,8 +4,8 @@
 
 #include <cstdio>
 #include <algorithm>
+#include <charconv>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <memory>
 #include <regex>
@@ -44,6 +44,62 @@ struct TObjdumpCode {
     std::map<CodeAddress, std::vector<CodeAddress>> indirectReturns;
 };
 
+// objdump's lines are read without std::regex, which takes a minute over a DLL's million
+// lines in this build.
+std::string_view WithoutLeadingBlanks(std::string_view text)
+{
+    const size_t first = text.find_first_not_of(" \t");
+    return first == std::string_view::npos ? std::string_view() : text.substr(first);
+}
+
+// The hexadecimal number text starts with, taken off it; none without a digit.
+std::optional<CodeAddress> TakeHex(std::string_view& text)
+{
+    CodeAddress value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
+    if (error != std::errc() || end == text.data())
+        return std::nullopt;
+    text.remove_prefix(static_cast<size_t>(end - text.data()));
+    return value;
+}
+
+// "6c9c1000 <name>:"
+std::optional<std::pair<CodeAddress, std::string>> FunctionHeader(std::string_view line)
+{
+    const std::optional<CodeAddress> start = TakeHex(line);
+    if (!start || !line.starts_with(" <") || !line.ends_with(">:"))
+        return std::nullopt;
+    return std::pair{*start, std::string(line.substr(2, line.size() - 4))};
+}
+
+struct TObjdumpLine {
+    CodeAddress address;
+    std::string_view mnemonic;
+    std::string_view operands;
+};
+
+// "  6c9c1003:\tcall   6cb47510 <name>"
+std::optional<TObjdumpLine> InstructionLine(std::string_view line)
+{
+    line = WithoutLeadingBlanks(line);
+    const std::optional<CodeAddress> address = TakeHex(line);
+    if (!address || !line.starts_with(':'))
+        return std::nullopt;
+    line.remove_prefix(1);
+    const std::string_view rest = WithoutLeadingBlanks(line);
+    if (rest.empty() || rest.size() == line.size())
+        return std::nullopt;
+    const size_t end = std::min(rest.find_first_of(" \t"), rest.size());
+    return TObjdumpLine{*address, rest.substr(0, end), WithoutLeadingBlanks(rest.substr(end))};
+}
+
+// The target of "6cb47510 <name>".
+std::optional<CodeAddress> DirectTarget(std::string_view operands)
+{
+    const std::optional<CodeAddress> target = TakeHex(operands);
+    return target && operands.starts_with(" <") && operands.ends_with('>') ? target : std::nullopt;
+}
+
 TObjdumpCode ReadObjdump(const std::string& dll)
 {
     TObjdumpCode code;
@@ -51,55 +107,57 @@ TObjdumpCode ReadObjdump(const std::string& dll)
     std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
     if (!pipe)
         return code;
-    const std::regex header(R"(^([0-9a-f]+) <(.*)>:$)");
-    const std::regex instruction(R"(^\s*([0-9a-f]+):\s+(\S+)\s*(.*)$)");
-    const std::regex directCall(R"(^([0-9a-f]+) <.*>$)");
     std::vector<TCall>* current = nullptr;
     CodeAddress currentStart = 0;
     std::optional<CodeAddress> pendingTarget;
     bool pendingIndirect = false;
     std::array<char, 4096> buffer;
     while (fgets(buffer.data(), buffer.size(), pipe.get())) {
-        std::string line(buffer.data());
-        if (!line.empty() && line.back() == '\n')
-            line.pop_back();
-        std::smatch match;
-        if (std::regex_match(line, match, header)) {
-            const auto start = static_cast<CodeAddress>(std::stoul(match[1], nullptr, 16));
+        std::string_view line(buffer.data());
+        if (line.ends_with('\n'))
+            line.remove_suffix(1);
+        if (const auto header = FunctionHeader(line)) {
+            const CodeAddress start = header->first;
             // A call that ends its function returns to where the next one starts.
             if (current && pendingTarget)
                 current->push_back({start, *pendingTarget});
             current = &code.functions[start];
             currentStart = start;
-            code.names[start] = match[2];
+            code.names[start] = header->second;
             pendingTarget.reset();
             pendingIndirect = false;
-        } else if (current && std::regex_match(line, match, instruction)) {
-            const auto address = static_cast<CodeAddress>(std::stoul(match[1], nullptr, 16));
-            code.instructions.insert(address);
+        } else if (const auto instruction = current ? InstructionLine(line) : std::nullopt) {
+            code.instructions.insert(instruction->address);
             if (pendingTarget)
-                current->push_back({address, *pendingTarget});
+                current->push_back({instruction->address, *pendingTarget});
             if (pendingIndirect)
-                code.indirectReturns[currentStart].push_back(address);
-            pendingTarget.reset();
-            std::smatch target;
-            const std::string operands = match[3];
-            if (match[2] == "call" && std::regex_match(operands, target, directCall))
-                pendingTarget = static_cast<CodeAddress>(std::stoul(target[1], nullptr, 16));
-            pendingIndirect = match[2] == "call" && !operands.empty() && operands[0] == '*';
+                code.indirectReturns[currentStart].push_back(instruction->address);
+            const bool call = instruction->mnemonic == "call";
+            pendingTarget = call ? DirectTarget(instruction->operands) : std::nullopt;
+            pendingIndirect = call && instruction->operands.starts_with('*');
         }
     }
     return code;
+}
+
+// In one read: the DLLs are tens of megabytes with their debug sections.
+std::optional<std::string> FileContents(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary | std::ios::ate);
+    if (!file)
+        return std::nullopt;
+    std::string contents(static_cast<size_t>(file.tellg()), '\0');
+    file.seekg(0);
+    if (!file.read(contents.data(), static_cast<std::streamsize>(contents.size())))
+        return std::nullopt;
+    return contents;
 }
 
 class TFileDebugFiles : public IDebugFiles {
 public:
     std::optional<std::string> ReadWholeFile(const UnicodeString& path) const override
     {
-        std::ifstream file(WideToUTF8(path), std::ios::binary);
-        if (!file)
-            return std::nullopt;
-        return std::string(std::istreambuf_iterator<char>(file), {});
+        return FileContents(WideToUTF8(path));
     }
 };
 
@@ -165,10 +223,10 @@ std::unique_ptr<TRealDll> LoadRealDll(const std::string& path)
 {
     auto loaded = std::make_unique<TRealDll>();
     loaded->path = path;
-    std::ifstream file(loaded->path, std::ios::binary);
-    if (loaded->path.empty() || !file || std::string(CRASHKIT_I686_OBJDUMP).empty())
+    std::optional<std::string> contents = FileContents(loaded->path);
+    if (loaded->path.empty() || !contents || std::string(CRASHKIT_I686_OBJDUMP).empty())
         return nullptr;
-    loaded->contents.assign(std::istreambuf_iterator<char>(file), {});
+    loaded->contents = std::move(*contents);
     const auto* bytes = reinterpret_cast<const uint8_t*>(loaded->contents.data());
     loaded->pe = LoadPeImage({bytes, loaded->contents.size()});
     if (!loaded->pe)
