@@ -180,16 +180,7 @@ __attribute__((noinline)) bool RunGuarded(void (*work)(void*), void* data, TGuar
 
 std::string FaultMessage(const EXCEPTION_RECORD& record)
 {
-    TSystemFault fault;
-    fault.code = record.ExceptionCode;
-    fault.address = reinterpret_cast<uintptr_t>(record.ExceptionAddress);
-    fault.moduleName = ModuleFileName(record.ExceptionAddress);
-    if (record.NumberParameters >= 2) {
-        fault.accessKind = record.ExceptionInformation[0];
-        fault.accessedAddress = record.ExceptionInformation[1];
-    }
-    fault.pointerDigits = 2 * sizeof(void*);
-    return SystemExceptionMessage(fault);
+    return SystemExceptionMessage(SystemFaultOf(record, ModuleFileName(record.ExceptionAddress)));
 }
 
 void SetFaultRaiser(TFaultRaiser raiser)

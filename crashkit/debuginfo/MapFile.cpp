@@ -207,6 +207,24 @@ uint64_t TMapFile::FindPublicAddressIn(bool code, std::u16string_view unitName, 
     return 0;
 }
 
+uint64_t TMapFile::FindRoutine(std::u16string_view unitName, std::u16string_view name) const
+{
+    const auto inUnit = [&](uint64_t address) {
+        const TMfSegment* segment = SegmentAt(true, address);
+        if (!segment)
+            return false;
+        const std::u16string_view unit = segment->unitName;
+        const bool withoutExtension = unitName.find(u'.') == std::u16string_view::npos;
+        return SameTextW(unit, unitName) || (withoutExtension && SameTextW(unit.substr(0, unit.rfind(u'.')), unitName));
+    };
+    for (const TMfPublic& item : publics_) {
+        const std::u16string_view bare = std::u16string_view(item.name).substr(0, item.name.find(u'('));
+        if (item.code && SameTextW(bare, name) && (unitName.empty() || inUnit(item.address)))
+            return item.address;
+    }
+    return 0;
+}
+
 uint64_t TMapFile::FindPublicAddress(bool code, std::u16string_view unitName, bool byName, std::u16string_view name) const
 {
     if (const uint64_t address = FindPublicAddressIn(code, unitName, byName, name))

@@ -35,14 +35,16 @@ private:
         return LoadOwnDebugInfoPayload(*header, map_);
     }
 
-    // The 31 characters from 18 after "MinDebugInfo" in the settings resource.
+    // The 31 characters of the setting's text: after its name, type byte and 4-byte length.
     std::string MinDebugInfoSetting() const
     {
+        constexpr std::string_view kName = "MinDebugInfo";
+        constexpr size_t kTextOffset = kName.size() + 1 + 4;
         const std::string settings = FindResourceData(*module_.image, u"#10", u"TZELEXCEPT").value_or("");
-        const size_t at = settings.find("MinDebugInfo");
-        if (at == std::string::npos || settings.size() - at < 18)
+        const size_t at = settings.find(kName);
+        if (at == std::string::npos || settings.size() - at < kTextOffset)
             return {};
-        return settings.substr(at + 18, 31);
+        return settings.substr(at + kTextOffset, 31);
     }
 
     bool OwnSideFile() const

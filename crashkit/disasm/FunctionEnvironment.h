@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "CodeReader.h"
 
@@ -21,6 +22,10 @@ struct TRuntimeRoutines {
   CodeAddress autoException = 0;
   CodeAddress finally = 0;
   CodeAddress raise = 0;
+  // Further routines that raise and never return (a runtime has several), sorted.
+  std::vector<CodeAddress> raising{};
+
+  bool Raises(CodeAddress target) const;
 };
 
 // What the function walk asks of the process that holds the code: a live process behind

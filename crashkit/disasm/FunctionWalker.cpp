@@ -187,7 +187,7 @@ class TFunctionWalker {
       if (failed_) return true;
       if (IsUnconditionalJump(in)) return true;
       const CodeAddress target = info.target;
-      if (target != 0 && (target == routines_.raise || target == throwRoutine_)) return true;
+      if (target != 0 && (routines_.Raises(target) || target == throwRoutine_)) return true;
     }
     sequence = after;
     return false;
@@ -337,6 +337,10 @@ class TFunctionWalker {
 };
 
 }  // namespace
+
+bool TRuntimeRoutines::Raises(CodeAddress target) const {
+  return target == raise || std::binary_search(raising.begin(), raising.end(), target);
+}
 
 void ParseFunction(const IFunctionEnvironment& environment, CodeAddress entry, const TRuntimeRoutines& routines,
                    TFunctionInfo& info) {

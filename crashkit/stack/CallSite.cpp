@@ -4,7 +4,6 @@
 #include <array>
 
 #include "InstructionDecoder.h"
-#include "text/CaseFolding.h"
 
 namespace {
 
@@ -18,19 +17,7 @@ bool IsIndirectCall(uint8_t opcode, uint8_t modRm)
     return opcode == kGroupFF && (modRm & 0x30) == 0x10;
 }
 
-// Parts of the names of the runtime's and the system's raising routines, lower-cased; routines
-// that report errors by raising carry "error" in their names.
-constexpr std::array<std::u16string_view, 4> kRaisingNameParts = {u"raiseexcept", u"cxa_throw", u"cxxthrowexception",
-                                                                  u"error"};
-
 } // namespace
-
-bool IsRaisingRoutineName(const UnicodeString& name)
-{
-    const UnicodeString lower = LowerCaseW(name);
-    return std::any_of(kRaisingNameParts.begin(), kRaisingNameParts.end(),
-                       [&lower](std::u16string_view part) { return lower.find(part) != UnicodeString::npos; });
-}
 
 bool EndsInCall(const std::array<uint8_t, 8>& b)
 {
@@ -43,9 +30,29 @@ std::optional<TVerifiedCall> VerifyCall(const ICodeReader& code, CodeAddress val
     for (CodeAddress start = value - 7; start != value - 1; ++start) {
         const TInstructionInfo info = ParseCode(code, start);
         if (info.valid && info.isCall && info.next == value)
-            return TVerifiedCall{start, info.relativeTarget ? info.target : 0};
+            return TVerifiedCall{start, info.relativeTarget || info.pointerCell ? info.target : 0};
     }
     return std::nullopt;
+}
+
+std::optional<TVerifiedCall> WalkedCallAt(const TFunctionInfo& function, CodeAddress value)
+{
+    for (const TOutsideCall& call : function.outsideCalls) {
+        if (call.isCall && call.next == value)
+            return TVerifiedCall{call.start, call.target};
+    }
+    for (const TUnresolvedBranch& branch : function.unresolvedBranches) {
+        if (branch.isCall && branch.next == value)
+            return TVerifiedCall{branch.start, 0};
+    }
+    return std::nullopt;
+}
+
+bool InWalkedCode(const TFunctionInfo& function, CodeAddress address)
+{
+    return std::any_of(function.areas.begin(), function.areas.end(), [address](const TFunctionArea& area) {
+        return !area.isCaseTable && !area.isHandlerTable && address >= area.start && address <= area.end;
+    });
 }
 
 bool IsInstructionBoundary(const ICodeReader& code, const TFunctionInfo& function, CodeAddress address)

@@ -15,15 +15,20 @@ bool EndsInCall(const std::array<uint8_t, 8>& bytes);
 
 struct TVerifiedCall {
     CodeAddress start = 0;
-    CodeAddress target = 0; // 0 when the operand is a register or memory
+    // The routine called directly or through a pointer cell (as the cell holds it now); 0 when
+    // the operand is a register or other memory.
+    CodeAddress target = 0;
 };
 
 // The call instruction that ends exactly at value, decoded from value - 7 to value - 2.
 std::optional<TVerifiedCall> VerifyCall(const ICodeReader& code, CodeAddress value);
 
-// Whether a routine of this name raises exceptions, so that a return address behind a call to
-// it is where the exception was raised.
-bool IsRaisingRoutineName(const UnicodeString& name);
+// The walked function's call that returns to value: one that leaves it (its target an import
+// thunk's routine) or one whose target cannot be known.
+std::optional<TVerifiedCall> WalkedCallAt(const TFunctionInfo& function, CodeAddress value);
+
+// Whether the walk of the function reached the address as code.
+bool InWalkedCode(const TFunctionInfo& function, CodeAddress address);
 
 // Whether an instruction of the walked function starts at address: decoded from the start of
 // the code area that holds it. Table areas hold no instructions.

@@ -1,5 +1,6 @@
 #include "ChainSelection.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <unordered_map>
@@ -50,8 +51,9 @@ bool Cancelled(const std::atomic<bool>* cancel)
 class TChainSelector {
 public:
     TChainSelector(const std::vector<TStackCandidate>& items, const TCalleeTest& calleeHolds,
-                   const std::atomic<bool>* cancel)
-        : items_(items), calleeHolds_(calleeHolds), cancel_(cancel), keep_(items.size(), false)
+                   const std::atomic<bool>* cancel, const TAnchorDone& anchorDone)
+        : items_(items), calleeHolds_(calleeHolds), cancel_(cancel), anchorDone_(anchorDone),
+          keep_(items.size(), false)
     {
     }
 
@@ -69,6 +71,7 @@ private:
     };
 
     TLink LinkBetween(size_t older, size_t newer);
+    bool HeldByAChoice(const TStackCandidate& caller, const TStackCandidate& callee) const;
     uint64_t LinkScore(size_t from, size_t to, std::optional<size_t> goal, bool knownSoFar,
                        const std::vector<TBest>& best, size_t first);
     std::vector<TBest> ScoreItems(size_t low, size_t high, std::optional<size_t> goal, bool towardsOlder);
@@ -79,23 +82,36 @@ private:
     const std::vector<TStackCandidate>& items_;
     const TCalleeTest& calleeHolds_;
     const std::atomic<bool>* cancel_;
+    const TAnchorDone& anchorDone_;
     std::unordered_map<uint64_t, TLink, TPairHash> links_; // by older << 32 | newer
     std::vector<bool> keep_;
 };
 
 // A link joins a call to the function of the next more recent item, or a call whose target the
-// operand hides.
+// operand hides (known when one of the functions its table may reach holds the item).
 TLink TChainSelector::LinkBetween(size_t older, size_t newer)
 {
     TLink& link = links_[static_cast<uint64_t>(older) << 32 | newer];
     if (link == TLink::Unchecked) {
         const TStackCandidate& caller = items_[older];
-        if (caller.callee == 0 || items_[newer].outsideItsCode)
+        const TStackCandidate& callee = items_[newer];
+        if (callee.unanalysable && !callee.forced)
+            link = TLink::None;
+        else if (callee.outsideItsCode)
             link = TLink::Unknown;
+        else if (caller.callee == 0)
+            link = HeldByAChoice(caller, callee) ? TLink::Known : TLink::Unknown;
         else
             link = calleeHolds_(caller.callee, items_[newer].lookupAddress) ? TLink::Known : TLink::None;
     }
     return link;
+}
+
+// One of the functions a call through a table may reach holds the newer item.
+bool TChainSelector::HeldByAChoice(const TStackCandidate& caller, const TStackCandidate& callee) const
+{
+    return std::any_of(caller.calleeChoices.begin(), caller.calleeChoices.end(),
+                       [&](CodeAddress choice) { return calleeHolds_(choice, callee.lookupAddress); });
 }
 
 // The score of the link from item `from` to item `to` on a chain towards goal (none: open end);
@@ -118,7 +134,7 @@ uint64_t TChainSelector::LinkScore(size_t from, size_t to, std::optional<size_t>
         score &= ~kAllKnownBit;
     } else {
         exponent = knownSoFar || (score & kAllKnownBit) ? kKnownStrong : kKnownWeak;
-        if (items_[older].calleeRaises)
+        if (items_[older].calleeIsRuntimeRoutine)
             exponent += kRaisingCallee;
     }
     const TStackCandidate& item = items_[from];
@@ -226,9 +242,13 @@ std::vector<bool> TChainSelector::Select()
     for (size_t a = anchors.size() - 1; a > 0 && !Cancelled(cancel_); --a) {
         if (anchors[a] - anchors[a - 1] >= 2)
             KeepBetweenAnchors(anchors[a - 1], anchors[a]);
+        if (anchorDone_)
+            anchorDone_(anchors[a]);
     }
     if (anchors.front() > 0)
         Keep(ChainFrom(anchors.front(), std::nullopt, ScoreItems(0, anchors.front(), std::nullopt, true), 0));
+    if (anchorDone_)
+        anchorDone_(anchors.front());
     if (anchors.back() < last)
         Keep(ChainFrom(anchors.back(), std::nullopt, ScoreItems(anchors.back(), last, std::nullopt, false),
                        anchors.back()));
@@ -238,11 +258,11 @@ std::vector<bool> TChainSelector::Select()
 } // namespace
 
 void SelectCallChains(std::vector<TStackCandidate>& items, const TCalleeTest& calleeHolds,
-                      const std::atomic<bool>* cancel)
+                      const std::atomic<bool>* cancel, const TAnchorDone& anchorDone)
 {
     if (items.empty())
         return;
-    const std::vector<bool> keep = TChainSelector(items, calleeHolds, cancel).Select();
+    const std::vector<bool> keep = TChainSelector(items, calleeHolds, cancel, anchorDone).Select();
     if (Cancelled(cancel))
         return;
     std::vector<TStackCandidate> kept;

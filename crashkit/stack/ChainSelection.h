@@ -13,5 +13,7 @@
 // A set cancel flag stops the selection with the items as they stand.
 // calleeHolds(callee, address) tells whether the function at callee holds the address.
 using TCalleeTest = std::function<bool(CodeAddress callee, CodeAddress address)>;
+// Told the index of each anchor once the chain that ends there is chosen, the most recent first.
+using TAnchorDone = std::function<void(size_t anchor)>;
 void SelectCallChains(std::vector<TStackCandidate>& items, const TCalleeTest& calleeHolds,
-                      const std::atomic<bool>* cancel);
+                      const std::atomic<bool>* cancel, const TAnchorDone& anchorDone = {});

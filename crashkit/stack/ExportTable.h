@@ -21,6 +21,7 @@ public:
     // The function holding a code address: the nearest export at or below it, or the entry
     // point when that lies nearer below. None when neither lies below it.
     std::optional<TExportFunction> FunctionAt(uint64_t address) const;
+    const std::vector<TExportFunction>& Functions() const { return functions_; }
 
 private:
     std::vector<TExportFunction> functions_; // by start

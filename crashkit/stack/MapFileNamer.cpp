@@ -39,6 +39,25 @@ TCodeName NameInMap(const TMapFile& map, UnicodeString moduleName, TItemAddress 
     return name;
 }
 
+void VisitFunctions(const TMapFile& map, const TExportTable* exports, const ICodeNamer::TFunctionVisitor& visit)
+{
+    if (map.Valid()) {
+        for (const TMfPublic& item : map.Publics()) {
+            if (item.code)
+                visit(item.name, item.address);
+        }
+    } else if (exports) {
+        for (const TExportFunction& function : exports->Functions())
+            visit(function.name, function.start);
+    }
+}
+
+bool InDataOf(const TMapFile& map, TItemAddress address)
+{
+    const TModuleLayout& layout = map.Layout();
+    return address >= layout.dataStart && address < layout.dataEnd;
+}
+
 UnicodeString ModuleNoteOf(const TMapFile& map)
 {
     const AnsiString& note = map.MinDebugInfo();
@@ -51,6 +70,21 @@ std::optional<TCodeName> TMapFileNamer::Name(TItemAddress address) const
     if (!module)
         return std::nullopt;
     return NameInMap(*module->map, module->fileName, address, module->exports);
+}
+
+bool TMapFileNamer::InModuleData(TItemAddress address) const
+{
+    for (const TModule& module : modules_) {
+        if (InDataOf(*module.map, address))
+            return true;
+    }
+    return false;
+}
+
+void TMapFileNamer::ForEachFunction(const TFunctionVisitor& visit) const
+{
+    for (const TModule& module : modules_)
+        VisitFunctions(*module.map, module.exports, visit);
 }
 
 UnicodeString TMapFileNamer::ModuleNote(TItemAddress address) const

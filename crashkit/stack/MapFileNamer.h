@@ -12,6 +12,10 @@ TCodeName NameInMap(const TMapFile& map, UnicodeString moduleName, TItemAddress 
                     const TExportTable* exports = nullptr);
 // The map's note on its reduced debug information, as the trace text shows it.
 UnicodeString ModuleNoteOf(const TMapFile& map);
+// The functions of the map's code, or the exports where it has no debug information.
+void VisitFunctions(const TMapFile& map, const TExportTable* exports, const ICodeNamer::TFunctionVisitor& visit);
+// The module's data, as its layout places it.
+bool InDataOf(const TMapFile& map, TItemAddress address);
 
 class TMapFileNamer : public ICodeNamer {
 public:
@@ -21,6 +25,8 @@ public:
 
     std::optional<TCodeName> Name(TItemAddress address) const override;
     UnicodeString ModuleNote(TItemAddress address) const override;
+    bool InModuleData(TItemAddress address) const override;
+    void ForEachFunction(const TFunctionVisitor& visit) const override;
 
 private:
     struct TModule {

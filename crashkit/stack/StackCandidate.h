@@ -1,6 +1,7 @@
 #pragma once
 // A stack value that the tracer keeps while it looks for the chain of calls.
 #include <cstdint>
+#include <vector>
 
 #include "CodeReader.h"
 
@@ -17,7 +18,13 @@ struct TStackCandidate {
     CodeAddress lookupAddress = 0;
     bool hasLine = false;      // its code has a line in the debug information
     bool hasDebugInfo = false; // its module has debug information
-    bool calleeRaises = false; // the call leads into a routine that raises exceptions
+    // A call through a table of pointers may reach any of these functions (callee is 0 then).
+    std::vector<CodeAddress> calleeChoices{};
+    // The call leads into one of the runtime's or the system's exception or message routines.
+    bool calleeIsRuntimeRoutine = false;
+    // The function holding its code could not be walked: no call is believed to lead into it.
+    bool unanalysable = false;
+    bool withoutCall = false; // an explicit entry kept even when no call ends at it
     // An exception address taken as given that is no instruction start of the function holding
     // it: no call is known to lead there, so every call reaches it as one of unknown target.
     bool outsideItsCode = false;

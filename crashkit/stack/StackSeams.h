@@ -5,8 +5,11 @@
 // buffers.
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
+#include <stdexcept>
+#include <string_view>
 
 #include "FunctionEnvironment.h"
 #include "text/ZelTypes.h"
@@ -42,7 +45,26 @@ public:
     // Called before other threads are suspended: loads whatever naming will need, so that no
     // lock a suspended thread may hold is taken during the trace.
     virtual void Prepare() const {}
+    // Whether the address lies in the data of a known module (code there may be called too).
+    virtual bool InModuleData(TItemAddress) const { return false; }
+    // Every function the debug information or the exports name, with its start; the runtime's
+    // exception routines are found among them.
+    using TFunctionVisitor = std::function<void(std::u16string_view name, TItemAddress start)>;
+    virtual void ForEachFunction(const TFunctionVisitor&) const {}
 };
+
+// What a seam may raise when it fails at a known code address; the trace's error note then
+// names that address.
+class ECodeFault : public std::runtime_error {
+public:
+    ECodeFault(const std::string& what, TItemAddress address) : std::runtime_error(what), address_(address) {}
+    TItemAddress Address() const { return address_; }
+
+private:
+    TItemAddress address_;
+};
+
+class TAnalysedFunctions;
 
 class IStackProgress {
 public:
@@ -69,4 +91,7 @@ struct TStackTraceOptions {
     AnsiString explicitCandidates;
     const std::atomic<bool>* cancel = nullptr;
     IStackProgress* progress = nullptr;
+    // The functions analysed so far and the runtime's routines, kept across traces of one
+    // process; none = kept for this trace only.
+    TAnalysedFunctions* functions = nullptr;
 };

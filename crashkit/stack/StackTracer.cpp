@@ -2,17 +2,16 @@
 
 #include <algorithm>
 #include <array>
-#include <map>
 #include <mutex>
 #include <exception>
 #include <span>
 #include <vector>
 
+#include "AnalysedFunctions.h"
 #include "CallSite.h"
 #include "ChainSelection.h"
 #include "ExplicitCandidates.h"
 #include "InstructionDecoder.h"
-#include "FunctionWalker.h"
 #include "RecursionRemoval.h"
 #include "StackText.h"
 #include "text/CaseFolding.h"
@@ -23,6 +22,12 @@ constexpr CodeAddress kLowestCode = 8;
 constexpr int kCollected = 25;
 constexpr int kChecked = 650;
 constexpr int kDone = 1000;
+
+// A position between two progress marks after `done` of `count` steps.
+int Between(int from, int to, size_t done, size_t count)
+{
+    return count == 0 ? to : from + static_cast<int>(static_cast<uint64_t>(to - from) * done / count);
+}
 
 std::mutex& TraceMutex()
 {
@@ -99,7 +104,8 @@ class TTrace {
 public:
     TTrace(const IFunctionEnvironment& memory, const ICodeNamer& namer, const TStackRegisters& registers,
            const TStackTraceOptions& options)
-        : memory_(memory), namer_(namer), registers_(registers), options_(options)
+        : memory_(memory), namer_(namer), registers_(registers), options_(options),
+          functions_(options.functions ? *options.functions : ownFunctions_)
     {
     }
 
@@ -107,7 +113,8 @@ public:
 
 private:
     bool Cancelled() const { return options_.cancel && options_.cancel->load(std::memory_order_relaxed); }
-    UnicodeString LocationLine(CodeAddress address) const;
+    UnicodeString LocationLine(TItemAddress address) const;
+    UnicodeString ErrorNote(const char* phase, const std::optional<TItemAddress>& faultAddress) const;
     void Progress(int position) const
     {
         if (options_.progress)
@@ -122,10 +129,17 @@ private:
     void AddForced(CodeAddress value, bool threadStart);
     void AddForcedFromStack(CodeAddress stackAddress, CodeAddress value);
     void NameCandidate(TStackCandidate& candidate) const;
-    void SetCallee(TStackCandidate& candidate, CodeAddress target) const;
+    void SetCallee(TStackCandidate& candidate, const TVerifiedCall& call);
+    std::vector<CodeAddress> TableTargets(CodeAddress callStart) const;
     bool CalleeHolds(CodeAddress callee, CodeAddress address);
-    const TFunctionInfo& Function(CodeAddress entry);
+    bool InModule(CodeAddress address) const;
+    const TKnownRuntime& Runtime() { return functions_.Runtime(namer_); }
+    std::shared_ptr<const TFunctionInfo> Function(CodeAddress entry);
     bool StartsAnInstructionOfItsFunction(CodeAddress address);
+    void DeepChecks();
+    bool DeepCheck(TStackCandidate& item);
+    std::optional<TVerifiedCall> RuntimeCallAt(CodeAddress value);
+    void SelectChains();
 
     const IFunctionEnvironment& memory_;
     const ICodeNamer& namer_;
@@ -133,17 +147,30 @@ private:
     const TStackTraceOptions& options_;
     std::vector<TStackCandidate> items_;
     std::vector<CodeAddress> frameSlots_;
-    std::map<CodeAddress, TFunctionInfo> functions_;
+    TAnalysedFunctions ownFunctions_;
+    TAnalysedFunctions& functions_;
 };
 
 // The exception's line under an internal error; the bare address when naming is what failed.
-UnicodeString TTrace::LocationLine(CodeAddress address) const
+UnicodeString TTrace::LocationLine(TItemAddress address) const
 {
     try {
         return FormatStackItem(namer_, address, options_.showRelativeAddresses, options_.showRelativeLines);
     } catch (const std::exception&) {
         return HexAddress(address);
     }
+}
+
+// The phase that failed, where it failed when that is known, and the exception's location.
+UnicodeString TTrace::ErrorNote(const char* phase, const std::optional<TItemAddress>& faultAddress) const
+{
+    const std::string name = phase;
+    UnicodeString text = u">> internal error in " + UnicodeString(name.begin(), name.end());
+    if (faultAddress)
+        text += u":\r\n" + LocationLine(*faultAddress);
+    if (options_.exactAddress && registers_.instruction)
+        text += u"\r\n>> original exception location: \r\n" + LocationLine(registers_.instruction);
+    return text;
 }
 
 void TTrace::RecordFrameSlots()
@@ -173,12 +200,43 @@ void TTrace::NameCandidate(TStackCandidate& candidate) const
     }
 }
 
-// The routine a call leads to, through an import thunk, and whether it raises.
-void TTrace::SetCallee(TStackCandidate& candidate, CodeAddress target) const
+// The routine a call leads to, through an import thunk, and whether the runtime's exception
+// and message handling is behind it. A target outside every known module (a cell the loader
+// has not filled, code made at run time) is as unknown as a register's.
+void TTrace::SetCallee(TStackCandidate& candidate, const TVerifiedCall& call)
 {
-    candidate.callee = target ? ResolveThunk(memory_.Code(), target) : 0;
-    const std::optional<TCodeName> name = candidate.callee ? namer_.Name(candidate.callee) : std::nullopt;
-    candidate.calleeRaises = name && IsRaisingRoutineName(name->function);
+    const CodeAddress routine = call.target ? ResolveThunk(memory_.Code(), call.target) : 0;
+    candidate.callee = routine && InModule(routine) ? routine : 0;
+    candidate.calleeIsRuntimeRoutine = Runtime().IsRoutine(candidate.callee);
+    candidate.calleeChoices = candidate.callee ? std::vector<CodeAddress>{} : TableTargets(call.start);
+}
+
+// The functions a call through a table of pointers (call [index*4 + table]) may reach: the
+// table's entries from its start while each is where a named function starts.
+std::vector<CodeAddress> TTrace::TableTargets(CodeAddress callStart) const
+{
+    constexpr uint32_t kLargestTable = 256;
+    const TDecodedInstruction call = DecodeInstruction(memory_.Code(), callStart);
+    const TMemoryOperand& table = call.memory;
+    std::vector<CodeAddress> targets;
+    if (!call.info.valid || !call.info.isCall || call.mod == 3 || call.addressSize16 || table.base >= 0 ||
+        table.index < 0 || table.scale != 4)
+        return targets;
+    for (uint32_t i = 0; i < kLargestTable; ++i) {
+        const std::optional<uint32_t> entry =
+            ReadDword(memory_.Code(), static_cast<CodeAddress>(table.displacement) + 4 * i);
+        const std::optional<TCodeName> name = entry ? namer_.Name(*entry) : std::nullopt;
+        if (!name || name->functionStart != *entry)
+            break;
+        targets.push_back(*entry);
+    }
+    return targets;
+}
+
+// Code or data of a known module.
+bool TTrace::InModule(CodeAddress address) const
+{
+    return namer_.Name(address).has_value() || namer_.InModuleData(address);
 }
 
 void TTrace::AddForced(CodeAddress value, bool threadStart)
@@ -197,8 +255,8 @@ void TTrace::AddForced(CodeAddress value, bool threadStart)
         TStackCandidate raising = candidate;
         const std::optional<TVerifiedCall> call = VerifyCall(memory_.Code(), value);
         if (call && call->target) {
-            SetCallee(raising, call->target);
-            if (raising.calleeRaises) {
+            SetCallee(raising, *call);
+            if (Runtime().Raises(raising.callee)) {
                 raising.lookupAddress = value - 1;
                 candidate = raising;
             }
@@ -212,7 +270,7 @@ void TTrace::AddForced(CodeAddress value, bool threadStart)
 // when it decodes as an instruction of a known module.
 void TTrace::AddForcedFromStack(CodeAddress stackAddress, CodeAddress value)
 {
-    if (!memory_.IsCommitted(value) || !namer_.Name(value) || !ParseCode(memory_.Code(), value).valid)
+    if (!memory_.IsCommitted(value) || !InModule(value) || !ParseCode(memory_.Code(), value).valid)
         return;
     TStackCandidate candidate;
     candidate.stackAddress = stackAddress;
@@ -231,7 +289,7 @@ void TTrace::TestValue(CodeAddress stackAddress, CodeAddress value, bool without
     const bool frameSlot = std::find(frameSlots_.begin(), frameSlots_.end(), stackAddress) != frameSlots_.end();
     std::array<uint8_t, 8> before{};
     const bool endsInCall = memory_.Code().Read(value - 8, before.data(), before.size()) && EndsInCall(before);
-    if ((!endsInCall && !frameSlot && !withoutCall) || !memory_.IsCommitted(value - 1) || !namer_.Name(value - 1))
+    if ((!endsInCall && !frameSlot && !withoutCall) || !memory_.IsCommitted(value - 1) || !InModule(value - 1))
         return;
     const std::optional<TVerifiedCall> call = endsInCall || frameSlot ? VerifyCall(memory_.Code(), value) : std::nullopt;
     if (!call && !withoutCall)
@@ -241,8 +299,9 @@ void TTrace::TestValue(CodeAddress stackAddress, CodeAddress value, bool without
     candidate.value = value;
     candidate.lookupAddress = value - 1;
     candidate.anchor = frameSlot;
+    candidate.withoutCall = !call;
     if (call)
-        SetCallee(candidate, call->target);
+        SetCallee(candidate, *call);
     NameCandidate(candidate);
     items_.push_back(candidate);
 }
@@ -291,16 +350,9 @@ void TTrace::Collect(std::span<const uint8_t> stack)
     Progress(kCollected);
 }
 
-// Each function is walked once per trace.
-const TFunctionInfo& TTrace::Function(CodeAddress entry)
+std::shared_ptr<const TFunctionInfo> TTrace::Function(CodeAddress entry)
 {
-    auto found = functions_.find(entry);
-    if (found == functions_.end()) {
-        TFunctionInfo info;
-        ParseFunction(memory_, entry, info);
-        found = functions_.emplace(entry, std::move(info)).first;
-    }
-    return found->second;
+    return functions_.Function(memory_, entry, Runtime());
 }
 
 // The address is where an instruction of the function that the debug information or the
@@ -311,18 +363,89 @@ bool TTrace::StartsAnInstructionOfItsFunction(CodeAddress address)
     if (!name || name->functionStart == 0 || name->functionStart > address)
         return false;
     const auto entry = static_cast<CodeAddress>(name->functionStart);
-    return IsInstructionBoundary(memory_.Code(), Function(entry), address);
+    return IsInstructionBoundary(memory_.Code(), *Function(entry), address);
 }
 
 bool TTrace::CalleeHolds(CodeAddress callee, CodeAddress address)
 {
-    for (const TFunctionArea& area : Function(callee).areas) {
-        if (!area.isCaseTable && !area.isHandlerTable && address >= area.start && address <= area.end)
-            return true;
-    }
+    if (InWalkedCode(*Function(callee), address))
+        return true;
     // A function the walk cannot follow to the address still holds it by its name's start.
     const std::optional<TCodeName> name = namer_.Name(address);
-    return name && name->functionStart == callee;
+    if (name && name->functionStart == callee)
+        return true;
+    // A system routine that dispatches reaches the code through routines of its module that
+    // nothing names.
+    if (!name || name->hasDebugInfo || !Runtime().IsRoutine(callee))
+        return false;
+    const std::optional<TCodeName> routine = namer_.Name(callee);
+    return routine && !routine->hasDebugInfo && routine->module == name->module;
+}
+
+// The call of one of the runtime's routines that returns to value: their code is entered
+// from each other and from the system in ways no single walk follows.
+std::optional<TVerifiedCall> TTrace::RuntimeCallAt(CodeAddress value)
+{
+    for (const CodeAddress routine : Runtime().Routines()) {
+        if (const std::optional<TVerifiedCall> call = WalkedCallAt(*Function(routine), value))
+            return call;
+    }
+    return std::nullopt;
+}
+
+// Whether the item stays: the function holding its call is walked, and where the walk reached
+// the call, it must be one of the function's calls, whose target then leads on. An item of a
+// function that cannot be walked stays as its decoded call says, but no call leads into it.
+bool TTrace::DeepCheck(TStackCandidate& item)
+{
+    const std::optional<TCodeName> name = namer_.Name(item.lookupAddress);
+    const auto entry = static_cast<CodeAddress>(name ? name->functionStart : 0);
+    if (Runtime().IsRoutine(entry)) {
+        if (const std::optional<TVerifiedCall> call = RuntimeCallAt(item.value)) {
+            SetCallee(item, *call);
+            return true;
+        }
+    }
+    // Code in a module's data has no function to walk.
+    if (entry == 0)
+        return true;
+    const std::shared_ptr<const TFunctionInfo> function = Function(entry);
+    if (!function->valid) {
+        item.unanalysable = true;
+        return true;
+    }
+    if (const std::optional<TVerifiedCall> call = WalkedCallAt(*function, item.value)) {
+        SetCallee(item, *call);
+        return true;
+    }
+    // Code that the walk did not reach (a landing pad, say) keeps the call as decoded.
+    return !InWalkedCode(*function, item.lookupAddress) || item.withoutCall;
+}
+
+void TTrace::DeepChecks()
+{
+    const size_t first = registers_.threadStart ? 1 : 0;
+    std::vector<TStackCandidate> kept(items_.begin(), items_.begin() + static_cast<ptrdiff_t>(std::min(first, items_.size())));
+    for (size_t i = first; i < items_.size(); ++i) {
+        if (Cancelled())
+            return;
+        TStackCandidate& item = items_[i];
+        if (item.forced || DeepCheck(item))
+            kept.push_back(item);
+        Progress(Between(kCollected, kChecked, i + 1, items_.size()));
+    }
+    items_.swap(kept);
+    Progress(kChecked);
+}
+
+void TTrace::SelectChains()
+{
+    const size_t count = items_.size();
+    SelectCallChains(
+        items_, [this](CodeAddress callee, CodeAddress address) { return CalleeHolds(callee, address); },
+        options_.cancel,
+        // The oldest anchor stops short of the end, which the phase reaches only when done.
+        [this, count](size_t anchor) { Progress(Between(kChecked, kDone, count - anchor, count + 1)); });
 }
 
 TStackTraceResult TTrace::Run()
@@ -339,12 +462,13 @@ TStackTraceResult TTrace::Run()
             return result;
         phase = "RemoveRecursiveStackAreas";
         RemoveRepeatedBlocks(items_);
-        Progress(kChecked);
+        phase = "InDeepChecks";
+        DeepChecks();
+        if (Cancelled())
+            return result;
         if (!options_.dumpAllCandidates) {
             phase = "RealizeOptimalLinkChains";
-            SelectCallChains(items_, [this](CodeAddress callee, CodeAddress address) {
-                return CalleeHolds(callee, address);
-            }, options_.cancel);
+            SelectChains();
             if (Cancelled())
                 return result;
             phase = "RemoveRecursiveAreas";
@@ -362,12 +486,12 @@ TStackTraceResult TTrace::Run()
             result.mostRecentAddress = items_.back().value;
         phase = "ComposeResult";
         ComposeResult(namer_, listed, options_, result);
+    } catch (const ECodeFault& fault) {
+        result = {};
+        result.text = ErrorNote(phase, fault.Address());
     } catch (const std::exception&) {
         result = {};
-        const std::string name = phase;
-        result.text = u">> internal error in " + UnicodeString(name.begin(), name.end());
-        if (options_.exactAddress && registers_.instruction)
-            result.text += u"\r\n>> original exception location: \r\n" + LocationLine(registers_.instruction);
+        result.text = ErrorNote(phase, std::nullopt);
     }
     return result;
 }

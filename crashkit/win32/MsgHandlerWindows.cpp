@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "text/NumberFormat.h"
+#include "win32/CurrentExceptionReport.h"
 
 namespace {
 
@@ -273,7 +274,7 @@ LRESULT CALLBACK HandlerWindowProc(HWND window, UINT message, WPARAM wParam, LPA
             }
         }
     } catch (...) {
-        // Nothing may leave a window procedure.
+        ReportCurrentException(); // nothing may leave a window procedure
     }
     return result;
 }

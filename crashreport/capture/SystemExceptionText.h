@@ -1,6 +1,7 @@
 #pragma once
 // The messages of operating-system exceptions, as the library's exception objects carry them.
 #include <cstdint>
+#include <utility>
 
 #include "text/ZelTypes.h"
 
@@ -14,3 +15,18 @@ struct TSystemFault {
 };
 
 AnsiString SystemExceptionMessage(const TSystemFault& fault);
+
+// The fault an exception record of the system tells, in whichever module the address lies.
+template <class TRecord> TSystemFault SystemFaultOf(const TRecord& record, AnsiString moduleName)
+{
+    TSystemFault fault;
+    fault.code = record.ExceptionCode;
+    fault.address = reinterpret_cast<uintptr_t>(record.ExceptionAddress);
+    fault.moduleName = std::move(moduleName);
+    if (record.NumberParameters >= 2) {
+        fault.accessKind = record.ExceptionInformation[0];
+        fault.accessedAddress = record.ExceptionInformation[1];
+    }
+    fault.pointerDigits = 2 * sizeof(void*);
+    return fault;
+}

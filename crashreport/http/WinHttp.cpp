@@ -421,7 +421,7 @@ bool TWinHttp::UploadForm(const UnicodeString& sender, const std::vector<TFormFi
     const int32_t startPosition = alert_ ? alert_->GetPosition() : 0;
     std::vector<AnsiString> headers{FormContentTypeHeader(boundary)};
     if (!sender.empty())
-        headers.push_back("From: " + FormatMailAddress(sender, true, alwaysUtf8));
+        headers.push_back("From: " + FormatMailAddress(sender, true, alwaysUtf8, kOneLineWords));
     // Each attempt starts the alert over.
     const TBodySender sendBody = [&] {
         if (alert_) {

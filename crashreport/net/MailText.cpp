@@ -12,6 +12,8 @@ namespace {
 constexpr std::string_view kUtf8WordStart = "=?UTF-8?B?";
 constexpr std::string_view kLatin1WordStart = "=?ISO-8859-1?Q?";
 constexpr std::string_view kWordEnd = "?=";
+// The longest encoded word (RFC 2047); longer texts are split into several.
+constexpr size_t kLongestWord = 75;
 
 struct TMimeTypeRow {
     std::u16string_view extension;
@@ -60,6 +62,50 @@ AnsiString Utf8Word(std::u16string_view text)
     return AnsiString(kUtf8WordStart) + EncodeBase64Str(WideToUTF8(text)) + AnsiString(kWordEnd);
 }
 
+bool IsAsciiAlphanumeric(char16_t c)
+{
+    return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
+}
+
+AnsiString Latin1Word(std::u16string_view text)
+{
+    static const TCharSet escaped = AllBut("");
+    return AnsiString(kLatin1WordStart) + EncodeBytes(ToLatin1(text), '=', escaped) + AnsiString(kWordEnd);
+}
+
+// A character: one unit, or a surrogate pair kept whole so that no word splits it.
+size_t CharacterUnits(std::u16string_view text, size_t at)
+{
+    const bool pair = at + 1 < text.size() && text[at] >= 0xD800 && text[at] < 0xDC00 && text[at + 1] >= 0xDC00 &&
+                      text[at + 1] < 0xE000;
+    return pair ? 2 : 1;
+}
+
+size_t Utf8Bytes(std::u16string_view character)
+{
+    if (character.size() == 2)
+        return 4;
+    return character[0] < 0x80 ? 1 : character[0] < 0x800 ? 2 : 3;
+}
+
+// Where the encoded word that starts at `start` ends: as many whole characters as fit one word.
+size_t WordEnd(std::u16string_view text, size_t start, bool utf8)
+{
+    const size_t room = kLongestWord - (utf8 ? kUtf8WordStart : kLatin1WordStart).size() - kWordEnd.size();
+    size_t encoded = 0;
+    size_t end = start;
+    while (end < text.size()) {
+        const std::u16string_view character = text.substr(end, CharacterUnits(text, end));
+        const size_t grown = utf8 ? encoded + Utf8Bytes(character) : encoded + (IsAsciiAlphanumeric(character[0]) ? 1 : 3);
+        const size_t length = utf8 ? (grown + 2) / 3 * 4 : grown;
+        if (length > room && end > start)
+            break;
+        encoded = grown;
+        end += character.size();
+    }
+    return end;
+}
+
 } // namespace
 
 bool FitsLatin1(std::u16string_view text)
@@ -100,18 +146,29 @@ AnsiString EncodeBytes(std::string_view text, char escape, const TCharSet& set)
     return encoded;
 }
 
-AnsiString EncodeSubject(std::u16string_view subject, bool alwaysUtf8)
+AnsiString EncodeSubject(std::u16string_view subject, bool alwaysUtf8, std::string_view wordSeparator)
 {
-    if (alwaysUtf8 || !FitsLatin1(subject))
-        return Utf8Word(subject);
-    static const TCharSet escaped = AllBut("");
-    return AnsiString(kLatin1WordStart) + EncodeBytes(ToLatin1(subject), '=', escaped) + AnsiString(kWordEnd);
+    const bool utf8 = alwaysUtf8 || !FitsLatin1(subject);
+    AnsiString text;
+    size_t start = 0;
+    do {
+        const size_t end = WordEnd(subject, start, utf8);
+        if (start > 0)
+            text += wordSeparator;
+        const std::u16string_view word = subject.substr(start, end - start);
+        text += utf8 ? Utf8Word(word) : Latin1Word(word);
+        start = end;
+    } while (start < subject.size());
+    return text;
 }
 
-AnsiString EncodeWordIfNeeded(std::u16string_view text, bool alwaysUtf8)
+AnsiString EncodeWordIfNeeded(std::u16string_view text, bool alwaysUtf8, std::string_view wordSeparator)
 {
     const bool ascii = std::all_of(text.begin(), text.end(), [](char16_t c) { return c < 128; });
-    return ascii && !alwaysUtf8 ? HeaderSafeLatin1(text) : EncodeSubject(text, alwaysUtf8);
+    // Plain text that a reader would take for an encoded word, or too long for one line, is encoded.
+    const bool plain = ascii && !alwaysUtf8 && text.find(u"=?") == std::u16string_view::npos &&
+                       text.size() <= kLongestWord;
+    return plain ? HeaderSafeLatin1(text) : EncodeSubject(text, alwaysUtf8, wordSeparator);
 }
 
 AnsiString QuotedParameter(std::string_view attribute, std::string_view value)
@@ -158,7 +215,8 @@ UnicodeString MailAddressOf(std::u16string_view item)
     return UnicodeString(Trim(item.substr(open + 1, close == std::u16string_view::npos ? close : close - open - 1)));
 }
 
-AnsiString FormatMailAddress(std::u16string_view item, bool withDisplayName, bool alwaysUtf8)
+AnsiString FormatMailAddress(std::u16string_view item, bool withDisplayName, bool alwaysUtf8,
+                             std::string_view wordSeparator)
 {
     const AnsiString address = ConcatA({"<", HeaderSafeLatin1(MailAddressOf(item)), ">"});
     const size_t open = item.find(u'<');
@@ -167,7 +225,7 @@ AnsiString FormatMailAddress(std::u16string_view item, bool withDisplayName, boo
     const std::u16string_view name = Trim(item.substr(0, open));
     if (name.empty())
         return address;
-    return EncodeWordIfNeeded(name, alwaysUtf8) + " " + address;
+    return EncodeWordIfNeeded(name, alwaysUtf8, wordSeparator) + " " + address;
 }
 
 AnsiString GetMimeType(std::u16string_view fileName)

@@ -17,12 +17,17 @@ AnsiString HeaderSafeLatin1(std::u16string_view text);
 // Every byte in `set` replaced by `escape` and two upper-case hexadecimal digits.
 AnsiString EncodeBytes(std::string_view text, char escape, const TCharSet& set);
 
-// Always an encoded word: "=?UTF-8?B?...?=" or "=?ISO-8859-1?Q?...?=" with every byte other
-// than letters and digits escaped.
-AnsiString EncodeSubject(std::u16string_view subject, bool alwaysUtf8);
+// What goes between encoded words: a folded line in a mail header, which keeps every line within
+// the limit; a blank where the header must stay on one line (HTTP, parameters).
+constexpr std::string_view kFoldedWords = "\r\n ";
+constexpr std::string_view kOneLineWords = " ";
+
+// Always encoded words: "=?UTF-8?B?...?=" or "=?ISO-8859-1?Q?...?=" with every byte other than
+// letters and digits escaped; each word at most 75 characters and of whole characters.
+AnsiString EncodeSubject(std::u16string_view subject, bool alwaysUtf8, std::string_view wordSeparator);
 // Plain ASCII as it is; other texts as encoded words as the subject is, since header bytes
-// outside ASCII have no charset.
-AnsiString EncodeWordIfNeeded(std::u16string_view text, bool alwaysUtf8);
+// outside ASCII have no charset. So are plain texts that hold "=?" or are longer than one word.
+AnsiString EncodeWordIfNeeded(std::u16string_view text, bool alwaysUtf8, std::string_view wordSeparator);
 
 // A parameter of a header field (RFC 2045) as quoted string: `attribute="value"`, with `"`
 // and `\` escaped as quoted pairs.
@@ -36,6 +41,7 @@ std::vector<UnicodeString> SplitRecipients(std::u16string_view list);
 // The address of an item: inside its angle brackets, else the whole item.
 UnicodeString MailAddressOf(std::u16string_view item);
 // "<address>", or the display name (encoded when needed) and "<address>".
-AnsiString FormatMailAddress(std::u16string_view item, bool withDisplayName, bool alwaysUtf8);
+AnsiString FormatMailAddress(std::u16string_view item, bool withDisplayName, bool alwaysUtf8,
+                             std::string_view wordSeparator);
 
 AnsiString GetMimeType(std::u16string_view fileName);

@@ -98,10 +98,10 @@ TMailHeaderText MailHeaderText(const TMailHeaderInput& input)
         text += content;
         text += kCrLf;
     };
-    line("To: " + FormatMailAddress(input.to, true, input.alwaysUtf8));
-    line("From: " + FormatMailAddress(input.from, true, input.alwaysUtf8));
-    line("Reply-To: " + FormatMailAddress(input.replyTo, true, input.alwaysUtf8));
-    line("Subject: " + EncodeSubject(input.subject, input.alwaysUtf8));
+    line("To: " + FormatMailAddress(input.to, true, input.alwaysUtf8, kFoldedWords));
+    line("From: " + FormatMailAddress(input.from, true, input.alwaysUtf8, kFoldedWords));
+    line("Reply-To: " + FormatMailAddress(input.replyTo, true, input.alwaysUtf8, kFoldedWords));
+    line("Subject: " + EncodeSubject(input.subject, input.alwaysUtf8, kFoldedWords));
     line("Date: " + DateText(input.now));
     line("Message-ID: " + MessageId(input.now.fileTime));
     line("MIME-Version: 1.0");
@@ -122,7 +122,7 @@ TMailHeaderText MailHeaderText(const TMailHeaderInput& input)
 AnsiString AttachmentPartHeader(std::string_view boundary, std::u16string_view sendAsName, bool alwaysUtf8)
 {
     return Delimiter(boundary) + "Content-Type: " + GetMimeType(sendAsName) + "; " +
-           QuotedParameter("name", EncodeWordIfNeeded(sendAsName, alwaysUtf8)) + "\r\n" +
+           QuotedParameter("name", EncodeWordIfNeeded(sendAsName, alwaysUtf8, kOneLineWords)) + "\r\n" +
            "Content-Transfer-Encoding: base64\r\n" + "Content-Disposition: attachment; " +
            NameParameter("filename", sendAsName, alwaysUtf8) + "\r\n\r\n";
 }

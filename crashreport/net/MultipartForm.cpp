@@ -13,7 +13,7 @@ AnsiString Delimiter(std::string_view boundary) { return "\r\n--" + AnsiString(b
 // form readers do not take RFC 2231's form (RFC 7578 4.2).
 AnsiString FormNameParameter(std::string_view attribute, std::u16string_view name, bool alwaysUtf8)
 {
-    return QuotedParameter(attribute, EncodeWordIfNeeded(name, alwaysUtf8));
+    return QuotedParameter(attribute, EncodeWordIfNeeded(name, alwaysUtf8, kOneLineWords));
 }
 
 } // namespace

@@ -13,7 +13,21 @@ UnicodeString BufferName()
     return u"zelExceptThreadNameBuf" + ProcessSuffix(GetCurrentProcessId());
 }
 
+void* MapBufferView(HANDLE mapping, SIZE_T size)
+{
+    return MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, size);
+}
+
+TBufferViewMapper g_viewMapper = MapBufferView;
+
 } // namespace
+
+TBufferViewMapper SetBufferViewMapper(TBufferViewMapper mapper)
+{
+    const TBufferViewMapper previous = g_viewMapper;
+    g_viewMapper = mapper ? mapper : MapBufferView;
+    return previous;
+}
 
 TThreadNameBuffer& ThreadNameBuffer()
 {
@@ -32,11 +46,10 @@ TBufferOpen TThreadNameBuffer::Open()
     if (!mapping)
         return TBufferOpen::Failed;
     const bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
-    auto* data = static_cast<TThreadNameBufferData*>(
-        MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(TThreadNameBufferData)));
+    auto* data = static_cast<TThreadNameBufferData*>(g_viewMapper(mapping, sizeof(TThreadNameBufferData)));
     if (!data) {
         CloseHandle(mapping);
-        return TBufferOpen::Failed;
+        return existed ? TBufferOpen::Failed : TBufferOpen::NewUnmapped;
     }
     data_ = data;
     if (existed) {

@@ -25,7 +25,13 @@ struct TThreadNameBufferData {
     HANDLE mapping;
 };
 
-enum class TBufferOpen : uint8_t { Created, Opened, Failed };
+// Failed: the buffer could not be made, or an existing one not mapped; NewUnmapped: a buffer this
+// copy made could not be mapped.
+enum class TBufferOpen : uint8_t { Created, Opened, Failed, NewUnmapped };
+
+// Maps the buffer's view (MapViewOfFile unless a test replaces it); the previous mapper.
+using TBufferViewMapper = void* (*)(HANDLE mapping, SIZE_T size);
+TBufferViewMapper SetBufferViewMapper(TBufferViewMapper mapper);
 
 class TThreadNameBuffer {
 public:

@@ -55,6 +55,22 @@ void CheckAttachment(std::string_view part, const std::u16string& name, const st
     Require(mime::DecodeBase64(entity->content) == content, "attachment bytes changed");
 }
 
+// A subject of any length is folded into lines within the limit of 998 characters (RFC 5322).
+bool SubjectLinesWithin(std::string_view mail)
+{
+    const size_t start = mail.find("\r\nSubject: ");
+    const size_t end = mail.find("\r\nDate: ");
+    if (start == std::string_view::npos || end == std::string_view::npos)
+        return false;
+    for (size_t at = start + 2; at < end;) {
+        const size_t lineEnd = mail.find("\r\n", at);
+        if (lineEnd - at > 998)
+            return false;
+        at = lineEnd + 2;
+    }
+    return true;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -95,7 +111,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Require(names == std::vector<std::string>{"to", "from", "reply-to", "subject", "date", "message-id",
                                               "mime-version", "content-type"},
             "other header fields than written");
-    Require(mime::DecodeWord(*message->Field("subject")) == mime::AsSent(texts[3]), "subject changed");
+    Require(mime::DecodeWords(*message->Field("subject")) == mime::AsSent(texts[3]), "subject changed");
+    Require(SubjectLinesWithin(mail), "a subject line longer than the limit");
     const auto boundary = mime::Parameter(*message->Field("content-type"), "boundary");
     Require(boundary == header.boundary, "boundary parameter");
     const auto parts = mime::SplitMultipart(message->content, *boundary);

@@ -205,6 +205,23 @@ inline std::optional<std::u16string> DecodeWord(std::string_view word)
     return bytes ? Decoded(inner.substr(0, mark), *bytes) : std::nullopt;
 }
 
+// Encoded words separated by blanks, as a folded header reads once unfolded; the blanks between
+// them are no part of the text (RFC 2047, 6.2). None when any piece is no encoded word.
+inline std::optional<std::u16string> DecodeWords(std::string_view text)
+{
+    std::u16string decoded;
+    size_t at = 0;
+    do {
+        const size_t blank = std::min(text.find_first_of(" \t", at), text.size());
+        const auto word = DecodeWord(text.substr(at, blank - at));
+        if (!word)
+            return std::nullopt;
+        decoded += *word;
+        at = text.find_first_not_of(" \t", blank);
+    } while (at != std::string_view::npos);
+    return decoded;
+}
+
 // The parts of a multipart body between its delimiters (RFC 2046): every "--boundary" that
 // starts a line must be a delimiter, the last one closing. None when the body is not so.
 inline std::optional<std::vector<std::string_view>> SplitMultipart(std::string_view body, std::string_view boundary)

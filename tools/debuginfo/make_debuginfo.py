@@ -7,6 +7,10 @@ Layout: the marker text, then five little-endian dwords (format version 3, the C
 length of the unpacked stream, flags, payload length), then the payload: the stream packed as
 a compressed string and enciphered with Blowfish under a key built from the payload length.
 The stream holds segments, publics and line items relative to the start of the code.
+
+Reduced debug information (--reduced): the module carries the addresses only (a flag byte in
+place of each name, no line items, flag 1 in the header) and the full data goes to the ".zel"
+side file, which the module's settings name by its "MinDebugInfo" text (--settings writes them).
 """
 import argparse
 import os
@@ -22,6 +26,8 @@ import pe_file  # noqa: E402
 
 MARKER = b"ZELDEBUGINFO"
 VERSION = 3
+REDUCED_FLAG = 1
+NAME_LEFT_OUT = b"\x01"
 KEY_PREFIX = "zelDbg#"
 
 _ROW = re.compile(r"^(\S+)\s+(\d+|-)\s+(0x[0-9a-fA-F]+)(?:\s+\d+)?(?:\s+x)?\s*$")
@@ -96,14 +102,16 @@ def short_text(text):
     return bytes([len(data)]) + data
 
 
-def stream(segments, publics, lines, code_start, entry_point):
+def stream(segments, publics, lines, code_start, entry_point, reduced=False):
+    name_of = (lambda text: NAME_LEFT_OUT) if reduced else short_text
+    lines = [] if reduced else lines
     out = bytearray(struct.pack("<I", len(segments)))
     for start, end, unit in segments:
-        out += struct.pack("<II", start - code_start, end - start) + short_text(unit)
+        out += struct.pack("<II", start - code_start, end - start) + name_of(unit)
     out += struct.pack("<I", len(publics))
     last = None
     for address, name in publics:
-        out += short_text(name)
+        out += name_of(name)
         out += struct.pack("<I", address - code_start) if last is None else compact(address - last)
         last = address
     out += struct.pack("<I", len(lines))
@@ -128,18 +136,44 @@ def key_text(payload_length):
     return (KEY_PREFIX + str(payload_length)).encode("ascii")
 
 
-def debug_info(image_path, nm, objdump):
+def read_tables(image_path, nm, objdump):
+    """Segments, publics, lines, code start and entry point: what stream() writes."""
     image = pe_file.read_pe(image_path)
     start_rva, end_rva = image.code_range()
     code_start, code_end = image.image_base + start_rva, image.image_base + end_rva
     publics = read_publics(nm, image_path, code_start, code_end)
     segments, lines = read_line_table(objdump, image_path, code_start, code_end)
     entry = image.image_base + image.entry_point if image.entry_point else 0
-    data = stream(merged(segments), publics, lines, code_start, entry)
+    return merged(segments), publics, lines, code_start, entry
+
+
+def packed(tables, reduced=False):
+    data = stream(*tables, reduced=reduced)
     payload = compressed(data)
     payload = blowfish.Blowfish(key_text(len(payload))).encipher(payload)
-    header = struct.pack("<IIIII", VERSION, zlib.crc32(data), len(data), 0, len(payload))
+    flags = REDUCED_FLAG if reduced else 0
+    header = struct.pack("<IIIII", VERSION, zlib.crc32(data), len(data), flags, len(payload))
     return MARKER + header + payload
+
+
+def debug_info(image_path, nm, objdump):
+    return packed(read_tables(image_path, nm, objdump))
+
+
+def stamp(data):
+    """The "MinDebugInfo" text that names the data: its length and the header's CRC-32 and
+    stream length, as the reader puts them together."""
+    crc, length = struct.unpack_from("<II", data, len(MARKER) + 4)
+    return "$%08x, $%08x, $%08x" % (len(data), crc, length)
+
+
+def write_settings(source, output, side_file):
+    with open(source, encoding="utf-8") as f:
+        text = f.read()
+    if text and not text.endswith("\n"):
+        text += "\n"
+    with open(output, "w", encoding="utf-8") as f:
+        f.write(text + 'MinDebugInfo = "%s"\n' % stamp(side_file))
 
 
 def main():
@@ -150,10 +184,22 @@ def main():
     parser.add_argument("--objdump", default="objdump")
     parser.add_argument("--rc", help="also write a resource script that embeds the output")
     parser.add_argument("--base-options", help="also write the linker option that keeps the image base")
+    parser.add_argument("--reduced", metavar="ZEL", help="write reduced data; the full data to this side file")
+    parser.add_argument("--settings", nargs=2, metavar=("SOURCE", "OUTPUT"),
+                        help="with --reduced: the settings source with the entry that names the side file")
     arguments = parser.parse_args()
-    data = debug_info(arguments.image, arguments.nm, arguments.objdump)
+    if arguments.settings and not arguments.reduced:
+        parser.error("--settings names the side file of --reduced")
+    tables = read_tables(arguments.image, arguments.nm, arguments.objdump)
+    data = packed(tables, reduced=bool(arguments.reduced))
     with open(arguments.output, "wb") as f:
         f.write(data)
+    if arguments.reduced:
+        side_file = packed(tables)
+        with open(arguments.reduced, "wb") as f:
+            f.write(side_file)
+        if arguments.settings:
+            write_settings(*arguments.settings, side_file)
     if arguments.rc:
         with open(arguments.rc, "w") as f:
             f.write('EXCEPT ZEL "%s"\n' % os.path.abspath(arguments.output).replace("\\", "/"))

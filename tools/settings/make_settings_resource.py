@@ -9,12 +9,19 @@ Source lines (blank lines and lines starting with "#" are skipped):
                                  wstring, utf8, or raw (hex bytes written after the name as they are,
                                  type byte first)
 Output: "TPF0", class "TZelExcept", object "zelExcept", the entries, the list's end and one more 0.
+The passwords (SmtpPassword, HttpPassword, BugTrPassword) are written in plain text in the source
+and enciphered here with their server and account, as the library deciphers them at load.
 With --cut N the last N bytes are left off (for tests of truncated resources).
 """
 import argparse
+import base64
+import os
 import re
 import struct
 import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'debuginfo'))
+import blowfish  # noqa: E402
 
 LINE = re.compile(r'^\s*([A-Za-z_][A-Za-z0-9_]*)\s*(?::\s*([a-z0-9]+)\s*)?=\s*(.*?)\s*$')
 ESCAPES = {'r': '\r', 'n': '\n', 't': '\t', '"': '"', '\\': '\\'}
@@ -83,16 +90,55 @@ def implicit_kind(value):
     return 'int32'
 
 
-def build(source_text):
-    out = bytearray(b'TPF0' + short_bytes(b'TZelExcept') + short_bytes(b'zelExcept'))
+# Each stored password with the settings its key is made of.
+PASSWORD_KEYS = {'SmtpPassword': ('SmtpServer', 'SmtpAccount'), 'HttpPassword': ('HttpServer', 'HttpAccount'),
+                 'BugTrPassword': ('HttpServer', 'BugTrAccount')}
+TEXT_KINDS = ('sstring', 'ident', 'lstring', 'wstring', 'utf8')
+
+
+def encipher_password(server, account, password):
+    """The stored text of a password: Base64 of the UTF-8 password, padded with n bytes of value n
+    to whole blocks, enciphered with Blowfish under "zelExcept-password|" + server + "|" + account."""
+    if not password:
+        return ''
+    plain = password.encode('utf-8')
+    padding = 8 - len(plain) % 8
+    key = ('zelExcept-password|' + server + '|' + account).encode('utf-8')
+    return base64.b64encode(blowfish.Blowfish(key).encipher(plain + bytes([padding]) * padding)).decode('ascii')
+
+
+def source_entries(source_text):
+    """(line number, name, type or None, value) of each entry."""
     for number, line in enumerate(source_text.splitlines(), 1):
         if not line.strip() or line.lstrip().startswith('#'):
             continue
         match = LINE.match(line)
         if not match:
             raise SourceError(f'line {number}: expected "Name = value"')
-        name, kind, value = match.groups()
+        yield (number, *match.groups())
+
+
+def enciphered_passwords(entries):
+    """Each password entry's value enciphered with the first texts of its server and account."""
+    texts = {}
+    for number, name, kind, value in entries:
+        if (kind or implicit_kind(value)) in TEXT_KINDS and name not in texts:
+            try:
+                texts[name] = unquote(value)
+            except SourceError as error:
+                raise SourceError(f'line {number}: {error}') from error
+    return {name: '"%s"' % encipher_password(texts.get(server, ''), texts.get(account, ''), texts[name])
+            for name, (server, account) in PASSWORD_KEYS.items() if name in texts}
+
+
+def build(source_text):
+    out = bytearray(b'TPF0' + short_bytes(b'TZelExcept') + short_bytes(b'zelExcept'))
+    entries = list(source_entries(source_text))
+    passwords = enciphered_passwords(entries)
+    for number, name, kind, value in entries:
         try:
+            if name in passwords and (kind or implicit_kind(value)) in TEXT_KINDS:
+                value = passwords.pop(name)
             out += short_bytes(name.encode('ascii')) + encode_value(kind or implicit_kind(value), value)
         except (SourceError, ValueError, UnicodeError) as error:
             raise SourceError(f'line {number}: {error}') from error

@@ -31,6 +31,12 @@ std::shared_ptr<const TMapFile> FindMapFile(const void* address)
     return Cache().Find(Modules(), reinterpret_cast<uintptr_t>(at));
 }
 
+uintptr_t FindOwnRoutine(std::u16string_view unitName, std::u16string_view name)
+{
+    const std::shared_ptr<const TMapFile> map = FindMapFile(nullptr);
+    return map->Valid() ? static_cast<uintptr_t>(map->FindRoutine(unitName, name)) : 0;
+}
+
 __attribute__((noinline)) bool GetLocation(const void* address, TLocation& location)
 {
     return Locate(address ? address : __builtin_return_address(0), location);

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "win32/CurrentExceptionReport.h"
+
 namespace {
 
 constexpr wchar_t kClassName[] = L"prgrAlertWndClass";
@@ -111,6 +113,7 @@ LRESULT CALLBACK AlertProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         }
         return DefWindowProcW(window, message, wParam, lParam);
     } catch (...) {
+        ReportCurrentException();
         return 0;
     }
 }

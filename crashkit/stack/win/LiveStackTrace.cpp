@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "AnalysedFunctions.h"
 #include "GuardedRead.h"
 #include "LiveProcess.h"
 #include "StackSnapshot.h"
@@ -81,10 +82,18 @@ private:
 
 } // namespace
 
+TStackTraceOptions WithProcessFunctions(TStackTraceOptions options)
+{
+    if (!options.functions)
+        options.functions = &TAnalysedFunctions::OfProcess();
+    return options;
+}
+
 #if defined(__i386__)
 
 __attribute__((noinline)) TStackTraceResult TraceCurrentThread(const ICodeNamer& namer,
-                                                              const TStackTraceOptions& options)
+                                                              const TStackTraceOptions& options,
+                                                              TItemAddress threadStart)
 {
     const TDATryRead readable = GetReadableRanges();
     const TLiveProcess process(&readable);
@@ -92,11 +101,13 @@ __attribute__((noinline)) TStackTraceResult TraceCurrentThread(const ICodeNamer&
     registers.instruction = Low(__builtin_return_address(0));
     registers.stackPointer = Low(__builtin_frame_address(0));
     registers.stackTop = StackTopOf(GetCurrentThread(), readable);
+    registers.threadStart = static_cast<CodeAddress>(threadStart);
     const TStackTraceLock lock;
-    return TraceStack(process, namer, registers, options, lock);
+    return TraceStack(process, namer, registers, WithProcessFunctions(options), lock);
 }
 
-TStackTraceResult TraceOtherThread(HANDLE thread, const ICodeNamer& namer, const TStackTraceOptions& options)
+TStackTraceResult TraceOtherThread(HANDLE thread, const ICodeNamer& namer, const TStackTraceOptions& options,
+                                   TItemAddress threadStart)
 {
     const TDATryRead readable = GetReadableRanges();
     const TLiveProcess process(&readable);
@@ -123,7 +134,8 @@ TStackTraceResult TraceOtherThread(HANDLE thread, const ICodeNamer& namer, const
     registers.stackPointer = context.Esp;
     registers.framePointer = context.Ebp;
     registers.stackTop = stackTop;
-    return TraceStack(stack, namer, registers, options, lock);
+    registers.threadStart = static_cast<CodeAddress>(threadStart);
+    return TraceStack(stack, namer, registers, WithProcessFunctions(options), lock);
 }
 
 #else
@@ -159,8 +171,9 @@ void UnwindReturnAddresses(CONTEXT context, const TDATryRead& readable, std::vec
     }
 }
 
+// The unwinder's walk ends at the thread's first routine by itself.
 __attribute__((noinline)) TStackTraceResult TraceCurrentThread(const ICodeNamer& namer,
-                                                              const TStackTraceOptions& options)
+                                                              const TStackTraceOptions& options, TItemAddress)
 {
     const TDATryRead readable = GetReadableRanges();
     CONTEXT context{};
@@ -174,7 +187,8 @@ __attribute__((noinline)) TStackTraceResult TraceCurrentThread(const ICodeNamer&
     return ComposeStackTrace(namer, addresses, options);
 }
 
-TStackTraceResult TraceOtherThread(HANDLE thread, const ICodeNamer& namer, const TStackTraceOptions& options)
+TStackTraceResult TraceOtherThread(HANDLE thread, const ICodeNamer& namer, const TStackTraceOptions& options,
+                                   TItemAddress)
 {
     const TDATryRead readable = GetReadableRanges();
     namer.Prepare();

@@ -29,7 +29,7 @@ void TProcessNamer::Add(uintptr_t handle) const
         module.exports = TExportTable(TLoadedImage(memory, handle, *headers), handle, module.map->Layout());
 }
 
-const TProcessNamer::TModule* TProcessNamer::ModuleAt(TItemAddress address) const
+const TProcessNamer::TModule* TProcessNamer::ImageAt(TItemAddress address) const
 {
     // Only mapped images are modules; the region's allocation base is the module handle.
     MEMORY_BASIC_INFORMATION region{};
@@ -43,10 +43,30 @@ const TProcessNamer::TModule* TProcessNamer::ModuleAt(TItemAddress address) cons
         Add(handle);
     }
     const TModule& module = modules_.at(handle);
-    const TMapFile* map = module.map.get();
-    if (!map || address < map->Layout().codeStart || address >= map->Layout().codeEnd)
+    return module.map ? &module : nullptr;
+}
+
+const TProcessNamer::TModule* TProcessNamer::ModuleAt(TItemAddress address) const
+{
+    const TModule* module = ImageAt(address);
+    if (!module || address < module->map->Layout().codeStart || address >= module->map->Layout().codeEnd)
         return nullptr;
-    return &module;
+    return module;
+}
+
+bool TProcessNamer::InModuleData(TItemAddress address) const
+{
+    const TModule* module = ImageAt(address);
+    return module && InDataOf(*module->map, address);
+}
+
+void TProcessNamer::ForEachFunction(const TFunctionVisitor& visit) const
+{
+    AddLoadedModules();
+    for (const auto& [handle, module] : modules_) {
+        if (module.map)
+            VisitFunctions(*module.map, &module.exports, visit);
+    }
 }
 
 std::optional<TCodeName> TProcessNamer::Name(TItemAddress address) const
@@ -63,8 +83,10 @@ UnicodeString TProcessNamer::ModuleNote(TItemAddress address) const
     return module ? ModuleNoteOf(*module->map) : UnicodeString();
 }
 
-void TProcessNamer::Prepare() const
+void TProcessNamer::AddLoadedModules() const
 {
+    if (prepared_)
+        return;
     MEMORY_BASIC_INFORMATION region{};
     for (uintptr_t at = 0; VirtualQuery(reinterpret_cast<const void*>(at), &region, sizeof region) == sizeof region;) {
         const auto handle = reinterpret_cast<uintptr_t>(region.AllocationBase);
@@ -75,5 +97,10 @@ void TProcessNamer::Prepare() const
             break;
         at = next;
     }
+}
+
+void TProcessNamer::Prepare() const
+{
+    AddLoadedModules();
     prepared_ = true;
 }

@@ -15,6 +15,9 @@ public:
     UnicodeString ModuleNote(TItemAddress address) const override;
     // Looks up every module now; later look-ups of modules loaded since find nothing.
     void Prepare() const override;
+    bool InModuleData(TItemAddress address) const override;
+    // The functions of every module loaded now.
+    void ForEachFunction(const TFunctionVisitor& visit) const override;
 
 private:
     struct TModule {
@@ -24,6 +27,9 @@ private:
     // The module whose code holds the address; null outside every module's code.
     const TModule* ModuleAt(TItemAddress address) const;
     void Add(uintptr_t handle) const;
+    void AddLoadedModules() const;
+    // The module whose image holds the address, looked up when new; null outside every image.
+    const TModule* ImageAt(TItemAddress address) const;
 
     mutable std::map<uintptr_t, TModule> modules_; // by module handle
     mutable bool prepared_ = false;

@@ -486,7 +486,7 @@ LRESULT CALLBACK TNVForm::WindowProc(void* context, HWND window, UINT message, W
         return form->HandleMessage(message, wParam, lParam);
     } catch (...) {
         if (exceptionHook)
-            exceptionHook();
+            exceptionHook(window);
         return 0;
     }
 }

@@ -162,6 +162,7 @@ void SetWizardFormHandlers(TNVActionProc contactForm, TNVActionProc screenshotFo
 using TWizardActionLookup = TNVActionProc (*)(std::u16string_view unitName, std::u16string_view functionName);
 void SetWizardActionLookup(TWizardActionLookup lookup);
 
-// Told about an exception that a form's window procedure caught (the crash capture's hook).
-using TWizardExceptionHook = void (*)() noexcept;
+// Told, inside the catch, about an exception that a form's window procedure caught (the crash
+// capture's hook), with the form's window.
+using TWizardExceptionHook = void (*)(HWND window) noexcept;
 void SetWizardExceptionHook(TWizardExceptionHook hook);

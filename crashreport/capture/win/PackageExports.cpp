@@ -46,9 +46,9 @@ HMODULE FindPackageExport(HMODULE foundBefore, const char* packageBaseName, unsi
     return nullptr;
 }
 
-TRuntimeRoutines FindRuntimeRoutines()
+TPackageRoutines FindPackageRoutines()
 {
-    TRuntimeRoutines routines;
+    TPackageRoutines routines;
     std::map<std::string, HMODULE> packages;
     for (const TRuntimeExportName& name : kRuntimeExportNames) {
         HMODULE& package = packages[name.package];
@@ -57,7 +57,7 @@ TRuntimeRoutines FindRuntimeRoutines()
     }
     for (const TRuntimeRoutine shown : {TRuntimeRoutine::AppShowException, TRuntimeRoutine::UtilityShowException}) {
         if (StartsWithJump(routines[shown])) {
-            routines = TRuntimeRoutines{};
+            routines = TPackageRoutines{};
             routines.alreadyPatched = true;
             break;
         }

@@ -11,7 +11,7 @@
 HMODULE FindPackageExport(HMODULE foundBefore, const char* packageBaseName, unsigned version,
                           const char* exportName);
 
-struct TRuntimeRoutines {
+struct TPackageRoutines {
     std::array<const void*, kRuntimeRoutineCount> address{}; // by TRuntimeRoutine; null when not found
     bool alreadyPatched = false; // the found ShowException starts with a jump: nothing is taken
 
@@ -20,4 +20,4 @@ struct TRuntimeRoutines {
 
 // Looks every routine up in the loaded packages (the search reuses the module of the package
 // it found before).
-TRuntimeRoutines FindRuntimeRoutines();
+TPackageRoutines FindPackageRoutines();

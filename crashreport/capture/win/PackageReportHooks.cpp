@@ -54,7 +54,7 @@ void ZEL_RUNTIME_CALL ShowExceptionHook(void* exceptionObject, void* address)
     Report(RuntimeException(TCaptureSource::UtilityShowException, exceptionObject, address));
 }
 
-unsigned InstallPackageReportHooks(const TRuntimeRoutines& routines, TCodePatchTable& patches)
+unsigned InstallPackageReportHooks(const TPackageRoutines& routines, TCodePatchTable& patches)
 {
     const std::array<std::pair<TRuntimeRoutine, const void*>, 7> jumps = {{
         {TRuntimeRoutine::AppHandleException, reinterpret_cast<const void*>(&AppHandleExceptionHook)},

@@ -7,7 +7,7 @@
 #include "patch/CodePatchTable.h"
 
 // The number of routines patched.
-unsigned InstallPackageReportHooks(const TRuntimeRoutines& routines, TCodePatchTable& patches);
+unsigned InstallPackageReportHooks(const TPackageRoutines& routines, TCodePatchTable& patches);
 
 // The runtime's register convention: the first arguments in EAX, EDX and ECX on i686.
 #if defined(__i386__)

@@ -177,14 +177,5 @@ bool NameThreadFromRecord(const EXCEPTION_RECORD& record)
 
 AnsiString SystemExceptionMessage(const EXCEPTION_RECORD& record)
 {
-    TSystemFault fault;
-    fault.code = record.ExceptionCode;
-    fault.address = reinterpret_cast<uintptr_t>(record.ExceptionAddress);
-    fault.moduleName = ModuleFileName(ModuleOf(record.ExceptionAddress));
-    if (record.NumberParameters >= 2) {
-        fault.accessKind = record.ExceptionInformation[0];
-        fault.accessedAddress = record.ExceptionInformation[1];
-    }
-    fault.pointerDigits = 2 * sizeof(void*);
-    return SystemExceptionMessage(fault);
+    return SystemExceptionMessage(SystemFaultOf(record, ModuleFileName(ModuleOf(record.ExceptionAddress))));
 }

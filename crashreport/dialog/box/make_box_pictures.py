@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
-"""Draws the exception box's pictures ("ZEI" + name bitmap resources) and writes them with a
-resource script: 32-bit bitmaps with alpha in the top byte, 16 x 16 for the buttons and
-32 x 32 for the box. Shapes are sampled 4 x 4 times per pixel for smooth edges.
+"""Draws the exception box's and the progress alerts' pictures ("ZEI" + name bitmap resources)
+and writes them with a resource script: 32-bit bitmaps with alpha in the top byte, 16 x 16 for
+the buttons and 32 x 32 for the box and the alerts. Shapes are sampled 4 x 4 times per pixel for smooth edges.
 
 Usage: make_box_pictures.py <output folder>   (writes box_pictures.rc and one .bmp per picture)"""
 import math
@@ -58,6 +58,8 @@ GREY = (150, 150, 156)
 BLUE = (44, 98, 178)
 GREEN = (40, 150, 60)
 RED = (200, 40, 36)
+SAND = (222, 176, 72)
+BROWN = (120, 78, 40)
 
 
 def framed_rect(x0, y0, x1, y1, fill):
@@ -80,6 +82,16 @@ PICTURES = {
     "close": (16, [disc(8, 8, 7, RED), segment(5, 5, 11, 11, 2, WHITE), segment(11, 5, 5, 11, 2, WHITE)]),
     "big": (32, [disc(16, 16, 15, RED), disc(16, 16, 13.5, (224, 60, 52)),
                  segment(10, 10, 22, 22, 3.5, WHITE), segment(22, 10, 10, 22, 3.5, WHITE)]),
+    # The please-wait alert: an hourglass running.
+    "plWait": (32, [polygon([(8, 4), (24, 4), (17.5, 16), (24, 28), (8, 28), (14.5, 16)], DARK),
+                    polygon([(10.5, 5.5), (21.5, 5.5), (16, 15.5), (21.5, 26.5), (10.5, 26.5), (16, 16.5)], PAPER),
+                    polygon([(13, 10), (19, 10), (16, 15.5)], SAND), polygon([(11.5, 26.5), (16, 21), (20.5, 26.5)], SAND),
+                    rect(15.5, 15, 16.5, 22, SAND), rect(6, 2, 26, 4.5, BROWN), rect(6, 27.5, 26, 30, BROWN)]),
+    # The sending alert: a letter on its way.
+    "send32": (32, framed_rect(2, 7, 24, 25, PAPER) + [segment(2.5, 7.5, 13, 17, 1.5, DARK),
+                                                        segment(23.5, 7.5, 13, 17, 1.5, DARK),
+                                                        rect(18, 17, 26, 21, GREEN),
+                                                        polygon([(25, 13), (31, 19), (25, 25)], GREEN)]),
 }
 
 

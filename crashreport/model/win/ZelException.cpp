@@ -1,6 +1,7 @@
 #include "model/win/ZelException.h"
 
 #include "engine/win/LiveObjectCheck.h"
+#include "model/win/DialogWindow.h"
 #include "settings/BuiltinSettings.h"
 
 namespace {
@@ -19,22 +20,9 @@ bool LoaderLocked()
     return check && check(kLoaderLockWaitMs);
 }
 
-// The exception dialog of this process: a window of its class that this process owns.
-HWND ThisProcessDialog()
-{
-    HWND window = nullptr;
-    while ((window = FindWindowExW(nullptr, window, kExceptionDialogClass, nullptr)) != nullptr) {
-        DWORD processId = 0;
-        GetWindowThreadProcessId(window, &processId);
-        if (processId == GetCurrentProcessId())
-            return window;
-    }
-    return nullptr;
-}
-
 HWND ResolveWindow(HWND window)
 {
-    return window ? window : ThisProcessDialog();
+    return window ? window : FindDialogWindow();
 }
 
 void RestoreArrowCursor()

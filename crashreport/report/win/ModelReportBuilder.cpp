@@ -113,6 +113,10 @@ void RecordThreads(TIZEException& exception, const TReportBuilder& builder)
             record.innerLevel = thread.innerLevel;
             record.innerClass = WideToUTF8(thread.innerClass);
             record.innerMessage = WideToUTF8(thread.innerMessage);
+            record.threadStart = thread.startAddress;
+            record.noExceptionAddress = thread.notAfterRaisingCall;
+            record.dumpAllCandidates = thread.dumpAllCandidates;
+            record.explicitCandidates = thread.explicitCandidates;
             threads.push_back(record);
         }
     });
@@ -133,6 +137,10 @@ std::vector<TReportThread> RecordedThreads(TIZEException& exception, const TRepo
             thread.exceptionThread =
                 !subject.frozen && record.innerLevel == 0 && record.threadId == subject.crashedThreadId;
             thread.creatorName = CreatorNameOf(record.threadId);
+            thread.startAddress = record.threadStart;
+            thread.notAfterRaisingCall = record.noExceptionAddress;
+            thread.dumpAllCandidates = record.dumpAllCandidates;
+            thread.explicitCandidates = record.explicitCandidates;
             threads.push_back(thread);
         }
     });

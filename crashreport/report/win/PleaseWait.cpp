@@ -16,7 +16,7 @@ TPleaseWait::TPleaseWait(TIZEException& exception) : exception_(exception)
     IZEModuleSettings& settings = exception.Settings();
     if (!settings.PlWaitBox())
         return;
-    TIntfPtr<IProgressAlert> alert = NewProgressAlert(Wide(settings.PlWaitTitle()), CrashLibraryModule(), L"");
+    TIntfPtr<IProgressAlert> alert = NewProgressAlert(Wide(settings.PlWaitTitle()), CrashLibraryModule(), L"ZEIPLWAIT");
     alert->AddArea(Wide(settings.PlWaitText()), 1);
     if (!alert->Show(nullptr, true))
         return;

@@ -77,6 +77,9 @@ TReportBuilder::TThreadResult TReportBuilder::TraceThread(size_t index, const IC
     options.showRelativeAddresses = subject_.options.showRelAddrs;
     options.showRelativeLines = subject_.options.showRelLines;
     options.progress = progress;
+    options.notAfterRaisingCall = thread.notAfterRaisingCall;
+    options.dumpAllCandidates = thread.dumpAllCandidates;
+    options.explicitCandidates = thread.explicitCandidates;
     std::optional<CONTEXT> context;
     uintptr_t address = 0;
     if (thread.exceptionThread) {

@@ -35,6 +35,10 @@ TThreadState StateOf(uint32_t threadId)
     return state;
 }
 
+// ThreadQuerySetWin32StartAddress: the routine given when the thread was created.
+constexpr ULONG kThreadStartAddressClass = 9;
+using TQueryThread = LONG(WINAPI*)(HANDLE, ULONG, void*, ULONG, ULONG*);
+
 UnicodeString NameOf(uint32_t threadId)
 {
     const std::optional<TThreadEntryInfo> entry = GetThreadEntry(threadId);
@@ -49,6 +53,7 @@ TReportThread Describe(uint32_t threadId, int innerLevel)
     const TThreadState state = StateOf(threadId);
     thread.title = ThreadSectionTitle({NameOf(threadId), threadId, innerLevel, state.suspended, state.priority});
     thread.creatorName = CreatorNameOf(threadId);
+    thread.startAddress = ThreadStartAddressOf(threadId);
     return thread;
 }
 
@@ -70,6 +75,19 @@ UnicodeString CreatorNameOf(uint32_t threadId)
 {
     const std::optional<TThreadEntryInfo> entry = GetThreadEntry(threadId);
     return entry && entry->creatorThreadId != 0 ? NameOf(entry->creatorThreadId) : UnicodeString();
+}
+
+uintptr_t ThreadStartAddressOf(uint32_t threadId)
+{
+    if (const std::optional<TThreadEntryInfo> entry = GetThreadEntry(threadId); entry && entry->startAddress)
+        return reinterpret_cast<uintptr_t>(entry->startAddress);
+    const auto query = reinterpret_cast<TQueryThread>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationThread")));
+    const TWinHandle thread(OpenThreadHandle(threadId, THREAD_QUERY_INFORMATION));
+    void* start = nullptr;
+    if (!query || !thread || query(thread.Get(), kThreadStartAddressClass, &start, sizeof start, nullptr) != 0)
+        return 0;
+    return reinterpret_cast<uintptr_t>(start);
 }
 
 uint32_t MainThreadId()

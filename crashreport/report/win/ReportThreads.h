@@ -14,7 +14,18 @@ struct TReportThread {
     UnicodeString innerClass;
     UnicodeString innerMessage;
     UnicodeString creatorName; // the thread that started it, when known
+    uintptr_t startAddress = 0; // the routine it started with; 0 when unknown
+    // What the stack trace is told besides the registers: the exception address is taken as
+    // given (not as the return address of a raising call), every candidate is listed, and the
+    // values to test instead of the stack (see TStackTraceOptions).
+    bool notAfterRaisingCall = false;
+    bool dumpAllCandidates = false;
+    AnsiString explicitCandidates;
 };
+
+// The routine a thread started with: the one the thread list recorded when the thread was
+// started through it, else the one the system keeps; 0 when neither is known.
+uintptr_t ThreadStartAddressOf(uint32_t threadId);
 
 // The name of the thread that started this one; empty when unknown.
 UnicodeString CreatorNameOf(uint32_t threadId);

@@ -5,6 +5,7 @@
 
 #include "engine/EngineText.h"
 #include "settings/SettingsResource.h"
+#include "settings/StoredPasswords.h"
 #include "settings/win/DualText.h"
 #include "settings/win/NamedObjectSecurity.h"
 
@@ -146,9 +147,10 @@ UnicodeString DecodeAnsi(std::string_view text)
 
 void LoadModuleSettings(TSettingsNode& node)
 {
-    const TParsedSettings parsed = ParseSettingsResource(ResourceBytes(node.module), DecodeAnsi);
+    TParsedSettings parsed = ParseSettingsResource(ResourceBytes(node.module), DecodeAnsi);
     if (!parsed.headerValid)
         return;
+    DecipherStoredPasswords(parsed.records);
     node.records = static_cast<TSettingRecord*>(SharedAlloc(kFirstCapacity * sizeof(TSettingRecord)));
     if (!node.records)
         return;
@@ -166,6 +168,11 @@ TSettingsMessageSink SetSettingsMessageSink(TSettingsMessageSink sink)
     const TSettingsMessageSink previous = g_messageSink;
     g_messageSink = sink ? sink : ShowMessageBox;
     return previous;
+}
+
+void ShowInternalMessage(const AnsiString& message)
+{
+    g_messageSink(message);
 }
 
 int AddSettingRecord(int32_t& capacity, int32_t& count, TSettingRecord*& records, const TSettingValue& value)

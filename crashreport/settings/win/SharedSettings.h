@@ -58,6 +58,8 @@ TSettingsNode* AcquireModuleSettings(HMODULE module);
 void ReleaseModuleSettings(TSettingsNode* node);
 void ReloadModuleSettings(TSettingsNode* node);
 
-// Where the store's messages go (a message box, captioned "zelExcept", unless replaced).
+// Where the store's messages and the library's other internal errors go (a message box,
+// captioned "zelExcept", unless replaced).
 using TSettingsMessageSink = void (*)(const AnsiString& message);
 TSettingsMessageSink SetSettingsMessageSink(TSettingsMessageSink sink);
+void ShowInternalMessage(const AnsiString& message);

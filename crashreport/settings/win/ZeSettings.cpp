@@ -268,3 +268,24 @@ __attribute__((noinline)) TSettingsRef GetCallerSettings()
 {
     return GetSettingsOfAddress(__builtin_return_address(0));
 }
+
+__attribute__((noinline)) TSettingsRef GetSettingsOfFrame(int levels)
+{
+    return GetSettingsOfAddress(
+        reinterpret_cast<const void*>(FrameReturnAddress(__builtin_frame_address(0), levels)));
+}
+
+uintptr_t FrameReturnAddress(const void* frame, int levels)
+{
+    uintptr_t at = reinterpret_cast<uintptr_t>(frame);
+    for (int level = 0;; ++level) {
+        uintptr_t link[2] = {}; // the next frame, the return address
+        if (at == 0 || at % sizeof(uintptr_t) != 0 || !TryRead(at, link, sizeof link))
+            return 0;
+        if (level >= levels)
+            return link[1];
+        if (link[0] <= at)
+            return 0;
+        at = link[0];
+    }
+}

@@ -66,6 +66,14 @@ TSettingsRef FindMainSettings();
 TSettingsRef GetSettingsOfAddress(const void* address);
 // The settings of the module whose code called this routine.
 TSettingsRef GetCallerSettings();
+// The settings of the module of the return address that many frames up the frame-pointer chain
+// (0: this routine's caller, 1: the caller's caller, ...); a broken chain gives what
+// GetSettingsOfAddress gives for an address of no module.
+TSettingsRef GetSettingsOfFrame(int levels);
+// The return address of the frame that many links up the chain from the given frame (each frame
+// starts with the next one's address, the return address above it); 0 when a link cannot be
+// read or does not lead up the stack.
+uintptr_t FrameReturnAddress(const void* frame, int levels);
 
 // The process-wide main settings of this copy, set at start-up; null before.
 TSettingsRef MainSettings();

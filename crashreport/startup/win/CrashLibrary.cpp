@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "capture/win/CurrentExceptionReport.h"
 #include "capture/win/SystemExceptions.h"
 #include "capture/win/TerminateReport.h"
 #include "dialog/box/win/DialogEnvironment.h"
@@ -13,6 +14,7 @@
 #include "handlers/win/MainThreadHandlers.h"
 #include "plugins/win/ListPlugins.h"
 #include "settings/win/SettingPlaceholders.h"
+#include "settings/win/SharedSettings.h"
 #include "settings/win/ZeSettings.h"
 #include "startup/win/HookInstallation.h"
 #include "startup/win/ModuleCalibration.h"
@@ -25,11 +27,13 @@
 #include "text/ZelException.h"
 #include "threads/ThreadNameBuffer.h"
 #include "threads/ThreadNames.h"
+#include "win32/CurrentExceptionReport.h"
 
 namespace {
 
 bool active = false;
 TLibraryState lastState = TLibraryState::Inactive;
+constexpr char kSupportAddress[] = "support@conduvex.example";
 
 void NameMainThread()
 {
@@ -63,6 +67,7 @@ bool ModulesSound(const TSettingsRef& main)
 void StartCapture(IZEModuleSettings& main)
 {
     LoadSystemFaultReporting();
+    SetCurrentExceptionReport(&ReportCurrentToSink);
     InstallExceptionHooks();
     RegisterListPlugins();
     InstallSystemExceptionCapture();
@@ -74,6 +79,28 @@ void StartCapture(IZEModuleSettings& main)
     if (main.CheckFreeze())
         StartFreezeWatch(main.FreezeTimeout());
     EmergencyReserve().Reserve();
+}
+
+// The thread-name buffer that every copy shares; without it the library stays inactive (the
+// process goes on). An existing buffer that cannot be opened is told at once, a new one that
+// cannot be mapped only when the library would have been enabled.
+bool ThreadNameBufferOpen(bool enabled)
+{
+    switch (ThreadNameBuffer().Open()) {
+    case TBufferOpen::Created:
+        NameMainThread();
+        return true;
+    case TBufferOpen::Opened:
+        return true;
+    case TBufferOpen::Failed:
+        ShowInternalMessage("internal error (opening global buffer)");
+        return false;
+    case TBufferOpen::NewUnmapped:
+        if (enabled)
+            ShowInternalMessage(AnsiString("internal error. please notify ") + kSupportAddress);
+        return false;
+    }
+    return false;
 }
 
 // A library that runs as a runtime package starts the checkers its modules' settings ask for.
@@ -107,9 +134,7 @@ TLibraryState StartWithModuleChecks()
         SetMainSettings(nullptr);
         return TLibraryState::Inactive;
     }
-    if (ThreadNameBuffer().Open() == TBufferOpen::Created)
-        NameMainThread();
-    if (!main->Enabled())
+    if (!ThreadNameBufferOpen(main->Enabled()) || !main->Enabled())
         return TLibraryState::Inactive;
     StartCapture(*main);
     active = true;
@@ -141,6 +166,7 @@ void StopCrashLibrary()
         UnregisterListPlugins();
         EmergencyReserve().Release();
         RemoveExceptionHooks();
+        SetCurrentExceptionReport(nullptr);
         active = false;
     }
     ThreadNameBuffer().Close();

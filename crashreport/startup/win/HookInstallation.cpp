@@ -1,6 +1,8 @@
 #include "HookInstallation.h"
 
 #include "bitmap/win/ScreenCapture.h"
+#include "capture/win/WindowProcReport.h"
+#include "debuginfo/win/ProcessDebugInfo.h"
 #include "delivery/win/DeliveryHooks.h"
 #include "delivery/win/SendBugReportEx.h"
 #include "dialog/box/win/DialogEnvironment.h"
@@ -15,6 +17,7 @@
 #include "report/win/ModelReportBuilder.h"
 #include "startup/win/LibraryThreads.h"
 #include "startup/win/ProcessPresentation.h"
+#include "wizard/win/NVForm.h"
 
 namespace {
 
@@ -24,6 +27,16 @@ bool FireList(TIZEException& exception, HWND window, THandlerKind kind, uint8_t 
     bool handled = false;
     FireHandlers(window, kind, action, handled, view);
     return handled;
+}
+
+// A form names any routine of its own by unit and function; a fault in a form is reported as one
+// of the library's window procedures.
+void GiveWizardItsCallbacks()
+{
+    SetWizardActionLookup([](std::u16string_view unitName, std::u16string_view functionName) {
+        return reinterpret_cast<TNVActionProc>(FindOwnRoutine(unitName, functionName));
+    });
+    SetWizardExceptionHook(&ReportWindowProcException);
 }
 
 } // namespace
@@ -45,6 +58,7 @@ void InstallExceptionHooks()
     hooks.captureScreen = [](bool appOnly) { return CaptureScreen(appOnly); };
     InstallDelivery();
     DeliveryEnvironment().pauseWatchdog = [](bool pause) { FreezeWatchdog().MarkHandling(pause); };
+    GiveWizardItsCallbacks();
     InstallExceptionDialog();
     SetUpPresentation();
     DialogEnvironment().autoActionDue = &AutoEndDue;
@@ -52,5 +66,7 @@ void InstallExceptionHooks()
 
 void RemoveExceptionHooks()
 {
+    SetWizardActionLookup(nullptr);
+    SetWizardExceptionHook(nullptr);
     ExceptionHooks() = TExceptionHooks{};
 }

@@ -170,8 +170,8 @@ inline std::string PngOf(uint32_t width, uint32_t height, const std::vector<uint
     return png;
 }
 
-// Saves what the screen shows of the window to artifacts/<name>.png; false on failure.
-inline bool SaveScreenshot(HWND window, const std::string& name)
+// Saves what the screen shows of the window to <folder>/<name>.png; false on failure.
+inline bool SaveScreenshot(HWND window, const std::string& name, const std::string& folder = "artifacts")
 {
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     Sleep(300);
@@ -207,9 +207,9 @@ inline bool SaveScreenshot(HWND window, const std::string& name)
     ReleaseDC(nullptr, screen);
     if (!copied)
         return false;
-    CreateDirectoryA("artifacts", nullptr);
+    CreateDirectoryA(folder.c_str(), nullptr);
     const std::string png = PngOf(static_cast<uint32_t>(width), static_cast<uint32_t>(height), rgb);
-    const HANDLE file = CreateFileA(("artifacts\\" + name + ".png").c_str(), GENERIC_WRITE, 0,
+    const HANDLE file = CreateFileA((folder + "\\" + name + ".png").c_str(), GENERIC_WRITE, 0,
                                     nullptr, CREATE_ALWAYS, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;

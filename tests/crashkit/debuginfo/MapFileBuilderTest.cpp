@@ -1,5 +1,7 @@
 #include "debuginfo/MapFileBuilder.h"
 
+#include <fstream>
+#include <iterator>
 #include <map>
 
 #include <gtest/gtest.h>
@@ -47,10 +49,17 @@ std::string ZelFile()
     return writer.Data(0xA, 0xB);
 }
 
-// Settings text in which the stamp starts 18 characters after "MinDebugInfo".
+// The settings resource that the build's generator makes of MinDebugInfoSettings.txt, beside
+// the test program; its "MinDebugInfo" text names other data until a stamp is put in its place.
+constexpr std::string_view kGeneratedStamp = "$00000000, $0000000a, $0000000b";
+
 std::string Settings(const std::string& stamp)
 {
-    return "xxMinDebugInfo" + std::string("\x06\x0C\x1F\0\0\0", 6) + stamp + "yy";
+    std::ifstream in("debuginfo-min-settings.bin", std::ios::binary);
+    std::string settings{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const size_t at = settings.find(kGeneratedStamp);
+    EXPECT_NE(at, std::string::npos) << "no generated settings resource beside the test program";
+    return at == std::string::npos ? settings : settings.replace(at, kGeneratedStamp.size(), stamp);
 }
 
 TMapFile Build(const std::string& image, const TFiles& files)
@@ -100,9 +109,10 @@ TEST(MapFileBuilder, ReducedDataGivesWayToTheSideFileItsSettingsName)
     const TMapFile named = Build(TPeImageWriter::Image({{u"ZEL", u"EXCEPT", reduced}, {u"#10", u"TZELEXCEPT", Settings(stamp)}}), files);
     ASSERT_TRUE(named.Valid());
     EXPECT_EQ(named.FindPublic(kCode + 0x10).name, u"FromSideFile()");
+    EXPECT_EQ(named.MinDebugInfo(), stamp);
 
     const TMapFile other = Build(TPeImageWriter::Image({{u"ZEL", u"EXCEPT", reduced},
-                                                        {u"#10", u"TZELEXCEPT", Settings("$00000000, $0000000a, $0000000b")}}),
+                                                        {u"#10", u"TZELEXCEPT", Settings(std::string(kGeneratedStamp))}}),
                                  files);
     ASSERT_TRUE(other.Valid());
     EXPECT_EQ(other.FindPublic(kCode + 0x10).name, u"public%0");

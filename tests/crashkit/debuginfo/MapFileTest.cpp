@@ -178,12 +178,24 @@ TEST(MapFile, PublicAddressByUnitAndName)
     map.AddSegment(true, 0x1100, 0x100, u"Other.c", false, false);
     map.SortSegments();
     map.AddPublic(true, 0x1040, u"Run");
+    map.AddPublic(true, 0x1080, u"Start(TForm&, int)");
     map.AddPublic(true, 0x1140, u"Run");
     map.SortPublics();
     EXPECT_EQ(map.FindPublicAddress(true, u"ENGINE", false, u"run"), 0x1040u);
     EXPECT_EQ(map.FindPublicAddress(true, u"Engine", true, u"run"), 0u);
     EXPECT_EQ(map.FindPublicAddress(true, u"Other", true, u"Run"), 0x1140u);
     EXPECT_EQ(map.FindPublicAddress(true, u"Other.cpp", true, u"Run"), 0u);
+    // A routine by the name it is called by: without its parameter list, in any unit when none
+    // is given.
+    const struct {
+        const char16_t* unit;
+        const char16_t* name;
+        uint64_t address;
+    } routines[] = {{u"engine", u"start", 0x1080}, {u"Engine.cpp", u"Start", 0x1080}, {u"", u"Start", 0x1080},
+                    {u"Other", u"Start", 0},       {u"Engine.c", u"Start", 0},       {u"Other", u"Run", 0x1140},
+                    {u"", u"Sta", 0}};
+    for (const auto& row : routines)
+        EXPECT_EQ(map.FindRoutine(row.unit, row.name), row.address) << "case " << &row - routines;
 }
 
 TEST(MapFile, LocationOfAnAddress)

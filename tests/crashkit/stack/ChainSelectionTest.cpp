@@ -141,7 +141,7 @@ TEST(ChainSelection, ScoresOfVeryLongChainsSaturateInsteadOfOverflowing)
     Link(calls, items, 1, last);
     Link(calls, items, 0, 2);
     for (size_t i = 2; i < last; ++i) {
-        items[i].calleeRaises = items[i].hasDebugInfo = items[i].hasLine = true;
+        items[i].calleeIsRuntimeRoutine = items[i].hasDebugInfo = items[i].hasLine = true;
         if (i + 1 < last)
             Link(calls, items, i, i + 1);
     }

@@ -4,7 +4,9 @@
 #include "CallSite.h"
 #include "ExplicitCandidates.h"
 #include "RecursionRemoval.h"
+#include "RuntimeRoutines.h"
 #include "StackText.h"
+#include "text/Utf.h"
 
 namespace {
 
@@ -40,15 +42,35 @@ private:
     std::vector<uint8_t> bytes_;
 };
 
-TEST(CallSite, RaisingRoutinesAreKnownByTheirNamesInAnyCase)
+TEST(RuntimeRoutines, RolesComeFromExactNamesWithoutParameterLists)
 {
-    EXPECT_TRUE(IsRaisingRoutineName(u"RaiseException"));
-    EXPECT_TRUE(IsRaisingRoutineName(u"__cxa_throw"));
-    EXPECT_TRUE(IsRaisingRoutineName(u"_CxxThrowException"));
-    EXPECT_TRUE(IsRaisingRoutineName(u"std::__throw_length_error(char const*)"));
-    EXPECT_TRUE(IsRaisingRoutineName(u"ERRORBOX"));
-    EXPECT_FALSE(IsRaisingRoutineName(u"RaiseExcep"));
-    EXPECT_FALSE(IsRaisingRoutineName(u""));
+    const struct {
+        std::u16string_view name;
+        TRuntimeRole role;
+    } cases[] = {
+        {u"__cxa_throw", TRuntimeRole::Raises},
+        {u"__wrap___cxa_rethrow", TRuntimeRole::Raises},
+        {u"_Unwind_Resume", TRuntimeRole::Raises},
+        {u"RaiseException", TRuntimeRole::Raises},
+        {u"std::__throw_length_error(char const*)", TRuntimeRole::Raises},
+        {u"std::terminate()", TRuntimeRole::Dispatches},
+        {u"__gxx_personality_v0", TRuntimeRole::Dispatches},
+        {u"KiUserExceptionDispatcher", TRuntimeRole::Dispatches},
+        {u"DispatchMessageW", TRuntimeRole::Dispatches},
+        {u"raiseexception", TRuntimeRole::None}, // names are exact
+        {u"ERRORBOX", TRuntimeRole::None},
+        {u"__cxa_throwing", TRuntimeRole::None},
+        {u"", TRuntimeRole::None},
+    };
+    for (const auto& [name, role] : cases)
+        EXPECT_EQ(role, RuntimeRoleOf(name)) << WideToUTF8(UnicodeString(name));
+    TKnownRuntime runtime;
+    runtime.Add(0x3000, TRuntimeRole::Dispatches);
+    runtime.Add(0x2000, TRuntimeRole::Raises);
+    runtime.Add(0x1000, TRuntimeRole::None);
+    EXPECT_EQ((std::vector<CodeAddress>{0x2000, 0x3000}), runtime.Routines());
+    EXPECT_TRUE(runtime.Raises(0x2000) && runtime.ForWalk().Raises(0x2000));
+    EXPECT_FALSE(runtime.Raises(0x3000) || runtime.Raises(0) || runtime.IsRoutine(0x1000));
 }
 
 TEST(ExplicitCandidates, EntriesAreFlagAndValueAfterTheirCount)

@@ -1,9 +1,11 @@
 #include "win32/MsgHandlerWindows.h"
+#include "win32/CurrentExceptionReport.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -117,6 +119,27 @@ TEST_F(MsgHandlerWindowsTest, MethodsAndRemoval)
     const HWND again = GetMsgHandlerWindow();
     EXPECT_NE(nullptr, again);
     EXPECT_TRUE(IsWindow(again));
+}
+
+int reportsOfCurrent = 0;
+
+void Throwing(HWND, UINT, WPARAM, LPARAM, LRESULT&)
+{
+    throw std::runtime_error("handler failed");
+}
+
+// What a handler throws stays in the window procedure and goes to the report given for it.
+TEST_F(MsgHandlerWindowsTest, AnExceptionOfAHandlerGoesToTheCurrentExceptionReport)
+{
+    SetCurrentExceptionReport([]() noexcept { ++reportsOfCurrent; });
+    const UINT message = AddMsgHandler(Throwing, 0);
+    ASSERT_NE(0u, message);
+    SendMessageW(GetMsgHandlerWindow(), message, 0, 0);
+    EXPECT_EQ(reportsOfCurrent, 1);
+    SetCurrentExceptionReport(nullptr);
+    SendMessageW(GetMsgHandlerWindow(), message, 0, 0);
+    EXPECT_EQ(reportsOfCurrent, 1);
+    DelMsgHandler(Throwing, 0);
 }
 
 // A thread with a handler window and a message loop, until its window is gone.

@@ -61,5 +61,9 @@ void ShowException(TIZEException& exception)
 void InstallExceptionDialog()
 {
     InstallReportFormHandlers();
-    ExceptionHooks().show = [](TIZEException& exception) { ShowException(exception); };
+    TExceptionHooks& hooks = ExceptionHooks();
+    hooks.show = [](TIZEException& exception) { ShowException(exception); };
+    hooks.runAssistant = [](TIZEException& exception, uint8_t action, void* owner) {
+        return RunActionAssistant(exception, action, static_cast<HWND>(owner));
+    };
 }

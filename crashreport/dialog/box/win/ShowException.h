@@ -10,5 +10,6 @@ void ShowException(TIZEException& exception);
 // report, with the automatic actions switched off.
 void RunExceptionBox(TIZEException& exception, TBoxKind kind);
 
-// Installs ShowException as the exception object's show hook and the forms' handlers.
+// Installs ShowException as the exception object's show hook, the action assistants as its
+// assistant runner, and the forms' handlers.
 void InstallExceptionDialog();

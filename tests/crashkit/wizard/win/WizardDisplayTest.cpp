@@ -58,8 +58,10 @@ void CountOwnerCall(TNVForm&, TNVAction, TNVItem*, void* userValue)
 TActionLog* contactLog = nullptr;
 
 int hookCalls = 0;
-void CountException() noexcept
+HWND hookWindow = nullptr;
+void CountException(HWND window) noexcept
 {
+    hookWindow = window;
     try {
         throw;
     } catch (const std::runtime_error&) {
@@ -620,8 +622,9 @@ TEST_F(WizardDisplayTest, ExceptionsInTheWindowProcedureGoToTheHook)
     hookCalls = 0;
     SetWizardExceptionHook(&CountException);
     bool stillShown = false;
+    HWND shown = nullptr;
     TFormDriver driver([&](DWORD threadId) {
-        const HWND window = WaitForForm(threadId);
+        const HWND window = shown = WaitForForm(threadId);
         if (!window)
             return;
         SendMessageW(form.Find<TNVCheckBox>(u"Box")->Handle(), BM_CLICK, 0, 0);
@@ -634,6 +637,7 @@ TEST_F(WizardDisplayTest, ExceptionsInTheWindowProcedureGoToTheHook)
     SetWizardExceptionHook(nullptr);
     EXPECT_TRUE(stillShown);
     EXPECT_EQ(1, hookCalls);
+    EXPECT_EQ(shown, hookWindow) << "the hook hears which form failed";
     EXPECT_TRUE(form.Find<TNVCheckBox>(u"Box")->Checked()) << "toggled before the callback threw";
 }
 

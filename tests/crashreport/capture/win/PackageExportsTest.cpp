@@ -43,7 +43,7 @@ TEST(PackageExports, TheRuntimeRoutinesComeFromTheirPackages)
     const TStandInModule vcl(L"vcl70.bpl");
     const TStandInModule other(L"other.bpl");
     ASSERT_TRUE(rtl.Get() && vcl.Get() && other.Get());
-    const TRuntimeRoutines routines = FindRuntimeRoutines();
+    const TPackageRoutines routines = FindPackageRoutines();
     EXPECT_FALSE(routines.alreadyPatched);
     EXPECT_EQ(routines[TRuntimeRoutine::UtilityShowException], rtl.Export<const void*>(NameOf(TRuntimeRoutine::UtilityShowException)));
     EXPECT_EQ(routines[TRuntimeRoutine::LoadPackage], rtl.Export<const void*>(NameOf(TRuntimeRoutine::LoadPackage)));
@@ -61,7 +61,7 @@ TEST(PackageExports, AShowExceptionThatStartsWithAJumpDropsThePackageSearch)
     const TStandInModule rtl(L"rtl70.bpl");
     const TStandInModule patched(L"patched.bpl");
     ASSERT_TRUE(rtl.Get() && patched.Get());
-    const TRuntimeRoutines routines = FindRuntimeRoutines();
+    const TPackageRoutines routines = FindPackageRoutines();
     EXPECT_TRUE(routines.alreadyPatched);
     for (const void* address : routines.address)
         EXPECT_EQ(address, nullptr);

@@ -9,7 +9,7 @@ namespace {
 
 using TRuntimeRoutineCall = void(ZEL_RUNTIME_CALL*)(void*, void*);
 
-TRuntimeRoutineCall Routine(const TRuntimeRoutines& routines, TRuntimeRoutine routine)
+TRuntimeRoutineCall Routine(const TPackageRoutines& routines, TRuntimeRoutine routine)
 {
     return reinterpret_cast<TRuntimeRoutineCall>(const_cast<void*>(routines[routine]));
 }
@@ -20,7 +20,7 @@ TEST(PackageReportHooks, ThePackagesExceptionRoutinesReportThroughTheStubsUntilR
     const TStandInModule vcl(L"vcl70.bpl");
     ASSERT_TRUE(rtl.Get() && vcl.Get());
     auto* const calls = vcl.Export<volatile int*>("standInCalls");
-    const TRuntimeRoutines routines = FindRuntimeRoutines();
+    const TPackageRoutines routines = FindPackageRoutines();
     TCodePatchTable patches;
     EXPECT_EQ(InstallPackageReportHooks(routines, patches), 3u);
     EXPECT_EQ(patches.Count(), 3u);
@@ -57,7 +57,7 @@ TEST(PackageReportHooks, ThePackagesExceptionRoutinesReportThroughTheStubsUntilR
 TEST(PackageReportHooks, NothingIsPatchedWhenNoRoutineWasFound)
 {
     TCodePatchTable patches;
-    EXPECT_EQ(InstallPackageReportHooks(TRuntimeRoutines{}, patches), 0u);
+    EXPECT_EQ(InstallPackageReportHooks(TPackageRoutines{}, patches), 0u);
     EXPECT_EQ(patches.Count(), 0u);
 }
 

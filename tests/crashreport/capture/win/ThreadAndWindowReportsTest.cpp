@@ -6,6 +6,7 @@
 
 #include "FaultingCode.h"
 #include "RecordingSink.h"
+#include "capture/win/CurrentExceptionReport.h"
 #include "capture/win/FreezeReport.h"
 #include "capture/win/LibraryThread.h"
 #include "capture/win/RaiseRecord.h"
@@ -13,6 +14,7 @@
 #include "capture/win/TerminateReport.h"
 #include "capture/win/WindowProcReport.h"
 #include "handlers/win/MainThreadHandlers.h"
+#include "win32/CurrentExceptionReport.h"
 
 namespace {
 
@@ -180,6 +182,24 @@ TEST(TerminateReport, AnEndThroughTerminateIsReportedAsARuntimeErrorWithoutConti
     EXPECT_EQ(recorded[0].caught.message, "nothing left");
     EXPECT_EQ(recorded[1].caught.className, "ZelException");
     EXPECT_EQ(recorded[1].caught.message, "Runtime error");
+}
+
+// The entry the toolkit is given: what its window procedures catch, as reported by the toolkit.
+TEST(CurrentExceptionReport, WhatTheToolkitCatchesReachesTheSinkAsItsReport)
+{
+    TRecordingSink sink;
+    SetCurrentExceptionReport(&ReportCurrentToSink);
+    try {
+        throw std::invalid_argument("caught by the toolkit");
+    } catch (...) {
+        ReportCurrentException();
+    }
+    SetCurrentExceptionReport(nullptr);
+    const auto recorded = sink.Recorded();
+    ASSERT_EQ(recorded.size(), 1u);
+    EXPECT_EQ(recorded[0].caught.source, TCaptureSource::ReportCurrent);
+    EXPECT_EQ(recorded[0].caught.message, "caught by the toolkit");
+    EXPECT_TRUE(recorded[0].caught.continueAllowed);
 }
 
 TEST(FreezeReport, AFrozenMainThreadReachesTheSinkAsAFreezeThatMayContinue)

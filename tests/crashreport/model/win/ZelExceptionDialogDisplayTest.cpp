@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "model/win/DialogWindow.h"
+
 namespace {
 
 std::vector<UINT> g_received;
@@ -45,8 +47,10 @@ TEST(ZelExceptionDialog, WindowZeroMeansThisProcesssExceptionDialog)
         told.push_back(window);
         return false;
     };
+    EXPECT_EQ(FindDialogWindow(), nullptr);
     const TDialogStandIn dialog;
     ASSERT_NE(dialog.Get(), nullptr);
+    EXPECT_EQ(FindDialogWindow(), dialog.Get());
     g_received.clear();
     const TIntfPtr<TIZEException> exception = NewZelException(nullptr, {});
 

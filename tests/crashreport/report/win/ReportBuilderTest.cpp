@@ -8,6 +8,7 @@
 #include "CrashSite.h"
 #include "ReportBuilder.h"
 #include "ReportChecker.h"
+#include "WinHandle.h"
 #include "report/HexText.h"
 #include "report/ReportText.h"
 #include "threads/ThreadNameBuffer.h"
@@ -340,4 +341,40 @@ TEST_F(ReportBuilder, TitlesMarkSuspendedThreadsAndPrioritiesOtherThanNormal)
     EXPECT_NE(nullptr, report.Section(ThreadTitle("lowly", waiting.ThreadId(1)) + ": <priority:-2>"));
     EXPECT_NE(nullptr, report.Section(ThreadTitle("main", GetCurrentThreadId()) + ":"));
     EXPECT_EQ(nullptr, report.Section(ThreadTitle("main", GetCurrentThreadId()) + ": <"));
+}
+
+namespace {
+
+DWORD WINAPI WaitForEvent(void* event)
+{
+    return WaitForSingleObject(event, INFINITE);
+}
+
+DWORD WINAPI RecordedRoutine(void*)
+{
+    return 0;
+}
+
+} // namespace
+
+TEST_F(ReportBuilder, ThreadsCarryTheRoutineTheyStartedWith)
+{
+    const TWinHandle release(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    DWORD threadId = 0;
+    const TWinHandle thread(CreateThread(nullptr, 0, WaitForEvent, release.Get(), 0, &threadId));
+    ASSERT_TRUE(thread);
+    // The system's record, where it keeps one (Wine does not).
+    const uintptr_t system = ThreadStartAddressOf(threadId);
+    EXPECT_TRUE(system == 0 || system == reinterpret_cast<uintptr_t>(&WaitForEvent)) << system;
+    // The thread list's record comes first.
+    SetThreadEntry(threadId, nullptr, u"waiter", 0, reinterpret_cast<const void*>(&RecordedRoutine), u"");
+    const TCrash crash(TCrashSite::A, u"crasher");
+    const std::vector<TReportThread> threads = PlanThreads(CrashSubject(crash));
+    const auto planned = std::find_if(threads.begin(), threads.end(),
+                                      [&](const TReportThread& entry) { return entry.threadId == threadId; });
+    ASSERT_NE(threads.end(), planned);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(&RecordedRoutine), planned->startAddress);
+    SetEvent(release.Get());
+    WaitForSingleObject(thread.Get(), INFINITE);
+    SetThreadEntry(threadId, nullptr, u"", 0, nullptr, u"");
 }

@@ -34,6 +34,34 @@ TEST(SettingsLookUp, TheModuleThatHoldsAnAddressGivesItsSettings)
     EXPECT_EQ(CallerSettingsOfThisProgram()->Module(), conduvex.Get());
 }
 
+__attribute__((noinline)) bool OwnFrameGivesOwnReturnAddress()
+{
+    return FrameReturnAddress(__builtin_frame_address(0), 0) ==
+           reinterpret_cast<uintptr_t>(__builtin_return_address(0));
+}
+
+// Up the frame-pointer chain, and never along a link that cannot be read or leads down.
+TEST(SettingsLookUp, TheFrameChainGivesTheReturnAddressThatManyFramesUpUntilItBreaks)
+{
+    EXPECT_TRUE(OwnFrameGivesOwnReturnAddress());
+    void* reserved = VirtualAlloc(nullptr, 4096, MEM_RESERVE, PAGE_NOACCESS);
+    ASSERT_NE(reserved, nullptr);
+    uintptr_t chain[6] = {};
+    const auto frame = [&chain](int index) { return reinterpret_cast<uintptr_t>(&chain[2 * index]); };
+    chain[0] = frame(1), chain[1] = 0x1111;
+    chain[2] = frame(2), chain[3] = 0x2222;
+    chain[4] = frame(0), chain[5] = 0x3333;
+    const struct {
+        const void* frame;
+        int levels;
+        uintptr_t expected;
+    } cases[] = {{chain, 0, 0x1111}, {chain, 1, 0x2222}, {chain, 2, 0x3333}, {chain, 3, 0},
+                 {nullptr, 0, 0},    {reserved, 0, 0},   {reinterpret_cast<const char*>(chain) + 1, 0, 0}};
+    for (const auto& test : cases)
+        EXPECT_EQ(FrameReturnAddress(test.frame, test.levels), test.expected) << test.levels;
+    VirtualFree(reserved, 0, MEM_RELEASE);
+}
+
 TEST(SettingsLookUp, NamesMissingInAModuleComeFromTheMainSettingsBeforeTheBuiltInTable)
 {
     const TLoadedModule conduvex(L"ConduvexCopyA.dll");

@@ -15,96 +15,14 @@
 #include <vector>
 
 #include "../../dialog/box/win/BoxDriver.h"
+#include "../../mail/MailTestServer.h"
+#include "ConduvexRoadCase.h"
 #include "support/ModuleSimulator.h"
 #include "support/SerialPeers.h"
 
-namespace fs = std::filesystem;
-
 namespace {
 
-constexpr DWORD kHostTimeoutMs = 30000;
 constexpr DWORD kWildHostTimeoutMs = 120000;
-
-fs::path ProgramFolder()
-{
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return fs::path(path).parent_path();
-}
-
-std::string ReadText(const fs::path& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-BOOL CALLBACK TakeLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD found, LONG_PTR out)
-{
-    *reinterpret_cast<WORD*>(out) = found;
-    return FALSE;
-}
-
-// The language the library's settings resource was written in.
-WORD SettingsLanguage(const fs::path& library)
-{
-    WORD language = MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL);
-    HMODULE module = LoadLibraryExW(library.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    if (!module)
-        return language;
-    EnumResourceLanguagesW(module, MAKEINTRESOURCEW(10), L"TZELEXCEPT", &TakeLanguage,
-                           reinterpret_cast<LONG_PTR>(&language));
-    FreeLibrary(module);
-    return language;
-}
-
-// A folder with the host and a library whose settings resource is the variant's; the library as
-// built, or another build of it (a path below the program's folder).
-fs::path PrepareCase(const std::string& name, const std::string& variant,
-                     const std::string& host = "crashreport_road_host.exe",
-                     const std::string& library = "Conduvex.dll")
-{
-    const fs::path folder = ProgramFolder() / "conduvex-road" / name;
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-    fs::copy_file(ProgramFolder() / library, folder / "Conduvex.dll");
-    fs::copy_file(ProgramFolder() / host, folder / "crashreport_road_host.exe");
-    const std::string settings = ReadText(ProgramFolder() / ("road-settings-" + variant + ".bin"));
-    EXPECT_FALSE(settings.empty());
-    const WORD language = SettingsLanguage(folder / "Conduvex.dll");
-    HANDLE update = BeginUpdateResourceW((folder / "Conduvex.dll").c_str(), FALSE);
-    EXPECT_TRUE(update);
-    EXPECT_TRUE(UpdateResourceW(update, MAKEINTRESOURCEW(10), L"TZELEXCEPT", language,
-                                const_cast<char*>(settings.data()), static_cast<DWORD>(settings.size())));
-    EXPECT_TRUE(EndUpdateResourceW(update, FALSE));
-    return folder;
-}
-
-// The host started in the folder; ended by Finish.
-PROCESS_INFORMATION StartHost(const fs::path& folder, const std::wstring& arguments)
-{
-    std::wstring line = L"\"" + (folder / "crashreport_road_host.exe").wstring() + L"\" " + arguments;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
-                       &process))
-        CloseHandle(process.hThread);
-    return process;
-}
-
-// The host's exit code, or -1 when it did not end in time (it is ended then); -2 when it never ran.
-long Finish(const PROCESS_INFORMATION& process, DWORD timeoutMs = kHostTimeoutMs)
-{
-    if (!process.hProcess)
-        return -2;
-    DWORD code = static_cast<DWORD>(-1);
-    if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0)
-        GetExitCodeProcess(process.hProcess, &code);
-    else
-        TerminateProcess(process.hProcess, 99);
-    CloseHandle(process.hProcess);
-    return static_cast<long>(code);
-}
 
 long RunHost(const fs::path& folder, const std::wstring& arguments, DWORD timeoutMs = kHostTimeoutMs)
 {
@@ -221,6 +139,33 @@ TEST(ConduvexRoad, AnAccessViolationInsideAnExportIsSavedAndTheExportFailsWithTh
     EXPECT_NE(report.find("command line       : "), std::string::npos);
 }
 
+// The settings carry the SMTP password enciphered; deciphered at load, it is the one the local
+// server accepts, and the report sent on its own arrives. The library also carries the pictures
+// of its progress alerts.
+TEST(ConduvexRoad, AReportSentOnItsOwnLogsInWithTheStoredPasswordAndArrives)
+{
+    const TMailTestServer server("smtp_server.py", "--port " + std::to_string(ROAD_SMTP_PORT) +
+                                                       " --auth road:" ROAD_SMTP_PASSWORD);
+    ASSERT_EQ(server.Failure(), "");
+    EXPECT_EQ(ReadText(ProgramFolder() / "road-settings-smtp.bin").find(ROAD_SMTP_PASSWORD), std::string::npos);
+    const fs::path folder = PrepareCase("smtp-send", "smtp");
+    EXPECT_EQ(RunHost(folder, L"av"), 0);
+    for (int wait = 0; wait < 100 && server.ReadFile("mail-1.json").empty(); ++wait)
+        Sleep(100);
+    EXPECT_EQ(server.ReadFile("auth.log"), "LOGIN road tls=False\n");
+    const std::string mail = server.ReadFile("mail-1.json");
+    EXPECT_NE(mail.find("\"authenticated\": true"), std::string::npos) << mail.substr(0, 500);
+    EXPECT_NE(mail.find("bugs@road.test"), std::string::npos) << mail.substr(0, 500);
+
+    HMODULE library = LoadLibraryExW((folder / "Conduvex.dll").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(library, nullptr);
+    for (const wchar_t* picture : {L"ZEIPLWAIT", L"ZEISEND32"}) {
+        const HRSRC found = FindResourceW(library, picture, MAKEINTRESOURCEW(2));
+        EXPECT_EQ(found ? SizeofResource(library, found) : 0u, 40u + 4 * 32 * 32) << "picture " << picture;
+    }
+    FreeLibrary(library);
+}
+
 TEST(ConduvexRoad, TheLibrarysOwnErrorInsideAnExportMakesNoReport)
 {
     const fs::path folder = PrepareCase("own-error", "quiet");
@@ -298,25 +243,6 @@ TEST(ConduvexRoad, AutoRestartAfterAnExportFaultStartsTheHostAgain)
     ASSERT_TRUE(WaitForFile(folder / "restarted.txt")) << "the successor ran";
     EXPECT_NE(ReadText(folder / "bugreport.txt").find("EExternalException"), std::string::npos);
     EXPECT_FALSE(fs::exists(folder / "av.txt")) << "the export never returned";
-}
-
-// A visible top-level window of the class that belongs to another process, once it shows.
-HWND WaitForWindowOf(DWORD processId, const wchar_t* windowClass)
-{
-    HWND found = nullptr;
-    box_driver::WaitFor([&] {
-        HWND window = nullptr;
-        while ((window = FindWindowExW(nullptr, window, windowClass, nullptr)) != nullptr) {
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner == processId && IsWindowVisible(window)) {
-                found = window;
-                return true;
-            }
-        }
-        return false;
-    });
-    return found;
 }
 
 // The library's own box shows inside a window program while the export waits; continuing lets

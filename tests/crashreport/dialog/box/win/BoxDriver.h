@@ -194,13 +194,13 @@ inline void Chord(std::initializer_list<WORD> keys)
     SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
-// A picture of the window under artifacts/. The window is first moved to the screen's corner:
-// Wine may centre it on a larger screen than the display has, and only what the display shows
-// can be copied.
-inline bool SavePicture(HWND window, const std::string& name)
+// A picture of the window under artifacts/ (or the folder given). The window is first moved to
+// the screen's corner: Wine may centre it on a larger screen than the display has, and only what
+// the display shows can be copied.
+inline bool SavePicture(HWND window, const std::string& name, const std::string& folder = "artifacts")
 {
     SetWindowPos(window, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    return dialog_driver::SaveScreenshot(window, name);
+    return dialog_driver::SaveScreenshot(window, name, folder);
 }
 
 // What the screen shows at that point of the window's client area.

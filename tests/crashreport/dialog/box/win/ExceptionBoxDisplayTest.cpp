@@ -12,10 +12,13 @@
 
 #include "BoxDriver.h"
 #include "dialog/box/win/DialogEnvironment.h"
+#include "dialog/box/win/ExceptionAssistant.h"
+#include "handlers/HandlerLists.h"
 #include "report/win/ModelReportBuilder.h"
 #include "settings/win/SharedSettings.h"
 #include "settings/win/ZeSettings.h"
 #include "threads/ThreadNameBuffer.h"
+#include "wizard/win/NVForm.h"
 
 using namespace box_driver;
 
@@ -540,6 +543,55 @@ TEST_F(ExceptionBoxDisplayTest, AssistantTakesTheDetailsIntoTheReport)
     EXPECT_EQ(offered, L"what the field held") << "the form starts with the field's value";
     EXPECT_EQ(exception->GetBugReportSections()->Value(u"Error Details"), u"I pressed the red button.\r\nThen it broke.");
     EXPECT_TRUE(log.Entries().empty()) << "an assistant starts no action";
+}
+
+// The assistants that the send, save and print settings name: finished, the report takes their
+// output fields; any other end declines the action; what was gone through becomes the additional
+// fields. An action whose setting names none has no assistant.
+TEST_F(ExceptionBoxDisplayTest, ActionAssistantsFillTheReportAndTheAdditionalFields)
+{
+    SetWizardFormHandlers(nullptr, nullptr);
+    const struct {
+        uint8_t action;
+        const char16_t* named;
+        const wchar_t* press; // null: no form shows
+        TAssistantOutcome outcome;
+        const char16_t* fields;
+        const char16_t* contactName;
+    } cases[] = {
+        {HandlerAction::Send, u"Contact", L"Next >", TAssistantOutcome::Accepted,
+         u"NameEdit=Jo|EmailEdit=jo@x.org|MemCheck=-", u"Jo"},
+        {HandlerAction::Save, u"Contact", L"Cancel", TAssistantOutcome::Declined, u"", u""},
+        {HandlerAction::Print, u"", nullptr, TAssistantOutcome::None, u"", u""},
+    };
+    for (const auto& row : cases) {
+        const TIntfPtr<TIZEException> exception = NewException(true);
+        IZEModuleSettings& settings = exception->Settings();
+        ASSERT_TRUE(settings.SetSettingText("Assistant1", u"Contact|Contact details|ContactForm"));
+        settings.SetSendAssis(row.named);
+        settings.SetSaveAssis(row.named);
+        settings.SetPrintAssis(row.named);
+        std::thread driver([&] {
+            HWND form = nullptr;
+            if (!row.press ||
+                !WaitFor([&] { return (form = FindWindowW(L"zelNVAssistantWnd", nullptr)) && IsWindowVisible(form); }))
+                return;
+            const std::vector<HWND> edits = Children(form, L"Edit");
+            if (edits.size() == 2) {
+                SendMessageW(edits[0], WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"Jo"));
+                SendMessageW(edits[1], WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"jo@x.org"));
+            }
+            const HWND button = ButtonCaptioned(form, row.press);
+            WaitFor([&] { return IsWindowEnabled(button) != FALSE; });
+            Press(button);
+        });
+        const TAssistantOutcome outcome = RunActionAssistant(*exception, row.action, nullptr);
+        driver.join();
+        EXPECT_EQ(outcome, row.outcome) << "action " << int{row.action};
+        EXPECT_EQ(settings.GetSettingText("AddFields"), row.fields) << "action " << int{row.action};
+        EXPECT_EQ(exception->GetBugReportHeader()->Value(u"Contact Name"), row.contactName)
+            << "action " << int{row.action};
+    }
 }
 
 TEST_F(ExceptionBoxDisplayTest, MissingAssistantFallsBackToTheFullBox)
