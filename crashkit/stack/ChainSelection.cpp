@@ -33,7 +33,9 @@ uint64_t AddBonus(uint64_t score, unsigned exponent)
     return (score & ~kBonusMask) | (bonus > kBonusMask - added ? kBonusMask : bonus + added);
 }
 
-enum class TLink : uint8_t { Unchecked, None, Unknown, Known };
+// A callback is a link of unknown target that does not count against a chain of known calls
+// (see LinkBetween).
+enum class TLink : uint8_t { Unchecked, None, Unknown, Callback, Known };
 
 // Both halves of a pair key count, also where size_t has 32 bits.
 struct TPairHash {
@@ -89,6 +91,10 @@ private:
 
 // A link joins a call to the function of the next more recent item, or a call whose target the
 // operand hides (known when one of the functions its table may reach holds the item).
+// Code without debug information that calls through a register is how the system calls back into
+// the program (window procedures, enumerations, visitors): nothing there can name the target, so
+// such a link says nothing against the chain it is on. Counted as unknown, it would let a call
+// through a table that reaches past the system's frames skip them and the call that led there.
 TLink TChainSelector::LinkBetween(size_t older, size_t newer)
 {
     TLink& link = links_[static_cast<uint64_t>(older) << 32 | newer];
@@ -99,8 +105,10 @@ TLink TChainSelector::LinkBetween(size_t older, size_t newer)
             link = TLink::None;
         else if (callee.outsideItsCode)
             link = TLink::Unknown;
+        else if (caller.callee == 0 && HeldByAChoice(caller, callee))
+            link = TLink::Known;
         else if (caller.callee == 0)
-            link = HeldByAChoice(caller, callee) ? TLink::Known : TLink::Unknown;
+            link = caller.calleeInRegister && !caller.hasDebugInfo ? TLink::Callback : TLink::Unknown;
         else
             link = calleeHolds_(caller.callee, items_[newer].lookupAddress) ? TLink::Known : TLink::None;
     }
@@ -124,15 +132,16 @@ uint64_t TChainSelector::LinkScore(size_t from, size_t to, std::optional<size_t>
     if (link == TLink::None)
         return 0;
     const bool known = link == TLink::Known;
+    const bool keepsKnown = known || link == TLink::Callback;
     uint64_t score;
     if (goal && to == *goal)
-        score = known ? kBaseScore | kReachesGoalBit | kAllKnownBit : kBaseScore | kReachesGoalBit;
+        score = keepsKnown ? kBaseScore | kReachesGoalBit | kAllKnownBit : kBaseScore | kReachesGoalBit;
     else
         score = best[to - first].score[knownSoFar && known ? 1 : 0];
     unsigned exponent = 0;
-    if (!known) {
+    if (!keepsKnown) {
         score &= ~kAllKnownBit;
-    } else {
+    } else if (known) {
         exponent = knownSoFar || (score & kAllKnownBit) ? kKnownStrong : kKnownWeak;
         if (items_[older].calleeIsRuntimeRoutine)
             exponent += kRaisingCallee;

@@ -20,6 +20,9 @@ struct TStackCandidate {
     bool hasDebugInfo = false; // its module has debug information
     // A call through a table of pointers may reach any of these functions (callee is 0 then).
     std::vector<CodeAddress> calleeChoices{};
+    // The call takes its target from a register or from memory addressed through one (callee
+    // is 0 then): a callback, a virtual call.
+    bool calleeInRegister = false;
     // The call leads into one of the runtime's or the system's exception or message routines.
     bool calleeIsRuntimeRoutine = false;
     // The function holding its code could not be walked: no call is believed to lead into it.

@@ -130,7 +130,7 @@ private:
     void AddForcedFromStack(CodeAddress stackAddress, CodeAddress value);
     void NameCandidate(TStackCandidate& candidate) const;
     void SetCallee(TStackCandidate& candidate, const TVerifiedCall& call);
-    std::vector<CodeAddress> TableTargets(CodeAddress callStart) const;
+    std::vector<CodeAddress> TableTargets(const TDecodedInstruction& call) const;
     bool CalleeHolds(CodeAddress callee, CodeAddress address);
     bool InModule(CodeAddress address) const;
     const TKnownRuntime& Runtime() { return functions_.Runtime(namer_); }
@@ -202,21 +202,28 @@ void TTrace::NameCandidate(TStackCandidate& candidate) const
 
 // The routine a call leads to, through an import thunk, and whether the runtime's exception
 // and message handling is behind it. A target outside every known module (a cell the loader
-// has not filled, code made at run time) is as unknown as a register's.
+// has not filled, code made at run time) is as unknown as a register's. An unknown target may
+// still be one of a table's, or come from a register.
 void TTrace::SetCallee(TStackCandidate& candidate, const TVerifiedCall& call)
 {
     const CodeAddress routine = call.target ? ResolveThunk(memory_.Code(), call.target) : 0;
     candidate.callee = routine && InModule(routine) ? routine : 0;
     candidate.calleeIsRuntimeRoutine = Runtime().IsRoutine(candidate.callee);
-    candidate.calleeChoices = candidate.callee ? std::vector<CodeAddress>{} : TableTargets(call.start);
+    candidate.calleeChoices.clear();
+    candidate.calleeInRegister = false;
+    if (candidate.callee)
+        return;
+    const TDecodedInstruction decoded = DecodeInstruction(memory_.Code(), call.start);
+    candidate.calleeChoices = TableTargets(decoded);
+    candidate.calleeInRegister = decoded.info.valid && decoded.hasModRm &&
+                                 (decoded.mod == 3 || decoded.memory.base >= 0 || decoded.memory.index >= 0);
 }
 
 // The functions a call through a table of pointers (call [index*4 + table]) may reach: the
 // table's entries from its start while each is where a named function starts.
-std::vector<CodeAddress> TTrace::TableTargets(CodeAddress callStart) const
+std::vector<CodeAddress> TTrace::TableTargets(const TDecodedInstruction& call) const
 {
     constexpr uint32_t kLargestTable = 256;
-    const TDecodedInstruction call = DecodeInstruction(memory_.Code(), callStart);
     const TMemoryOperand& table = call.memory;
     std::vector<CodeAddress> targets;
     if (!call.info.valid || !call.info.isCall || call.mod == 3 || call.addressSize16 || table.base >= 0 ||

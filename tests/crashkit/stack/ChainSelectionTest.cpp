@@ -126,6 +126,38 @@ TEST(ChainSelection, WithoutAnchorsTheBestChainAnywhereStays)
     EXPECT_EQ((std::vector<CodeAddress>{0, 1, 3}), KeptItems(items));
 }
 
+TEST(ChainSelection, ATableCallSkipsNoCallbackOfCodeWithoutDebugInformation)
+{
+    // Anchors 0 and 5. 1 calls through a table that reaches the functions of 2 and of 4; 2 calls
+    // 3's function, whose call through a register leads to 4, which calls 5's function. Only
+    // code without debug information calling through a register is taken for a callback.
+    const struct {
+        const char* rule;
+        bool inRegister, withDebugInfo;
+        std::vector<CodeAddress> expected;
+    } cases[] = {
+        {"callback", true, false, {0, 1, 2, 3, 4, 5}},
+        {"unknown call with debug information", true, true, {0, 1, 4, 5}},
+        {"unknown call through a fixed cell", false, false, {0, 1, 4, 5}},
+    };
+    for (const auto& c : cases) {
+        auto items = Items(6);
+        items[0].anchor = items[5].anchor = items[5].forced = true;
+        items[1].callee = items[3].callee = 0;
+        items[1].calleeChoices = {0x201, 0x204};
+        items[3].calleeInRegister = c.inRegister;
+        items[3].hasDebugInfo = c.withDebugInfo;
+        TCalls calls;
+        Link(calls, items, 0, 1);
+        calls.Holds(0x201, 2);
+        calls.Holds(0x204, 4);
+        Link(calls, items, 2, 3);
+        Link(calls, items, 4, 5);
+        SelectCallChains(items, calls.Test(), nullptr);
+        EXPECT_EQ(c.expected, KeptItems(items)) << c.rule;
+    }
+}
+
 TEST(ChainSelection, ScoresOfVeryLongChainsSaturateInsteadOfOverflowing)
 {
     // Between anchors 0 and last: the short chain 0 -> 1 -> last of known calls, and a long one

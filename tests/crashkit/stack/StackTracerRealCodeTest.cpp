@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <algorithm>
 #include <charconv>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <regex>
@@ -15,7 +14,7 @@
 
 #include "CallSite.h"
 #include "FunctionWalker.h"
-#include "ImageEnvironment.h"
+#include "ImageFile.h"
 #include "ExportTable.h"
 #include "MapFileNamer.h"
 #include "StackTracer.h"
@@ -140,27 +139,6 @@ TObjdumpCode ReadObjdump(const std::string& dll)
     return code;
 }
 
-// In one read: the DLLs are tens of megabytes with their debug sections.
-std::optional<std::string> FileContents(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary | std::ios::ate);
-    if (!file)
-        return std::nullopt;
-    std::string contents(static_cast<size_t>(file.tellg()), '\0');
-    file.seekg(0);
-    if (!file.read(contents.data(), static_cast<std::streamsize>(contents.size())))
-        return std::nullopt;
-    return contents;
-}
-
-class TFileDebugFiles : public IDebugFiles {
-public:
-    std::optional<std::string> ReadWholeFile(const UnicodeString& path) const override
-    {
-        return FileContents(WideToUTF8(path));
-    }
-};
-
 // The DLL's image beside a stack buffer, as one process.
 class TStackedProcess : public IFunctionEnvironment, public ICodeReader {
 public:
@@ -205,14 +183,8 @@ public:
     std::vector<uint8_t> bytes_;
 };
 
-struct TRealDll {
+struct TRealDll : TImageFile {
     std::string path;
-    std::string contents;
-    std::optional<TPeImage> pe;
-    std::unique_ptr<TImageEnvironment> environment;
-    std::unique_ptr<TBufferReader> reader;
-    std::unique_ptr<TFileImage> image;
-    TMapFile map;
     TMapFileNamer namer;
     TObjdumpCode objdump;
 };
@@ -223,24 +195,9 @@ std::unique_ptr<TRealDll> LoadRealDll(const std::string& path)
 {
     auto loaded = std::make_unique<TRealDll>();
     loaded->path = path;
-    std::optional<std::string> contents = FileContents(loaded->path);
-    if (loaded->path.empty() || !contents || std::string(CRASHKIT_I686_OBJDUMP).empty())
+    if (path.empty() || std::string(CRASHKIT_I686_OBJDUMP).empty() || !LoadImageFile(path, *loaded))
         return nullptr;
-    loaded->contents = std::move(*contents);
-    const auto* bytes = reinterpret_cast<const uint8_t*>(loaded->contents.data());
-    loaded->pe = LoadPeImage({bytes, loaded->contents.size()});
-    if (!loaded->pe)
-        return nullptr;
-    const std::string name = loaded->path.substr(loaded->path.find_last_of('/') + 1);
-    loaded->environment = std::make_unique<TImageEnvironment>(*loaded->pe, name);
-    loaded->reader = std::make_unique<TBufferReader>(loaded->contents);
-    const std::optional<TPeHeaders> headers = ReadPeHeaders(*loaded->reader, 0);
-    if (!headers)
-        return nullptr;
-    loaded->image = std::make_unique<TFileImage>(*loaded->reader, 0, *headers);
-    const TFileDebugFiles files;
-    loaded->map = BuildMapFile({loaded->image.get(), loaded->pe->imageBase, UTF8ToWide(loaded->path)}, files);
-    loaded->namer.AddModule(loaded->map, UTF8ToWide(name));
+    loaded->namer.AddModule(loaded->map, UTF8ToWide(FileNameOf(path)));
     loaded->objdump = ReadObjdump(loaded->path);
     return loaded;
 }
