@@ -197,29 +197,18 @@ int32_t TMapFile::FindLine(uint64_t address, uint64_t& nextLineAddress) const
 
 uint64_t TMapFile::FindPublicAddressIn(bool code, std::u16string_view unitName, bool byName, std::u16string_view name) const
 {
+    // A C++ public is found by the name it is called by, without its parameter list, unless the
+    // name asked for has one.
+    const bool withParameters = name.find(u'(') != std::u16string_view::npos;
     for (const TMfPublic& item : publics_) {
-        if (item.code != code || !(byName ? item.name == name : SameTextW(item.name, name)))
+        const std::u16string_view itemName =
+            withParameters ? std::u16string_view(item.name) : std::u16string_view(item.name).substr(0, item.name.find(u'('));
+        if (item.code != code || !(byName ? itemName == name : SameTextW(itemName, name)))
             continue;
+        if (unitName.empty())
+            return item.address;
         const TMfSegment* segment = SegmentAt(code, item.address);
         if (segment && SameTextW(segment->unitName, unitName))
-            return item.address;
-    }
-    return 0;
-}
-
-uint64_t TMapFile::FindRoutine(std::u16string_view unitName, std::u16string_view name) const
-{
-    const auto inUnit = [&](uint64_t address) {
-        const TMfSegment* segment = SegmentAt(true, address);
-        if (!segment)
-            return false;
-        const std::u16string_view unit = segment->unitName;
-        const bool withoutExtension = unitName.find(u'.') == std::u16string_view::npos;
-        return SameTextW(unit, unitName) || (withoutExtension && SameTextW(unit.substr(0, unit.rfind(u'.')), unitName));
-    };
-    for (const TMfPublic& item : publics_) {
-        const std::u16string_view bare = std::u16string_view(item.name).substr(0, item.name.find(u'('));
-        if (item.code && SameTextW(bare, name) && (unitName.empty() || inUnit(item.address)))
             return item.address;
     }
     return 0;

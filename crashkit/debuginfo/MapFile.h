@@ -53,11 +53,10 @@ public:
     // The line of the address, with the address of the next line item (address + 1 when none).
     // Without line items: -1 when a named code segment holds the address, else 0.
     int32_t FindLine(uint64_t address, uint64_t& nextLineAddress) const;
-    // 0 when not found. A unit name without "." is also tried with ".cpp", ".h" and ".c".
+    // 0 when not found. A unit name without "." is also tried with ".cpp", ".h" and ".c"; an empty
+    // one stands for any unit. A C++ name is matched without its parameter list unless the name
+    // asked for has one.
     uint64_t FindPublicAddress(bool code, std::u16string_view unitName, bool byName, std::u16string_view name) const;
-    // The code public named so (ignoring case; a C++ name without its parameter list) in the unit,
-    // whose name may also lack its extension, or in any unit when none is given; 0 when not found.
-    uint64_t FindRoutine(std::u16string_view unitName, std::u16string_view name) const;
 
 private:
     static constexpr size_t kNone = static_cast<size_t>(-1);

@@ -34,7 +34,7 @@ std::shared_ptr<const TMapFile> FindMapFile(const void* address)
 uintptr_t FindOwnRoutine(std::u16string_view unitName, std::u16string_view name)
 {
     const std::shared_ptr<const TMapFile> map = FindMapFile(nullptr);
-    return map->Valid() ? static_cast<uintptr_t>(map->FindRoutine(unitName, name)) : 0;
+    return map->Valid() ? static_cast<uintptr_t>(map->FindPublicAddress(true, unitName, false, name)) : 0;
 }
 
 __attribute__((noinline)) bool GetLocation(const void* address, TLocation& location)

@@ -12,7 +12,7 @@
 std::shared_ptr<const TMapFile> FindMapFile(const void* address);
 
 // The address of the routine of this library's module that its debug information names so
-// (TMapFile::FindRoutine); 0 when there is none.
+// (TMapFile::FindPublicAddress, the name ignoring case); 0 when there is none.
 uintptr_t FindOwnRoutine(std::u16string_view unitName, std::u16string_view name);
 
 // The location of the address (the caller's return address for null); false when its module

@@ -195,7 +195,7 @@ TEST(MapFile, PublicAddressByUnitAndName)
                     {u"Other", u"Start", 0},       {u"Engine.c", u"Start", 0},       {u"Other", u"Run", 0x1140},
                     {u"", u"Sta", 0}};
     for (const auto& row : routines)
-        EXPECT_EQ(map.FindRoutine(row.unit, row.name), row.address) << "case " << &row - routines;
+        EXPECT_EQ(map.FindPublicAddress(true, row.unit, false, row.name), row.address) << "case " << &row - routines;
 }
 
 TEST(MapFile, LocationOfAnAddress)
