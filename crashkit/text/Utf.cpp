@@ -97,7 +97,7 @@ AnsiString WideToUTF8(std::u16string_view text)
     out.reserve(text.size());
     for (size_t index = 0; index < text.size(); ++index) {
         const char16_t unit = text[index];
-        if (IsHighSurrogate(unit) && index + 1 < text.size() && IsLowSurrogate(text[index + 1])) {
+        if (CharacterUnitsAt(text, index) == 2) {
             AppendUtf8(out, 0x10000 + ((char32_t{unit} - 0xD800) << 10) + (text[index + 1] - 0xDC00));
             ++index;
         } else if (IsHighSurrogate(unit) || IsLowSurrogate(unit)) {
@@ -107,6 +107,11 @@ AnsiString WideToUTF8(std::u16string_view text)
         }
     }
     return out;
+}
+
+size_t CharacterUnitsAt(std::u16string_view text, size_t at)
+{
+    return IsHighSurrogate(text[at]) && at + 1 < text.size() && IsLowSurrogate(text[at + 1]) ? 2 : 1;
 }
 
 AnsiString WideToAnsiRaw(std::u16string_view text)

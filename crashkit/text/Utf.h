@@ -7,5 +7,7 @@
 
 UnicodeString UTF8ToWide(std::string_view text);
 AnsiString WideToUTF8(std::u16string_view text);
+// The units of the character that starts at `at`: 2 for a surrogate pair, else 1.
+size_t CharacterUnitsAt(std::u16string_view text, size_t at);
 // Keeps the low byte of each unit, up to the first zero unit.
 AnsiString WideToAnsiRaw(std::u16string_view text);

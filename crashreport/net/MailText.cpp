@@ -62,30 +62,16 @@ AnsiString Utf8Word(std::u16string_view text)
     return AnsiString(kUtf8WordStart) + EncodeBase64Str(WideToUTF8(text)) + AnsiString(kWordEnd);
 }
 
-bool IsAsciiAlphanumeric(char16_t c)
+// Every byte of a Latin-1 encoded word but letters and digits is escaped.
+const TCharSet& Latin1Escaped()
 {
-    return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
+    static const TCharSet escaped = AllBut("");
+    return escaped;
 }
 
 AnsiString Latin1Word(std::u16string_view text)
 {
-    static const TCharSet escaped = AllBut("");
-    return AnsiString(kLatin1WordStart) + EncodeBytes(ToLatin1(text), '=', escaped) + AnsiString(kWordEnd);
-}
-
-// A character: one unit, or a surrogate pair kept whole so that no word splits it.
-size_t CharacterUnits(std::u16string_view text, size_t at)
-{
-    const bool pair = at + 1 < text.size() && text[at] >= 0xD800 && text[at] < 0xDC00 && text[at + 1] >= 0xDC00 &&
-                      text[at + 1] < 0xE000;
-    return pair ? 2 : 1;
-}
-
-size_t Utf8Bytes(std::u16string_view character)
-{
-    if (character.size() == 2)
-        return 4;
-    return character[0] < 0x80 ? 1 : character[0] < 0x800 ? 2 : 3;
+    return AnsiString(kLatin1WordStart) + EncodeBytes(ToLatin1(text), '=', Latin1Escaped()) + AnsiString(kWordEnd);
 }
 
 // Where the encoded word that starts at `start` ends: as many whole characters as fit one word.
@@ -95,8 +81,9 @@ size_t WordEnd(std::u16string_view text, size_t start, bool utf8)
     size_t encoded = 0;
     size_t end = start;
     while (end < text.size()) {
-        const std::u16string_view character = text.substr(end, CharacterUnits(text, end));
-        const size_t grown = utf8 ? encoded + Utf8Bytes(character) : encoded + (IsAsciiAlphanumeric(character[0]) ? 1 : 3);
+        // Whole characters only: a surrogate pair stays in one word.
+        const std::u16string_view character = text.substr(end, CharacterUnitsAt(text, end));
+        const size_t grown = encoded + (utf8 ? WideToUTF8(character).size() : Latin1Escaped().Contains(character[0]) ? 3 : 1);
         const size_t length = utf8 ? (grown + 2) / 3 * 4 : grown;
         if (length > room && end > start)
             break;
