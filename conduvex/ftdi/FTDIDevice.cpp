@@ -104,10 +104,13 @@ void TFTDIDevice::StartReader(TFtHandle handle)
     ReportDriverError("FT_SetEventNotification", armed);
 }
 
+// Also waits for a reader that stopped itself, once called from another thread.
 void TFTDIDevice::StopReader()
 {
-    if (const std::shared_ptr<TFTDIDevicecore> reader = std::move(reader_))
-        reader->Stop();
+    for (std::shared_ptr<TFTDIDevicecore>* slot : {&endingReader_, &reader_}) {
+        if (const std::shared_ptr<TFTDIDevicecore> reader = std::move(*slot); reader && !reader->Stop())
+            endingReader_ = reader;
+    }
 }
 
 // Settings given while closed were only kept: the device gets them now.
@@ -131,8 +134,11 @@ bool TFTDIDevice::Close()
 // again when the device stays open.
 bool TFTDIDevice::CloseDevice(bool force)
 {
-    if (!IsActive())
+    if (!IsActive()) {
+        // Closed by its failed reader: the host's close waits for that thread's end.
+        StopReader();
         return false;
+    }
     const TIntfPtr<IFTDISerialPortInterface> keepAlive(this);
     StopReader();
     const TFtStatus status = FT_Close(handle_);

@@ -97,6 +97,8 @@ private:
     std::atomic<ftd2xx::TFtHandle> handle_ = nullptr;
     std::string name_;
     std::shared_ptr<TFTDIDevicecore> reader_;
+    // A reader stopped on its own thread (it closed its failed device), still to be waited for.
+    std::shared_ptr<TFTDIDevicecore> endingReader_;
     // Set by the reader on every arrival.
     TWinHandle arrival_{CreateEventA(nullptr, FALSE, FALSE, nullptr)};
     std::string serialNumber_;

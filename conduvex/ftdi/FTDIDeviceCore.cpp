@@ -4,7 +4,7 @@
 #include "ConduvexError.h"
 #include "ftdi/FTDIDevice.h"
 #include "runtime/FaultReport.h"
-#include "runtime/ThreadLife.h"
+#include "win32/ThreadLife.h"
 
 #include <process.h>
 
@@ -60,7 +60,7 @@ std::shared_ptr<TFTDIDevicecore> TFTDIDevicecore::Start(TFTDIDevice& device, TFt
     return reader;
 }
 
-void TFTDIDevicecore::Stop()
+bool TFTDIDevicecore::Stop()
 {
     {
         const TLockGuard guard(deviceLock_);
@@ -68,9 +68,10 @@ void TFTDIDevicecore::Stop()
     }
     SetEvent(stopEvent_.Get());
     if (GetCurrentThreadId() == threadId_)
-        return;
+        return false;
     if (WaitForSingleObject(finished_.Get(), kStopWaitMs) == WAIT_OBJECT_0)
         WaitForSingleObject(thread_.Get(), ThreadExitGraceMs());
+    return true;
 }
 
 unsigned __stdcall TFTDIDevicecore::Entry(void* self)

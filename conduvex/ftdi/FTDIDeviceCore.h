@@ -31,10 +31,12 @@ public:
     TFTDIDevicecore& operator=(const TFTDIDevicecore&) = delete;
 
     // From now on no announcement reaches the device and the reader asks the driver nothing
-    // more. Waits for the thread to end, except on the thread itself (a host that closes or releases the link from a data
-    // notification) and when an announcement does not end in time (it waits for a lock
-    // the caller holds): the thread then ends on its own.
-    void Stop();
+    // more. Waits for the thread to end, except on the thread itself (a host that closes or
+    // releases the link from a data notification, a reader that closes its failed device)
+    // and when an announcement does not end in time (it waits for a lock the caller holds):
+    // the thread then ends on its own. False on the thread itself, where the end is still to
+    // be waited for by the next stop from another thread.
+    bool Stop();
 
 private:
     static constexpr DWORD kWaitStepMs = 100;

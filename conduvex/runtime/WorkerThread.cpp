@@ -4,7 +4,7 @@
 #include "runtime/LibraryUnload.h"
 #include "ConduvexError.h"
 #include "serial/SyncDispatch.h"
-#include "runtime/ThreadLife.h"
+#include "win32/ThreadLife.h"
 
 #include <process.h>
 

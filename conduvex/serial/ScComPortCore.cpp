@@ -1,6 +1,6 @@
 #include "serial/ScComPortCore.h"
 
-#include "runtime/ThreadLife.h"
+#include "win32/ThreadLife.h"
 
 #include <algorithm>
 #include <cstdio>

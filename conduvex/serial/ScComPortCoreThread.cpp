@@ -5,7 +5,7 @@
 #include "runtime/LibraryUnload.h"
 #include "serial/ScComPortCore.h"
 #include "serial/SyncDispatch.h"
-#include "runtime/ThreadLife.h"
+#include "win32/ThreadLife.h"
 #include "Ticks.h"
 
 #include <process.h>

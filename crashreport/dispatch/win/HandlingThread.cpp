@@ -2,6 +2,9 @@
 
 #include "dispatch/win/LoaderLockProbe.h"
 #include "threads/ThreadNames.h"
+#include "win32/ThreadLife.h"
+
+#include <process.h>
 
 namespace {
 
@@ -19,9 +22,12 @@ bool THandlingThread::Start(THandler handler)
         return false;
     readEnd_.Reset(readEnd);
     writeEnd_.Reset(writeEnd);
+    finished_.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     handler_ = std::move(handler);
-    DWORD threadId = 0;
-    thread_.Reset(CreateThread(nullptr, 0, &THandlingThread::ThreadMain, this, CREATE_SUSPENDED, &threadId));
+    unsigned threadId = 0;
+    if (finished_)
+        thread_.Reset(reinterpret_cast<HANDLE>(
+            _beginthreadex(nullptr, 0, &THandlingThread::ThreadMain, this, CREATE_SUSPENDED, &threadId)));
     if (!thread_) {
         readEnd_.Reset();
         writeEnd_.Reset();
@@ -42,16 +48,18 @@ void THandlingThread::Stop()
     if (!IsLoaderLocked(0)) {
         const THandlingRequest stop{};
         WriteRaw(&stop, sizeof stop);
-        writeEnd_.Reset();
-        WaitForSingleObject(thread_.Get(), kStopWaitMs);
-    } else {
-        writeEnd_.Reset();
     }
-    readEnd_.Reset();
-    if (WaitForSingleObject(thread_.Get(), kLastWaitMs) == WAIT_TIMEOUT)
+    // Without a writer the thread's read fails and it finishes.
+    writeEnd_.Reset();
+    // Under the loader lock the thread cannot end before the unload is over, but its
+    // finished event tells that it runs nothing of this library any more. Only a thread
+    // stuck in a report is terminated.
+    if (!WaitUntilFinished(thread_.Get(), finished_.Get(), kStopWaitMs))
         TerminateThread(thread_.Get(), 1);
+    readEnd_.Reset();
     SetThreadEntry(threadId_.load(), nullptr, {}, 0, nullptr, {});
     thread_.Reset();
+    finished_.Reset();
     threadId_ = kNoThread;
 }
 
@@ -80,13 +88,15 @@ bool THandlingThread::Submit(const THandlingRequest& request)
     return false;
 }
 
-DWORD WINAPI THandlingThread::ThreadMain(void* self)
+unsigned __stdcall THandlingThread::ThreadMain(void* self)
 {
+    auto* thread = static_cast<THandlingThread*>(self);
     try {
-        static_cast<THandlingThread*>(self)->Loop();
+        thread->Loop();
     } catch (...) {
         // The thread ends; raising threads then find no reader and handle nothing.
     }
+    FinishThread(thread->finished_.Get());
     return 0;
 }
 

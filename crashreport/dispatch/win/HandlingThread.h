@@ -16,7 +16,6 @@ public:
     using THandler = std::function<void(const THandlingRequest& request, TRequestCopies& copies)>;
 
     static constexpr DWORD kStopWaitMs = 500;
-    static constexpr DWORD kLastWaitMs = 50;
 
     THandlingThread() = default;
     ~THandlingThread() { Stop(); }
@@ -25,8 +24,8 @@ public:
 
     // False when the pipe or the thread cannot be made.
     bool Start(THandler handler);
-    // Sends the stop request when the loader lock allows waiting, else only closes the pipe;
-    // a thread still running after that is terminated.
+    // Sends the stop request when the loader lock allows waiting, else only closes the pipe,
+    // and waits for the thread to finish; one still in a report after that is terminated.
     void Stop();
 
     // Writes the whole request; false when fewer bytes went in (nothing will be handled then).
@@ -42,7 +41,7 @@ public:
     DWORD PendingBytes() const;
 
 private:
-    static DWORD WINAPI ThreadMain(void* self);
+    static unsigned __stdcall ThreadMain(void* self);
     void Loop();
     void HandleOne(const THandlingRequest& request);
 
@@ -50,6 +49,8 @@ private:
     TWinHandle readEnd_;
     TWinHandle writeEnd_;
     TWinHandle thread_;
+    // Set from system code as the thread's last step (win32/ThreadLife.h).
+    TWinHandle finished_;
     std::atomic<DWORD> threadId_{static_cast<DWORD>(-1)};
 };
 

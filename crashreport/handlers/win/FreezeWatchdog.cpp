@@ -3,6 +3,9 @@
 #include "threads/ThreadNameBuffer.h"
 #include "threads/ThreadNames.h"
 #include "win32/MsgHandlerWindows.h"
+#include "win32/ThreadLife.h"
+
+#include <process.h>
 
 namespace {
 
@@ -59,9 +62,12 @@ bool TFreezeWatchdog::Start(HWND window, int32_t freezeTimeoutMs, TFreezeReport 
     busyCount_ = -1;
     stop_ = MakeManualEvent();
     idle_ = MakeManualEvent(true);
-    DWORD id = 0;
-    thread_ = TKernelHandle(CreateThread(nullptr, 0, &ThreadMain, this, CREATE_SUSPENDED, &id));
-    if (!stop_ || !idle_ || !thread_) {
+    finished_ = MakeManualEvent();
+    unsigned id = 0;
+    if (stop_ && idle_ && finished_)
+        thread_ = TKernelHandle(
+            reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &ThreadMain, this, CREATE_SUSPENDED, &id)));
+    if (!thread_) {
         Stop();
         return false;
     }
@@ -88,7 +94,8 @@ void TFreezeWatchdog::Stop()
         DelMsgHandler(PingMethod(this, &OnPing), pingMessage_, windowThread_);
     pingMessage_ = 0;
     if (thread_) {
-        if (WaitForSingleObject(thread_.Get(), kStopWaitMs) != WAIT_OBJECT_0)
+        // Finished from system code, it may still have to wait for an unload to end.
+        if (!WaitUntilFinished(thread_.Get(), finished_.Get(), kStopWaitMs))
             TerminateThread(thread_.Get(), 0);
         thread_.Reset();
         NameThread(threadId_, u"");
@@ -96,6 +103,7 @@ void TFreezeWatchdog::Stop()
     threadId_ = 0;
     stop_.Reset();
     idle_.Reset();
+    finished_.Reset();
     window_ = nullptr;
 }
 
@@ -124,13 +132,15 @@ uint32_t TFreezeWatchdog::Misses() const
     return running_ ? counter_->Misses() : 0;
 }
 
-DWORD WINAPI TFreezeWatchdog::ThreadMain(void* self)
+unsigned __stdcall TFreezeWatchdog::ThreadMain(void* self)
 {
+    auto* watchdog = static_cast<TFreezeWatchdog*>(self);
     try {
-        static_cast<TFreezeWatchdog*>(self)->Watch();
+        watchdog->Watch();
     } catch (...) {
         // The watchdog ends; the host goes on unwatched.
     }
+    FinishThread(watchdog->finished_.Get());
     return 0;
 }
 

@@ -38,7 +38,7 @@ public:
     uint32_t Misses() const;
 
 private:
-    static DWORD WINAPI ThreadMain(void* self);
+    static unsigned __stdcall ThreadMain(void* self);
     static void OnPing(void* self, HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
     void Watch();
     bool WaitUntilIdle() const;
@@ -53,6 +53,7 @@ private:
     TKernelHandle stop_;
     TKernelHandle idle_; // set while no exception is being handled
     TKernelHandle thread_;
+    TKernelHandle finished_; // set from system code as the thread's last step
     std::atomic<DWORD> threadId_{0};
     std::atomic<bool> running_{false};
     std::mutex busyLock_; // guards the busy count and running_ against Stop

@@ -1,14 +1,21 @@
 // Threads that end by setting their "finished" event from system code.
-#include "runtime/ThreadLife.h"
-#include "WinHandle.h"
+#include "win32/ThreadLife.h"
 
 #include <gtest/gtest.h>
 
 #include <process.h>
 
 #include <atomic>
+#include <memory>
 
 namespace {
+
+using THandle = std::unique_ptr<void, decltype(&CloseHandle)>;
+
+THandle Owned(HANDLE handle)
+{
+    return THandle(handle, &CloseHandle);
+}
 
 struct TEnding {
     HANDLE finished = nullptr;
@@ -25,15 +32,15 @@ unsigned __stdcall EndByFinishThread(void* argument)
 
 TEST(ThreadExit, TheEventIsSetAndTheThreadEndsWithoutReturningToItsEntry)
 {
-    const TWinHandle finished(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    TEnding ending{finished.Get()};
-    const TWinHandle thread(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &EndByFinishThread, &ending, 0, nullptr)));
+    const THandle finished = Owned(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    TEnding ending{finished.get()};
+    const THandle thread = Owned(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &EndByFinishThread, &ending, 0, nullptr)));
     ASSERT_TRUE(thread);
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread.Get(), 5000));
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(finished.Get(), 0));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread.get(), 5000));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(finished.get(), 0));
     EXPECT_FALSE(ending.ranOn);
     DWORD exitCode = 1;
-    ASSERT_TRUE(GetExitCodeThread(thread.Get(), &exitCode));
+    ASSERT_TRUE(GetExitCodeThread(thread.get(), &exitCode));
     EXPECT_EQ(0u, exitCode);
 }
 
@@ -59,17 +66,17 @@ ULONG HandlesOfObject(HANDLE handle)
 
 TEST(ThreadExit, TheHandleTheExitSetsIsClosed)
 {
-    const TWinHandle finished(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    ASSERT_EQ(1u, HandlesOfObject(finished.Get()));
+    const THandle finished = Owned(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    ASSERT_EQ(1u, HandlesOfObject(finished.get()));
     for (int round = 0; round < 5; ++round) {
-        ResetEvent(finished.Get());
-        TEnding ending{finished.Get()};
-        const TWinHandle thread(
-            reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &EndByFinishThread, &ending, 0, nullptr)));
-        ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread.Get(), 5000));
-        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(finished.Get(), 0));
+        ResetEvent(finished.get());
+        TEnding ending{finished.get()};
+        const THandle thread =
+            Owned(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &EndByFinishThread, &ending, 0, nullptr)));
+        ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread.get(), 5000));
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(finished.get(), 0));
     }
-    EXPECT_EQ(1u, HandlesOfObject(finished.Get())) << "a handle of the event was left open";
+    EXPECT_EQ(1u, HandlesOfObject(finished.get())) << "a handle of the event was left open";
 }
 
 } // namespace

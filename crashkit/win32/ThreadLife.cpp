@@ -1,4 +1,4 @@
-#include "runtime/ThreadLife.h"
+#include "win32/ThreadLife.h"
 
 #include <process.h>
 
@@ -136,4 +136,10 @@ void FinishThread(HANDLE finished)
     if (const HANDLE owned = DuplicateForExit(finished))
         ExitThreadSetting(owned);
     SetEvent(finished);
+}
+
+bool WaitUntilFinished(HANDLE thread, HANDLE finished, DWORD timeoutMs)
+{
+    const HANDLE ends[] = {finished, thread};
+    return WaitForMultipleObjects(2, ends, FALSE, timeoutMs) != WAIT_TIMEOUT;
 }
