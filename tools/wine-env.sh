@@ -31,6 +31,13 @@ wine_start() {
         "$wine_loader" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
         "$wine_server" -w
     fi
+    # A program that crashes ends at once instead of waiting for a debugger that nobody
+    # drives: its test fails on the crash message, not later on its time-out.
+    if grep -q '^"Debugger"="winedbg' "$WINEPREFIX/system.reg" 2>/dev/null; then
+        "$wine_loader" reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f \
+            >/dev/null 2>&1
+        "$wine_server" -w
+    fi
     # Its messages are kept: a server that ends while tests run ends their processes with it.
     "$wine_server" -f -p >"$WINEPREFIX.server.log" 2>&1 &
     wine_server_pid=$!

@@ -54,6 +54,15 @@ inline HWND FocusOf(DWORD threadId)
     return info.hwndFocus;
 }
 
+// Waits until that thread has a focused window, and gives it: a key posted before the form
+// has taken the focus would go to nobody.
+inline HWND WaitForAnyFocus(DWORD threadId, DWORD timeoutMs = 3000)
+{
+    HWND focus = nullptr;
+    PollUntil([&] { return (focus = FocusOf(threadId)) != nullptr; }, timeoutMs, 10);
+    return focus;
+}
+
 // Waits until the focus of that thread is on the window.
 inline bool WaitForFocus(DWORD threadId, HWND window, DWORD timeoutMs = 3000)
 {

@@ -277,7 +277,7 @@ TEST_F(WizardDisplayTest, EscapeCancelsThroughCloseUnlessCancelIsDisabled)
         const HWND window = WaitForForm(threadId);
         if (!window)
             return;
-        Key(FocusOf(threadId), VK_ESCAPE);
+        Key(WaitForAnyFocus(threadId), VK_ESCAPE);
         WaitUntilGone(window);
         first = assistant.Form(0)->ModalResult();
     });
