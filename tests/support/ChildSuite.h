@@ -70,7 +70,8 @@ private:
 
 // Runs the suite in its own folder and process; the child's exit code (0: every test
 // passed). A child that does not end in time is a failure and is ended.
-inline DWORD RunChildSuite(const char* suite, const std::vector<TFileCopy>& files)
+inline DWORD RunChildSuite(const char* suite, const std::vector<TFileCopy>& files,
+                           DWORD timeoutMs = kChildTimeoutMs)
 {
     const TChildFolder folder(suite, files);
     EXPECT_TRUE(folder.Complete()) << "copies in " << folder.Path();
@@ -89,7 +90,7 @@ inline DWORD RunChildSuite(const char* suite, const std::vector<TFileCopy>& file
     }
     const TWinHandle thread(process.hThread);
     const TWinHandle child(process.hProcess);
-    if (WaitForSingleObject(process.hProcess, kChildTimeoutMs) != WAIT_OBJECT_0) {
+    if (WaitForSingleObject(process.hProcess, timeoutMs) != WAIT_OBJECT_0) {
         ADD_FAILURE() << suite << " did not end in time";
         TerminateProcess(process.hProcess, 1);
         WaitForSingleObject(process.hProcess, 5000);

@@ -3,6 +3,7 @@
 // with an exception on the host's thread, and a process that exits with open links must end
 // instead of waiting for threads that can no longer run.
 #include "conduvex.h"
+#include "support/ChildSuite.h"
 #include "support/ProcessProbe.h"
 #include "support/ProgramFolder.h"
 #include "support/SerialPeers.h"
@@ -11,14 +12,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <ostream>
 #include <string>
 #include <vector>
 
 namespace {
 
-constexpr char kChildVariable[] = "CONDUVEX_UNLOAD_CHILD";
 constexpr int kLinkPort = serial_peers::LinkPort(3);
 constexpr DWORD kUnloadBoundMs = 2000;
 constexpr DWORD kChildBoundMs = 30000;
@@ -47,11 +46,6 @@ void OpenLinksThrough(HMODULE dll)
     }
 }
 
-bool InChild()
-{
-    return std::getenv(kChildVariable) != nullptr;
-}
-
 // Fails an export the way a host's mistake does: the library raises its error inside the
 // export, on the host's thread, and the export's frame catches it.
 void FailAnExportThrough(HMODULE dll)
@@ -61,60 +55,15 @@ void FailAnExportThrough(HMODULE dll)
     ASSERT_EQ(open(0x1234), CI_ERR_INVALID_HANDLE);
 }
 
-struct TChildEnd {
-    bool ended = false;
-    DWORD exitCode = STILL_ACTIVE;
-};
-
-// Runs this program's tests that the filter selects in a child process of its own.
-TChildEnd RunChild(const std::string& filter)
+// Runs the child suite in a process of its own beside a copy of the library.
+DWORD RunChild(const char* suite)
 {
-    const std::string program = ProgramPath();
-    std::string commandLine = "\"" + program + "\" --gtest_filter=" + filter;
-    SetEnvironmentVariableA(kChildVariable, "1");
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    const BOOL started = CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr,
-                                        FALSE, 0, nullptr, nullptr, &startup, &process);
-    SetEnvironmentVariableA(kChildVariable, nullptr);
-    TChildEnd end;
-    if (!started)
-        return end;
-    CloseHandle(process.hThread);
-    end.ended = WaitForSingleObject(process.hProcess, kChildBoundMs) == WAIT_OBJECT_0;
-    GetExitCodeProcess(process.hProcess, &end.exitCode);
-    if (!end.ended)
-        TerminateProcess(process.hProcess, 1);
-    CloseHandle(process.hProcess);
-    return end;
+    return child_suite::RunChildSuite(suite, {{Beside("Conduvex.dll"), "Conduvex.dll"}}, kChildBoundMs);
 }
 
-struct TUnloadCase {
-    const char* name;
-    bool exportFailsFirst;
-};
-
-void PrintTo(const TUnloadCase& unloadCase, std::ostream* out)
+// FreeLibrary with a serial and a UDP link open, after an export failed first if asked.
+void UnloadWithOpenLinks(bool exportFailsFirst)
 {
-    *out << unloadCase.name;
-}
-
-} // namespace
-
-class HostUnloadWithLinks : public testing::TestWithParam<TUnloadCase> {};
-
-TEST_P(HostUnloadWithLinks, FreeLibraryWithOpenLinksUnloadsPromptlyAndStopsTheirThreads)
-{
-    // Each case in a process of its own that has loaded nothing after using a serial port:
-    // Wine's serial event waits end threads without unlinking them from the loader's list,
-    // which a later load of an image with thread-local data walks.
-    if (!InChild()) {
-        const TChildEnd end = RunChild(std::string("Hosts/HostUnloadWithLinks.*/") + GetParam().name);
-        EXPECT_TRUE(end.ended) << "the case hung";
-        EXPECT_EQ(end.exitCode, 0u);
-        return;
-    }
     // A copy under its own name is a library instance of its own, whatever else the
     // process has loaded, so FreeLibrary really unloads it.
     const std::string copy = Beside("ConduvexUnloadCopy.dll");
@@ -123,15 +72,15 @@ TEST_P(HostUnloadWithLinks, FreeLibraryWithOpenLinksUnloadsPromptlyAndStopsTheir
     // after one plain cycle, so that only the links' threads are measured.
     FreeLibrary(LoadLibraryA(copy.c_str()));
     Sleep(200);
-    const size_t threadsBefore = ThreadIdsOfProcess().size();
-
     const std::vector<DWORD> idsBefore = ThreadIdsOfProcess();
+    const size_t threadsBefore = idsBefore.size();
+
     HMODULE dll = LoadLibraryA(copy.c_str());
     ASSERT_NE(dll, nullptr);
-    if (GetParam().exportFailsFirst)
+    if (exportFailsFirst)
         FailAnExportThrough(dll);
     OpenLinksThrough(dll);
-    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_FALSE(testing::Test::HasFatalFailure());
     EXPECT_GE(ThreadIdsOfProcess().size(), threadsBefore + 4);
     // The library's own threads (the links' and the crash library's), watched to their end.
     std::vector<TWinHandle> libraryThreads;
@@ -165,28 +114,65 @@ TEST_P(HostUnloadWithLinks, FreeLibraryWithOpenLinksUnloadsPromptlyAndStopsTheir
     DeleteFileA(copy.c_str());
 }
 
+constexpr char kPlainChild[] = "HostUnloadPlainChild";
+constexpr char kAfterFailedExportChild[] = "HostUnloadAfterFailedExportChild";
+constexpr char kExitChild[] = "HostUnloadChild";
+
+struct TUnloadCase {
+    const char* name;
+    const char* childSuite;
+};
+
+void PrintTo(const TUnloadCase& unloadCase, std::ostream* out)
+{
+    *out << unloadCase.name;
+}
+
+} // namespace
+
+class HostUnloadWithLinks : public testing::TestWithParam<TUnloadCase> {};
+
+// Each case in a process of its own that has loaded nothing after using a serial port:
+// Wine's serial event waits end threads without unlinking them from the loader's list,
+// which a later load of an image with thread-local data walks.
+TEST_P(HostUnloadWithLinks, FreeLibraryWithOpenLinksUnloadsPromptlyAndStopsTheirThreads)
+{
+    EXPECT_EQ(RunChild(GetParam().childSuite), 0u);
+}
+
 INSTANTIATE_TEST_SUITE_P(Hosts, HostUnloadWithLinks,
-                         testing::Values(TUnloadCase{"Plain", false}, TUnloadCase{"AfterFailedExport", true}),
+                         testing::Values(TUnloadCase{"Plain", kPlainChild},
+                                         TUnloadCase{"AfterFailedExport", kAfterFailedExportChild}),
                          [](const testing::TestParamInfo<TUnloadCase>& info) { return info.param.name; });
+
+TEST(HostUnloadPlainChild, FreeLibraryWithOpenLinks)
+{
+    if (!child_suite::IsChildSuite(kPlainChild))
+        GTEST_SKIP() << "runs in a child process of HostUnloadWithLinks";
+    UnloadWithOpenLinks(false);
+}
+
+TEST(HostUnloadAfterFailedExportChild, FreeLibraryWithOpenLinks)
+{
+    if (!child_suite::IsChildSuite(kAfterFailedExportChild))
+        GTEST_SKIP() << "runs in a child process of HostUnloadWithLinks";
+    UnloadWithOpenLinks(true);
+}
 
 TEST(HostUnload, ProcessExitWithOpenLinksEnds)
 {
-    if (InChild())
-        GTEST_SKIP() << "parent-only case";
-    const TChildEnd end = RunChild("HostUnloadChild.*");
-    EXPECT_TRUE(end.ended) << "the process hung at exit";
-    EXPECT_EQ(end.exitCode, 0u);
+    EXPECT_EQ(RunChild(kExitChild), 0u) << "the process hung at exit or failed";
 }
 
 // Runs only as the child of ProcessExitWithOpenLinksEnds: opens links and leaves the
 // process with them open, without unloading anything.
 TEST(HostUnloadChild, ExitsWithLinksOpen)
 {
-    if (!InChild())
+    if (!child_suite::IsChildSuite(kExitChild))
         GTEST_SKIP() << "runs in a child process of HostUnload";
     HMODULE dll = LoadLibraryA("Conduvex.dll");
     ASSERT_NE(dll, nullptr);
     OpenLinksThrough(dll);
-    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_FALSE(testing::Test::HasFatalFailure());
     ExitProcess(0);
 }
